@@ -1,0 +1,107 @@
+#include "DurationFormat.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <stdexcept>
+#include <system_error>
+
+namespace corvale {
+
+DurationFormat::DurationFormat(const std::locale& numbers)
+{
+    const auto& punct = std::use_facet<std::numpunct<char>>(numbers);
+    decimalPoint = punct.decimal_point();
+    thousandsSep = punct.thousands_sep();
+    grouping = punct.grouping();
+}
+
+std::locale DurationFormat::userLocale()
+{
+    try {
+        return std::locale("");
+    } catch (const std::runtime_error&) {
+        return std::locale::classic();
+    }
+}
+
+bool DurationFormat::appendMinutes(std::string_view seconds, std::string& out) const
+{
+    // A number is an optional sign, digits, and optionally the locale's decimal separator with
+    // more digits. Anything else (words, exponents, "nan") is not a duration.
+    constexpr std::size_t MaxDigits = 400;
+    if (seconds.empty() || seconds.size() > MaxDigits)
+        return false;
+    char text[MaxDigits + 1];
+    std::size_t n = 0;
+    std::size_t i = 0;
+    if (seconds[0] == '-' || seconds[0] == '+') {
+        if (seconds[0] == '-')
+            text[n++] = '-';
+        ++i;
+    }
+    bool digits = false;
+    bool point = false;
+    for (; i < seconds.size(); ++i) {
+        const char c = seconds[i];
+        if (c >= '0' && c <= '9') {
+            text[n++] = c;
+            digits = true;
+        } else if (c == decimalPoint && !point) {
+            text[n++] = '.';
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (!digits)
+        return false;
+    double value = 0;
+    const auto parsed = std::from_chars(text, text + n, value);
+    if (parsed.ec != std::errc() || !std::isfinite(value))
+        return false;
+
+    char shown[MaxDigits + 8];
+    const auto printed =
+        std::to_chars(shown, shown + sizeof shown, value / 60.0, std::chars_format::fixed, 2);
+    if (printed.ec != std::errc())
+        return false;
+    std::string_view fixed(shown, static_cast<std::size_t>(printed.ptr - shown));
+    if (fixed.front() == '-') {
+        out += '-';
+        fixed.remove_prefix(1);
+    }
+    const std::size_t dot = fixed.find('.');
+    const std::string_view whole = fixed.substr(0, dot);
+
+    // Group the whole part from the right as the locale's grouping says; its last size
+    // repeats, and a size of zero or CHAR_MAX stops grouping.
+    std::size_t cuts[MaxDigits];
+    std::size_t nCuts = 0;
+    if (!grouping.empty() && thousandsSep != '\0') {
+        std::size_t left = whole.size();
+        std::size_t g = 0;
+        while (true) {
+            const int size = static_cast<unsigned char>(grouping[g]);
+            if (size <= 0 || size == CHAR_MAX || static_cast<std::size_t>(size) >= left)
+                break;
+            left -= static_cast<std::size_t>(size);
+            cuts[nCuts++] = left;
+            if (g + 1 < grouping.size())
+                ++g;
+        }
+    }
+    std::size_t from = 0;
+    while (nCuts > 0) {
+        const std::size_t cut = cuts[--nCuts];
+        out.append(whole.substr(from, cut - from));
+        out += thousandsSep;
+        from = cut;
+    }
+    out.append(whole.substr(from));
+    out += decimalPoint;
+    out.append(fixed.substr(dot + 1));
+    return true;
+}
+
+} // namespace corvale

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <locale>
+#include <string>
+#include <string_view>
+
+namespace corvale {
+
+// Reads a call's seconds and shows them as minutes with two decimals, under the number
+// conventions of a locale (decimal separator, digit grouping). The locale's facets are read
+// once, not per call, because a listing formats one number per call.
+class DurationFormat
+{
+public:
+    explicit DurationFormat(const std::locale& numbers);
+
+    // Appends the minutes to `out`; returns false, appending nothing, when `seconds` is not a
+    // number.
+    bool appendMinutes(std::string_view seconds, std::string& out) const;
+
+    // The process locale, as the user's environment sets it; the classic one if that is broken.
+    static std::locale userLocale();
+
+private:
+    char decimalPoint = '.';
+    char thousandsSep = ',';
+    std::string grouping;
+};
+
+} // namespace corvale

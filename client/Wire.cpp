@@ -1,0 +1,36 @@
+#include "Wire.h"
+
+namespace corvale {
+
+bool isSafeHeaderValue(std::string_view value)
+{
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+std::optional<std::string> loginAction(std::string_view user, std::string_view secret)
+{
+    if (!isSafeHeaderValue(user) || !isSafeHeaderValue(secret))
+        return std::nullopt;
+    std::string text;
+    text.reserve(64 + user.size() + secret.size());
+    text += "Action: login\r\nUsername: ";
+    text += user;
+    text += "\r\nSecret: ";
+    text += secret;
+    text += "\r\nEvents: Off\r\n\r\n";
+    return text;
+}
+
+std::optional<std::string> hangupAction(std::string_view channel)
+{
+    if (!isSafeHeaderValue(channel))
+        return std::nullopt;
+    std::string text;
+    text.reserve(32 + channel.size());
+    text += "Action: Hangup\r\nChannel: ";
+    text += channel;
+    text += "\r\n\r\n";
+    return text;
+}
+
+} // namespace corvale

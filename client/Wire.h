@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvale {
+
+// Every text that crosses the manager connection. All plain ASCII; received text is read one
+// byte per character.
+constexpr std::string_view StatusAction = "Action: Status\r\n\r\n";
+constexpr std::string_view LineEnd = "\r\n";
+
+constexpr std::string_view GreetingMarker = "Asterisk Call Manager";
+constexpr std::string_view AcceptedMarker = "Authentication accepted";
+constexpr std::string_view FailedMarker = "Authentication failed";
+constexpr std::string_view NoCallsEntry = "Currently No Calls";
+
+constexpr std::string_view RejectedLoginMessage = "Your manager details are incorrect";
+constexpr std::string_view UnsafeLoginMessage =
+    "The user name or password holds a line break or NUL character, so the login was not sent.";
+
+// A header value must stay on its own line: a PBX ends a header at CR LF, at a lone LF too, and
+// cuts it at a NUL, so any of these would let a value smuggle in headers or whole actions.
+bool isSafeHeaderValue(std::string_view value);
+
+// The actions, byte for byte. Each returns nothing when a value is not safe to send.
+std::optional<std::string> loginAction(std::string_view user, std::string_view secret);
+std::optional<std::string> hangupAction(std::string_view channel);
+
+} // namespace corvale
