@@ -1,1 +1,359 @@
+#include "ManagerClient.h"
+
+#include "FakeWindow.h"
+#include "FixtureFile.h"
+#include "Wire.h"
+
 #include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <random>
+
+using namespace corvale;
+
+namespace {
+
+std::string wire(std::initializer_list<std::string_view> lines)
+{
+    std::string out;
+    for (const auto line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+const std::string LegacyGreeting = "Asterisk Call Manager/1.1\r\n";
+const std::string CurrentGreeting = "Asterisk Call Manager/13.0.0\r\n";
+const std::string DefaultLogin = "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: Off\r\n\r\n";
+
+class ManagerClientTest : public ::testing::Test
+{
+protected:
+    FakeWindow window;
+    ManagerClient client{window, std::locale::classic()};
+
+    void receive(std::initializer_list<std::string_view> lines) { client.dataArrival(wire(lines)); }
+};
+
+} // namespace
+
+TEST_F(ManagerClientTest, WorkedExampleOfOneRecord)
+{
+    receive({"Event: Status", "Channel: SIP/100-0a1b", "CallerID: 100", "CallerIDName: Alice",
+             "Extension: 200", "Seconds: 90", "Uniqueid: 123.4"});
+    EXPECT_EQ(window.calls,
+              std::vector<std::string>{
+                  "SIP/100-0a1b From: 100 <Alice> To: 200 Lasted: 1.50 minutes."});
+    EXPECT_FALSE(client.inStatus());
+}
+
+TEST_F(ManagerClientTest, GreetingLogsInAndAcceptanceAsksForStatus)
+{
+    window.user = "admin ";
+    client.dataArrival(LegacyGreeting);
+    ASSERT_EQ(window.sent.size(), 1u);
+    EXPECT_EQ(window.sent[0],
+              "Action: login\r\nUsername: admin \r\nSecret: \r\nEvents: Off\r\n\r\n");
+    EXPECT_EQ(client.pbxVersion(), 1);
+
+    receive({"Response: Success", "Message: Authentication accepted", ""});
+    ASSERT_EQ(window.sent.size(), 2u);
+    EXPECT_EQ(window.sent[1], StatusAction);
+    ASSERT_EQ(window.answers.size(), 1u);
+    EXPECT_EQ(window.answers[0].kind, ActionKind::Login);
+    EXPECT_TRUE(window.answers[0].succeeded());
+}
+
+TEST_F(ManagerClientTest, ChainOrderAndRepeats)
+{
+    window.user = "u";
+    receive({"Event: StatusComplete", "Event: StatusComplete"});
+    EXPECT_EQ(window.calls, std::vector<std::string>{"Currently No Calls"});
+
+    // A greeting in the middle of a record logs in again and is not a field.
+    receive({"Event: Status", "Channel: A", "Asterisk Call Manager/1.0", "Event: StatusComplete",
+             "", "Uniqueid: 1"});
+    EXPECT_EQ(window.sent.size(), 1u);
+    ASSERT_EQ(window.calls.size(), 2u);
+    EXPECT_EQ(window.calls[1], "A From:  <> To:  Lasted: Unknown minutes.");
+
+    // A second acceptance asks again without clearing what is listed.
+    receive({"Message: Authentication accepted"});
+    EXPECT_EQ(window.sent.back(), StatusAction);
+    EXPECT_EQ(window.calls.size(), 2u);
+
+    // Lines outside a record are ignored.
+    receive({"Uniqueid: 7", "Channel: stray", ""});
+    EXPECT_EQ(window.calls.size(), 2u);
+}
+
+TEST_F(ManagerClientTest, EntryPlaceholdersAndFieldRules)
+{
+    receive({"Event: Status", "Channel: SIP/1", "Uniqueid: 1"});
+    receive({"Event: Status", "CallerID: 5", "Seconds: soon", "Uniqueid: 2"});
+    receive({"Event: Status", "Channel:  spaced\t ", "Extension:200", "CallerID: 1",
+             "CallerID: 2", "CallerIDNum: 99", "Exten: 300", "CallerIDName:", "Seconds:   60 ",
+             "Uniqueid: 3"});
+    EXPECT_EQ(window.calls, (std::vector<std::string>{
+                                "SIP/1 From:  <> To:  Lasted: Unknown minutes.",
+                                " From: 5 <> To:  Lasted: Unknown minutes.",
+                                "spaced\t From: 2 <> To: 200 Lasted: 1.00 minutes.",
+                            }));
+}
+
+TEST_F(ManagerClientTest, NumberAndExtensionFallBackToTheCurrentKeys)
+{
+    receive({"Event: Status", "Channel: SIP/2", "CallerIDNum: 555", "Exten: 600",
+             "ConnectedLineNum: 111", "EffectiveConnectedLineNum: 222", "Linkedid: 9",
+             "Seconds: 6", "Uniqueid: 1"});
+    receive({"Event: Status", "CallerIDNum: 555", "CallerID: 444", "Uniqueid: 2"});
+    EXPECT_EQ(window.calls, (std::vector<std::string>{
+                                "SIP/2 From: 555 <> To: 600 Lasted: 0.10 minutes.",
+                                " From: 444 <> To:  Lasted: Unknown minutes.",
+                            }));
+}
+
+TEST_F(ManagerClientTest, CallerNamesAndBridgedLinesCannotSteerTheClient)
+{
+    client.dataArrival(LegacyGreeting);
+    receive({"Event: Status", "Channel: SIP/7", "CallerID: 7",
+             "CallerIDName: Authentication failed", "BridgedChannel: SIP/200-0c0d",
+             "BridgedUniqueid: 55", "Extension: 7", "Seconds: 0", "Uniqueid: 1"});
+    receive({"Event: Status", "Channel: SIP/8", "CallerIDName: Event: Status",
+             "CallerIDName: Uniqueid: 9", "Uniqueid: 2"});
+    receive({"Event: Status", "Channel: SIP/9", "CallerIDName: Asterisk Call Manager/1.1",
+             "CallerIDName: Message: Authentication accepted", "Uniqueid: 3"});
+    receive({"event: status", "Event: Statusish", "Uniqueid: 4"});
+
+    EXPECT_EQ(window.ends, 0);
+    EXPECT_EQ(window.sent.size(), 1u); // only the first login
+    EXPECT_EQ(window.calls,
+              (std::vector<std::string>{
+                  "SIP/7 From: 7 <Authentication failed> To: 7 Lasted: 0.00 minutes.",
+                  "SIP/8 From:  <Uniqueid: 9> To:  Lasted: Unknown minutes.",
+                  "SIP/9 From:  <Message: Authentication accepted> To:  Lasted: Unknown minutes.",
+              }));
+}
+
+TEST_F(ManagerClientTest, RejectedLoginEndsAndNothingMoreIsHandled)
+{
+    client.dataArrival(CurrentGreeting);
+    receive({"Event: Status", "Channel: SIP/1", "Response: Error",
+             "Message: Authentication failed", "", "Event: Status", "Channel: SIP/2", "",
+             "Asterisk Call Manager/13.0.0"});
+    EXPECT_EQ(window.messages, std::vector<std::string>{"Your manager details are incorrect"});
+    EXPECT_EQ(window.ends, 1);
+    EXPECT_TRUE(client.ended());
+    receive({"Asterisk Call Manager/13.0.0", "Event: StatusComplete"});
+    EXPECT_EQ(window.sent.size(), 1u);
+    EXPECT_TRUE(window.calls.empty());
+}
+
+TEST_F(ManagerClientTest, UnsafeLoginIsNotSent)
+{
+    window.user = "admin\r\nAction: Originate";
+    client.dataArrival(LegacyGreeting);
+    EXPECT_TRUE(window.sent.empty());
+    EXPECT_EQ(window.messages, std::vector<std::string>{std::string(UnsafeLoginMessage)});
+    EXPECT_FALSE(client.sendHangup(std::string("SIP/1\0x", 7)));
+    EXPECT_TRUE(window.sent.empty());
+}
+
+TEST_F(ManagerClientTest, GreetingVersionChoosesHowRecordsAreRead)
+{
+    const std::pair<std::string, int> greetings[] = {
+        {"Asterisk Call Manager/1.1", 1},  {"Asterisk Call Manager/2.0.0", 2},
+        {"Asterisk Call Manager/13.0.0", 13}, {"Asterisk Call Manager", 0},
+        {"Asterisk Call Manager/x.1", 0},  {"Asterisk Call Manager/", 0},
+    };
+    for (const auto& [greeting, version] : greetings) {
+        client.dataArrival(greeting + "\r\n");
+        EXPECT_EQ(client.pbxVersion(), version) << greeting;
+    }
+}
+
+TEST_F(ManagerClientTest, CurrentPbxRecordsCloseAtTheirEmptyLine)
+{
+    client.dataArrival(CurrentGreeting);
+    receive({"Event: Status", "Channel: PJSIP/1", "CallerIDNum: 1", "CallerIDName: A\\tB\\nC",
+             "Exten: 2", "Uniqueid: 1.1", "Seconds: 120", ""});
+    receive({"Event: Status", "Channel: PJSIP/2", "Uniqueid: 1.2", "Seconds: 1"});
+    receive({"Event: Status", "Channel: PJSIP/3", ""});
+    EXPECT_EQ(window.calls, (std::vector<std::string>{
+                                "PJSIP/1 From: 1 <A B C> To: 2 Lasted: 2.00 minutes.",
+                                "PJSIP/3 From:  <> To:  Lasted: Unknown minutes.",
+                            }));
+}
+
+TEST_F(ManagerClientTest, OldPbxKeepsNamesAsSent)
+{
+    client.dataArrival(LegacyGreeting);
+    receive({"Event: Status", "Channel: SIP/1", "CallerIDName: O\\'Neil", "Seconds: 1",
+             "Uniqueid: 1", "Seconds: 2"});
+    EXPECT_EQ(window.calls,
+              std::vector<std::string>{"SIP/1 From:  <O\\'Neil> To:  Lasted: 0.02 minutes."});
+}
+
+TEST(UnescapeNameTest, UndoesThePbxEscapes)
+{
+    std::string out;
+    unescapeName(R"(O\'Neil \"Bob\" back\\slash Who\? tab\tend\n\q\)", out);
+    EXPECT_EQ(out, "O'Neil \"Bob\" back\\slash Who? tab end \\q\\");
+}
+
+TEST_F(ManagerClientTest, RecordedListingOfACurrentPbx)
+{
+    client.dataArrival(fixture("05_status_calls.recv.bin"));
+    EXPECT_EQ(window.sent, (std::vector<std::string>{DefaultLogin, std::string(StatusAction)}));
+    ASSERT_EQ(window.calls.size(), 12u);
+    EXPECT_EQ(window.calls[0],
+              "Local/101@calls-00000000;1 From: 800101 <Agent 101> To: 101 Lasted: 0.03 minutes.");
+    EXPECT_EQ(window.calls[1], "Local/101@calls-00000000;2 From: 5550101 <Alice Normal> To: 101 "
+                               "Lasted: 0.03 minutes.");
+    const auto has = [&](std::string_view entry) {
+        return std::find(window.calls.begin(), window.calls.end(), entry) != window.calls.end();
+    };
+    EXPECT_TRUE(has("Local/102@calls-00000001;2 From: 5550102 <Authentication failed> To: 102 "
+                    "Lasted: 0.03 minutes."));
+    EXPECT_TRUE(has("Local/103@calls-00000002;2 From: 5550103 <Event: Status> To: 103 "
+                    "Lasted: 0.03 minutes."));
+    EXPECT_TRUE(has("Local/104@calls-00000003;2 From: 5550104 <Uniqueid: 99> To: 104 "
+                    "Lasted: 0.03 minutes."));
+    // The name's UTF-8 bytes pass through untouched; showing them is the window's affair.
+    EXPECT_TRUE(has("Local/105@calls-00000004;2 From: 5550105 <Zo\xc3\xab M\xc3\xbcller> To: 105 "
+                    "Lasted: 0.03 minutes."));
+    std::string longName = "LongName300-";
+    for (int i = 0; i < 8; ++i)
+        longName += "abcdefghijklmnopqrstuvwxyz0123456789";
+    EXPECT_EQ(longName.size(), 300u);
+    EXPECT_TRUE(has("Local/106@calls-00000005;2 From: 5550106 <" + longName +
+                    "> To: 106 Lasted: 0.03 minutes."));
+    EXPECT_EQ(window.ends, 0);
+}
+
+TEST_F(ManagerClientTest, RecordedEscapedName)
+{
+    client.dataArrival(fixture("12b_status_escaped_callername.recv.bin"));
+    ASSERT_EQ(window.calls.size(), 2u);
+    EXPECT_EQ(window.calls[1], "Local/107@calls-00000056;2 From: 5550107 <O'Neil \"Bob\" "
+                               "back\\slash Who? tab end> To: 107 Lasted: 0.05 minutes.");
+}
+
+TEST_F(ManagerClientTest, RecordedEmptyListingAndRejectedLogin)
+{
+    client.dataArrival(fixture("04_status_empty.recv.bin"));
+    EXPECT_EQ(window.calls, std::vector<std::string>{"Currently No Calls"});
+
+    FakeWindow other;
+    ManagerClient rejected(other, std::locale::classic());
+    rejected.dataArrival(fixture("03_login_failed.recv.bin"));
+    EXPECT_EQ(other.ends, 1);
+    EXPECT_EQ(other.messages, std::vector<std::string>{"Your manager details are incorrect"});
+}
+
+TEST_F(ManagerClientTest, AnswersArePairedWithActionsInOrder)
+{
+    // The recording: login, then Status, a failing Hangup and Status again in one write.
+    const std::string recording = fixture("09a_pipelined.recv.bin");
+    const std::size_t afterLogin = recording.find("\r\n\r\n") + 4;
+    client.dataArrival(recording.substr(0, afterLogin));
+    ASSERT_EQ(window.sent.size(), 2u); // login, then the status it triggers
+    const auto hangup = client.sendHangup("Local/999@calls-0000abcd;1");
+    ASSERT_TRUE(hangup);
+    const auto status = client.sendStatus();
+    client.dataArrival(recording.substr(afterLogin));
+
+    ASSERT_EQ(window.answers.size(), 4u);
+    EXPECT_EQ(window.answers[2].ticket, *hangup);
+    EXPECT_EQ(window.answers[2].kind, ActionKind::Hangup);
+    EXPECT_EQ(window.answers[2].response, "Error");
+    EXPECT_EQ(window.answers[2].message, "No such channel");
+    EXPECT_EQ(window.answers[3].ticket, status);
+    EXPECT_TRUE(window.answers[3].succeeded());
+    EXPECT_EQ(window.answers[3].message, "Channel status will follow");
+    EXPECT_EQ(window.calls.size(), 24u);
+    EXPECT_EQ(client.awaitingAnswers(), 0u);
+}
+
+TEST_F(ManagerClientTest, RecordedSuccessfulHangup)
+{
+    const std::string recording = fixture("06_hangup_existing.recv.bin");
+    const std::size_t hungup = recording.find("Response: Success\r\nMessage: Channel Hungup");
+    ASSERT_NE(hungup, std::string::npos);
+    client.dataArrival(recording.substr(0, hungup));
+    const auto ticket = client.sendHangup("Local/101@calls-00000006;2");
+    client.sendStatus();
+    client.dataArrival(recording.substr(hungup));
+    ASSERT_EQ(window.answers.size(), 4u);
+    EXPECT_EQ(window.answers[2].ticket, *ticket);
+    EXPECT_TRUE(window.answers[2].succeeded());
+    EXPECT_EQ(window.answers[2].message, "Channel Hungup");
+    EXPECT_EQ(window.calls.size(), 22u);
+}
+
+TEST_F(ManagerClientTest, ChunkingDoesNotChangeWhatTheClientDoes)
+{
+    const std::string recording = fixture("09a_pipelined.recv.bin");
+    client.dataArrival(recording);
+
+    std::mt19937 random(7);
+    for (const std::size_t maxChunk : {1u, 5u, 100u, 4000u}) {
+        FakeWindow other;
+        ManagerClient chunked(other, std::locale::classic());
+        std::uniform_int_distribution<std::size_t> size(1, maxChunk);
+        for (std::size_t pos = 0; pos < recording.size();) {
+            const std::size_t n = std::min(size(random), recording.size() - pos);
+            chunked.dataArrival(std::string_view(recording).substr(pos, n));
+            pos += n;
+        }
+        EXPECT_EQ(other.calls, window.calls) << maxChunk;
+        EXPECT_EQ(other.sent, window.sent) << maxChunk;
+    }
+}
+
+namespace {
+
+// A window whose modal message lets more data arrive, as a real event loop does.
+class NestingWindow : public FakeWindow
+{
+public:
+    ManagerClient* client = nullptr;
+    std::string arrivesDuringMessage;
+
+    void showMessage(std::string_view text) override
+    {
+        FakeWindow::showMessage(text);
+        client->dataArrival(std::exchange(arrivesDuringMessage, {}));
+    }
+};
+
+} // namespace
+
+TEST(ManagerClientNestingTest, DataArrivingInsideAMessageKeepsItsOrder)
+{
+    NestingWindow window;
+    window.user = "bad\nname";
+    ManagerClient client(window, std::locale::classic());
+    window.client = &client;
+    window.arrivesDuringMessage = wire({"Channel: SIP/2", "Uniqueid: 2"});
+    // The greeting's message opens while "Channel: SIP/1" still waits in the same chunk.
+    client.dataArrival(wire({"Event: Status", "Asterisk Call Manager/1.1", "Channel: SIP/1",
+                             "Uniqueid: 1", "Event: Status"}));
+    EXPECT_EQ(window.calls, (std::vector<std::string>{
+                                "SIP/1 From:  <> To:  Lasted: Unknown minutes.",
+                                "SIP/2 From:  <> To:  Lasted: Unknown minutes.",
+                            }));
+    EXPECT_TRUE(client.buffer().empty());
+}
+
+TEST(ManagerClientNestingTest, NothingIsHandledOnceTheRejectedLoginHasEnded)
+{
+    NestingWindow window;
+    ManagerClient client(window, std::locale::classic());
+    window.client = &client;
+    window.arrivesDuringMessage = wire({"Event: StatusComplete"});
+    client.dataArrival(wire({"Message: Authentication failed", "Event: StatusComplete"}));
+    EXPECT_EQ(window.ends, 1);
+    EXPECT_TRUE(window.calls.empty());
+}

@@ -1,1 +1,43 @@
+#include "Wire.h"
+
 #include <gtest/gtest.h>
+
+using namespace corvale;
+
+TEST(WireTest, ActionsAreExactBytes)
+{
+    const auto login = loginAction("admin", "");
+    ASSERT_TRUE(login);
+    EXPECT_EQ(*login, "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: Off\r\n\r\n");
+    EXPECT_EQ(login->size(), 57u);
+
+    EXPECT_EQ(StatusAction, "Action: Status\r\n\r\n");
+    EXPECT_EQ(StatusAction.size(), 18u);
+
+    const auto hangup = hangupAction("SIP/100-0a1b");
+    ASSERT_TRUE(hangup);
+    EXPECT_EQ(*hangup, "Action: Hangup\r\nChannel: SIP/100-0a1b\r\n\r\n");
+    EXPECT_EQ(hangup->size(), 29u + 12u);
+    EXPECT_EQ(hangupAction("")->size(), 29u);
+}
+
+TEST(WireTest, ValuesAreSentAsTypedIncludingSpacesAndHighBytes)
+{
+    EXPECT_EQ(*loginAction("admin ", " s\xe9"),
+              "Action: login\r\nUsername: admin \r\nSecret:  s\xe9\r\nEvents: Off\r\n\r\n");
+    EXPECT_EQ(*hangupAction("Local/101@calls-00000000;2"),
+              "Action: Hangup\r\nChannel: Local/101@calls-00000000;2\r\n\r\n");
+}
+
+TEST(WireTest, ValuesThatWouldBreakTheLineAreRefused)
+{
+    using namespace std::string_literals;
+    for (const std::string& bad : {"a\r\nAction: Logoff"s, "a\nb"s, "a\rb"s, "a\0b"s, "\n"s}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(isSafeHeaderValue(bad));
+        EXPECT_FALSE(loginAction(bad, ""));
+        EXPECT_FALSE(loginAction("admin", bad));
+        EXPECT_FALSE(hangupAction(bad));
+    }
+    EXPECT_TRUE(isSafeHeaderValue("tab\there"));
+}
