@@ -1,0 +1,110 @@
+#include "CallListModel.h"
+
+CallListModel::CallListModel(QObject* parent)
+    : QAbstractListModel(parent)
+{}
+
+int CallListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(shown.size());
+}
+
+QVariant CallListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 ||
+        static_cast<std::size_t>(index.row()) >= shown.size())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
+        return shown[static_cast<std::size_t>(index.row())].text;
+    return {};
+}
+
+void CallListModel::addPending(std::string_view entry)
+{
+    pending.emplace_back(entry);
+}
+
+void CallListModel::flush()
+{
+    if (pending.empty())
+        return;
+    const int first = static_cast<int>(shown.size());
+    const int last = first + static_cast<int>(pending.size()) - 1;
+    beginInsertRows(QModelIndex(), first, last);
+    shown.reserve(shown.size() + pending.size());
+    for (std::string& bytes : pending) {
+        QString text = displayText(bytes);
+        shown.push_back({std::move(bytes), std::move(text)});
+    }
+    pending.clear();
+    endInsertRows();
+}
+
+void CallListModel::clear()
+{
+    pending.clear();
+    if (shown.empty())
+        return;
+    beginResetModel();
+    shown.clear();
+    endResetModel();
+}
+
+const std::string& CallListModel::bytesAt(int row) const
+{
+    return shown.at(static_cast<std::size_t>(row)).bytes;
+}
+
+QString CallListModel::displayText(std::string_view bytes)
+{
+    const auto size = static_cast<qsizetype>(bytes.size());
+    if (isValidUtf8(bytes))
+        return QString::fromUtf8(bytes.data(), size);
+    return QString::fromLatin1(bytes.data(), size);
+}
+
+bool CallListModel::isValidUtf8(std::string_view bytes)
+{
+    // Strict: no overlong forms, no surrogates, nothing above U+10FFFF, no cut-off sequence.
+    std::size_t i = 0;
+    const std::size_t n = bytes.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len = 0;
+        unsigned char lo = 0x80;
+        unsigned char hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0)
+                lo = 0xA0;
+            else if (c == 0xED)
+                hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0)
+                lo = 0x90;
+            else if (c == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (n - i < len)
+            return false;
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        if (second < lo || second > hi)
+            return false;
+        for (std::size_t k = 2; k < len; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if (next < 0x80 || next > 0xBF)
+                return false;
+        }
+        i += len;
+    }
+    return true;
+}

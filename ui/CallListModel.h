@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The entries of lstCalls. Each keeps the exact bytes the PBX sent, because Disconnect Call must
+// send the channel back unchanged; only what the operator sees is decoded.
+class CallListModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    explicit CallListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    // Entries wait here until flush(), so that one data arrival inserts one batch of rows
+    // instead of one view update per call.
+    void addPending(std::string_view entry);
+    void flush();
+    void clear();
+    // Shown and pending entries: what the manager client counts.
+    std::size_t count() const { return shown.size() + pending.size(); }
+    const std::string& bytesAt(int row) const;
+
+    // UTF-8 where the bytes are valid UTF-8, else one byte per character.
+    static QString displayText(std::string_view bytes);
+    static bool isValidUtf8(std::string_view bytes);
+
+private:
+    struct Entry
+    {
+        std::string bytes;
+        QString text;
+    };
+    std::vector<Entry> shown;
+    std::vector<std::string> pending;
+};

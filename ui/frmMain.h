@@ -1,0 +1,113 @@
+#pragma once
+
+#include "CallListModel.h"
+#include "ManagerClient.h"
+#include "SocketAdapter.h"
+#include "WindowOps.h"
+
+#include <QWidget>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+
+// The program's only window: the four connection fields and Connect (login mode), then the list
+// of calls with Disconnect Call and Refresh List (call list mode). It owns the socket and the
+// manager client and is the client's window.
+class frmMain : public QWidget, private corvale::WindowOps
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::string_view ConnectionErrorMessage =
+        "I encounted an error - is the host there and the port open?";
+    static constexpr std::chrono::milliseconds DefaultAnswerTimeout{10000};
+
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Seams. showMessageBox must not return before the operator has dismissed the message;
+    // exitApplication ends the event loop with the given status.
+    std::function<void(const QString&)> showMessageBox;
+    std::function<void(int)> exitApplication;
+    void setAnswerTimeout(std::chrono::milliseconds timeout) { answerTimeout = timeout; }
+
+    // The commands.
+    void cmdConnectClicked();
+    void cmdKillCallClicked();
+    void cmdReFetchClicked();
+
+    bool loginMode() const;
+    bool ending() const { return bEnding; }
+    const corvale::SocketAdapter& socket() const { return tcpConn; }
+    const CallListModel& calls() const { return callList; }
+
+    // Twips to pixels and back under this window's screen's logical resolution.
+    int twipsToPixels(int twips) const;
+    int pixelsToTwips(int pixels) const;
+
+signals:
+    // The program has begun to end; commands waiting inside an event loop stop waiting.
+    void endingStarted();
+    void hangupAnswered(quint64 ticket);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // corvale::WindowOps
+    std::string userName() const override;
+    std::string password() const override;
+    std::size_t callCount() const override;
+    void addCall(std::string_view entry) override;
+    void showMessage(std::string_view text) override;
+    void endProgram() override;
+    void send(std::string_view bytes) override;
+    void actionAnswered(const corvale::Answer& answer) override;
+
+    void createControls();
+    void placeControls();
+    void setClientSize(int widthTwips, int heightTwips);
+    void enterCallListMode();
+    void tcpConnDataArrival();
+    void tcpConnError();
+    void message(const QString& text);
+    void finish(int status);
+    QString selectedEntryText() const;
+    bool selectedEntry(std::string& bytes) const;
+
+    QLabel* lblHost = nullptr;
+    QLineEdit* txtHost = nullptr;
+    QLabel* lblPort = nullptr;
+    QLineEdit* txtPort = nullptr;
+    QLabel* lblUser = nullptr;
+    QLineEdit* txtUsername = nullptr;
+    QLabel* lblPassword = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QPushButton* cmdConnect = nullptr;
+    QListView* lstCalls = nullptr;
+    QPushButton* cmdKillCall = nullptr;
+    QPushButton* cmdReFetch = nullptr;
+
+    CallListModel callList;
+    corvale::SocketAdapter tcpConn;
+    corvale::ManagerClient client;
+
+    bool bEnding = false;
+    bool bErrorPending = false; // an error arrived while a message box was open
+    int nOpenMessages = 0;
+    std::chrono::milliseconds answerTimeout = DefaultAnswerTimeout;
+    std::set<std::uint64_t> awaitedHangups;
+    std::map<std::uint64_t, corvale::Answer> hangupAnswers;
+};
