@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pbxsim {
+
+// Older PBX versions send the short status record; current ones send the long one.
+enum class Dialect
+{
+    Legacy,
+    Modern
+};
+
+struct Call
+{
+    std::string channel;    // e.g. "SIP/2041-0000a3f1" or "PJSIP/2041-00000a3f" (bytes)
+    std::string callerNum;  // e.g. "2041"
+    std::string callerName; // raw bytes as the caller set it (may be UTF-8 or hostile text)
+    std::string extension;  // e.g. "600"
+    std::string context;    // e.g. "from-internal"
+    std::string uniqueid;   // e.g. "1796751510.12"
+    std::int64_t startedAt; // unix seconds when the call started
+};
+
+// Realistic calls: SIP and PJSIP channels, internal and outside callers, names with and without
+// non-ASCII letters (UTF-8), start times spread over the hour before `now`. The same seed gives
+// the same calls on every machine.
+std::vector<Call> generateCalls(std::size_t count, std::uint64_t seed, std::int64_t now);
+
+// Calls whose caller names look like manager text ("Authentication failed", "Event: Status",
+// "Uniqueid: 9", ...) or need escaping, so a client can be shown not to be steered by them.
+std::vector<Call> hostileCalls(std::int64_t now);
+
+// The complete bytes a PBX sends in answer to "Action: Status" for these calls at time `now`:
+// the Response block, one Event: Status block per call and the StatusComplete block.
+std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::int64_t now);
+
+// A current PBX writes caller names C-escaped: \a \b \f \n \r \t \v \\ \' \" \? ; every other
+// byte, UTF-8 included, goes out as it is.
+std::string cEscape(std::string_view text);
+
+// The channel technology: the part of the name before its first '/'.
+std::string_view channelType(std::string_view channel);
+
+} // namespace pbxsim

@@ -1,0 +1,130 @@
+#include "Options.h"
+
+#include <charconv>
+#include <limits>
+#include <string_view>
+#include <type_traits>
+
+namespace pbxsim {
+
+namespace {
+
+template <class T>
+bool readNumber(std::string_view text, T& value, T max = std::numeric_limits<T>::max())
+{
+    T parsed{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (ec != std::errc() || end != text.data() + text.size() || parsed > max)
+        return false;
+    if constexpr (std::is_signed_v<T>) {
+        if (parsed < 0)
+            return false;
+    }
+    value = parsed;
+    return true;
+}
+
+} // namespace
+
+std::string usage()
+{
+    return "Usage: pbxsim [options]\n"
+           "Plays the PBX side of the manager conversation on a TCP port.\n"
+           "\n"
+           "  --host ADDR             address to listen on (default 127.0.0.1)\n"
+           "  --port N                port (default 5038; 0 picks a free one)\n"
+           "  --user NAME             manager user (default admin)\n"
+           "  --secret TEXT           manager secret (default empty)\n"
+           "  --calls N               generated calls (default 12)\n"
+           "  --seed N                seed for the generated calls (default 1)\n"
+           "  --dialect legacy|modern status record layout (default legacy)\n"
+           "  --greeting-version V    version in the greeting (default 1.1)\n"
+           "  --hostile               add calls whose caller names look like manager text\n"
+           "  --chunk N               send every answer in writes of N bytes (1: byte drip)\n"
+           "  --chunk-delay-ms N      pause between those writes (default 0)\n"
+           "  --close-after-bytes N   close a connection once N bytes have been sent on it\n"
+           "  --close-after-login     close right after accepting a login\n"
+           "  --refuse-login          refuse every login\n"
+           "  --refuse-delay-ms N     wait before answering a refused login (default 1000)\n"
+           "  --close-on-refuse       answer a refused login at once, then close\n"
+           "  --long-line BYTES       send a garbage line of BYTES bytes before each Status "
+           "answer\n"
+           "  --no-hangup-answer      end hung-up calls but never answer the Hangup\n"
+           "  --transcript FILE       write every byte in both directions to FILE, readably\n"
+           "  --help                  show this text\n"
+           "\n"
+           "Prints \"listening ADDR:PORT\" once it accepts connections.\n";
+}
+
+bool parseOptions(int argc, char** argv, Options& options, std::string& error)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view name = argv[i];
+        bool ok = true;
+        auto value = [&]() -> std::string_view {
+            if (i + 1 >= argc) {
+                ok = false;
+                return {};
+            }
+            return argv[++i];
+        };
+        SessionOptions& session = options.session;
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--host") {
+            options.host = value();
+        } else if (name == "--port") {
+            ok = readNumber(value(), options.port);
+        } else if (name == "--user") {
+            session.user = value();
+        } else if (name == "--secret") {
+            session.secret = value();
+        } else if (name == "--calls") {
+            ok = readNumber(value(), options.calls, std::size_t{10'000'000});
+        } else if (name == "--seed") {
+            ok = readNumber(value(), options.seed);
+        } else if (name == "--dialect") {
+            const std::string_view dialect = value();
+            if (dialect == "legacy")
+                session.dialect = Dialect::Legacy;
+            else if (dialect == "modern")
+                session.dialect = Dialect::Modern;
+            else
+                ok = false;
+        } else if (name == "--greeting-version") {
+            session.greetingVersion = value();
+        } else if (name == "--hostile") {
+            options.hostile = true;
+        } else if (name == "--chunk") {
+            ok = readNumber(value(), options.chunk);
+        } else if (name == "--chunk-delay-ms") {
+            ok = readNumber(value(), options.chunkDelayMs, 60'000);
+        } else if (name == "--close-after-bytes") {
+            ok = readNumber(value(), options.closeAfterBytes);
+        } else if (name == "--close-after-login") {
+            session.closeAfterLogin = true;
+        } else if (name == "--refuse-login") {
+            session.refuseLogin = true;
+        } else if (name == "--refuse-delay-ms") {
+            ok = readNumber(value(), session.refuseDelayMs, 60'000);
+        } else if (name == "--close-on-refuse") {
+            session.closeOnRefuse = true;
+        } else if (name == "--long-line") {
+            ok = readNumber(value(), session.longLine, std::size_t{100'000'000});
+        } else if (name == "--no-hangup-answer") {
+            session.noHangupAnswer = true;
+        } else if (name == "--transcript") {
+            options.transcript = value();
+        } else {
+            error = "unknown option " + std::string(name);
+            return false;
+        }
+        if (!ok) {
+            error = "bad or missing value for " + std::string(name);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace pbxsim

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Session.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pbxsim {
+
+// Everything the command line sets.
+struct Options
+{
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 5038;
+    std::size_t calls = 12;
+    std::uint64_t seed = 1;
+    bool hostile = false;
+    std::size_t chunk = 0;             // 0: every answer in one write
+    int chunkDelayMs = 0;              // pause between chunks
+    std::uint64_t closeAfterBytes = 0; // 0: never
+    std::string transcript;            // empty: none
+    SessionOptions session;
+    bool help = false;
+};
+
+// Reads argv into `options`; on a bad argument returns false with a message in `error`.
+bool parseOptions(int argc, char** argv, Options& options, std::string& error);
+std::string usage();
+
+} // namespace pbxsim

@@ -1,0 +1,260 @@
+#include "Server.h"
+
+#include "Options.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace pbxsim {
+
+namespace {
+
+// After our side closes, unread bytes from the client would make the kernel reset the
+// connection and could destroy the last answer in flight, so the client gets this long to close.
+constexpr auto Linger = std::chrono::seconds(2);
+
+bool setNonBlocking(int fd)
+{
+    const int flags = fcntl(fd, F_GETFL, 0);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+std::string errorText(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+Server::Server(const Options& serverOptions, CallTable& calls)
+    : options(serverOptions)
+    , table(calls)
+    , readBuffer(64 * 1024)
+{}
+
+Server::~Server()
+{
+    for (const auto& c : connections)
+        ::close(c->fd);
+    if (listenFd >= 0)
+        ::close(listenFd);
+}
+
+bool Server::listen(std::string& error)
+{
+    if (!options.transcript.empty() && !transcript.open(options.transcript)) {
+        error = errorText(("cannot write " + options.transcript).c_str());
+        return false;
+    }
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(options.port);
+    const std::string host = options.host == "localhost" ? "127.0.0.1" : options.host;
+    if (inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
+        error = "not an IPv4 address: " + options.host;
+        return false;
+    }
+    listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (listenFd < 0) {
+        error = errorText("socket");
+        return false;
+    }
+    const int one = 1;
+    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        error = errorText("bind");
+        return false;
+    }
+    if (::listen(listenFd, 64) != 0 || !setNonBlocking(listenFd)) {
+        error = errorText("listen");
+        return false;
+    }
+    socklen_t len = sizeof addr;
+    getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+    boundAddress = text;
+    boundPort = ntohs(addr.sin_port);
+    return true;
+}
+
+void Server::run(const volatile std::sig_atomic_t& stop)
+{
+    std::vector<pollfd> fds;
+    while (stop == 0) {
+        const Clock::time_point now = Clock::now();
+        fds.clear();
+        fds.push_back({listenFd, POLLIN, 0});
+        Clock::time_point wake = now + std::chrono::hours(1);
+        for (const auto& c : connections) {
+            short events = POLLIN;
+            if (wantsWrite(*c, now))
+                events |= POLLOUT;
+            fds.push_back({c->fd, events, 0});
+            if (c->closing && c->closeBy < wake)
+                wake = c->closeBy;
+            if (!c->closing && !c->queue.empty() && c->headTimed && c->readyAt > now &&
+                c->readyAt < wake)
+                wake = c->readyAt;
+        }
+        const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+        if (::poll(fds.data(), fds.size(), static_cast<int>(waitMs)) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("poll");
+            return;
+        }
+        const std::size_t polled = connections.size();
+        if ((fds[0].revents & POLLIN) != 0)
+            accept();
+        for (std::size_t i = 0; i < polled; ++i) {
+            Connection& c = *connections[i];
+            if ((fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+                readFrom(c);
+            if (!c.dead)
+                writeTo(c, Clock::now());
+            if (c.closing && !c.dead && Clock::now() >= c.closeBy)
+                c.dead = true;
+        }
+        // New connections get their greeting out at once.
+        for (std::size_t i = polled; i < connections.size(); ++i)
+            writeTo(*connections[i], Clock::now());
+        for (auto it = connections.begin(); it != connections.end();) {
+            if ((*it)->dead) {
+                transcript.note((*it)->id, "connection closed");
+                ::close((*it)->fd);
+                it = connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+}
+
+void Server::accept()
+{
+    for (;;) {
+        const int fd = ::accept(listenFd, nullptr, nullptr);
+        if (fd < 0)
+            return; // EAGAIN, or a connection that went away before we took it
+        if (!setNonBlocking(fd)) {
+            ::close(fd);
+            continue;
+        }
+        // Each write is meant to leave as its own segment: the chunk faults depend on it.
+        const int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        auto c = std::make_unique<Connection>();
+        c->fd = fd;
+        c->id = nextId++;
+        c->session = std::make_unique<Session>(options.session, table);
+        c->queue.push_back({c->session->greeting()});
+        transcript.note(c->id, "connected");
+        connections.push_back(std::move(c));
+    }
+}
+
+void Server::readFrom(Connection& c)
+{
+    for (;;) {
+        const ssize_t n = ::recv(c.fd, readBuffer.data(), readBuffer.size(), 0);
+        if (n == 0) {
+            transcript.note(c.id, "the client closed its side");
+            c.dead = true;
+            return;
+        }
+        if (n < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                transcript.note(c.id, errorText("recv"));
+                c.dead = true;
+            }
+            return;
+        }
+        const std::string_view bytes(readBuffer.data(), static_cast<std::size_t>(n));
+        transcript.received(c.id, bytes);
+        if (c.closing)
+            continue;
+        fresh.clear();
+        c.session->receive(bytes, static_cast<std::int64_t>(std::time(nullptr)), fresh);
+        for (Output& out : fresh)
+            c.queue.push_back(std::move(out));
+    }
+}
+
+bool Server::wantsWrite(const Connection& c, Clock::time_point now) const
+{
+    if (c.closing || c.queue.empty())
+        return false;
+    return !c.headTimed || c.readyAt <= now;
+}
+
+void Server::writeTo(Connection& c, Clock::time_point now)
+{
+    while (!c.closing && !c.queue.empty()) {
+        Output& head = c.queue.front();
+        if (!c.headTimed) {
+            c.headTimed = true;
+            c.readyAt = now + std::chrono::milliseconds(head.delayMs);
+        }
+        if (c.readyAt > now)
+            return;
+        std::size_t size = head.bytes.size() - c.offset;
+        if (options.chunk > 0 && size > options.chunk)
+            size = options.chunk;
+        if (options.closeAfterBytes > 0 && c.sentTotal + size > options.closeAfterBytes)
+            size = static_cast<std::size_t>(options.closeAfterBytes - c.sentTotal);
+        if (size > 0) {
+            const ssize_t n = ::send(c.fd, head.bytes.data() + c.offset, size, MSG_NOSIGNAL);
+            if (n < 0) {
+                if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                    transcript.note(c.id, errorText("send"));
+                    c.dead = true;
+                }
+                return;
+            }
+            const auto sent = static_cast<std::size_t>(n);
+            transcript.sent(c.id, std::string_view(head.bytes).substr(c.offset, sent));
+            c.offset += sent;
+            c.sentTotal += sent;
+        }
+        if (options.closeAfterBytes > 0 && c.sentTotal >= options.closeAfterBytes) {
+            shutDown(c, "closing after the byte limit");
+            return;
+        }
+        if (c.offset < head.bytes.size()) {
+            if (options.chunk > 0) {
+                // One chunk per round, each its own write; the next may be held back a while.
+                c.readyAt = now + std::chrono::milliseconds(options.chunkDelayMs);
+                return;
+            }
+            continue; // the socket took part of it; POLLOUT brings the rest
+        }
+        const bool closeAfter = head.closeAfter;
+        c.queue.pop_front();
+        c.offset = 0;
+        c.headTimed = false;
+        if (closeAfter) {
+            shutDown(c, "closing after the answer");
+            return;
+        }
+    }
+}
+
+void Server::shutDown(Connection& c, const char* why)
+{
+    transcript.note(c.id, why);
+    ::shutdown(c.fd, SHUT_WR);
+    c.closing = true;
+    c.closeBy = Clock::now() + Linger;
+    c.queue.clear();
+}
+
+} // namespace pbxsim

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "CallTable.h"
+#include "Session.h"
+#include "Transcript.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pbxsim {
+
+struct Options;
+
+// Serves any number of manager connections from one thread with poll(): reads actions, queues
+// the answers and writes them out as the socket takes them, with the transport faults applied.
+class Server
+{
+public:
+    Server(const Options& options, CallTable& calls);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Binds and listens; the address actually bound is then in address() and port().
+    bool listen(std::string& error);
+    const std::string& address() const { return boundAddress; }
+    std::uint16_t port() const { return boundPort; }
+
+    // Runs until `stop` becomes non-zero (set from a signal handler).
+    void run(const volatile std::sig_atomic_t& stop);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Connection
+    {
+        int fd = -1;
+        int id = 0;
+        std::unique_ptr<Session> session;
+        std::deque<Output> queue;
+        std::size_t offset = 0; // bytes of queue.front() already sent
+        bool headTimed = false; // queue.front()'s delay has been set off
+        Clock::time_point readyAt;
+        std::uint64_t sentTotal = 0;
+        bool closing = false; // our side is shut; reading until the peer closes or time runs out
+        Clock::time_point closeBy;
+        bool dead = false;
+    };
+
+    void accept();
+    void readFrom(Connection& c);
+    void writeTo(Connection& c, Clock::time_point now);
+    void shutDown(Connection& c, const char* why);
+    bool wantsWrite(const Connection& c, Clock::time_point now) const;
+
+    const Options& options;
+    CallTable& table;
+    Transcript transcript;
+    int listenFd = -1;
+    std::string boundAddress;
+    std::uint16_t boundPort = 0;
+    int nextId = 1;
+    std::vector<std::unique_ptr<Connection>> connections;
+    std::vector<Output> fresh; // reused for the answers of one read
+    std::vector<char> readBuffer;
+};
+
+} // namespace pbxsim

@@ -1,0 +1,60 @@
+#include "CallTable.h"
+#include "Listing.h"
+#include "Options.h"
+#include "Server.h"
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int)
+{
+    stopRequested = 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    pbxsim::Options options;
+    std::string error;
+    if (!pbxsim::parseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "pbxsim: %s\n%s", error.c_str(), pbxsim::usage().c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(pbxsim::usage().c_str(), stdout);
+        return 0;
+    }
+
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+    std::vector<pbxsim::Call> calls = pbxsim::generateCalls(options.calls, options.seed, now);
+    if (options.hostile) {
+        for (pbxsim::Call& call : pbxsim::hostileCalls(now))
+            calls.push_back(std::move(call));
+    }
+    pbxsim::CallTable table(std::move(calls));
+
+    // Without SA_RESTART, so that poll returns and the loop sees the request.
+    struct sigaction action = {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    pbxsim::Server server(options, table);
+    if (!server.listen(error)) {
+        std::fprintf(stderr, "pbxsim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("listening %s:%u\n", server.address().c_str(), unsigned{server.port()});
+    std::fflush(stdout);
+    server.run(stopRequested);
+    return 0;
+}
