@@ -1,0 +1,71 @@
+#pragma once
+
+#include "ManagerClient.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <locale>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvale::fuzz {
+
+// A window that writes down, in order, everything the client asks of it.
+class RecordingWindow : public WindowOps
+{
+public:
+    std::string user;
+    std::string secret;
+    std::vector<std::string> events; // one line of text per request, comparable between runs
+    std::size_t nCalls = 0;
+    // Runs inside showMessage, as a modal message's event loop would deliver data.
+    std::function<void()> duringMessage;
+
+    std::string userName() const override { return user; }
+    std::string password() const override { return secret; }
+    std::size_t callCount() const override { return nCalls; }
+    void addCall(std::string_view entry) override;
+    void showMessage(std::string_view text) override;
+    void endProgram() override;
+    void send(std::string_view bytes) override;
+    void actionAnswered(const Answer& answer) override;
+};
+
+// Plays one fuzz input as a conversation: received bytes cut into chunks the input chooses, a
+// nested delivery inside a message now and then, and the operator's Refresh and Disconnect in
+// between. The client under test takes the bytes through dataArrival; a second client takes the
+// same lines one by one through ParseIncoming, cut by a plain framer written here, so each
+// request can be traced to the line that caused it. After every step the two must have asked the
+// same of their windows, and every rule of SessionChecks must hold.
+class FuzzSession
+{
+public:
+    explicit FuzzSession(const std::locale& numbers);
+
+    // Returns what went wrong first, or an empty string.
+    std::string run(const std::uint8_t* data, std::size_t size);
+
+private:
+    void setLogin(std::string user, std::string secret);
+    void deliver(std::string_view chunk, std::string nested);
+    void hangup(const std::string& channel);
+    void refresh();
+    void interpretReferenceLines(std::string_view bytes);
+    void compareAfterStep();
+    void fail(std::string what);
+
+    RecordingWindow testedWindow;
+    RecordingWindow referenceWindow;
+    ManagerClient tested;
+    ManagerClient reference;
+
+    std::string referencePending; // bytes since the last CR LF, for the plain framer
+    std::size_t referenceDropped = 0;
+    std::string nestedBytes; // delivered inside the next message box, once
+    std::string nestedDelivered;
+    std::string failure;
+};
+
+} // namespace corvale::fuzz
