@@ -1,0 +1,77 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Manager text cut into blocks (ended by an empty line) of lines, for comparing answers.
+namespace simtest {
+
+using Block = std::vector<std::string>;
+
+inline std::vector<Block> splitBlocks(std::string_view text)
+{
+    std::vector<Block> blocks;
+    Block current;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find("\r\n", pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = text.substr(pos, end - pos);
+        if (line.empty()) {
+            blocks.push_back(std::move(current));
+            current.clear();
+        } else {
+            current.emplace_back(line);
+        }
+        pos = end + 2;
+    }
+    if (!current.empty())
+        blocks.push_back(std::move(current)); // unterminated: kept so a test can see it
+    return blocks;
+}
+
+inline std::string keyOf(std::string_view line)
+{
+    return std::string(line.substr(0, line.find(": ")));
+}
+
+inline std::string valueOf(std::string_view line)
+{
+    const std::size_t colon = line.find(": ");
+    return colon == std::string_view::npos ? std::string() : std::string(line.substr(colon + 2));
+}
+
+// Each block's keys, in order.
+inline std::vector<std::vector<std::string>> shapeOf(std::string_view text)
+{
+    std::vector<std::vector<std::string>> shape;
+    for (const Block& block : splitBlocks(text)) {
+        std::vector<std::string> keys;
+        for (const std::string& line : block)
+            keys.push_back(keyOf(line));
+        shape.push_back(std::move(keys));
+    }
+    return shape;
+}
+
+// The value of `key` in a block, or "(none)".
+inline std::string field(const Block& block, std::string_view key)
+{
+    for (const std::string& line : block) {
+        if (keyOf(line) == key)
+            return valueOf(line);
+    }
+    return "(none)";
+}
+
+inline std::size_t countEvents(std::string_view text, std::string_view event)
+{
+    std::size_t n = 0;
+    for (const Block& block : splitBlocks(text))
+        n += !block.empty() && block.front() == "Event: " + std::string(event) ? 1 : 0;
+    return n;
+}
+
+} // namespace simtest

@@ -1,0 +1,179 @@
+#include "Listing.h"
+
+#include "Blocks.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+
+using namespace pbxsim;
+using namespace simtest;
+
+namespace {
+
+constexpr std::int64_t Now = 1796751512;
+
+std::string recording(const std::string& name)
+{
+    std::ifstream in(std::string(CORVALE_FIXTURES_DIR) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The PBX's answer to Status in a recorded conversation: what followed the greeting (30 bytes)
+// and the login answer (55 bytes).
+std::string recordedStatus(const std::string& conversation)
+{
+    const std::string bytes = recording(conversation + ".recv.bin");
+    return bytes.size() > 85 ? bytes.substr(85) : std::string();
+}
+
+// Blanks the values of a key that depends on how the PBX paired the channels.
+std::string blankValues(const std::string& text, const std::string& key)
+{
+    return std::regex_replace(text, std::regex("\r\n" + key + ": [^\r]*\r\n"),
+                              "\r\n" + key + ": #\r\n");
+}
+
+// One leg of a recorded call: ;1 is the agent, ;2 carries the caller.
+Call leg(int ext, int leg, unsigned counter, const std::string& name, const std::string& id,
+         std::int64_t age)
+{
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", counter);
+    const std::string e = std::to_string(ext);
+    Call call;
+    call.channel = "Local/" + e + "@calls-" + hex + ";" + std::to_string(leg);
+    call.callerNum = leg == 1 ? "800" + e : "5550" + e;
+    call.callerName = leg == 1 ? "Agent " + e : name;
+    call.extension = e;
+    call.context = leg == 1 ? "agents" : "calls";
+    call.uniqueid = id;
+    call.startedAt = Now - age;
+    return call;
+}
+
+std::vector<Call> recordedCalls()
+{
+    std::string longName = "LongName300-";
+    for (int i = 0; i < 8; ++i)
+        longName += "abcdefghijklmnopqrstuvwxyz0123456789";
+    const std::vector<std::string> names = {"Alice Normal",  "Authentication failed",
+                                            "Event: Status", "Uniqueid: 99",
+                                            "Zoë Müller",    longName};
+    // Ext, leg and unique id suffix, in the order the PBX listed them.
+    const int order[12][3] = {{101, 1, 0}, {101, 2, 1}, {106, 2, 11}, {106, 1, 10},
+                              {102, 2, 3}, {102, 1, 2}, {103, 1, 4},  {103, 2, 5},
+                              {104, 2, 7}, {104, 1, 6}, {105, 1, 8},  {105, 2, 9}};
+    std::vector<Call> calls;
+    for (const auto& [ext, legNo, id] : order)
+        calls.push_back(leg(ext, legNo, static_cast<unsigned>(ext - 101),
+                            names[static_cast<std::size_t>(ext - 101)],
+                            "1796751510." + std::to_string(id), 2));
+    return calls;
+}
+
+} // namespace
+
+TEST(ListingTest, ModernAnswerHasTheRecordedShape)
+{
+    const std::string recorded = recordedStatus("05_status_calls");
+    ASSERT_FALSE(recorded.empty()) << "missing recording in " << CORVALE_FIXTURES_DIR;
+    const std::string ours = statusAnswer(generateCalls(12, 7, Now), Dialect::Modern, Now);
+
+    EXPECT_EQ(shapeOf(ours), shapeOf(recorded));
+    const std::vector<Block> blocks = splitBlocks(ours);
+    ASSERT_EQ(blocks.size(), 14u);
+    EXPECT_EQ(blocks[1].size(), 32u);
+    EXPECT_EQ(field(blocks.back(), "ListItems"), "12");
+}
+
+// Only Linkedid differs: the simulator does not pair channels, so each is its own link.
+TEST(ListingTest, ModernAnswerForTheRecordedCallsEqualsTheRecording)
+{
+    const std::string recorded = recordedStatus("05_status_calls");
+    const std::string ours = statusAnswer(recordedCalls(), Dialect::Modern, Now);
+    EXPECT_EQ(blankValues(ours, "Linkedid"), blankValues(recorded, "Linkedid"));
+
+    const std::string name = "O'Neil \"Bob\" back\\slash Who? tab\tend";
+    const std::vector<Call> escaped = {leg(107, 1, 0x56, "", "1796751657.172", 3),
+                                       leg(107, 2, 0x56, name, "1796751657.173", 3)};
+    EXPECT_EQ(blankValues(statusAnswer(escaped, Dialect::Modern, Now), "Linkedid"),
+              blankValues(recordedStatus("12b_status_escaped_callername"), "Linkedid"));
+
+    EXPECT_EQ(statusAnswer({}, Dialect::Modern, Now), recordedStatus("04_status_empty"));
+}
+
+TEST(ListingTest, LegacyAnswerHasTheShortRecordWithRawNames)
+{
+    const std::vector<Call> calls = hostileCalls(Now);
+    const std::string text = statusAnswer(calls, Dialect::Legacy, Now);
+    const std::vector<Block> blocks = splitBlocks(text);
+    ASSERT_EQ(blocks.size(), calls.size() + 2);
+
+    EXPECT_EQ(blocks.front(), (Block{"Response: Success", "Message: Channel status will follow"}));
+    EXPECT_EQ(blocks.back(),
+              (Block{"Event: StatusComplete", "Items: " + std::to_string(calls.size())}));
+    const std::vector<std::string> keys = {
+        "Event", "Privilege", "Channel",   "CallerID", "CallerIDNum", "CallerIDName", "Account",
+        "State", "Context",   "Extension", "Priority", "Seconds",     "Link",         "Uniqueid"};
+    std::set<std::string> names;
+    for (std::size_t i = 1; i + 1 < blocks.size(); ++i) {
+        EXPECT_EQ(shapeOf(text)[i], keys);
+        names.insert(field(blocks[i], "CallerIDName"));
+    }
+    // Legacy sends what the caller set; the current dialect escapes it.
+    EXPECT_TRUE(names.count("O'Neil \"Bob\" back\\slash Who? tab\tend"));
+    EXPECT_TRUE(names.count("<unknown>"));
+    EXPECT_NE(statusAnswer(calls, Dialect::Modern, Now)
+                  .find("CallerIDName: O\\'Neil \\\"Bob\\\" back\\\\slash Who\\? tab\\tend\r\n"),
+              std::string::npos);
+}
+
+TEST(ListingTest, SecondsGrowWithTime)
+{
+    const std::vector<Call> calls = generateCalls(3, 1, Now);
+    for (const Dialect dialect : {Dialect::Legacy, Dialect::Modern}) {
+        const std::vector<Block> before = splitBlocks(statusAnswer(calls, dialect, Now));
+        const std::vector<Block> later = splitBlocks(statusAnswer(calls, dialect, Now + 90));
+        for (std::size_t i = 1; i <= calls.size(); ++i) {
+            EXPECT_EQ(std::stoll(field(before[i], "Seconds")), Now - calls[i - 1].startedAt);
+            EXPECT_EQ(std::stoll(field(later[i], "Seconds")), Now + 90 - calls[i - 1].startedAt);
+        }
+    }
+}
+
+TEST(ListingTest, GeneratedCallsLookRealAndRepeatForASeed)
+{
+    const std::vector<Call> calls = generateCalls(2000, 42, Now);
+    ASSERT_EQ(calls.size(), 2000u);
+    const std::regex channel("(SIP|PJSIP)/[A-Za-z0-9]+-[0-9a-f]{8}");
+    std::set<std::string> channels, ids;
+    std::size_t nonAscii = 0, unnamed = 0;
+    for (const Call& call : calls) {
+        EXPECT_TRUE(std::regex_match(call.channel, channel)) << call.channel;
+        EXPECT_LE(call.startedAt, Now);
+        EXPECT_GT(call.startedAt, Now - 3600);
+        EXPECT_FALSE(call.extension.empty());
+        channels.insert(call.channel);
+        ids.insert(call.uniqueid);
+        nonAscii += std::any_of(call.callerName.begin(), call.callerName.end(),
+                                [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        unnamed += call.callerName.empty();
+    }
+    EXPECT_EQ(channels.size(), calls.size());
+    EXPECT_EQ(ids.size(), calls.size());
+    EXPECT_GT(nonAscii, 100u);
+    EXPECT_GT(unnamed, 20u);
+
+    const std::vector<Call> again = generateCalls(2000, 42, Now);
+    const std::vector<Call> other = generateCalls(2000, 43, Now);
+    auto same = [](const Call& a, const Call& b) {
+        return a.channel == b.channel && a.callerName == b.callerName &&
+               a.startedAt == b.startedAt && a.uniqueid == b.uniqueid;
+    };
+    EXPECT_TRUE(std::equal(calls.begin(), calls.end(), again.begin(), same));
+    EXPECT_FALSE(std::equal(calls.begin(), calls.end(), other.begin(), same));
+}

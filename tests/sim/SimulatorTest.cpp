@@ -1,0 +1,232 @@
+#include "Blocks.h"
+#include "PbxSim.h"
+#include "TestClient.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+using namespace simtest;
+
+namespace {
+
+std::string answer(std::string_view response, std::string_view message)
+{
+    return "Response: " + std::string(response) + "\r\nMessage: " + std::string(message) +
+           "\r\n\r\n";
+}
+
+class SimulatorTest : public ::testing::Test
+{
+protected:
+    // Starts the simulator with these arguments and connects `client` to it.
+    void start(const QStringList& arguments)
+    {
+        sim = std::make_unique<PbxSim>(arguments);
+        ASSERT_NE(sim->port(), 0) << sim->error().toStdString();
+        ASSERT_TRUE(client.connectTo(sim->port()));
+    }
+    // Takes the greeting and logs in with the defaults.
+    void login()
+    {
+        ASSERT_NE(client.readUntil("\r\n").find("Asterisk Call Manager/"), std::string::npos);
+        client.send(DefaultLogin);
+        ASSERT_EQ(client.readBlock(), LoginAccepted);
+    }
+    std::vector<std::string> channelsIn(const std::string& status)
+    {
+        std::vector<std::string> channels;
+        for (const Block& block : splitBlocks(status)) {
+            if (!block.empty() && block.front() == "Event: Status")
+                channels.push_back(field(block, "Channel"));
+        }
+        return channels;
+    }
+
+    std::unique_ptr<PbxSim> sim;
+    TestClient client;
+};
+
+} // namespace
+
+TEST_F(SimulatorTest, GreetsAndAcceptsTheConfiguredLogin)
+{
+    start({"--user", "boss", "--secret", "s3cret"});
+    EXPECT_EQ(client.readUntil("\r\n"), "Asterisk Call Manager/1.1\r\n");
+    client.send("Action: login\r\nUsername: boss\r\nSecret: s3cret\r\nEvents: Off\r\n\r\n");
+    EXPECT_EQ(client.readBlock(), LoginAccepted);
+}
+
+TEST_F(SimulatorTest, ModernGreetingMatchesTheRecording)
+{
+    start({"--dialect", "modern", "--greeting-version", "13.0.0"});
+    std::ifstream in(std::string(CORVALE_FIXTURES_DIR) + "/01_greeting.recv.bin", std::ios::binary);
+    const std::string recorded{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(recorded.size(), 30u);
+    EXPECT_EQ(client.readUntil("\r\n"), recorded);
+}
+
+TEST_F(SimulatorTest, RefusedLoginIsAnsweredThenClosed)
+{
+    start({"--refuse-delay-ms", "50"});
+    client.readUntil("\r\n");
+    client.send("Action: login\r\nUsername: admin\r\nSecret: wrong\r\n\r\n");
+    EXPECT_EQ(client.readToClose(), answer("Error", "Authentication failed"));
+    EXPECT_TRUE(client.closed());
+}
+
+TEST_F(SimulatorTest, RefuseLoginOptionRefusesTheRightSecretAtOnce)
+{
+    // The default delay would be a second; close-on-refuse answers without it.
+    start({"--refuse-login", "--close-on-refuse"});
+    client.readUntil("\r\n");
+    client.send(DefaultLogin);
+    EXPECT_EQ(client.readToClose(500), answer("Error", "Authentication failed"));
+    EXPECT_TRUE(client.closed());
+}
+
+TEST_F(SimulatorTest, PermissionDeniedBeforeLoginKeepsTheConnection)
+{
+    start({});
+    client.readUntil("\r\n");
+    client.send(StatusAction);
+    EXPECT_EQ(client.readBlock(), answer("Error", "Permission denied"));
+    client.send(DefaultLogin);
+    EXPECT_EQ(client.readBlock(), LoginAccepted);
+}
+
+TEST_F(SimulatorTest, StatusListsEveryCallInEitherDialect)
+{
+    for (const char* dialect : {"legacy", "modern"}) {
+        SCOPED_TRACE(dialect);
+        start({"--calls", "5", "--hostile", "--dialect", dialect});
+        login();
+        client.send(StatusAction);
+        const std::string status = client.readStatus();
+        const std::vector<Block> blocks = splitBlocks(status);
+        ASSERT_EQ(blocks.size(), 22u); // 5 generated, 15 hostile, the answer and the completion
+        EXPECT_EQ(countEvents(status, "Status"), 20u);
+        EXPECT_EQ(field(blocks.back(), "Items"), "20");
+        EXPECT_EQ(blocks[1].size(), std::string(dialect) == "modern" ? 32u : 14u);
+    }
+}
+
+TEST_F(SimulatorTest, HangupEndsTheCallForEveryConnection)
+{
+    start({"--calls", "4", "--dialect", "modern"});
+    login();
+    client.send(StatusAction);
+    const std::vector<std::string> before = channelsIn(client.readStatus());
+    ASSERT_EQ(before.size(), 4u);
+
+    std::string shouted = before[2];
+    for (char& c : shouted)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    client.send("Action: Hangup\r\nChannel: " + shouted + "\r\n\r\n");
+    EXPECT_EQ(client.readBlock(), answer("Success", "Channel Hungup"));
+    client.send("Action: Hangup\r\nChannel: " + before[2] + "\r\n\r\n");
+    EXPECT_EQ(client.readBlock(), answer("Error", "No such channel"));
+
+    TestClient other;
+    ASSERT_TRUE(other.connectTo(sim->port()));
+    other.readUntil("\r\n");
+    other.send(std::string(DefaultLogin) + std::string(StatusAction));
+    ASSERT_EQ(other.readBlock(), LoginAccepted);
+    const std::vector<std::string> after = channelsIn(other.readStatus());
+    EXPECT_EQ(after, (std::vector<std::string>{before[0], before[1], before[3]}));
+}
+
+TEST_F(SimulatorTest, PipelinedActionsAreAnsweredInOrder)
+{
+    start({"--calls", "2"});
+    login();
+    client.send("Action: Status\r\n\r\nAction: Hangup\r\nChannel: SIP/none-00000000\r\n\r\n"
+                "Action: Bogus\r\n\r\nAction: Status\r\n\r\nAction: Logoff\r\n\r\n");
+    EXPECT_EQ(countEvents(client.readStatus(), "Status"), 2u);
+    EXPECT_EQ(client.readBlock(), answer("Error", "No such channel"));
+    EXPECT_EQ(client.readBlock(), answer("Error", "Invalid/unknown command"));
+    EXPECT_EQ(countEvents(client.readStatus(), "Status"), 2u);
+    EXPECT_EQ(client.readToClose(), answer("Goodbye", "Thanks for all the fish."));
+    EXPECT_TRUE(client.closed());
+}
+
+TEST_F(SimulatorTest, DripSendsEveryAnswerByteByByte)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString transcript = dir.filePath("wire.txt");
+    start({"--chunk", "1", "--calls", "2", "--transcript", transcript});
+    login();
+    client.send(StatusAction);
+    const std::string status = client.readStatus();
+    EXPECT_EQ(countEvents(status, "Status"), 2u);
+    sim->stop();
+
+    // The transcript shows each write; every one the simulator made was a single byte.
+    std::ifstream in(transcript.toStdString());
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    const std::regex write("S< ([0-9]+) bytes:");
+    std::size_t writes = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), write);
+         it != std::sregex_iterator(); ++it, ++writes)
+        ASSERT_EQ((*it)[1].str(), "1");
+    EXPECT_EQ(writes, 27 + LoginAccepted.size() + status.size());
+    EXPECT_NE(text.find("C> Action: login\\r\\n\n"), std::string::npos);
+}
+
+TEST_F(SimulatorTest, ClosesAfterTheGivenNumberOfBytes)
+{
+    start({"--close-after-bytes", "40"});
+    client.readUntil("\r\n");
+    client.send(DefaultLogin);
+    // The greeting "Asterisk Call Manager/1.1\r\n" is 27 of them.
+    EXPECT_EQ(client.readToClose(), LoginAccepted.substr(0, 13));
+    EXPECT_TRUE(client.closed());
+}
+
+TEST_F(SimulatorTest, ClosesAfterTheLogin)
+{
+    start({"--close-after-login"});
+    client.readUntil("\r\n");
+    client.send(std::string(DefaultLogin) + std::string(StatusAction));
+    EXPECT_EQ(client.readToClose(), LoginAccepted);
+    EXPECT_TRUE(client.closed());
+}
+
+TEST_F(SimulatorTest, LongLineComesBeforeTheStatusAnswer)
+{
+    start({"--long-line", "40000", "--calls", "1"});
+    login();
+    client.send(StatusAction);
+    const std::string line = client.readUntil("\r\n");
+    EXPECT_EQ(line.size(), 40002u);
+    EXPECT_EQ(line.find_first_of("\r\n"), 40000u);
+    EXPECT_EQ(countEvents(client.readStatus(), "Status"), 1u);
+}
+
+TEST_F(SimulatorTest, UnansweredHangupStillEndsTheCall)
+{
+    start({"--no-hangup-answer", "--calls", "2"});
+    login();
+    client.send(StatusAction);
+    const std::vector<std::string> before = channelsIn(client.readStatus());
+    ASSERT_EQ(before.size(), 2u);
+    client.send("Action: Hangup\r\nChannel: " + before[0] + "\r\n\r\n" + std::string(StatusAction));
+    // The next thing to arrive is the status answer, without the hung-up call.
+    EXPECT_EQ(channelsIn(client.readStatus()), std::vector<std::string>{before[1]});
+}
+
+TEST_F(SimulatorTest, ServesATenThousandCallListing)
+{
+    start({"--calls", "10000", "--dialect", "modern"});
+    login();
+    client.send(StatusAction);
+    const std::string status = client.readStatus(30000);
+    ASSERT_FALSE(client.timedOut());
+    EXPECT_GT(status.size(), 6'000'000u);
+    EXPECT_EQ(countEvents(status, "Status"), 10000u);
+    EXPECT_EQ(field(splitBlocks(status).back(), "ListItems"), "10000");
+}
