@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""Prints one line per figure from Google Benchmark JSON files, with the ratios the targets name.
+
+Medians over the repetitions; every ratio is taken between figures of the same run.
+"""
+import json
+import sys
+from collections import defaultdict
+
+runs = defaultdict(list)  # run name -> its repetitions
+medians = {}
+for path in sys.argv[1:]:
+    with open(path) as f:
+        for b in json.load(f)["benchmarks"]:
+            name = b["run_name"].split("/iterations:")[0]
+            if b.get("error_occurred"):
+                print(f"ERROR {name}: {b.get('error_message')}")
+                continue
+            if b.get("run_type") == "aggregate":
+                if b.get("aggregate_name") == "median":
+                    medians[name] = b
+            else:
+                runs[name].append(b)
+for name, reps in runs.items():
+    medians.setdefault(name, reps[len(reps) // 2])
+
+SECOND = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+misses = []
+
+
+def seconds(name):
+    b = medians[name]
+    return b["real_time"] * SECOND[b["time_unit"]]
+
+
+def rate(name):
+    return medians[name]["bytes_per_second"]
+
+
+def verdict(ok, what):
+    if not ok:
+        misses.append(what)
+    return "ok  " if ok else "MISS"
+
+
+for dialect in ("legacy", "modern"):
+    for calls in (1000, 10000, 100000):
+        tail = f"/{dialect}/{calls}"
+        if "memchr" + tail not in medians:
+            continue
+        floor = rate("memchr" + tail)
+        b = medians["memchr" + tail]
+        print(f"{'memchr' + tail:28} {floor / 1e9:7.2f} GB/s {b['items_per_second'] / 1e6:7.2f} M calls/s"
+              f"  ({b['bytes'] / 1e6:.1f} MB, {b['lines'] / 1e6:.2f} M lines)")
+        for kind in ("framing_1k", "framing_64k", "framing_whole"):
+            name = kind + tail
+            if name in medians:
+                r = rate(name) / floor
+                print(f"{name:28} {rate(name) / 1e9:7.2f} GB/s {medians[name]['items_per_second'] / 1e6:7.2f} M calls/s"
+                      f"  framing/memchr {r:5.2f}  {verdict(r >= 0.5, name + ' below half the memchr rate')} (>= 0.50)")
+        if "framing_whole" + tail in medians and "framing_1k" + tail in medians:
+            r = rate("framing_whole" + tail) / rate("framing_1k" + tail)
+            print(f"{'whole vs 1k chunks' + tail:28} per-byte rate ratio {r:5.2f}  "
+                  f"{verdict(r >= 0.95, 'whole-listing chunk slower per byte than 1 KiB chunks' + tail)} (>= 1, 5% noise allowed)")
+        name = "client" + tail
+        if name in medians:
+            r = rate(name) / floor
+            print(f"{name:28} {rate(name) / 1e6:7.1f} MB/s {medians[name]['items_per_second'] / 1e6:7.2f} M calls/s"
+                  f"  full/memchr {r:5.3f}  {verdict(r >= 0.1, name + ' below a tenth of the memchr rate')} (>= 0.10)")
+    small, mid, big = (f"client/{dialect}/{n}" for n in (1000, 10000, 100000))
+    if mid in medians and big in medians:
+        r = seconds(big) / seconds(mid)
+        extra = f", 10k/1k {seconds(mid) / seconds(small):5.2f}" if small in medians else ""
+        print(f"{'growth client/' + dialect:28} 100k/10k cost {r:5.2f}{extra}  "
+              f"{verdict(r <= 11, 'growth 100k/10k ' + dialect)} (<= 11)")
+
+for dialect in ("legacy", "modern"):
+    name = f"window/{dialect}/10000"
+    if name not in medians:
+        continue
+    ms = seconds(name) * 1e3
+    stall = max(b.get("longest_stall_ms", 0) for b in runs.get(name, [medians[name]]))
+    rss = max(b.get("peak_rss_mib", 0) for b in runs.get(name, [medians[name]]))
+    print(f"{name:28} {ms:7.1f} ms Refresh List to last entry shown  "
+          f"{verdict(ms < 150, name + ' slower than 150 ms')} (< 150 ms)")
+    print(f"{name + ' stall':28} {stall:7.0f} ms longest event-loop stall while the listing arrives")
+    print(f"{name + ' memory':28} {rss:7.1f} MiB peak RSS of the process  "
+          f"{verdict(rss * 1.048576 < 60, name + ' peak memory 60 MB or more')} (< 60 MB)")
+
+print("targets missed: " + ("; ".join(misses) if misses else "none"))
