@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QInputMethodQueryEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -100,7 +101,15 @@ frmMain::frmMain(QWidget* parent)
     txtHost->setFocus();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The socket outlives the client while members are destroyed; a socket torn down open
+    // would report the close to a half-destroyed window.
+    bEnding = true;
+    disconnect(&tcpConn, nullptr, this, nullptr);
+    tcpConn.close();
+    lstCalls->setModel(nullptr);
+}
 
 void frmMain::createControls()
 {
@@ -231,6 +240,20 @@ void frmMain::resizeEvent(QResizeEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == txtPassword && event->type() == QEvent::InputMethodQuery) {
+        // The secret takes no input method; a line edit would otherwise say it does.
+        auto* query = static_cast<QInputMethodQueryEvent*>(event);
+        const auto queries = static_cast<unsigned>(query->queries());
+        for (unsigned bit = 1; bit != 0; bit <<= 1) {
+            if ((queries & bit) == 0)
+                continue;
+            const auto one = static_cast<Qt::InputMethodQuery>(bit);
+            query->setValue(one, one == Qt::ImEnabled ? QVariant(false)
+                                                      : txtPassword->inputMethodQuery(one));
+        }
+        query->accept();
+        return true;
+    }
     // Key preview: Enter in login mode connects, and the key still goes on to the control.
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

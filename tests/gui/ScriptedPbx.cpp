@@ -1,0 +1,87 @@
+#include "ScriptedPbx.h"
+
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+ScriptedPbx::ScriptedPbx()
+{
+    server.listen(QHostAddress::LocalHost, 0);
+    connect(&server, &QTcpServer::newConnection, this, &ScriptedPbx::accept);
+}
+
+void ScriptedPbx::accept()
+{
+    while (QTcpSocket* next = server.nextPendingConnection()) {
+        ++accepted;
+        peer = next;
+        connect(next, &QTcpSocket::readyRead, this, &ScriptedPbx::readPeer);
+        if (!greeting.isEmpty())
+            next->write(greeting);
+    }
+}
+
+void ScriptedPbx::onRequest(const QByteArray& request, const QByteArray& reply)
+{
+    rules.emplace_back(request, reply);
+    runRules();
+}
+
+void ScriptedPbx::greet(const QByteArray& text)
+{
+    greeting = text;
+    if (peer)
+        peer->write(greeting);
+}
+
+void ScriptedPbx::send(const QByteArray& data)
+{
+    if (peer)
+        peer->write(data);
+}
+
+void ScriptedPbx::hangUp()
+{
+    if (peer) {
+        peer->flush();
+        peer->disconnectFromHost();
+    }
+}
+
+void ScriptedPbx::readPeer()
+{
+    if (!peer)
+        return;
+    bytes += peer->readAll();
+    runRules();
+    emit receivedMore();
+}
+
+void ScriptedPbx::runRules()
+{
+    while (!rules.empty() && peer) {
+        const qsizetype at = bytes.indexOf(rules.front().first, matchedUpTo);
+        if (at < 0)
+            return;
+        matchedUpTo = at + rules.front().first.size();
+        peer->write(rules.front().second);
+        rules.pop_front();
+        if (rules.empty() && bHangUpWhenDone)
+            hangUp();
+    }
+}
+
+bool ScriptedPbx::waitForReceived(const QByteArray& text, int times, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (bytes.count(text) < times) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return false;
+        QSignalSpy more(this, &ScriptedPbx::receivedMore);
+        if (bytes.count(text) >= times)
+            break;
+        more.wait(static_cast<int>(left));
+    }
+    return true;
+}
