@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -89,6 +91,7 @@ private slots:
     void closedConnectionShowsOneMessageThenEnds();
     void connectionLostWhileAwaitingHangupEndsWithoutMore();
     void closingWindowWhileAwaitingHangupStopsTheCommand();
+    void windowTornDownWhileConnectedSaysNothing();
     void connectRefuses_data();
     void connectRefuses();
     void exitStatusFromTheEventLoop();
@@ -401,6 +404,19 @@ void FrmMainCommandsTest::closingWindowWhileAwaitingHangupStopsTheCommand()
     QVERIFY(h.exits.isEmpty()); // the event loop's own quit gives status 0
     QVERIFY(h.window.ending());
     QCOMPARE(pbx.received().count(StatusAction), 1);
+}
+
+void FrmMainCommandsTest::windowTornDownWhileConnectedSaysNothing()
+{
+    ScriptedPbx pbx; // still there when the window goes
+    auto seen = std::make_shared<QStringList>();
+    {
+        WindowHarness h;
+        QVERIFY(listed(h, pbx, Alice, 1));
+        h.window.showMessageBox = [seen](const QString& text) { *seen << text; };
+        h.window.exitApplication = [seen](int) { *seen << u"exit"_s; };
+    }
+    QCOMPARE(*seen, QStringList());
 }
 
 void FrmMainCommandsTest::connectRefuses_data()
