@@ -84,7 +84,6 @@ private:
     void tcpConnError();
     void message(const QString& text);
     void finish(int status);
-    QString selectedEntryText() const;
     bool selectedEntry(std::string& bytes) const;
 
     QLabel* lblHost = nullptr;
