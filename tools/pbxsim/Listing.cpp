@@ -287,6 +287,25 @@ std::vector<Call> hostileCalls(std::int64_t now)
     return calls;
 }
 
+std::vector<Call> namedCalls(const std::vector<std::string>& names, std::int64_t now)
+{
+    std::vector<Call> calls;
+    calls.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string num = std::to_string(7701 + i);
+        Call call;
+        call.channel = "SIP/" + num + "-0000ff" + hex8(i).substr(6);
+        call.callerNum = num;
+        call.callerName = names[i];
+        call.extension = "600";
+        call.context = "from-internal";
+        call.startedAt = now - 30 * static_cast<std::int64_t>(i + 1);
+        call.uniqueid = std::to_string(call.startedAt) + '.' + std::to_string(7000 + i);
+        calls.push_back(std::move(call));
+    }
+    return calls;
+}
+
 std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::int64_t now)
 {
     const bool modern = dialect == Dialect::Modern;

@@ -35,6 +35,10 @@ std::vector<Call> generateCalls(std::size_t count, std::uint64_t seed, std::int6
 // "Uniqueid: 9", ...) or need escaping, so a client can be shown not to be steered by them.
 std::vector<Call> hostileCalls(std::int64_t now);
 
+// One call per name, the name exactly these bytes (NUL, CR, LF and all): channels SIP/7701-...,
+// caller numbers from 7701, extension 600, up for 30 s, 60 s, ... at `now`.
+std::vector<Call> namedCalls(const std::vector<std::string>& names, std::int64_t now);
+
 // The complete bytes a PBX sends in answer to "Action: Status" for these calls at time `now`:
 // the Response block, one Event: Status block per call and the StatusComplete block.
 std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::int64_t now);

@@ -24,6 +24,31 @@ bool readNumber(std::string_view text, T& value, T max = std::numeric_limits<T>:
     return true;
 }
 
+// "41000dff" -> the bytes 'A', NUL, CR, 0xFF: lets a command line carry any byte.
+bool readHex(std::string_view text, std::string& bytes)
+{
+    if (text.size() % 2 != 0)
+        return false;
+    auto nibble = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    bytes.clear();
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = nibble(text[i]);
+        const int low = nibble(text[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
 } // namespace
 
 std::string usage()
@@ -40,6 +65,8 @@ std::string usage()
            "  --dialect legacy|modern status record layout (default legacy)\n"
            "  --greeting-version V    version in the greeting (default 1.1)\n"
            "  --hostile               add calls whose caller names look like manager text\n"
+           "  --name-hex HEX          add a call whose caller name is these bytes (repeatable)\n"
+           "  --clock UNIX            count call durations to this fixed time\n"
            "  --chunk N               send every answer in writes of N bytes (1: byte drip)\n"
            "  --chunk-delay-ms N      pause between those writes (default 0)\n"
            "  --close-after-bytes N   close a connection once N bytes have been sent on it\n"
@@ -50,6 +77,7 @@ std::string usage()
            "  --long-line BYTES       send a garbage line of BYTES bytes before each Status "
            "answer\n"
            "  --no-hangup-answer      end hung-up calls but never answer the Hangup\n"
+           "  --unanswered-hangups N  the same for only the first N Hangups of a connection\n"
            "  --transcript FILE       write every byte in both directions to FILE, readably\n"
            "  --help                  show this text\n"
            "\n"
@@ -95,6 +123,12 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             session.greetingVersion = value();
         } else if (name == "--hostile") {
             options.hostile = true;
+        } else if (name == "--name-hex") {
+            std::string bytes;
+            ok = readHex(value(), bytes);
+            options.rawNames.push_back(std::move(bytes));
+        } else if (name == "--clock") {
+            ok = readNumber(value(), options.clock);
         } else if (name == "--chunk") {
             ok = readNumber(value(), options.chunk);
         } else if (name == "--chunk-delay-ms") {
@@ -113,6 +147,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             ok = readNumber(value(), session.longLine, std::size_t{100'000'000});
         } else if (name == "--no-hangup-answer") {
             session.noHangupAnswer = true;
+        } else if (name == "--unanswered-hangups") {
+            ok = readNumber(value(), session.unansweredHangups);
         } else if (name == "--transcript") {
             options.transcript = value();
         } else {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pbxsim {
 
@@ -20,6 +21,8 @@ struct Options
     int chunkDelayMs = 0;              // pause between chunks
     std::uint64_t closeAfterBytes = 0; // 0: never
     std::string transcript;            // empty: none
+    std::int64_t clock = 0;            // unix seconds durations count to; 0: the real clock
+    std::vector<std::string> rawNames; // caller names of extra calls, any bytes
     SessionOptions session;
     bool help = false;
 };

@@ -183,7 +183,9 @@ void Server::readFrom(Connection& c)
         if (c.closing)
             continue;
         fresh.clear();
-        c.session->receive(bytes, static_cast<std::int64_t>(std::time(nullptr)), fresh);
+        const std::int64_t now =
+            options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
+        c.session->receive(bytes, now, fresh);
         for (Output& out : fresh)
             c.queue.push_back(std::move(out));
     }

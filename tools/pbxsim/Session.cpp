@@ -147,7 +147,9 @@ void Session::hangup(const Action& action, std::vector<Output>& out)
         reply = answer("Success", "Channel Hungup");
     else
         reply = answer("Error", "No such channel");
-    if (!options.noHangupAnswer)
+    const bool unanswered = options.noHangupAnswer || nHangups < options.unansweredHangups;
+    ++nHangups;
+    if (!unanswered)
         out.push_back({std::move(reply)});
 }
 

@@ -20,12 +20,13 @@ struct SessionOptions
     std::string secret;
     Dialect dialect = Dialect::Legacy;
     std::string greetingVersion = "1.1";
-    bool refuseLogin = false;     // every login is refused
-    bool closeOnRefuse = false;   // answer a refused login at once instead of after the delay
-    int refuseDelayMs = 1000;     // a real PBX waits about a second before it says no
-    bool closeAfterLogin = false; // close right after accepting the login
-    std::size_t longLine = 0;     // bytes of garbage line sent before each Status answer
-    bool noHangupAnswer = false;  // a hangup still ends the call but is never answered
+    bool refuseLogin = false;          // every login is refused
+    bool closeOnRefuse = false;        // answer a refused login at once instead of after the delay
+    int refuseDelayMs = 1000;          // a real PBX waits about a second before it says no
+    bool closeAfterLogin = false;      // close right after accepting the login
+    std::size_t longLine = 0;          // bytes of garbage line sent before each Status answer
+    bool noHangupAnswer = false;       // a hangup still ends the call but is never answered
+    std::size_t unansweredHangups = 0; // the same, for only the first this many hangups
 };
 
 // Bytes to send, in order with the others of the connection.
@@ -61,6 +62,7 @@ private:
     std::vector<Action> actions; // reused between receive calls
     bool bLoggedIn = false;
     bool bFinished = false;
+    std::size_t nHangups = 0;
 };
 
 // "Response: <response>" and "Message: <message>" as one answer block.

@@ -32,12 +32,15 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+    const std::int64_t now =
+        options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
     std::vector<pbxsim::Call> calls = pbxsim::generateCalls(options.calls, options.seed, now);
     if (options.hostile) {
         for (pbxsim::Call& call : pbxsim::hostileCalls(now))
             calls.push_back(std::move(call));
     }
+    for (pbxsim::Call& call : pbxsim::namedCalls(options.rawNames, now))
+        calls.push_back(std::move(call));
     pbxsim::CallTable table(std::move(calls));
 
     // Without SA_RESTART, so that poll returns and the loop sees the request.
