@@ -73,8 +73,7 @@ void unescapeName(std::string_view escaped, std::string& out)
 ManagerClient::ManagerClient(WindowOps& windowOps, const std::locale& numbers)
     : window(windowOps)
     , duration(numbers)
-{
-}
+{}
 
 void ManagerClient::dataArrival(std::string_view bytes)
 {
@@ -175,7 +174,23 @@ void ManagerClient::trackAnswer(std::string_view key, std::string_view value, bo
         openAnswer = std::move(next);
     } else if (key == "Message" && openAnswer) {
         openAnswer->message = value;
+        if (value == StatusFollowsMessage && openAnswer->kind != ActionKind::Status)
+            realignToStatus();
     }
+}
+
+void ManagerClient::realignToStatus()
+{
+    // Only a status answer says this. Answers come in order, so the actions it was paired with,
+    // and any others before the oldest status action, were never answered and never will be; left
+    // paired, every later answer would go to the action before its own.
+    while (!pending.empty() && pending.front().kind != ActionKind::Status)
+        pending.pop_front();
+    if (pending.empty())
+        return;
+    openAnswer->ticket = pending.front().ticket;
+    openAnswer->kind = ActionKind::Status;
+    pending.pop_front();
 }
 
 void ManagerClient::readGreeting(std::string_view line)

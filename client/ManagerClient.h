@@ -52,6 +52,7 @@ private:
     std::uint64_t track(ActionKind kind);
     void trackAnswer(std::string_view key, std::string_view value, bool isField,
                      std::string_view line);
+    void realignToStatus();
     void readGreeting(std::string_view line);
     void sendLogin();
     void openRecord();

@@ -15,6 +15,8 @@ constexpr std::string_view GreetingMarker = "Asterisk Call Manager";
 constexpr std::string_view AcceptedMarker = "Authentication accepted";
 constexpr std::string_view FailedMarker = "Authentication failed";
 constexpr std::string_view NoCallsEntry = "Currently No Calls";
+// The Message of a Status action's answer, and of no other answer.
+constexpr std::string_view StatusFollowsMessage = "Channel status will follow";
 
 constexpr std::string_view RejectedLoginMessage = "Your manager details are incorrect";
 constexpr std::string_view UnsafeLoginMessage =
