@@ -248,7 +248,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             if ((queries & bit) == 0)
                 continue;
             const auto one = static_cast<Qt::InputMethodQuery>(bit);
+            // A line edit answers the text queries with its clear text, even masked.
+            const bool text = one == Qt::ImSurroundingText || one == Qt::ImCurrentSelection ||
+                              one == Qt::ImTextBeforeCursor || one == Qt::ImTextAfterCursor;
             query->setValue(one, one == Qt::ImEnabled ? QVariant(false)
+                                 : text               ? QVariant(QString())
                                                       : txtPassword->inputMethodQuery(one));
         }
         query->accept();
