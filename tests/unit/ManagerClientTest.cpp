@@ -359,3 +359,18 @@ TEST(ManagerClientNestingTest, NothingIsHandledOnceTheRejectedLoginHasEnded)
     EXPECT_EQ(window.ends, 1);
     EXPECT_TRUE(window.calls.empty());
 }
+
+TEST_F(ManagerClientTest, AnUnansweredHangupDoesNotShiftLaterAnswers)
+{
+    const auto lost = client.sendHangup("SIP/1");
+    const auto status = client.sendStatus();
+    const auto hangup = client.sendHangup("SIP/2");
+    receive({"Response: Success", "Message: Channel status will follow", "",
+             "Event: StatusComplete", "", "Response: Success", "Message: Channel Hungup", ""});
+    ASSERT_EQ(window.answers.size(), 2u);
+    EXPECT_EQ(window.answers[0].ticket, status);
+    EXPECT_EQ(window.answers[0].kind, ActionKind::Status);
+    EXPECT_EQ(window.answers[1].ticket, *hangup);
+    EXPECT_NE(window.answers[1].ticket, *lost);
+    EXPECT_EQ(client.awaitingAnswers(), 0u);
+}
