@@ -2,6 +2,8 @@
 
 #include "Wire.h"
 
+#include <cstring>
+
 namespace corvale {
 
 namespace {
@@ -9,15 +11,6 @@ namespace {
 // Sent actions awaiting an answer. A PBX answers every action, so this only fills up when one
 // does not; beyond it the oldest are forgotten rather than memory growing without end.
 constexpr std::size_t MaxPending = 4096;
-
-std::string_view trimSpaces(std::string_view s)
-{
-    const std::size_t first = s.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    const std::size_t last = s.find_last_not_of(' ');
-    return s.substr(first, last - first + 1);
-}
 
 bool contains(std::string_view text, std::string_view marker)
 {
@@ -28,12 +21,64 @@ bool contains(std::string_view text, std::string_view marker)
 
 bool splitField(std::string_view line, std::string_view& key, std::string_view& value)
 {
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos)
+    const void* colonAt = std::memchr(line.data(), ':', line.size());
+    if (colonAt == nullptr)
         return false;
-    key = line.substr(0, colon);
-    value = trimSpaces(line.substr(colon + 1));
+    const char* begin = line.data();
+    const char* colon = static_cast<const char*>(colonAt);
+    const char* end = begin + line.size();
+    key = std::string_view(begin, static_cast<std::size_t>(colon - begin));
+    const char* first = colon + 1;
+    while (first != end && *first == ' ')
+        ++first;
+    while (end != first && end[-1] == ' ')
+        --end;
+    value = std::string_view(first, static_cast<std::size_t>(end - first));
     return true;
+}
+
+Key classifyKey(std::string_view key)
+{
+    // By length first: one comparison for nearly every line of a listing.
+    switch (key.size()) {
+    case 5:
+        if (key == "Event")
+            return Key::Event;
+        if (key == "Exten")
+            return Key::Exten;
+        break;
+    case 7:
+        if (key == "Channel")
+            return Key::Channel;
+        if (key == "Seconds")
+            return Key::Seconds;
+        if (key == "Message")
+            return Key::Message;
+        break;
+    case 8:
+        if (key == "CallerID")
+            return Key::CallerID;
+        if (key == "Uniqueid")
+            return Key::Uniqueid;
+        if (key == "Response")
+            return Key::Response;
+        break;
+    case 9:
+        if (key == "Extension")
+            return Key::Extension;
+        break;
+    case 11:
+        if (key == "CallerIDNum")
+            return Key::CallerIDNum;
+        break;
+    case 12:
+        if (key == "CallerIDName")
+            return Key::CallerIDName;
+        break;
+    default:
+        break;
+    }
+    return Key::Other;
 }
 
 void unescapeName(std::string_view escaped, std::string& out)
@@ -117,48 +162,45 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         return;
     std::string_view key;
     std::string_view value;
-    const bool isField = splitField(sData, key, value);
-    trackAnswer(key, value, isField, sData);
+    const Key which = splitField(sData, key, value) ? classifyKey(key) : Key::None;
+    if (sData.empty() || which == Key::Response || which == Key::Message)
+        trackAnswer(which, value);
 
     // The chain: the first test that holds decides. Markers are matched by key, never found
     // anywhere in the line, so that what a caller puts in a name cannot steer the client.
-    if (sData.substr(0, GreetingMarker.size()) == GreetingMarker) {
+    if (sData.size() >= GreetingMarker.size() && sData.front() == GreetingMarker.front() &&
+        sData.substr(0, GreetingMarker.size()) == GreetingMarker) {
         readGreeting(sData);
         sendLogin();
-    } else if (isField && key == "Message" && contains(value, AcceptedMarker)) {
+    } else if (which == Key::Message && contains(value, AcceptedMarker)) {
         sendStatus();
-    } else if (isField && key == "Message" && contains(value, FailedMarker)) {
+    } else if (which == Key::Message && contains(value, FailedMarker)) {
         window.showMessage(RejectedLoginMessage);
         end();
-    } else if (isField && key == "Event" && value == "StatusComplete") {
+    } else if (which == Key::Event && value == "StatusComplete") {
         if (window.callCount() == 0)
             window.addCall(NoCallsEntry);
-    } else if (isField && key == "Event" && value == "Status") {
+    } else if (which == Key::Event && value == "Status") {
         openRecord();
     } else if (bInStatus) {
-        if (isField)
-            applyField(key, value);
+        if (which != Key::None)
+            applyField(which, value);
         else if (sData.empty() && currentPbx())
             closeRecord(); // a current PBX ends a record with its event block
     }
 }
 
-void ManagerClient::trackAnswer(std::string_view key, std::string_view value, bool isField,
-                                std::string_view line)
+void ManagerClient::trackAnswer(Key which, std::string_view value)
 {
     // Answers come one per action, in the order the actions were sent; each is a block that
     // begins with "Response:" and ends at an empty line.
-    if (line.empty()) {
+    if (which == Key::None) {
         if (openAnswer) {
             Answer done = std::move(*openAnswer);
             openAnswer.reset();
             window.actionAnswered(done);
         }
-        return;
-    }
-    if (!isField)
-        return;
-    if (key == "Response") {
+    } else if (which == Key::Response) {
         if (openAnswer) {
             Answer done = std::move(*openAnswer);
             openAnswer.reset();
@@ -172,7 +214,7 @@ void ManagerClient::trackAnswer(std::string_view key, std::string_view value, bo
         next.response = value;
         pending.pop_front();
         openAnswer = std::move(next);
-    } else if (key == "Message" && openAnswer) {
+    } else if (which == Key::Message && openAnswer) {
         openAnswer->message = value;
         if (value == StatusFollowsMessage && openAnswer->kind != ActionKind::Status)
             realignToStatus();
@@ -261,34 +303,45 @@ void ManagerClient::openRecord()
     bHasExtension = false;
 }
 
-void ManagerClient::applyField(std::string_view key, std::string_view value)
+void ManagerClient::applyField(Key which, std::string_view value)
 {
     // Keys match exactly: "BridgedChannel", "ConnectedLineNum" and the like touch nothing.
-    if (key == "Extension") {
+    switch (which) {
+    case Key::Extension:
         sExtension = value;
         bHasExtension = true;
-    } else if (key == "CallerID") {
+        break;
+    case Key::CallerID:
         sCallerID = value;
         bHasCallerID = true;
-    } else if (key == "CallerIDName") {
+        break;
+    case Key::CallerIDName:
         if (currentPbx())
             unescapeName(value, sCallerIDName);
         else
             sCallerIDName = value;
-    } else if (key == "Channel") {
+        break;
+    case Key::Channel:
         sChannel = value;
-    } else if (key == "Seconds") {
+        break;
+    case Key::Seconds:
         sSeconds = value;
-    } else if (key == "Uniqueid") {
+        break;
+    case Key::Uniqueid:
         // A current PBX sends Seconds after Uniqueid; its records end at the empty line.
         if (!currentPbx())
             closeRecord();
-    } else if (key == "CallerIDNum") {
+        break;
+    case Key::CallerIDNum:
         if (!bHasCallerID)
             sCallerID = value;
-    } else if (key == "Exten") {
+        break;
+    case Key::Exten:
         if (!bHasExtension)
             sExtension = value;
+        break;
+    default:
+        break;
     }
 }
 

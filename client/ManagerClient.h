@@ -13,6 +13,24 @@
 
 namespace corvale {
 
+// The keys the client acts on; None for a line without a colon.
+enum class Key
+{
+    None,
+    Other,
+    Response,
+    Message,
+    Event,
+    Channel,
+    CallerID,
+    CallerIDNum,
+    CallerIDName,
+    Extension,
+    Exten,
+    Seconds,
+    Uniqueid
+};
+
 // The conversation with the PBX manager: frames the received bytes into lines, interprets each
 // line, turns status records into call list entries and sends the actions. It reaches the user
 // interface only through WindowOps.
@@ -50,13 +68,12 @@ private:
 
     void feed(std::string_view bytes);
     std::uint64_t track(ActionKind kind);
-    void trackAnswer(std::string_view key, std::string_view value, bool isField,
-                     std::string_view line);
+    void trackAnswer(Key which, std::string_view value);
     void realignToStatus();
     void readGreeting(std::string_view line);
     void sendLogin();
     void openRecord();
-    void applyField(std::string_view key, std::string_view value);
+    void applyField(Key which, std::string_view value);
     void closeRecord();
     void end();
 
@@ -88,6 +105,7 @@ private:
 // Splits "Key: value" at the first colon; the value loses the spaces (only spaces) at both
 // ends. Returns false for a line without a colon.
 bool splitField(std::string_view line, std::string_view& key, std::string_view& value);
+Key classifyKey(std::string_view key);
 
 // Undoes the C-style escapes of a current PBX's caller names; an escaped control character
 // becomes a space, so no entry ever holds a line break.
