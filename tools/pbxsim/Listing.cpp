@@ -153,6 +153,36 @@ void legacyRecord(std::string& out, const Call& call, std::int64_t now)
     out += "\r\n";
 }
 
+// Calls that differ only in their caller names: numbers from `first.number` up, channels
+// SIP/<number>-0000<tag><index>, started `first.spacing` seconds apart.
+struct NamedCallsStart
+{
+    std::size_t number;
+    const char* tag;
+    std::int64_t spacing;
+    std::size_t uniqueid;
+};
+
+std::vector<Call> callsNamed(const std::vector<std::string>& names, std::int64_t now,
+                             const NamedCallsStart& first)
+{
+    std::vector<Call> calls;
+    calls.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string num = std::to_string(first.number + i);
+        Call call;
+        call.channel = "SIP/" + num + "-0000" + first.tag + hex8(i).substr(6);
+        call.callerNum = num;
+        call.callerName = names[i];
+        call.extension = "600";
+        call.context = "from-internal";
+        call.startedAt = now - first.spacing * static_cast<std::int64_t>(i + 1);
+        call.uniqueid = std::to_string(call.startedAt) + '.' + std::to_string(first.uniqueid + i);
+        calls.push_back(std::move(call));
+    }
+    return calls;
+}
+
 } // namespace
 
 std::string_view channelType(std::string_view channel)
@@ -270,40 +300,12 @@ std::vector<Call> hostileCalls(std::int64_t now)
         "Zoë Müller",
         "",
     };
-    std::vector<Call> calls;
-    calls.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string num = std::to_string(6601 + i);
-        Call call;
-        call.channel = "SIP/" + num + "-0000ee" + hex8(i).substr(6);
-        call.callerNum = num;
-        call.callerName = names[i];
-        call.extension = "600";
-        call.context = "from-internal";
-        call.startedAt = now - 60 * static_cast<std::int64_t>(i + 1);
-        call.uniqueid = std::to_string(call.startedAt) + '.' + std::to_string(9000 + i);
-        calls.push_back(std::move(call));
-    }
-    return calls;
+    return callsNamed(names, now, {6601, "ee", 60, 9000});
 }
 
 std::vector<Call> namedCalls(const std::vector<std::string>& names, std::int64_t now)
 {
-    std::vector<Call> calls;
-    calls.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string num = std::to_string(7701 + i);
-        Call call;
-        call.channel = "SIP/" + num + "-0000ff" + hex8(i).substr(6);
-        call.callerNum = num;
-        call.callerName = names[i];
-        call.extension = "600";
-        call.context = "from-internal";
-        call.startedAt = now - 30 * static_cast<std::int64_t>(i + 1);
-        call.uniqueid = std::to_string(call.startedAt) + '.' + std::to_string(7000 + i);
-        calls.push_back(std::move(call));
-    }
-    return calls;
+    return callsNamed(names, now, {7701, "ff", 30, 7000});
 }
 
 std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::int64_t now)
