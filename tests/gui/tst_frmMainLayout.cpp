@@ -22,7 +22,7 @@ struct Rect
     int left, top, width, height; // pixels at 96 dpi
 };
 
-// The twips of the design at 15 twips to a pixel, rounded.
+// The layout in twips, at 15 twips to a pixel, rounded.
 constexpr Rect LoginLayout[] = {
     {"lblHost", 4, 2, 111, 15},        {"txtHost", 118, 0, 133, 19},
     {"lblPort", 2, 20, 115, 21},       {"txtPort", 118, 20, 133, 19},
