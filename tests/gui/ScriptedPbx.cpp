@@ -85,3 +85,10 @@ bool ScriptedPbx::waitForReceived(const QByteArray& text, int times, int timeout
     }
     return true;
 }
+
+quint16 unusedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}

@@ -9,6 +9,9 @@
 #include <deque>
 #include <utility>
 
+// A loopback port nobody listens on: bound, then released.
+quint16 unusedPort();
+
 // A PBX manager played by the test on 127.0.0.1: it records every byte the window sends and
 // answers from a script of (request, reply) pairs, in order, from inside whatever event loop is
 // running, so that a command waiting in a nested loop gets its answer.

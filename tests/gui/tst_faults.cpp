@@ -3,6 +3,7 @@
 // match those of the same calls listed without the fault.
 #include "Listing.h"
 #include "PbxSim.h"
+#include "ScriptedPbx.h"
 #include "WindowHarness.h"
 
 #include <QMouseEvent>
@@ -90,13 +91,6 @@ QByteArray sessionBytes(quint16 port)
             return {};
         seen += raw.readAll();
     }
-}
-
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 // Two clicks as fast as a hand makes them: both wait in the event queue before the first runs.

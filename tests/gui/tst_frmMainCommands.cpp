@@ -52,13 +52,6 @@ const QByteArray Bob = record("SIP/200-0c0d", "201", "Bob", "3600");
 const QString AliceEntry = u"SIP/100-0a1b From: 100 <Alice> To: 200 Lasted: 1.50 minutes."_s;
 const QString BobEntry = u"SIP/200-0c0d From: 201 <Bob> To: 200 Lasted: 60.00 minutes."_s;
 
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 // Logged in and listed: the PBX has answered the login and the first status action.
 bool listed(WindowHarness& h, ScriptedPbx& pbx, const QByteArray& records, int rows)
 {

@@ -1,6 +1,7 @@
 // The window on its own: defaults, geometry in both modes, tab order, the Enter key, the masked
 // password, accessibility and the icon. No PBX is involved; Connect is pointed at a port with
 // nobody listening or refused before it connects.
+#include "ScriptedPbx.h"
 #include "WindowHarness.h"
 
 #include <QAccessible>
@@ -41,14 +42,6 @@ QStringList visibleControls(const QWidget& window)
     }
     out.sort();
     return out;
-}
-
-// A port nobody listens on: bound, then released.
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 } // namespace
