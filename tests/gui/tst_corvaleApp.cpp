@@ -1,7 +1,6 @@
 // The real program as an operator runs it: on an X server of its own (Xvfb), with keys typed
 // through xdotool, against the simulator. Checks the exit status the process ends with.
 #include "PbxSim.h"
-#include "ScriptedPbx.h"
 
 #include <QFile>
 #include <QProcess>
@@ -71,6 +70,13 @@ QByteArray firstWindow(const QString& display, const QString& titlePattern)
     const QByteArray found =
         xdotool(display, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, titlePattern});
     return found.isNull() ? found : found.split('\n').front();
+}
+
+quint16 unusedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }
 
 } // namespace
