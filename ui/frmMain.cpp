@@ -211,12 +211,6 @@ int frmMain::twipsToPixels(int twips) const
     return static_cast<int>(std::lround(static_cast<double>(twips) * logicalDpiX() / TwipsPerInch));
 }
 
-int frmMain::pixelsToTwips(int pixels) const
-{
-    return static_cast<int>(
-        std::lround(static_cast<double>(pixels) * TwipsPerInch / logicalDpiX()));
-}
-
 void frmMain::setClientSize(int widthTwips, int heightTwips)
 {
     resize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));

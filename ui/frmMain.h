@@ -51,9 +51,8 @@ public:
     const corvale::SocketAdapter& socket() const { return tcpConn; }
     const CallListModel& calls() const { return callList; }
 
-    // Twips to pixels and back under this window's screen's logical resolution.
+    // Twips to pixels under this window's screen's logical resolution.
     int twipsToPixels(int twips) const;
-    int pixelsToTwips(int pixels) const;
 
 signals:
     // The program has begun to end; commands waiting inside an event loop stop waiting.
