@@ -1,11 +1,31 @@
+#include "CommandLine.h"
 #include "frmMain.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
+    // The command line is read before QApplication exists, so --help, --version and a refused
+    // option answer on a terminal without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = parseCommandLine(arguments);
+    if (!command.run) {
+        std::fputs(command.out.toLocal8Bit().constData(), stdout);
+        std::fputs(command.err.toLocal8Bit().constData(), stderr);
+        return command.status;
+    }
+
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("corvale"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVALE_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.corvale"));
     frmMain window;
+    const StartOptions& options = command.options;
+    window.prefillLogin(options.host, options.port, options.user);
     window.show();
     return app.exec();
 }

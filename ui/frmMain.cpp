@@ -111,6 +111,17 @@ frmMain::~frmMain()
     lstCalls->setModel(nullptr);
 }
 
+void frmMain::prefillLogin(const std::optional<QString>& host, const std::optional<QString>& port,
+                           const std::optional<QString>& user)
+{
+    if (host)
+        txtHost->setText(*host);
+    if (port)
+        txtPort->setText(*port);
+    if (user)
+        txtUsername->setText(*user);
+}
+
 void frmMain::createControls()
 {
     auto label = [this](QLabel*& member, const char* name, const QString& text) {

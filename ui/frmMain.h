@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -40,6 +41,10 @@ public:
     std::function<void(const QString&)> showMessageBox;
     std::function<void(int)> exitApplication;
     void setAnswerTimeout(std::chrono::milliseconds timeout) { answerTimeout = timeout; }
+
+    // Pre-fills login fields from the command line; a field not given keeps its default.
+    void prefillLogin(const std::optional<QString>& host, const std::optional<QString>& port,
+                      const std::optional<QString>& user);
 
     // The commands.
     void cmdConnectClicked();

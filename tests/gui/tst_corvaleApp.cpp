@@ -86,9 +86,41 @@ class CorvaleAppTest : public QObject
     Q_OBJECT
 
 private slots:
+    void answersOnTheTerminalWithoutADisplay();
     void endsWithStatusOneAfterItsMessage_data();
     void endsWithStatusOneAfterItsMessage();
 };
+
+void CorvaleAppTest::answersOnTheTerminalWithoutADisplay()
+{
+    // No display at all: anything that tried to open a window would fail differently.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(u"DISPLAY"_s);
+    env.remove(u"WAYLAND_DISPLAY"_s);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    auto run = [&env](const QStringList& arguments) {
+        auto corvale = std::make_unique<QProcess>();
+        corvale->setProcessEnvironment(env);
+        corvale->start(QStringLiteral(CORVALE_PATH), arguments);
+        corvale->waitForFinished(StepMs);
+        return corvale;
+    };
+
+    auto version = run({u"--version"_s});
+    QCOMPARE(version->exitCode(), 0);
+    QCOMPARE(version->readAllStandardOutput(), QByteArray("corvale " CORVALE_VERSION "\n"));
+
+    auto help = run({u"--help"_s});
+    QCOMPARE(help->exitCode(), 0);
+    QVERIFY(help->readAllStandardOutput().contains("--port <PORT>"));
+
+    auto refused = run({u"--port"_s, u"70000"_s});
+    QCOMPARE(refused->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(refused->exitCode(), 2);
+    QVERIFY(refused->readAllStandardOutput().isEmpty());
+    const QByteArray why = refused->readAllStandardError();
+    QVERIFY2(why.startsWith("corvale: --port") && why.count('\n') == 1, why.constData());
+}
 
 void CorvaleAppTest::endsWithStatusOneAfterItsMessage_data()
 {

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the command line asks of a run. Every option only pre-fills or switches on something the
+// operator could not otherwise choose before the window opens; without options the window
+// starts exactly as it always has.
+struct StartOptions
+{
+    std::optional<QString> host;
+    std::optional<QString> port; // decimal digits, 1 to 65535
+    std::optional<QString> user;
+};
+
+// The outcome of reading the command line: either the window runs with these options, or the
+// process ends at once with a status and a text for standard output or standard error.
+struct CommandLine
+{
+    bool run = false;
+    StartOptions options;
+    int status = 0;
+    QString out; // --help, --version
+    QString err; // one line saying what was wrong
+};
+
+// arguments[0] is the program's name, as in argv. Needs no QCoreApplication, so that a bad
+// option is refused before anything needs a display.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+// The status for a command line that cannot be run.
+constexpr int UsageErrorStatus = 2;
