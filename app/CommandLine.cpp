@@ -46,8 +46,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption help({u"h"_s, u"help"_s}, u"Show this help and exit."_s);
     const QCommandLineOption version({u"v"_s, u"version"_s}, u"Show the version and exit."_s);
     const QCommandLineOption host(u"host"_s, u"Pre-fill the Host field."_s, u"HOST"_s);
-    const QCommandLineOption port(u"port"_s, u"Pre-fill the Port field (1 to 65535)."_s,
-                                  u"PORT"_s);
+    const QCommandLineOption port(u"port"_s, u"Pre-fill the Port field (1 to 65535)."_s, u"PORT"_s);
     const QCommandLineOption user(u"user"_s, u"Pre-fill the User field."_s, u"USER"_s);
     parser.addOptions({help, version, host, port, user});
 

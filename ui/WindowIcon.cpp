@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -25,11 +26,13 @@ constexpr std::array<Glyph, 7> Font{{
     {'T', {0b111, 0b010, 0b010, 0b010, 0b010}},
 }};
 
-void drawBlockWord(QPainter& painter, std::string_view word, int top, const QColor& colour)
+// Block: pixels per font cell, 2 in the 32x32 image.
+void drawBlockWord(QPainter& painter, std::string_view word, int size, int top,
+                   const QColor& colour)
 {
-    constexpr int Block = 2;           // pixels per font cell
-    constexpr int Advance = 4 * Block; // three cells and a gap
-    int left = (32 - static_cast<int>(word.size()) * Advance + Block) / 2;
+    const int Block = size / 16;
+    const int Advance = 4 * Block; // three cells and a gap
+    int left = (size - static_cast<int>(word.size()) * Advance + Block) / 2;
     for (const char letter : word) {
         for (const Glyph& glyph : Font) {
             if (glyph.letter != letter)
@@ -46,9 +49,7 @@ void drawBlockWord(QPainter& painter, std::string_view word, int top, const QCol
     }
 }
 
-} // namespace
-
-QPixmap WindowIcon::small()
+QImage smallImage()
 {
     // A desk telephone, pixel by pixel: at 16x16 a drawn curve blurs into a smudge.
     constexpr std::array<std::string_view, 16> Telephone{{
@@ -84,24 +85,45 @@ QPixmap WindowIcon::small()
     painter.drawLine(QPointF(0.5, 0.5), QPointF(15.5, 15.5));
     painter.drawLine(QPointF(15.5, 0.5), QPointF(0.5, 15.5));
     painter.end();
-    return QPixmap::fromImage(image);
+    return image;
+}
+
+QImage lettering(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    // The rows stand where they stand at 32x32 (tops 0, 11, 22), scaled.
+    auto top = [size](int at32) { return at32 * size / 32; };
+    drawBlockWord(painter, "CALL", size, top(0), QColor(0x1f, 0x4f, 0xc8));
+    drawBlockWord(painter, "LIST", size, top(11), QColor(0x18, 0x90, 0x30));
+    drawBlockWord(painter, "KILL", size, top(22), QColor(0xd0, 0x10, 0x10));
+    return image;
+}
+
+} // namespace
+
+QImage WindowIcon::drawn(int size)
+{
+    if (std::find(Sizes.begin(), Sizes.end(), size) == Sizes.end())
+        return QImage();
+    return size == 16 ? smallImage() : lettering(size);
+}
+
+QPixmap WindowIcon::small()
+{
+    return QPixmap::fromImage(drawn(16));
 }
 
 QPixmap WindowIcon::large()
 {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    drawBlockWord(painter, "CALL", 0, QColor(0x1f, 0x4f, 0xc8));
-    drawBlockWord(painter, "LIST", 11, QColor(0x18, 0x90, 0x30));
-    drawBlockWord(painter, "KILL", 22, QColor(0xd0, 0x10, 0x10));
-    return pixmap;
+    return QPixmap::fromImage(drawn(32));
 }
 
 QIcon WindowIcon::icon()
 {
     QIcon result;
-    result.addPixmap(small());
-    result.addPixmap(large());
+    for (const int size : Sizes)
+        result.addPixmap(QPixmap::fromImage(drawn(size)));
     return result;
 }

@@ -55,13 +55,20 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutRunning)
 TEST(CommandLine, RefusesBadOptionsWithOneLineAndStatusTwo)
 {
     const QList<QStringList> bad = {
-        {u"--secret"_s, u"x"_s},        {u"--port"_s, u"0"_s},
-        {u"--port"_s, u"65536"_s},      {u"--port"_s, u"99999999999"_s},
-        {u"--port"_s, u"50a"_s},        {u"--port"_s, u" 5038"_s},
-        {u"--port"_s, u"+5038"_s},      {u"--port"_s, u""_s},
-        {u"--port"_s},                  {u"--host"_s, u"pbx\r\nAction: Hangup"_s},
-        {u"--host"_s, u""_s},           {u"--user"_s, u"ad\tmin"_s},
-        {u"--user"_s, u"admin\x7f"_s},  {u"somewhere"_s},
+        {u"--secret"_s, u"x"_s},
+        {u"--port"_s, u"0"_s},
+        {u"--port"_s, u"65536"_s},
+        {u"--port"_s, u"99999999999"_s},
+        {u"--port"_s, u"50a"_s},
+        {u"--port"_s, u" 5038"_s},
+        {u"--port"_s, u"+5038"_s},
+        {u"--port"_s, u""_s},
+        {u"--port"_s},
+        {u"--host"_s, u"pbx\r\nAction: Hangup"_s},
+        {u"--host"_s, u""_s},
+        {u"--user"_s, u"ad\tmin"_s},
+        {u"--user"_s, u"admin\x7f"_s},
+        {u"somewhere"_s},
         {u"--port"_s, u"1"_s, u"--port"_s, u"2"_s},
     };
     for (const QStringList& arguments : bad) {

@@ -3,6 +3,7 @@
 // nobody listening or refused before it connects.
 #include "ScriptedPbx.h"
 #include "WindowHarness.h"
+#include "WindowIcon.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -61,6 +62,8 @@ private slots:
     void passwordIsMaskedWithStarsAndHidden();
     void controlsHaveAccessibleNames();
     void captionAndIcon();
+    void commandLinePrefillsOnlyTheFieldsGiven();
+    void iconIsDrawnSharpAtEverySize();
 };
 
 void FrmMainLayoutTest::startsInLoginModeWithDefaults()
@@ -339,6 +342,38 @@ void FrmMainLayoutTest::captionAndIcon()
     QCOMPARE(dominant(0, 10), 'b');
     QCOMPARE(dominant(11, 21), 'g');
     QCOMPARE(dominant(22, 32), 'r');
+}
+
+void FrmMainLayoutTest::commandLinePrefillsOnlyTheFieldsGiven()
+{
+    WindowHarness h;
+    h.window.prefillLogin(QStringLiteral("pbx.example.org"), std::nullopt, QStringLiteral("ops"));
+    QCOMPARE(h.field("txtHost")->text(), QStringLiteral("pbx.example.org"));
+    QCOMPARE(h.field("txtPort")->text(), QStringLiteral("5038"));
+    QCOMPARE(h.field("txtUsername")->text(), QStringLiteral("ops"));
+    QCOMPARE(h.field("txtPassword")->text(), QString());
+
+    h.window.prefillLogin(std::nullopt, QStringLiteral("15038"), std::nullopt);
+    QCOMPARE(h.field("txtHost")->text(), QStringLiteral("pbx.example.org"));
+    QCOMPARE(h.field("txtPort")->text(), QStringLiteral("15038"));
+}
+
+void FrmMainLayoutTest::iconIsDrawnSharpAtEverySize()
+{
+    // Every larger size is the 32x32 lettering with bigger blocks: each pixel of the 32x32
+    // image becomes a solid square, never a blend of two colours.
+    const QImage base = WindowIcon::drawn(32);
+    for (const int size : WindowIcon::Sizes) {
+        const QImage image = WindowIcon::drawn(size);
+        QCOMPARE(image.size(), QSize(size, size));
+        if (size < 32 || size % 32 != 0)
+            continue;
+        const int scale = size / 32;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                QCOMPARE(image.pixel(x, y), base.pixel(x / scale, y / scale));
+    }
+    QVERIFY(WindowIcon::drawn(20).isNull());
 }
 
 QTEST_MAIN(FrmMainLayoutTest)
