@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <tuple>
 
 using namespace simtest;
 
@@ -301,4 +302,115 @@ TEST_F(SimulatorTest, ChallengeErrorOptionAnswersWithAMessage)
     EXPECT_EQ(client.readBlock(), answer("Error", "Challenge is not permitted here"));
     client.send(DefaultLogin);
     EXPECT_EQ(client.readBlock(), LoginAccepted);
+}
+
+namespace {
+
+std::string loginWithEvents(std::string_view events)
+{
+    return "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: " + std::string(events) +
+           "\r\n\r\n";
+}
+
+std::vector<std::string> eventNames(const std::string& text)
+{
+    std::vector<std::string> names;
+    for (const Block& block : splitBlocks(text)) {
+        if (!block.empty() && keyOf(block.front()) == "Event")
+            names.push_back(valueOf(block.front()));
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(SimulatorTest, CallChangesReachOnlyTheClientsThatAskedForEvents)
+{
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "2"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    TestClient quiet;
+    ASSERT_TRUE(quiet.connectTo(sim->port()));
+    quiet.readUntil("\r\n");
+    quiet.send(DefaultLogin);
+    ASSERT_EQ(quiet.readBlock(), LoginAccepted);
+
+    ASSERT_EQ(sim->command("start SIP/2041-00000001 2041 Alice Smith"), "ok SIP/2041-00000001");
+    EXPECT_EQ(eventNames(client.readUntil("State: INUSE\r\n\r\n")),
+              (std::vector<std::string>{"Newchannel", "NewCallerid", "NewCallerid", "Newstate",
+                                        "DeviceStateChange"}));
+    ASSERT_EQ(sim->command("callerid SIP/2041-00000001 2042 Bob Jones"), "ok");
+    const std::vector<Block> changed = splitBlocks(client.readBlock());
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(field(changed[0], "CallerIDName"), "Bob Jones");
+    EXPECT_EQ(field(changed[0], "CallerIDNum"), "2042");
+
+    // Another client's Hangup: it gets its answer alone, the one that asked gets the events.
+    quiet.send("Action: Hangup\r\nChannel: SIP/2041-00000001\r\n\r\nAction: Ping\r\n\r\n");
+    EXPECT_EQ(quiet.readBlock(), answer("Success", "Channel Hungup"));
+    EXPECT_EQ(quiet.readBlock().substr(0, 31), "Response: Success\r\nPing: Pong\r\n");
+    EXPECT_EQ(eventNames(client.readUntil("State: NOT_INUSE\r\n\r\n")),
+              (std::vector<std::string>{"SoftHangupRequest", "Hangup", "DeviceStateChange"}));
+    EXPECT_EQ(sim->command("hangup SIP/2041-00000001"), "error no such channel");
+}
+
+TEST_F(SimulatorTest, EventsNeverInterleaveAStatusListing)
+{
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "3000"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    client.send(StatusAction);
+    // While the listing (2 MB) is on its way, calls start and end.
+    constexpr int Changes = 20;
+    for (int i = 0; i < Changes; ++i) {
+        const QString reply = sim->command("start");
+        ASSERT_TRUE(reply.startsWith("ok ")) << reply.toStdString();
+        ASSERT_EQ(sim->command("hangup " + reply.mid(3)), "ok");
+    }
+    std::string text = client.readStatus(20000);
+    // Counted apart from the listing, which is slow to split again and again.
+    const std::size_t before = countEvents(text, "Hangup");
+    std::string after;
+    while (before + countEvents(after, "Hangup") < Changes && !client.timedOut() &&
+           !client.closed())
+        after += client.readBlock();
+    text += after;
+
+    const std::vector<Block> blocks = splitBlocks(text);
+    const auto listed = std::find_if(blocks.begin(), blocks.end(), [](const Block& b) {
+        return field(b, "Message") == "Channel status will follow";
+    });
+    ASSERT_NE(listed, blocks.end());
+    const auto complete = std::find_if(listed, blocks.end(), [](const Block& b) {
+        return !b.empty() && b.front() == "Event: StatusComplete";
+    });
+    ASSERT_NE(complete, blocks.end());
+    EXPECT_TRUE(std::all_of(listed + 1, complete,
+                            [](const Block& b) { return b.front() == "Event: Status"; }));
+    EXPECT_EQ(std::to_string(complete - listed - 1), field(*complete, "ListItems"));
+    EXPECT_EQ(countEvents(text, "Newchannel"), static_cast<std::size_t>(Changes));
+    EXPECT_EQ(countEvents(text, "Hangup"), static_cast<std::size_t>(Changes));
+}
+
+TEST_F(SimulatorTest, OlderGreetingsGetTheirGenerationsEvents)
+{
+    // 1.0 is PBX 1.4, 1.1 is 1.6 and 1.8: each names the caller ID event and the rename its way.
+    for (const auto& [greeting, callerId, renamedFrom] :
+         {std::tuple{"1.0", "Newcallerid", "Oldname"},
+          std::tuple{"1.1", "NewCallerid", "Channel"}}) {
+        SCOPED_TRACE(greeting);
+        start({"--greeting-version", greeting, "--calls", "1"});
+        client.readUntil("\r\n");
+        client.send(loginWithEvents("call"));
+        ASSERT_EQ(client.readBlock(), LoginAccepted);
+        ASSERT_EQ(sim->command("start SIP/7-00000007 7 Seven"), "ok SIP/7-00000007");
+        ASSERT_EQ(sim->command("rename SIP/7-00000007 SIP/8-00000008"), "ok");
+        const std::string events = client.readUntil("Newname: SIP/8-00000008\r\n");
+        EXPECT_EQ(countEvents(events, callerId), 1u);
+        EXPECT_NE(events.find(std::string(renamedFrom) + ": SIP/7-00000007\r\n"),
+                  std::string::npos);
+        EXPECT_EQ(countEvents(events, "DeviceStateChange"), 0u);
+    }
 }
