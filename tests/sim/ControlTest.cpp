@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 using namespace pbxsim;
 
@@ -26,7 +27,7 @@ protected:
 
     CallGenerator generator{1};
     CallTable table{generateCalls(3, 77, Now)};
-    Control control{table, generator, EventStyle::Pbx16};
+    Control control{table, generator, EventStyle::Pbx16, 1};
     std::vector<CallChange::Kind> kinds;
     std::vector<std::string> channels;
 };
@@ -63,7 +64,8 @@ TEST_F(ControlTest, CommandsChangeTheCallsAndSaySo)
               (std::vector<Kind>{Kind::Started, Kind::CallerId, Kind::CallerId, Kind::Extension,
                                  Kind::Renamed, Kind::HungUp, Kind::Started}));
 
-    for (const char* bad : {"", "bogus x y", "hangup", "exten SIP/x", "rename a", "masquerade a a"})
+    for (const char* bad : {"", "bogus x y", "hangup", "exten SIP/x", "rename a", "churn",
+                            "churn many", "churn 5 soon", "masquerade a a"})
         EXPECT_EQ(control.run(bad, Now).substr(0, 6), "error ") << bad;
     EXPECT_EQ(table.size(), 4u);
 }
@@ -77,7 +79,7 @@ TEST_F(ControlTest, MasqueradeFollowsTheGreetingsGeneration)
     EXPECT_EQ(table.find(clone.channel)->uniqueid, original.uniqueid);
 
     CallTable current(generateCalls(2, 77, Now));
-    Control modern(current, generator, EventStyle::Current);
+    Control modern(current, generator, EventStyle::Current, 1);
     EXPECT_EQ(modern.run(command, Now), "ok");
     EXPECT_EQ(current.find(clone.channel)->uniqueid, clone.uniqueid);
 }
@@ -93,4 +95,43 @@ TEST_F(ControlTest, DumpWritesTheChannelsThatAreUp)
     EXPECT_EQ(control.run("dump " + ::testing::TempDir() + "no/such/dir", Now).substr(0, 6),
               "error ");
     std::remove(path.c_str());
+}
+
+TEST_F(ControlTest, ChurnEndsAndStartsAsManyCalls)
+{
+    control.churnStep(50, Now);
+    EXPECT_EQ(table.size(), 3u);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), Kind::HungUp), 50);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), Kind::Started), 50);
+    // Each started call is new; some of them ended again.
+    std::set<std::string> started;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (kinds[i] == Kind::Started) {
+            EXPECT_TRUE(started.insert(channels[i]).second);
+        }
+    }
+}
+
+TEST(ChurnTest, SpreadsTheCallsOverEachSecondAndStopsInTime)
+{
+    using namespace std::chrono_literals;
+    Churn churn;
+    const auto t0 = Churn::Clock::now();
+    churn.begin(500, 2, t0);
+    EXPECT_EQ(churn.due(t0), 0u);
+    EXPECT_EQ(churn.due(t0 + 10ms), 5u);
+    EXPECT_EQ(churn.due(t0 + 10ms), 0u);
+    EXPECT_EQ(churn.nextDue(), t0 + 20ms);
+    // A late wake-up catches up: nothing is lost.
+    EXPECT_EQ(churn.due(t0 + 1s), 495u);
+    EXPECT_TRUE(churn.active());
+    EXPECT_EQ(churn.due(t0 + 7s), 500u);
+    EXPECT_FALSE(churn.active());
+    EXPECT_EQ(churn.due(t0 + 8s), 0u);
+
+    churn.begin(3, 0, t0);
+    EXPECT_EQ(churn.due(t0 + 999ms), 2u);
+    EXPECT_EQ(churn.due(t0 + 1000ms), 1u);
+    EXPECT_EQ(churn.due(t0 + 1h), 3u * 3600 - 3);
+    EXPECT_TRUE(churn.active());
 }

@@ -3,12 +3,14 @@
 #include "TestClient.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <tuple>
 
 using namespace simtest;
@@ -413,4 +415,72 @@ TEST_F(SimulatorTest, OlderGreetingsGetTheirGenerationsEvents)
                   std::string::npos);
         EXPECT_EQ(countEvents(events, "DeviceStateChange"), 0u);
     }
+}
+
+namespace {
+
+std::set<std::string> channelSet(const std::vector<std::string>& channels)
+{
+    return {channels.begin(), channels.end()};
+}
+
+} // namespace
+
+// What the events say, applied to the first listing, gives the last listing and the channels
+// written at exit: a client that follows the events can be checked against the PBX exactly.
+TEST_F(SimulatorTest, ChurnEventsAddUpToTheNextListing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString dump = dir.filePath("channels.txt");
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "50",
+           "--dump-channels", dump});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call") + std::string(StatusAction));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    std::set<std::string> expected = channelSet(channelsIn(client.readStatus()));
+    ASSERT_EQ(expected.size(), 50u);
+
+    ASSERT_EQ(sim->command("churn 200 1"), "ok");
+    std::size_t started = 0, ended = 0;
+    while ((started < 200 || ended < 200) && !client.timedOut() && !client.closed()) {
+        const std::vector<Block> blocks = splitBlocks(client.readBlock());
+        if (blocks.size() != 1)
+            continue;
+        const std::string channel = field(blocks[0], "Channel");
+        if (blocks[0].front() == "Event: Newchannel") {
+            EXPECT_TRUE(expected.insert(channel).second) << channel;
+            ++started;
+        } else if (blocks[0].front() == "Event: Hangup") {
+            EXPECT_EQ(expected.erase(channel), 1u) << channel;
+            ++ended;
+        }
+    }
+    EXPECT_EQ(started, 200u);
+    EXPECT_EQ(ended, 200u);
+    EXPECT_EQ(sim->command("count"), "ok 50");
+    client.send(StatusAction);
+    const std::vector<std::string> last = channelsIn(client.readStatus());
+    EXPECT_EQ(channelSet(last), expected);
+
+    sim->stop();
+    QFile file(dump);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::string joined;
+    for (const std::string& channel : last)
+        joined += channel + "\n";
+    EXPECT_EQ(file.readAll().toStdString(), joined);
+}
+
+TEST_F(SimulatorTest, ChurnOptionStartsWithTheSimulator)
+{
+    start({"--calls", "5", "--churn", "100"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    // Each step ends a call, then starts one.
+    const std::string events = client.readUntil("Event: Newchannel\r\n");
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_NE(events.find("Event: Hangup\r\n"), std::string::npos);
+    EXPECT_EQ(sim->command("count"), "ok 5");
 }

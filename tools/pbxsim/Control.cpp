@@ -1,6 +1,7 @@
 #include "Control.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace pbxsim {
@@ -32,6 +33,12 @@ std::string_view remainder(std::string_view rest)
     return rest.substr(start, end - start + 1);
 }
 
+bool readNumber(std::string_view text, std::uint32_t& value)
+{
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
 std::string result(bool done, std::string_view why = "no such channel")
 {
     return done ? std::string("ok") : "error " + std::string(why);
@@ -39,11 +46,22 @@ std::string result(bool done, std::string_view why = "no such channel")
 
 } // namespace
 
-Control::Control(CallTable& calls, CallGenerator& callGenerator, EventStyle eventStyle)
+Control::Control(CallTable& calls, CallGenerator& callGenerator, EventStyle eventStyle,
+                 std::uint64_t seed)
     : table(calls)
     , generator(callGenerator)
     , style(eventStyle)
+    , rng(seed ^ 0x5eed)
 {}
+
+void Control::churnStep(std::uint64_t count, std::int64_t now)
+{
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (const Call* call = table.pick(rng.next()))
+            table.hangup(std::string(call->channel));
+        table.start(generator.next(now, true));
+    }
+}
 
 std::string Control::run(std::string_view line, std::int64_t now)
 {
@@ -69,6 +87,15 @@ std::string Control::run(std::string_view line, std::int64_t now)
     }
     if (command == "count")
         return "ok " + std::to_string(table.size());
+    if (command == "churn") {
+        std::uint32_t perSecond = 0;
+        std::uint32_t seconds = 0;
+        const std::string_view duration = word(rest);
+        if (!readNumber(first, perSecond) || (!duration.empty() && !readNumber(duration, seconds)))
+            return "error churn needs calls per second and, if it is to end, seconds";
+        timing.begin(perSecond, seconds, Churn::Clock::now());
+        return "ok";
+    }
     if (first.empty())
         return command.empty() ? "error empty command" : "error missing argument";
     if (command == "hangup")

@@ -52,11 +52,11 @@ std::int64_t unixNow(const Options& options)
 
 } // namespace
 
-Server::Server(const Options& serverOptions, CallTable& calls, Control* commands)
+Server::Server(const Options& serverOptions, CallTable& calls, Control& commands)
     : options(serverOptions)
     , table(calls)
     , control(commands)
-    , commandsOpen(commands != nullptr)
+    , commandsOpen(serverOptions.control)
     , readBuffer(64 * 1024)
 {}
 
@@ -109,7 +109,11 @@ bool Server::listen(std::string& error)
 void Server::run(const volatile std::sig_atomic_t& stop)
 {
     std::vector<pollfd> fds;
+    if (options.churn > 0)
+        control.churn().begin(options.churn, options.churnSeconds, Clock::now());
     while (stop == 0) {
+        if (control.churn().active())
+            control.churnStep(control.churn().due(Clock::now()), unixNow(options));
         passOnEvents();
         const Clock::time_point now = Clock::now();
         fds.clear();
@@ -119,6 +123,8 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         if (commandsOpen)
             fds.push_back({STDIN_FILENO, POLLIN, 0});
         Clock::time_point wake = now + std::chrono::hours(1);
+        if (control.churn().active())
+            wake = std::max(now, control.churn().nextDue());
         for (const auto& c : connections) {
             short events = POLLIN;
             if (wantsWrite(*c, now))
@@ -233,7 +239,7 @@ void Server::readCommands()
     while ((lineEnd = commandBuffer.find('\n')) != std::string::npos) {
         const std::string line = commandBuffer.substr(0, lineEnd);
         commandBuffer.erase(0, lineEnd + 1);
-        const std::string reply = control->run(line, unixNow(options));
+        const std::string reply = control.run(line, unixNow(options));
         passOnEvents(); // queued before the reply tells that the change is made
         std::printf("%s\n", reply.c_str());
         std::fflush(stdout);

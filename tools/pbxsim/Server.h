@@ -23,8 +23,9 @@ class Control;
 class Server
 {
 public:
-    // With a `control`, commands are read from standard input and answered on standard output.
-    Server(const Options& options, CallTable& calls, Control* control = nullptr);
+    // With options.control, commands for `control` are read from standard input and answered on
+    // standard output; its churn runs in any case.
+    Server(const Options& options, CallTable& calls, Control& control);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -65,7 +66,7 @@ private:
 
     const Options& options;
     CallTable& table;
-    Control* control;
+    Control& control;
     bool commandsOpen = false;
     std::string commandBuffer;
     Transcript transcript;

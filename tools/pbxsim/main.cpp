@@ -59,8 +59,8 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     pbxsim::Control control(table, generator,
-                            pbxsim::eventStyleFor(options.session.greetingVersion));
-    pbxsim::Server server(options, table, options.control ? &control : nullptr);
+                            pbxsim::eventStyleFor(options.session.greetingVersion), options.seed);
+    pbxsim::Server server(options, table, control);
     if (!server.listen(error)) {
         std::fprintf(stderr, "pbxsim: %s\n", error.c_str());
         return 1;
