@@ -105,3 +105,62 @@ TEST_F(SessionTest, HangupMatchesChannelOrUniqueid)
               answer("Error", "No channel specified"));
     ASSERT_EQ(table.calls().size(), 1u);
 }
+
+namespace {
+
+const std::string ChallengeAction = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
+
+std::string md5Login(std::string_view key)
+{
+    return "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\nKey: " + std::string(key) +
+           "\r\nEvents: Off\r\n\r\n";
+}
+
+// The number in a "Response: Success / Challenge: N" answer; empty if it is not one.
+std::string challengeIn(const std::string& text)
+{
+    const std::string head = "Response: Success\r\nChallenge: ";
+    if (text.rfind(head, 0) != 0 || text.size() < head.size() + 4 ||
+        text.substr(text.size() - 4) != "\r\n\r\n")
+        return {};
+    const std::string number = text.substr(head.size(), text.size() - head.size() - 4);
+    return number.find_first_not_of("0123456789") == std::string::npos ? number : std::string();
+}
+
+} // namespace
+
+TEST_F(SessionTest, ChallengeLoginAcceptsTheKeyOfItsOwnChallenge)
+{
+    // The key of the recorded challenge login, so the digest itself is checked independently.
+    EXPECT_EQ(md5Hex("10380233secret"), "869bfd94f8d0835d026775b296fa1fa5");
+
+    const std::string challenge = challengeIn(answersTo(ChallengeAction));
+    ASSERT_GE(challenge.size(), 8u);
+    ASSERT_LE(challenge.size(), 9u);
+    // Asking again on the same connection gets the same number, as from a real PBX.
+    EXPECT_EQ(challengeIn(answersTo("Action: challenge\r\nAuthType: md5\r\n\r\n")), challenge);
+    EXPECT_EQ(answersTo(md5Login(md5Hex(challenge + "pw"))), Accepted);
+    EXPECT_EQ(answersTo("Action: Status\r\n\r\n").substr(0, 19), "Response: Success\r\n");
+}
+
+TEST_F(SessionTest, ChallengeLoginRefusesOtherKeysAsAPlainLogin)
+{
+    // Before any challenge not even the key of an empty one passes.
+    EXPECT_EQ(answersTo(md5Login(md5Hex("pw"))), answer("Error", "Authentication failed"));
+    for (const bool capitals : {false, true}) {
+        Session fresh(options, table);
+        std::vector<Output> out;
+        fresh.receive(ChallengeAction, Now, out);
+        const std::string number = challengeIn(out.at(0).bytes);
+        // The key of a wrong secret, or the right key in capitals: the PBX compares exactly.
+        std::string key = md5Hex(number + (capitals ? "pw" : "wrong"));
+        for (char& c : key)
+            c = capitals ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        fresh.receive(md5Login(key), Now, out);
+        ASSERT_EQ(out.size(), 2u);
+        EXPECT_EQ(out[1].bytes, answer("Error", "Authentication failed"));
+        EXPECT_EQ(out[1].delayMs, 1000);
+        EXPECT_TRUE(out[1].closeAfter);
+        EXPECT_TRUE(fresh.finished());
+    }
+}
