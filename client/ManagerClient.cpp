@@ -177,6 +177,9 @@ void ManagerClient::ParseIncoming(std::string_view sData)
     } else if (which == Key::Message && contains(value, FailedMarker)) {
         window.showMessage(RejectedLoginMessage);
         end();
+    } else if (which == Key::Event && insideRecordBlock()) {
+        // One more field of the open record, whose Event is already set: a name holding a line
+        // break must not open a record of its own or end the listing.
     } else if (which == Key::Event && value == "StatusComplete") {
         if (window.callCount() == 0)
             window.addCall(NoCallsEntry);
@@ -187,6 +190,8 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             applyField(which, value);
         else if (sData.empty() && currentPbx())
             closeRecord(); // a current PBX ends a record with its event block
+        else if (sData.empty())
+            bBlockEnded = true;
     }
 }
 
@@ -301,10 +306,37 @@ void ManagerClient::openRecord()
     sSeconds.clear();
     bHasCallerID = false;
     bHasExtension = false;
+    nKeysSet = 1u << static_cast<unsigned>(Key::Event);
+    bBlockEnded = false;
+}
+
+bool ManagerClient::insideRecordBlock() const
+{
+    // Where an Event line can only be part of a value that holds a line break. A current PBX's
+    // record ends at its empty line, and Seconds is its last field: every value it leaves
+    // unescaped comes before it. So after the Seconds an Event line is the PBX's own, and its
+    // next record begins, as it always has when an empty line went missing. An older PBX's
+    // record runs on to its Uniqueid; once its block has ended without one, likewise.
+    if (!bInStatus)
+        return false;
+    if (currentPbx())
+        return (nKeysSet & (1u << static_cast<unsigned>(Key::Seconds))) == 0;
+    return !bBlockEnded;
 }
 
 void ManagerClient::applyField(Key which, std::string_view value)
 {
+    // The first line of each key counts. A PBX does not escape every value a caller or the far
+    // end can set, so a value holding CR LF arrives as further lines inside the genuine record:
+    // they must not replace what the record has already said, above all its channel, which a
+    // hangup acts on. An older PBX's CallerID and CallerIDName have always been taken from their
+    // last line, and still are.
+    const unsigned bit = 1u << static_cast<unsigned>(which);
+    const bool lastCounts = !currentPbx() && (which == Key::CallerID || which == Key::CallerIDName);
+    if ((nKeysSet & bit) != 0 && !lastCounts)
+        return;
+    nKeysSet |= bit;
+
     // Keys match exactly: "BridgedChannel", "ConnectedLineNum" and the like touch nothing.
     switch (which) {
     case Key::Extension:

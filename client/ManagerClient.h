@@ -73,6 +73,7 @@ private:
     void readGreeting(std::string_view line);
     void sendLogin();
     void openRecord();
+    bool insideRecordBlock() const;
     void applyField(Key which, std::string_view value);
     void closeRecord();
     void end();
@@ -90,6 +91,8 @@ private:
     std::string sSeconds;
     bool bHasCallerID = false;
     bool bHasExtension = false;
+    unsigned nKeysSet = 0;    // one bit per Key the open record has read
+    bool bBlockEnded = false; // an older PBX's record has passed an empty line
 
     int nVersion = 0;
     bool bEnded = false;
