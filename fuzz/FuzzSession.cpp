@@ -2,6 +2,7 @@
 
 #include "SessionChecks.h"
 
+#include <algorithm>
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace corvale::fuzz {
@@ -49,6 +50,7 @@ void RecordingWindow::actionAnswered(const Answer& answer)
 FuzzSession::FuzzSession(const std::locale& numbers)
     : tested(testedWindow, numbers)
     , reference(referenceWindow, numbers)
+    , firstLines(firstLinesWindow, numbers)
 {
     testedWindow.duringMessage = [this] {
         if (nestedBytes.empty())
@@ -120,6 +122,8 @@ void FuzzSession::setLogin(std::string user, std::string secret)
 {
     testedWindow.user = user;
     testedWindow.secret = secret;
+    firstLinesWindow.user = user;
+    firstLinesWindow.secret = secret;
     referenceWindow.user = std::move(user);
     referenceWindow.secret = std::move(secret);
 }
@@ -142,6 +146,7 @@ void FuzzSession::hangup(const std::string& channel)
 {
     const auto testedTicket = tested.sendHangup(channel);
     const auto referenceTicket = reference.sendHangup(channel);
+    firstLines.sendHangup(channel);
     if (testedTicket != referenceTicket)
         fail("the two clients gave different hangup tickets");
     if (isSafeValue(channel)) {
@@ -166,6 +171,7 @@ void FuzzSession::refresh()
 {
     if (tested.sendStatus() != reference.sendStatus())
         fail("the two clients gave different status tickets");
+    firstLines.sendStatus();
     if (testedWindow.events.size() != 1 || testedWindow.events[0] != "send Action: Status\r\n\r\n")
         fail("a refresh did not send exactly one Status action");
     if (failure.empty())
@@ -192,7 +198,21 @@ void FuzzSession::interpretReferenceLines(std::string_view bytes)
         }
 
         const std::size_t before = referenceWindow.events.size();
+        const bool repeat = repeats.isRepeat(line, reference.currentPbx());
         reference.ParseIncoming(line);
+        if (!repeat)
+            firstLines.ParseIncoming(line);
+        else if (repeatsSince.size() < 1000)
+            repeatsSince += " \"" + std::string(line.substr(0, 200)) + "\"";
+        const auto& all = referenceWindow.events;
+        const auto& pruned = firstLinesWindow.events;
+        if (pruned.size() != all.size() ||
+            !std::equal(all.begin() + static_cast<std::ptrdiff_t>(before), all.end(),
+                        pruned.begin() + static_cast<std::ptrdiff_t>(before)))
+            fail("lines inside a record changed what it had already set:" + repeatsSince +
+                 " (seen at \"" + std::string(line.substr(0, 200)) + "\")");
+        else if (all.size() > before)
+            repeatsSince.clear();
         for (std::size_t i = before; i < referenceWindow.events.size(); ++i) {
             const std::string_view event = referenceWindow.events[i];
             if (event.substr(0, 4) == "add ") {
@@ -244,6 +264,7 @@ void FuzzSession::compareAfterStep()
              std::to_string(referenceDropped));
     testedWindow.events.clear();
     referenceWindow.events.clear();
+    firstLinesWindow.events.clear();
 }
 
 void FuzzSession::fail(std::string what)

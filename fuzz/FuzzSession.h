@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ManagerClient.h"
+#include "SessionChecks.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +39,9 @@ public:
 // between. The client under test takes the bytes through dataArrival; a second client takes the
 // same lines one by one through ParseIncoming, cut by a plain framer written here, so each
 // request can be traced to the line that caused it. After every step the two must have asked the
-// same of their windows, and every rule of SessionChecks must hold.
+// same of their windows, and every rule of SessionChecks must hold. A third client takes the same
+// lines but those that repeat a record's fields (RecordRepeats), and must ask after each line
+// exactly what the second one asks.
 class FuzzSession
 {
 public:
@@ -58,8 +61,12 @@ private:
 
     RecordingWindow testedWindow;
     RecordingWindow referenceWindow;
+    RecordingWindow firstLinesWindow;
     ManagerClient tested;
     ManagerClient reference;
+    ManagerClient firstLines; // never sees a line that repeats a field of its record
+    RecordRepeats repeats;
+    std::string repeatsSince; // the repeated lines since the clients last did something
 
     std::string referencePending; // bytes since the last CR LF, for the plain framer
     std::size_t referenceDropped = 0;

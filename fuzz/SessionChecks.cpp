@@ -2,6 +2,8 @@
 
 #include "LineFramer.h"
 
+#include <algorithm>
+
 namespace corvale::fuzz {
 
 namespace {
@@ -113,6 +115,54 @@ std::string checkLineAction(std::string_view action, std::string_view user, std:
         return "the login does not carry the window's user and secret: \"" + printable(action) +
                "\"";
     return {};
+}
+
+bool RecordRepeats::isRepeat(std::string_view line, bool currentPbx)
+{
+    const std::size_t colon = line.find(':');
+    const std::string_view key = line.substr(0, colon);
+    const std::string_view value =
+        colon == std::string_view::npos ? std::string_view() : trimmed(line.substr(colon + 1));
+    const bool hasKey = colon != std::string_view::npos;
+    const bool ownLines =
+        bOpen &&
+        !(currentPbx ? std::count(keysSet.begin(), keysSet.end(), "Seconds") > 0 : bBlockEnded);
+
+    if (hasKey && key == "Event") {
+        if (ownLines)
+            return true;
+        if (value == "Status") {
+            bOpen = true;
+            bBlockEnded = false;
+            keysSet.assign(1, "Event");
+        }
+        return false;
+    }
+    if (!bOpen)
+        return false;
+    if (line.empty()) {
+        if (currentPbx)
+            bOpen = false;
+        else
+            bBlockEnded = true;
+        return false;
+    }
+    if (!hasKey)
+        return false;
+    if (!currentPbx && key == "Uniqueid") {
+        bOpen = false;
+        return false;
+    }
+    static constexpr std::string_view EntryKeys[] = {
+        "Channel", "CallerID", "CallerIDNum", "CallerIDName", "Extension", "Exten", "Seconds"};
+    if (std::find(std::begin(EntryKeys), std::end(EntryKeys), key) == std::end(EntryKeys))
+        return false;
+    if (!currentPbx && (key == "CallerID" || key == "CallerIDName"))
+        return false;
+    if (std::find(keysSet.begin(), keysSet.end(), key) != keysSet.end())
+        return true;
+    keysSet.emplace_back(key);
+    return false;
 }
 
 std::string checkHangupAction(std::string_view action, std::string_view channel)

@@ -80,3 +80,145 @@ TEST(FuzzSessionTest, RecordedConversationsPassInAnyChunking)
                   "");
     }
 }
+
+namespace {
+
+std::vector<int> repeatsIn(const std::vector<std::string>& lines, bool currentPbx)
+{
+    RecordRepeats repeats;
+    std::vector<int> out;
+    for (const std::string& line : lines)
+        out.push_back(repeats.isRepeat(line, currentPbx) ? 1 : 0);
+    return out;
+}
+
+// A record of a current PBX with a connected-line name that held CR LF, then one that lost its
+// empty line, then a stray line and a plain record.
+const std::vector<std::string> CurrentLines = {"Event: Status",
+                                               "Channel: PJSIP/1",
+                                               "CallerIDNum: 1",
+                                               "CallerIDName: A",
+                                               "EffectiveConnectedLineName: x",
+                                               "Event: Status",
+                                               "Channel: Fake/2",
+                                               "CallerIDNum: 6",
+                                               "Exten: 9",
+                                               "Seconds: 5",
+                                               "Seconds: 6",
+                                               "",
+                                               "Event: Status",
+                                               "Channel: PJSIP/2",
+                                               "Seconds: 1",
+                                               "Event: Status",
+                                               "Channel: PJSIP/3",
+                                               "",
+                                               "Channel: stray",
+                                               "Event: Status",
+                                               "Channel: PJSIP/4",
+                                               ""};
+
+// The same for an older PBX: a record whose block ended without its Uniqueid, then one with
+// forged lines after its connected-line name.
+const std::vector<std::string> OldLines = {"Event: Status",
+                                           "Channel: SIP/1",
+                                           "",
+                                           "Event: Status",
+                                           "Channel: SIP/2",
+                                           "CallerID: 1",
+                                           "CallerIDName: A",
+                                           "ConnectedLineName: B",
+                                           "Event: Status",
+                                           "Channel: Fake",
+                                           "CallerID: 2",
+                                           "CallerIDName: Z",
+                                           "Extension: 5",
+                                           "Extension: 6",
+                                           "Uniqueid: 2",
+                                           "Channel: stray",
+                                           ""};
+
+// A client reading records as this one once did: every "Event: Status" opens a record and a later
+// line of a key replaces the earlier one.
+class LastLineWins
+{
+public:
+    std::vector<std::string> entries;
+
+    void parse(std::string_view line, bool currentPbx)
+    {
+        if (line == "Event: Status") {
+            bOpen = true;
+            sChannel.clear();
+        } else if (bOpen && line.substr(0, 9) == "Channel: ") {
+            sChannel = line.substr(9);
+        } else if (bOpen && (currentPbx ? line.empty() : line.substr(0, 9) == "Uniqueid:")) {
+            entries.push_back(sChannel);
+            bOpen = false;
+        }
+    }
+
+private:
+    bool bOpen = false;
+    std::string sChannel;
+};
+
+} // namespace
+
+TEST(SessionChecksTest, RepeatsAreTheLinesThatWouldRewriteTheirRecord)
+{
+    EXPECT_EQ(repeatsIn(CurrentLines, true),
+              (std::vector<int>{0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    // An older PBX's CallerID and CallerIDName count from their last line.
+    EXPECT_EQ(repeatsIn(OldLines, false),
+              (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 1, 0, 0, 0}));
+}
+
+TEST(SessionChecksTest, LeavingOutRepeatsExposesAClientThatLetsThemRewriteARecord)
+{
+    for (const bool currentPbx : {true, false}) {
+        const std::vector<std::string>& lines = currentPbx ? CurrentLines : OldLines;
+        RecordRepeats repeats;
+        LastLineWins all;
+        LastLineWins pruned;
+        RecordingWindow allWindow;
+        RecordingWindow prunedWindow;
+        corvale::ManagerClient client(allWindow, std::locale::classic());
+        corvale::ManagerClient prunedClient(prunedWindow, std::locale::classic());
+        const std::string greeting =
+            currentPbx ? "Asterisk Call Manager/13.0.0" : "Asterisk Call Manager/1.1";
+        client.ParseIncoming(greeting);
+        prunedClient.ParseIncoming(greeting);
+        for (const std::string& line : lines) {
+            const bool repeat = repeats.isRepeat(line, currentPbx);
+            all.parse(line, currentPbx);
+            client.ParseIncoming(line);
+            if (!repeat) {
+                pruned.parse(line, currentPbx);
+                prunedClient.ParseIncoming(line);
+            }
+        }
+        EXPECT_NE(all.entries, pruned.entries) << currentPbx;
+        EXPECT_EQ(allWindow.events, prunedWindow.events) << currentPbx;
+        EXPECT_EQ(std::count_if(allWindow.events.begin(), allWindow.events.end(),
+                                [](const std::string& e) { return e.find("Fake") != e.npos; }),
+                  0)
+            << currentPbx;
+    }
+}
+
+TEST(FuzzSessionTest, ForgedLinesInsideRecordsPass)
+{
+    for (const bool currentPbx : {true, false}) {
+        std::string input =
+            currentPbx ? "Asterisk Call Manager/13.0.0\r\n" : "Asterisk Call Manager/1.1\r\n";
+        input += "Response: Success\r\nMessage: Authentication accepted\r\n\r\n";
+        for (const std::string& line : currentPbx ? CurrentLines : OldLines)
+            input += line + "\r\n";
+        input += "Event: StatusComplete\r\n\r\n";
+        input += std::string(40, '\x07') + std::string(40, '\x05') + "\x01\x00";
+        FuzzSession session(std::locale::classic());
+        EXPECT_EQ(session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()),
+                  "")
+            << currentPbx;
+    }
+}
