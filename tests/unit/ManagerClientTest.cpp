@@ -521,3 +521,145 @@ TEST_F(ManagerClientTest, AnOldRecordCutShortGivesWayToTheNextOne)
                                 "SIP/5 From:  <> To:  Lasted: Unknown minutes.",
                             }));
 }
+
+namespace {
+
+// A window that chose the challenge login. It knows the keys of the recorded challenges (made
+// with the secret "secret") and notes every time the client asks for the secret itself.
+class ChallengeWindow : public FakeWindow
+{
+public:
+    mutable int secretAsked = 0;
+    mutable std::vector<std::string> challenges;
+
+    std::string password() const override
+    {
+        ++secretAsked;
+        return FakeWindow::password();
+    }
+    std::string challengeKey(std::string_view challenge) const override
+    {
+        challenges.emplace_back(challenge);
+        if (challenge == "10380233")
+            return "869bfd94f8d0835d026775b296fa1fa5";
+        return "00000000000000000000000000000000";
+    }
+};
+
+class ChallengeLoginTest : public ::testing::Test
+{
+protected:
+    ChallengeLoginTest() { client.setAuth(Auth::Md5); }
+
+    ChallengeWindow window;
+    ManagerClient client{window, std::locale::classic()};
+};
+
+// The recorded bytes the client wrote, cut where each write began.
+std::vector<std::string> sentActions(const std::string& name)
+{
+    const std::string bytes = fixture(name);
+    std::vector<std::string> actions;
+    std::size_t from = 0;
+    for (std::size_t end; (end = bytes.find("\r\n\r\n", from)) != std::string::npos;) {
+        actions.push_back(bytes.substr(from, end + 4 - from));
+        from = end + 4;
+    }
+    EXPECT_EQ(from, bytes.size());
+    return actions;
+}
+
+} // namespace
+
+TEST_F(ChallengeLoginTest, RecordedChallengeLoginSendsTheRecordedBytes)
+{
+    client.dataArrival(fixture("17_challenge_md5_login.recv.bin"));
+    // Challenge, login with the key, Status: each in one send, byte for byte.
+    EXPECT_EQ(window.sent, sentActions("17_challenge_md5_login.sent.bin"));
+    ASSERT_EQ(window.sent.size(), 3u);
+    EXPECT_EQ(window.sent[0], ChallengeAction);
+    EXPECT_EQ(window.challenges, std::vector<std::string>{"10380233"});
+    EXPECT_EQ(window.secretAsked, 0);
+    EXPECT_EQ(window.calls, (std::vector<std::string>{
+                                "Local/2001@calls-00000026;2 From: 5552001 <Carol Smith> To: 2001 "
+                                "Lasted: 0.02 minutes.",
+                                "Local/2001@calls-00000026;1 From: 8002001 <Agent 2001> To: 2001 "
+                                "Lasted: 0.02 minutes.",
+                            }));
+    ASSERT_EQ(window.answers.size(), 3u);
+    EXPECT_EQ(window.answers[0].kind, ActionKind::Challenge);
+    EXPECT_EQ(window.answers[1].kind, ActionKind::Login);
+    EXPECT_TRUE(window.answers[1].succeeded());
+    EXPECT_EQ(window.answers[2].kind, ActionKind::Status);
+    EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(ChallengeLoginTest, ARefusedKeyIsTheUsualRefusal)
+{
+    client.dataArrival(fixture("17b_challenge_md5_wrong_key.recv.bin"));
+    EXPECT_EQ(window.challenges, std::vector<std::string>{"125167056"});
+    ASSERT_EQ(window.sent.size(), 2u);
+    EXPECT_EQ(window.sent[1], "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\n"
+                              "Key: 00000000000000000000000000000000\r\nEvents: Off\r\n\r\n");
+    EXPECT_EQ(window.messages, std::vector<std::string>{"Your manager details are incorrect"});
+    EXPECT_EQ(window.ends, 1);
+    EXPECT_EQ(window.secretAsked, 0);
+}
+
+TEST_F(ChallengeLoginTest, ARefusedChallengeShowsThePbxsWordsAndEnds)
+{
+    // The recording's second challenge asked for another type: the PBX's answer to it.
+    const std::string recorded = fixture("17c_challenge_authtypes.recv.bin");
+    const std::string refusal = recorded.substr(recorded.find("Response: Error"));
+    client.dataArrival(CurrentGreeting);
+    client.dataArrival(refusal +
+                       wire({"Response: Success", "Message: Authentication accepted", ""}));
+    EXPECT_EQ(window.messages, std::vector<std::string>{"Must specify AuthType"});
+    EXPECT_EQ(window.ends, 1);
+    EXPECT_EQ(window.sent, std::vector<std::string>{std::string(ChallengeAction)});
+
+    // Without words of its own, or without a challenge, the client says so.
+    for (const auto& answer : {wire({"Response: Error", ""}), wire({"Response: Success", ""})}) {
+        ChallengeWindow other;
+        ManagerClient refused(other, std::locale::classic());
+        refused.setAuth(Auth::Md5);
+        refused.dataArrival(LegacyGreeting + answer);
+        EXPECT_EQ(other.messages, std::vector<std::string>{std::string(NoChallengeMessage)});
+        EXPECT_EQ(other.ends, 1);
+        EXPECT_EQ(other.sent.size(), 1u);
+    }
+}
+
+TEST_F(ChallengeLoginTest, AnswersStayPairedAroundTheChallenge)
+{
+    client.dataArrival(LegacyGreeting);
+    // Refresh List pressed before the login is through: its Status goes out between the two.
+    const auto early = client.sendStatus();
+
+    client.dataArrival(wire({"Response: Success", "Challenge: 10380233", "", "Response: Error",
+                             "Message: Permission denied", "", "Response: Success",
+                             "Message: Authentication accepted", ""}));
+    ASSERT_EQ(window.answers.size(), 3u);
+    EXPECT_EQ(window.answers[0].kind, ActionKind::Challenge);
+    EXPECT_EQ(window.answers[1].ticket, early);
+    EXPECT_EQ(window.answers[1].message, "Permission denied");
+    EXPECT_EQ(window.answers[2].kind, ActionKind::Login);
+    ASSERT_EQ(window.sent.size(), 4u);
+    EXPECT_EQ(window.sent[2].substr(0, 15), "Action: Login\r\n");
+    EXPECT_EQ(window.sent[3], StatusAction);
+
+    // A later Challenge line, in an answer or a record, is not asked about again.
+    client.dataArrival(wire({"Response: Success", "Challenge: 1", "", "Event: Status",
+                             "Challenge: 2", "Channel: SIP/1", "Uniqueid: 1"}));
+    EXPECT_EQ(window.challenges.size(), 1u);
+    EXPECT_EQ(window.calls.back(), "SIP/1 From:  <> To:  Lasted: Unknown minutes.");
+    EXPECT_EQ(window.sent.size(), 4u);
+}
+
+TEST_F(ChallengeLoginTest, AnUnsafeUserNameSendsNothing)
+{
+    window.user = "admin\r\nAction: Originate";
+    client.dataArrival(CurrentGreeting);
+    EXPECT_TRUE(window.sent.empty());
+    EXPECT_EQ(window.messages, std::vector<std::string>{std::string(UnsafeLoginMessage)});
+}
