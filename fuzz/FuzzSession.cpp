@@ -23,6 +23,20 @@ void RecordingWindow::addCall(std::string_view entry)
     events.push_back("add " + std::string(entry));
 }
 
+std::string RecordingWindow::challengeKey(std::string_view challenge) const
+{
+    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
+    for (const char c : challenge) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    static constexpr char Hex[] = "0123456789abcdef";
+    lastKey.assign(32, '0');
+    for (std::size_t i = 0; i < 16; ++i)
+        lastKey[i] = Hex[(hash >> (4 * i)) & 15];
+    return lastKey;
+}
+
 void RecordingWindow::showMessage(std::string_view text)
 {
     events.push_back("message " + std::string(text));
@@ -68,12 +82,13 @@ std::string FuzzSession::run(const std::uint8_t* data, std::size_t size)
     // conversation used as a seed arrives largely intact.
     FuzzedDataProvider in(data, size);
     const auto setup = in.ConsumeIntegral<std::uint8_t>();
+    const bool challenge = (setup & 4) != 0;
     if ((setup & 3) == 3) {
         std::string user = in.ConsumeRandomLengthString(48);
         std::string secret = in.ConsumeRandomLengthString(48);
-        setLogin(std::move(user), std::move(secret));
+        setLogin(std::move(user), std::move(secret), challenge);
     } else {
-        setLogin("admin", "secret");
+        setLogin("admin", "secret", challenge);
     }
 
     std::size_t runBytes = 0;
@@ -118,8 +133,14 @@ std::string FuzzSession::run(const std::uint8_t* data, std::size_t size)
     return failure;
 }
 
-void FuzzSession::setLogin(std::string user, std::string secret)
+void FuzzSession::setLogin(std::string user, std::string secret, bool challenge)
 {
+    bChallenge = challenge;
+    if (challenge) {
+        tested.setAuth(Auth::Md5);
+        reference.setAuth(Auth::Md5);
+        firstLines.setAuth(Auth::Md5);
+    }
     testedWindow.user = user;
     testedWindow.secret = secret;
     firstLinesWindow.user = user;
@@ -223,11 +244,19 @@ void FuzzSession::interpretReferenceLines(std::string_view bytes)
                     fail("an entry was added by a line that closes no record: \"" +
                          std::string(line.substr(0, 200)) + "\"");
             } else if (event == "end") {
-                if (!isRejectedLoginLine(line))
+                // A refused challenge ends the run too, at the end of its answer, which comes
+                // before the key's login has gone out.
+                const bool refusedChallenge = bChallenge && !bKeySent && isAnswerEndLine(line);
+                if (!isRejectedLoginLine(line) && !refusedChallenge)
                     fail("the program was ended by: \"" + std::string(line.substr(0, 200)) + "\"");
             } else if (event.substr(0, 5) == "send ") {
+                if (event.substr(5, 15) == "Action: Login\r\n")
+                    bKeySent = true;
                 const std::string broken =
-                    checkLineAction(event.substr(5), referenceWindow.user, referenceWindow.secret);
+                    bChallenge ? checkChallengeLineAction(event.substr(5), referenceWindow.user,
+                                                          referenceWindow.lastKey)
+                               : checkLineAction(event.substr(5), referenceWindow.user,
+                                                 referenceWindow.secret);
                 if (!broken.empty())
                     fail(broken);
             }
@@ -259,6 +288,8 @@ void FuzzSession::compareAfterStep()
     }
     if (tested.ended() != reference.ended())
         fail("one client ended and the other did not");
+    if (bChallenge && (testedWindow.secretAsked != 0 || referenceWindow.secretAsked != 0))
+        fail("the challenge login asked the window for the secret");
     if (!tested.ended() && tested.droppedLines() != referenceDropped)
         fail("over-long lines dropped: " + std::to_string(tested.droppedLines()) + ", expected " +
              std::to_string(referenceDropped));

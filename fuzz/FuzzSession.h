@@ -19,13 +19,21 @@ class RecordingWindow : public WindowOps
 public:
     std::string user;
     std::string secret;
+    mutable int secretAsked = 0;
+    mutable std::string lastKey;     // the key of the last challenge the client asked about
     std::vector<std::string> events; // one line of text per request, comparable between runs
     std::size_t nCalls = 0;
     // Runs inside showMessage, as a modal message's event loop would deliver data.
     std::function<void()> duringMessage;
 
     std::string userName() const override { return user; }
-    std::string password() const override { return secret; }
+    std::string password() const override
+    {
+        ++secretAsked;
+        return secret;
+    }
+    // Stands in for the MD5: 32 hex digits that differ with the challenge.
+    std::string challengeKey(std::string_view challenge) const override;
     std::size_t callCount() const override { return nCalls; }
     void addCall(std::string_view entry) override;
     void showMessage(std::string_view text) override;
@@ -51,7 +59,7 @@ public:
     std::string run(const std::uint8_t* data, std::size_t size);
 
 private:
-    void setLogin(std::string user, std::string secret);
+    void setLogin(std::string user, std::string secret, bool challenge);
     void deliver(std::string_view chunk, std::string nested);
     void hangup(const std::string& channel);
     void refresh();
@@ -73,6 +81,8 @@ private:
     std::string nestedBytes; // delivered inside the next message box, once
     std::string nestedDelivered;
     std::string failure;
+    bool bChallenge = false; // the three clients log in with the challenge
+    bool bKeySent = false;   // and the reference has sent its login with the key
 };
 
 } // namespace corvale::fuzz

@@ -14,6 +14,9 @@ constexpr std::string_view LoginSecret = "Secret: ";
 constexpr std::string_view LoginTail = "Events: Off\r\n\r\n";
 constexpr std::string_view StatusText = "Action: Status\r\n\r\n";
 constexpr std::string_view HangupHead = "Action: Hangup\r\nChannel: ";
+constexpr std::string_view ChallengeText = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
+constexpr std::string_view KeyLoginHead = "Action: Login\r\nAuthType: MD5\r\nUsername: ";
+constexpr std::string_view KeyLoginKey = "Key: ";
 
 bool startsWith(std::string_view text, std::string_view head)
 {
@@ -94,6 +97,11 @@ bool isRejectedLoginLine(std::string_view line)
            line.find("Authentication failed") != std::string_view::npos;
 }
 
+bool isAnswerEndLine(std::string_view line)
+{
+    return line.empty() || startsWith(line, "Response:");
+}
+
 std::string checkLineAction(std::string_view action, std::string_view user, std::string_view secret)
 {
     if (action == StatusText)
@@ -114,6 +122,29 @@ std::string checkLineAction(std::string_view action, std::string_view user, std:
     if (sentUser != user || sentSecret != secret)
         return "the login does not carry the window's user and secret: \"" + printable(action) +
                "\"";
+    return {};
+}
+
+std::string checkChallengeLineAction(std::string_view action, std::string_view user,
+                                     std::string_view key)
+{
+    if (action == StatusText || action == ChallengeText)
+        return {};
+    std::string_view rest = action;
+    std::string_view sentUser;
+    std::string_view sentKey;
+    if (!startsWith(rest, KeyLoginHead))
+        return "not an action the challenge login sends: \"" + printable(action) + "\"";
+    rest.remove_prefix(KeyLoginHead.size());
+    if (!takeValue(rest, sentUser) || !startsWith(rest, KeyLoginKey))
+        return "malformed login: \"" + printable(action) + "\"";
+    rest.remove_prefix(KeyLoginKey.size());
+    if (!takeValue(rest, sentKey) || rest != LoginTail)
+        return "malformed login: \"" + printable(action) + "\"";
+    if (!isSafeValue(user))
+        return "a login with an unsafe user was sent: \"" + printable(action) + "\"";
+    if (sentUser != user || sentKey != key)
+        return "the login does not carry the window's user and key: \"" + printable(action) + "\"";
     return {};
 }
 

@@ -17,13 +17,20 @@ std::string checkBuffer(std::string_view buffer);
 bool isRecordClosingLine(std::string_view line, bool currentPbx);
 // Whether `line` is the completion event, which may add the "no calls" entry.
 bool isStatusCompleteLine(std::string_view line);
-// Whether `line` is the PBX's report of a rejected login, the one reason to end the program.
+// Whether `line` is the PBX's report of a rejected login, the one reason to end the program
+// besides a refused challenge.
 bool isRejectedLoginLine(std::string_view line);
+// Whether `line` ends the PBX's answer to an action: its empty line, or the next answer's start.
+bool isAnswerEndLine(std::string_view line);
 
 // An action sent in answer to a received line: the login with exactly this user and secret, or
 // Status. A login whose user or secret is unsafe must never be sent at all.
 std::string checkLineAction(std::string_view action, std::string_view user,
                             std::string_view secret);
+// The same for the challenge login: Status, the challenge, or the login with exactly this user
+// and the key the window made. The secret's login is never right here.
+std::string checkChallengeLineAction(std::string_view action, std::string_view user,
+                                     std::string_view key);
 // The action sent for a hangup of `channel`.
 std::string checkHangupAction(std::string_view action, std::string_view channel);
 

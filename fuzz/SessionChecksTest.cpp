@@ -222,3 +222,47 @@ TEST(FuzzSessionTest, ForgedLinesInsideRecordsPass)
             << currentPbx;
     }
 }
+
+TEST(SessionChecksTest, TheChallengeLoginSendsOnlyTheKeyTheWindowMade)
+{
+    const std::string key = "869bfd94f8d0835d026775b296fa1fa5";
+    const std::string login = "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\nKey: " + key +
+                              "\r\nEvents: Off\r\n\r\n";
+    EXPECT_EQ(checkChallengeLineAction(login, "admin", key), "");
+    EXPECT_EQ(checkChallengeLineAction("Action: Challenge\r\nAuthType: MD5\r\n\r\n", "admin", key),
+              "");
+    EXPECT_EQ(checkChallengeLineAction("Action: Status\r\n\r\n", "admin", key), "");
+
+    // The secret's own login, another key or user, a header smuggled in after the key.
+    EXPECT_NE(
+        checkChallengeLineAction(
+            "Action: login\r\nUsername: admin\r\nSecret: s\r\nEvents: Off\r\n\r\n", "admin", key),
+        "");
+    EXPECT_NE(checkChallengeLineAction(login, "admin", "0" + key.substr(1)), "");
+    EXPECT_NE(checkChallengeLineAction(login, "root", key), "");
+    EXPECT_NE(checkChallengeLineAction(
+                  "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\nKey: " + key +
+                      "\r\nSecret: s\r\nEvents: Off\r\n\r\n",
+                  "admin", key),
+              "");
+    EXPECT_TRUE(isAnswerEndLine(""));
+    EXPECT_TRUE(isAnswerEndLine("Response: Error"));
+    EXPECT_FALSE(isAnswerEndLine("Message: Response: Error"));
+}
+
+TEST(FuzzSessionTest, ChallengeLoginsPassWithoutTheSecret)
+{
+    // Accepted, then a listing; and a refused challenge, which ends the run. The last byte
+    // chooses the challenge login.
+    for (const std::string answer :
+         {"Response: Success\r\nChallenge: 10380233\r\n\r\nResponse: Success\r\nMessage: "
+          "Authentication accepted\r\n\r\nResponse: Success\r\nMessage: Channel status will "
+          "follow\r\n\r\nEvent: Status\r\nChannel: SIP/1\r\nUniqueid: 1\r\n",
+          "Response: Error\r\nMessage: Must specify AuthType\r\n\r\nEvent: StatusComplete\r\n"}) {
+        std::string input = "Asterisk Call Manager/1.1\r\n" + answer;
+        input += std::string(80, '\x07') + "\x04";
+        FuzzSession session(std::locale::classic());
+        EXPECT_EQ(session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()),
+                  "");
+    }
+}
