@@ -54,6 +54,15 @@ void RecordingWindow::send(std::string_view bytes)
     events.push_back("send " + std::string(bytes));
 }
 
+bool isChallengeAnswerEvent(std::string_view event)
+{
+    const std::string head = "answer ";
+    const std::size_t kind = event.find(' ', head.size());
+    return event.substr(0, head.size()) == head && kind != std::string_view::npos &&
+           event.substr(kind + 1, 2) ==
+               std::to_string(static_cast<int>(ActionKind::Challenge)) + " ";
+}
+
 void RecordingWindow::actionAnswered(const Answer& answer)
 {
     events.push_back("answer " + std::to_string(answer.ticket) + " " +
@@ -234,6 +243,7 @@ void FuzzSession::interpretReferenceLines(std::string_view bytes)
                  " (seen at \"" + std::string(line.substr(0, 200)) + "\")");
         else if (all.size() > before)
             repeatsSince.clear();
+        bool challengeAnswered = false;
         for (std::size_t i = before; i < referenceWindow.events.size(); ++i) {
             const std::string_view event = referenceWindow.events[i];
             if (event.substr(0, 4) == "add ") {
@@ -243,15 +253,15 @@ void FuzzSession::interpretReferenceLines(std::string_view bytes)
                 if (!closes)
                     fail("an entry was added by a line that closes no record: \"" +
                          std::string(line.substr(0, 200)) + "\"");
+            } else if (event.substr(0, 7) == "answer ") {
+                challengeAnswered = challengeAnswered || isChallengeAnswerEvent(event);
             } else if (event == "end") {
-                // A refused challenge ends the run too, at the end of its answer, which comes
-                // before the key's login has gone out.
-                const bool refusedChallenge = bChallenge && !bKeySent && isAnswerEndLine(line);
+                // A refused challenge ends the run too, once its answer is complete.
+                const bool refusedChallenge =
+                    bChallenge && challengeAnswered && isAnswerEndLine(line);
                 if (!isRejectedLoginLine(line) && !refusedChallenge)
                     fail("the program was ended by: \"" + std::string(line.substr(0, 200)) + "\"");
             } else if (event.substr(0, 5) == "send ") {
-                if (event.substr(5, 15) == "Action: Login\r\n")
-                    bKeySent = true;
                 const std::string broken =
                     bChallenge ? checkChallengeLineAction(event.substr(5), referenceWindow.user,
                                                           referenceWindow.lastKey)

@@ -42,6 +42,9 @@ public:
     void actionAnswered(const Answer& answer) override;
 };
 
+// Whether a RecordingWindow event reports the answer to a challenge.
+bool isChallengeAnswerEvent(std::string_view event);
+
 // Plays one fuzz input as a conversation: received bytes cut into chunks the input chooses, a
 // nested delivery inside a message now and then, and the operator's Refresh and Disconnect in
 // between. The client under test takes the bytes through dataArrival; a second client takes the
@@ -82,7 +85,6 @@ private:
     std::string nestedDelivered;
     std::string failure;
     bool bChallenge = false; // the three clients log in with the challenge
-    bool bKeySent = false;   // and the reference has sent its login with the key
 };
 
 } // namespace corvale::fuzz
