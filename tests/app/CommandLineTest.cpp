@@ -1,6 +1,10 @@
 #include "CommandLine.h"
+#include "TlsTestFiles.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -10,6 +14,13 @@ CommandLine parse(QStringList arguments)
 {
     arguments.prepend(u"corvale"_s);
     return parseCommandLine(arguments);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
 }
 
 } // namespace
@@ -80,4 +91,85 @@ TEST(CommandLine, AcceptsTheEdgesOfThePortRange)
 {
     EXPECT_EQ(parse({u"--port"_s, u"1"_s}).options.port, u"1"_s);
     EXPECT_EQ(parse({u"--port"_s, u"65535"_s}).options.port, u"65535"_s);
+}
+
+TEST(CommandLine, TlsStartsThePortAt5039UnlessOneIsGiven)
+{
+    const CommandLine plain = parse({});
+    EXPECT_FALSE(plain.options.tls);
+    EXPECT_FALSE(plain.options.challengeLogin);
+
+    const CommandLine tls = parse({u"--tls"_s});
+    ASSERT_TRUE(tls.run);
+    EXPECT_TRUE(tls.options.tls);
+    EXPECT_EQ(tls.options.port, u"5039"_s);
+    EXPECT_TRUE(tls.options.trusted.isEmpty()); // the system's authorities
+
+    const CommandLine given = parse({u"--port"_s, u"6039"_s, u"--tls"_s});
+    ASSERT_TRUE(given.run);
+    EXPECT_EQ(given.options.port, u"6039"_s);
+}
+
+TEST(CommandLine, AuthIsPlainOrMd5)
+{
+    EXPECT_FALSE(parse({u"--auth"_s, u"plain"_s}).options.challengeLogin);
+    const CommandLine md5 = parse({u"--auth=md5"_s, u"--tls"_s});
+    ASSERT_TRUE(md5.run);
+    EXPECT_TRUE(md5.options.challengeLogin);
+    EXPECT_TRUE(md5.options.tls);
+    EXPECT_TRUE(parse({u"--help"_s}).out.contains(u"--auth <plain|md5>"_s));
+}
+
+TEST(CommandLine, TlsCaFileMustHoldACertificate)
+{
+    TlsTestFiles files;
+    ASSERT_TRUE(files.ok()) << files.error().toStdString();
+    const TlsTestFiles::Pair pair = files.make(TlsTestFiles::Kind::Good);
+    ASSERT_TRUE(files.ok()) << files.error().toStdString();
+
+    const CommandLine trusted = parse({u"--tls"_s, u"--tls-ca"_s, files.caFile()});
+    ASSERT_TRUE(trusted.run) << trusted.err.toStdString();
+    ASSERT_EQ(trusted.options.trusted.size(), 1);
+    EXPECT_EQ(trusted.options.trusted.front().subjectDisplayName(), u"Corvale Test CA"_s);
+    // A file of several, with text around them, as many authorities hand them out.
+    files.write(u"bundle.pem"_s, "Our PBX\n" + readAll(files.caFile()) + "\n" +
+                                     readAll(pair.certificate) + "trailing words\n");
+    EXPECT_EQ(
+        parse({u"--tls"_s, u"--tls-ca"_s, files.path(u"bundle.pem"_s)}).options.trusted.size(), 2);
+
+    files.write(u"key-only.pem"_s, readAll(pair.key));
+    files.write(u"empty.pem"_s, "");
+    files.write(u"binary.der"_s, QByteArray("\x30\x82\x01\x0a\x02\x82\x01\x01\x00", 9));
+    const QList<QStringList> refused = {
+        {u"--tls"_s, u"--tls-ca"_s, files.path(u"missing.pem"_s)},
+        {u"--tls"_s, u"--tls-ca"_s, files.path(u"key-only.pem"_s)},
+        {u"--tls"_s, u"--tls-ca"_s, files.path(u"empty.pem"_s)},
+        {u"--tls"_s, u"--tls-ca"_s, files.path(u"binary.der"_s)},
+        {u"--tls"_s, u"--tls-ca"_s, files.path(QString())},
+        {u"--tls"_s, u"--tls-ca"_s, files.path(u"new\nline.pem"_s)},
+        {u"--tls"_s, u"--tls-ca"_s, files.caFile(), u"--tls-ca"_s, files.caFile()},
+        {u"--tls-ca"_s, files.caFile()}, // without --tls, it would protect nothing
+        {u"--tls"_s, u"--tls-ca"_s},
+        {u"--auth"_s, u"MD5"_s},
+        {u"--auth"_s, u"sha1"_s},
+        {u"--auth"_s, u""_s},
+        {u"--auth"_s, u"md5"_s, u"--auth"_s, u"plain"_s},
+        {u"--tls=yes"_s},
+    };
+    for (const QStringList& arguments : refused) {
+        const CommandLine command = parse(arguments);
+        const std::string shown = arguments.join(u' ').toStdString();
+        EXPECT_FALSE(command.run) << shown;
+        EXPECT_EQ(command.status, UsageErrorStatus) << shown;
+        EXPECT_TRUE(command.err.startsWith(u"corvale: "_s)) << shown;
+        EXPECT_EQ(command.err.count(u'\n'), 1) << shown;
+    }
+    EXPECT_TRUE(parse({u"--tls"_s, u"--tls-ca"_s, files.path(u"missing.pem"_s)})
+                    .err.contains(u"missing.pem"_s));
+
+    // A file the user may not read; root reads anything, so there it is not tried.
+    if (::geteuid() != 0) {
+        QFile::setPermissions(files.caFile(), QFileDevice::Permissions());
+        EXPECT_EQ(parse({u"--tls"_s, u"--tls-ca"_s, files.caFile()}).status, UsageErrorStatus);
+    }
 }
