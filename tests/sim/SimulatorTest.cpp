@@ -2,6 +2,7 @@
 #include "PbxSim.h"
 #include "TestClient.h"
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -17,6 +18,27 @@ std::string answer(std::string_view response, std::string_view message)
 {
     return "Response: " + std::string(response) + "\r\nMessage: " + std::string(message) +
            "\r\n\r\n";
+}
+
+std::string recording(const std::string& name)
+{
+    std::ifstream in(std::string(CORVALE_FIXTURES_DIR) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Challenge numbers differ on every connection; the rest of the bytes must not.
+std::string withoutChallenge(const std::string& text)
+{
+    return std::regex_replace(text, std::regex("\r\nChallenge: [0-9]{8,9}\r\n"),
+                              "\r\nChallenge: N\r\n");
+}
+
+std::string keyFor(const std::string& challenge, const std::string& secret)
+{
+    return QCryptographicHash::hash(QByteArray::fromStdString(challenge + secret),
+                                    QCryptographicHash::Md5)
+        .toHex()
+        .toStdString();
 }
 
 class SimulatorTest : public ::testing::Test
@@ -229,4 +251,54 @@ TEST_F(SimulatorTest, ServesATenThousandCallListing)
     EXPECT_GT(status.size(), 6'000'000u);
     EXPECT_EQ(countEvents(status, "Status"), 10000u);
     EXPECT_EQ(field(splitBlocks(status).back(), "ListItems"), "10000");
+}
+
+// Recordings 17, 17b and 17c replayed against the simulator: the same bytes come back, but for
+// the challenge number, and the key of that number logs in.
+TEST_F(SimulatorTest, ChallengeLoginAnswersAsTheRecordings)
+{
+    const QStringList pbx = {"--secret",           "secret", "--dialect",         "modern",
+                             "--greeting-version", "13.0.0", "--refuse-delay-ms", "50"};
+    const std::string right = recording("17_challenge_md5_login.recv.bin");
+    const std::string wrong = recording("17b_challenge_md5_wrong_key.recv.bin");
+    const std::string types = recording("17c_challenge_authtypes.recv.bin");
+    ASSERT_EQ(right.substr(0, 30), "Asterisk Call Manager/13.0.0\r\n");
+
+    start(pbx);
+    std::string got = client.readUntil("\r\n");
+    client.send("Action: Challenge\r\nAuthType: MD5\r\n\r\n");
+    const std::string challengeBlock = client.readBlock();
+    got += challengeBlock;
+    const std::smatch number = [&] {
+        std::smatch m;
+        std::regex_search(challengeBlock, m, std::regex("Challenge: ([0-9]+)\r\n"));
+        return m;
+    }();
+    ASSERT_FALSE(number.empty()) << challengeBlock;
+    client.send("Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\nKey: " +
+                keyFor(number[1].str(), "secret") + "\r\nEvents: Off\r\n\r\n");
+    got += client.readBlock();
+    const std::size_t loggedIn = right.find("Authentication accepted\r\n\r\n") + 27;
+    EXPECT_EQ(withoutChallenge(got), withoutChallenge(right.substr(0, loggedIn)));
+
+    // The recorded wrong key is wrong for any challenge; the PBX refuses it and closes.
+    start(pbx);
+    client.send(recording("17b_challenge_md5_wrong_key.sent.bin"));
+    EXPECT_EQ(withoutChallenge(client.readToClose()), withoutChallenge(wrong));
+    EXPECT_TRUE(client.closed());
+
+    start(pbx);
+    client.send(recording("17c_challenge_authtypes.sent.bin"));
+    const std::string authTypes = client.readUntil("Must specify AuthType\r\n\r\n");
+    EXPECT_EQ(withoutChallenge(authTypes), withoutChallenge(types));
+}
+
+TEST_F(SimulatorTest, ChallengeErrorOptionAnswersWithAMessage)
+{
+    start({"--challenge-error"});
+    client.readUntil("\r\n");
+    client.send("Action: Challenge\r\nAuthType: MD5\r\n\r\n");
+    EXPECT_EQ(client.readBlock(), answer("Error", "Challenge is not permitted here"));
+    client.send(DefaultLogin);
+    EXPECT_EQ(client.readBlock(), LoginAccepted);
 }

@@ -78,6 +78,7 @@ std::string usage()
            "answer\n"
            "  --no-hangup-answer      end hung-up calls but never answer the Hangup\n"
            "  --unanswered-hangups N  the same for only the first N Hangups of a connection\n"
+           "  --challenge-error       answer every Challenge with an error\n"
            "  --transcript FILE       write every byte in both directions to FILE, readably\n"
            "  --help                  show this text\n"
            "\n"
@@ -149,6 +150,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             session.noHangupAnswer = true;
         } else if (name == "--unanswered-hangups") {
             ok = readNumber(value(), session.unansweredHangups);
+        } else if (name == "--challenge-error") {
+            session.challengeError = true;
         } else if (name == "--transcript") {
             options.transcript = value();
         } else {

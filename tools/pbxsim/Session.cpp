@@ -3,6 +3,8 @@
 #include "CallTable.h"
 
 #include <cctype>
+#include <openssl/evp.h>
+#include <random>
 
 namespace pbxsim {
 
@@ -28,7 +30,31 @@ std::string longLine(std::size_t size)
     return line;
 }
 
+// A fresh challenge: a random number of 8 or 9 digits, as a real PBX issues them.
+std::string newChallenge()
+{
+    static std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<std::uint32_t> digits(10'000'000, 999'999'999);
+    return std::to_string(digits(engine));
+}
+
 } // namespace
+
+std::string md5Hex(std::string_view text)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(text.data(), text.size(), digest, &size, EVP_md5(), nullptr) != 1)
+        return {};
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(2 * size);
+    for (unsigned int i = 0; i < size; ++i) {
+        out += Hex[digest[i] >> 4];
+        out += Hex[digest[i] & 0x0f];
+    }
+    return out;
+}
 
 std::string answer(std::string_view response, std::string_view message)
 {
@@ -82,6 +108,10 @@ void Session::handle(const Action& action, std::int64_t now, std::vector<Output>
         login(action, out);
         return;
     }
+    if (name == "challenge") {
+        challengeAction(action, out);
+        return;
+    }
     if (name == "logoff") {
         out.push_back({answer("Goodbye", "Thanks for all the fish."), 0, true});
         bFinished = true;
@@ -116,8 +146,11 @@ void Session::login(const Action& action, std::vector<Output>& out)
         return;
     }
     const std::string user = lower(action.header("Username"));
-    const bool accepted = !options.refuseLogin && user == lower(options.user) &&
-                          action.header("Secret") == options.secret;
+    // With AuthType MD5 the PBX checks only the Key against the challenge it issued.
+    const bool md5 = lower(action.header("AuthType")) == "md5";
+    const bool proven =
+        md5 ? keyMatches(action.header("Key")) : action.header("Secret") == options.secret;
+    const bool accepted = !options.refuseLogin && user == lower(options.user) && proven;
     if (!accepted) {
         // The PBX waits before it says no, then drops the connection.
         out.push_back({answer("Error", "Authentication failed"),
@@ -135,6 +168,27 @@ void Session::login(const Action& action, std::vector<Output>& out)
         bFinished = true;
     }
     out.push_back(std::move(ok));
+}
+
+void Session::challengeAction(const Action& action, std::vector<Output>& out)
+{
+    if (options.challengeError) {
+        out.push_back({answer("Error", ChallengeRefusal)});
+        return;
+    }
+    if (lower(action.header("AuthType")) != "md5") {
+        out.push_back({answer("Error", "Must specify AuthType")});
+        return;
+    }
+    // The PBX keeps one challenge per connection: asking again gets the same number.
+    if (challenge.empty())
+        challenge = newChallenge();
+    out.push_back({"Response: Success\r\nChallenge: " + challenge + "\r\n\r\n"});
+}
+
+bool Session::keyMatches(std::string_view key) const
+{
+    return !key.empty() && !challenge.empty() && key == md5Hex(challenge + options.secret);
 }
 
 void Session::hangup(const Action& action, std::vector<Output>& out)

@@ -27,6 +27,7 @@ struct SessionOptions
     std::size_t longLine = 0;          // bytes of garbage line sent before each Status answer
     bool noHangupAnswer = false;       // a hangup still ends the call but is never answered
     std::size_t unansweredHangups = 0; // the same, for only the first this many hangups
+    bool challengeError = false;       // every Challenge is answered with an error
 };
 
 // Bytes to send, in order with the others of the connection.
@@ -54,6 +55,8 @@ public:
 private:
     void handle(const Action& action, std::int64_t now, std::vector<Output>& out);
     void login(const Action& action, std::vector<Output>& out);
+    void challengeAction(const Action& action, std::vector<Output>& out);
+    bool keyMatches(std::string_view key) const;
     void hangup(const Action& action, std::vector<Output>& out);
 
     const SessionOptions& options;
@@ -63,9 +66,16 @@ private:
     bool bLoggedIn = false;
     bool bFinished = false;
     std::size_t nHangups = 0;
+    std::string challenge; // issued on this connection; empty until the first Challenge
 };
 
 // "Response: <response>" and "Message: <message>" as one answer block.
 std::string answer(std::string_view response, std::string_view message);
+
+// The MD5 digest of `text` in lower-case hex, as a challenge login's Key is written.
+std::string md5Hex(std::string_view text);
+
+// What --challenge-error answers every Challenge with.
+constexpr std::string_view ChallengeRefusal = "Challenge is not permitted here";
 
 } // namespace pbxsim
