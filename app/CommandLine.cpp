@@ -2,11 +2,13 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSslSocket>
 
 #include <algorithm>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
@@ -36,6 +38,30 @@ CommandLine refuse(const QString& why)
     result.err = u"corvale: "_s + why + u" (see corvale --help)\n"_s;
     return result;
 }
+
+// Qt loads its TLS backend on first use. Before the application object exists, as here, it warns
+// that it has no application to tie its clean-up to: expected, and not for the operator, whose
+// refusal must stay one line. Only that warning is held back, and only while this object lives.
+class TlsBackendLoad
+{
+public:
+    TlsBackendLoad() { previous = qInstallMessageHandler(filter); }
+    ~TlsBackendLoad() { qInstallMessageHandler(previous); }
+    TlsBackendLoad(const TlsBackendLoad&) = delete;
+    TlsBackendLoad& operator=(const TlsBackendLoad&) = delete;
+
+private:
+    static void filter(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (context.category != nullptr &&
+            std::string_view(context.category) == "qt.core.qobject.connect" &&
+            QCoreApplication::instance() == nullptr)
+            return;
+        if (previous != nullptr)
+            previous(type, context, text);
+    }
+    static inline QtMessageHandler previous = nullptr;
+};
 
 // A file name as the one line of a refusal may show it.
 QString shown(QString path)
@@ -142,6 +168,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(tlsCa) && !parser.isSet(tls))
         return refuse(u"--tls-ca needs --tls"_s);
     if (parser.isSet(tls)) {
+        const TlsBackendLoad quietly;
         if (!QSslSocket::supportsSsl())
             return refuse(u"--tls needs OpenSSL 3 (Debian package libssl3), which was not found"_s);
         options.tls = true;
