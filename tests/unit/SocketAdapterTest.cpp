@@ -221,6 +221,26 @@ TEST(SocketAdapterTlsTest, BytesCrossUnchangedOnceTheCertificateHolds)
     EXPECT_EQ(failed.count(), 0);
 }
 
+TEST(SocketAdapterTlsTest, ASelfSignedCertificateHoldsWhenItIsTheOneTrusted)
+{
+    // What a PBX with a certificate of its own has: the same file on both sides.
+    TlsTestFiles files;
+    const TlsTestFiles::Pair self = files.makeSelfSigned();
+    ASSERT_TRUE(files.ok()) << files.error().toStdString();
+    TlsPeer peer(self);
+    SocketAdapter adapter;
+    adapter.useTls(certificatesIn(self.certificate));
+    adapter.setRemoteHost(QStringLiteral("localhost"));
+    adapter.setRemotePort(peer.server.serverPort());
+    QSignalSpy failed(&adapter, &SocketAdapter::tlsFailed);
+    adapter.connectToRemote();
+    adapter.sendData("Action: Status\r\n\r\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return peer.received.size() >= 18; }, Wait));
+    EXPECT_EQ(peer.received, QByteArray("Action: Status\r\n\r\n"));
+    EXPECT_TRUE(adapter.encrypted());
+    EXPECT_EQ(failed.count(), 0);
+}
+
 TEST(SocketAdapterTlsTest, EachBadCertificateFailsWithItsKindAndSendsNothing)
 {
     TlsTestFiles files;
