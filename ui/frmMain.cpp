@@ -127,6 +127,7 @@ void frmMain::prefillLogin(const std::optional<QString>& host, const std::option
 void frmMain::useTls(const QList<QSslCertificate>& trusted)
 {
     tcpConn.useTls(trusted);
+    bOwnAuthorities = !trusted.isEmpty();
 }
 
 void frmMain::useChallengeLogin()
@@ -134,15 +135,20 @@ void frmMain::useChallengeLogin()
     client.setAuth(corvale::Auth::Md5);
 }
 
-QString frmMain::tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem, const QString& host)
+QString frmMain::tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem, const QString& host,
+                                   bool ownAuthorities)
 {
     using Problem = corvale::SocketAdapter::TlsProblem;
     QString what;
     switch (problem) {
     case Problem::Untrusted:
-        what = QStringLiteral("The PBX's certificate is not trusted: it was not issued by a "
-                              "certificate authority this computer trusts, or by one in the file "
-                              "given with --tls-ca.");
+        what = ownAuthorities
+                   ? QStringLiteral("The PBX's certificate is not trusted: it is not one of the "
+                                    "certificates in the file given with --tls-ca, nor issued by "
+                                    "one of them.")
+                   : QStringLiteral("The PBX's certificate is not trusted: it was not issued by a "
+                                    "certificate authority this computer trusts. If the PBX has a "
+                                    "certificate of its own, give it with --tls-ca.");
         break;
     case Problem::Expired:
         what = QStringLiteral("The PBX's certificate has expired, or is not valid yet.");
@@ -374,7 +380,7 @@ void frmMain::tcpConnError()
 
 void frmMain::tcpConnTlsFailed(corvale::SocketAdapter::TlsProblem problem)
 {
-    connectionFailed(tlsFailureMessage(problem, tcpConn.host()));
+    connectionFailed(tlsFailureMessage(problem, tcpConn.host(), bOwnAuthorities));
 }
 
 void frmMain::connectionFailed(const QString& text)

@@ -51,9 +51,10 @@ public:
     // The challenge login: the secret never leaves the window, only a key made from it.
     void useChallengeLogin();
 
-    // What the operator is told when TLS could not be set up.
+    // What the operator is told when TLS could not be set up; `ownAuthorities`: the trusted
+    // certificates came from --tls-ca, not from the system.
     static QString tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem,
-                                     const QString& host);
+                                     const QString& host, bool ownAuthorities);
 
     // The commands.
     void cmdConnectClicked();
@@ -120,8 +121,9 @@ private:
     corvale::ManagerClient client;
 
     bool bEnding = false;
-    bool bErrorPending = false; // an error arrived while a message box was open
-    QString sPendingError;      // what it will say
+    bool bErrorPending = false;   // an error arrived while a message box was open
+    QString sPendingError;        // what it will say
+    bool bOwnAuthorities = false; // TLS trusts the certificates it was given, not the system's
     int nOpenMessages = 0;
     std::chrono::milliseconds answerTimeout = DefaultAnswerTimeout;
     std::set<std::uint64_t> awaitedHangups;

@@ -215,7 +215,8 @@ void SecureTest::badCertificateEndsTheRunAndSendsNothing()
     h.connectTo(pbx.port(), u"secret"_s);
     QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
     QCoreApplication::processEvents();
-    QCOMPARE(h.messages, QStringList{frmMain::tlsFailureMessage(problem, u"127.0.0.1"_s)});
+    QCOMPARE(h.messages,
+             QStringList{frmMain::tlsFailureMessage(problem, u"127.0.0.1"_s, trustOurs)});
     QVERIFY(h.messages.front().endsWith(u" Nothing was sent."_s));
     QCOMPARE(h.exits, QList<int>{1});
     QVERIFY(!h.window.isVisible());
@@ -236,7 +237,7 @@ void SecureTest::aPlainPortGetsOnlyTheClientHello()
     h.connectTo(pbx.port(), u"secret"_s);
     QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
     QCoreApplication::processEvents();
-    QCOMPARE(h.messages, QStringList{frmMain::tlsFailureMessage(Problem::Handshake, {})});
+    QCOMPARE(h.messages, QStringList{frmMain::tlsFailureMessage(Problem::Handshake, {}, true)});
     // One TLS record (type, version, 2-byte length) holding the ClientHello, and nothing else.
     const QByteArray seen = pbx.received();
     QVERIFY(seen.size() > 6);
