@@ -594,18 +594,6 @@ TEST_F(ChallengeLoginTest, RecordedChallengeLoginSendsTheRecordedBytes)
     EXPECT_TRUE(window.messages.empty());
 }
 
-TEST_F(ChallengeLoginTest, ARefusedKeyIsTheUsualRefusal)
-{
-    client.dataArrival(fixture("17b_challenge_md5_wrong_key.recv.bin"));
-    EXPECT_EQ(window.challenges, std::vector<std::string>{"125167056"});
-    ASSERT_EQ(window.sent.size(), 2u);
-    EXPECT_EQ(window.sent[1], "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\n"
-                              "Key: 00000000000000000000000000000000\r\nEvents: Off\r\n\r\n");
-    EXPECT_EQ(window.messages, std::vector<std::string>{"Your manager details are incorrect"});
-    EXPECT_EQ(window.ends, 1);
-    EXPECT_EQ(window.secretAsked, 0);
-}
-
 TEST_F(ChallengeLoginTest, ARefusedChallengeShowsThePbxsWordsAndEnds)
 {
     // The recording's second challenge asked for another type: the PBX's answer to it.

@@ -147,8 +147,8 @@ QList<QSslCertificate> certificatesIn(const QString& path)
     return QSslCertificate::fromPath(path, QSsl::Pem);
 }
 
-// A TLS server on 127.0.0.1 presenting one certificate. It keeps the server side of every
-// connection, so a test can see whether anything of the client's ever arrived.
+// A TLS server on 127.0.0.1 presenting one certificate; `received` is what the client sent after
+// the handshake.
 class TlsPeer
 {
 public:
@@ -161,22 +161,16 @@ public:
         configuration.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Ec));
         configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
         server.setSslConfiguration(configuration);
-        QObject::connect(
-            &server, &QSslServer::startedEncryptionHandshake, &server, [this](QSslSocket* socket) {
-                QObject::connect(socket, &QSslSocket::readyRead, socket,
-                                 [this, socket] { received += socket->readAll(); });
-                QObject::connect(socket, &QSslSocket::encrypted, socket, [this] { ++nEncrypted; });
-                // The server side ends either way: closed by the client, or let go by the server.
-                QObject::connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
-                QObject::connect(socket, &QObject::destroyed, &server, [this] { ++nGone; });
-            });
+        QObject::connect(&server, &QSslServer::startedEncryptionHandshake, &server,
+                         [this](QSslSocket* socket) {
+                             QObject::connect(socket, &QSslSocket::readyRead, socket,
+                                              [this, socket] { received += socket->readAll(); });
+                         });
         server.listen(QHostAddress::LocalHost, 0);
     }
 
     QSslServer server;
-    QByteArray received; // decrypted: what the client sent after a finished handshake
-    int nEncrypted = 0;
-    int nGone = 0;
+    QByteArray received;
 };
 
 } // namespace
@@ -184,41 +178,6 @@ public:
 TEST(SocketAdapterTlsTest, MachineHasTls)
 {
     EXPECT_TRUE(SocketAdapter::tlsAvailable());
-}
-
-TEST(SocketAdapterTlsTest, BytesCrossUnchangedOnceTheCertificateHolds)
-{
-    TlsTestFiles files;
-    ASSERT_TRUE(files.ok()) << files.error().toStdString();
-    TlsPeer peer(files.make(TlsTestFiles::Kind::Good));
-    ASSERT_TRUE(peer.server.isListening());
-
-    SocketAdapter adapter;
-    adapter.useTls(certificatesIn(files.caFile()));
-    adapter.setRemoteHost(QStringLiteral("127.0.0.1"));
-    adapter.setRemotePort(peer.server.serverPort());
-    QSignalSpy failed(&adapter, &SocketAdapter::tlsFailed);
-    adapter.connectToRemote();
-    // Written before the handshake: waits for it, then goes out unchanged.
-    adapter.sendData("Action: Status\r\n\r\n");
-    EXPECT_FALSE(adapter.encrypted());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return peer.server.hasPendingConnections(); }, Wait));
-    QTcpSocket* side = peer.server.nextPendingConnection();
-    ASSERT_NE(side, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return peer.received.size() >= 18; }, Wait));
-    EXPECT_EQ(peer.received, QByteArray("Action: Status\r\n\r\n"));
-    EXPECT_TRUE(adapter.encrypted());
-
-    std::string all;
-    for (int b = 0; b < 256; ++b)
-        all += static_cast<char>(b);
-    side->write(all.data(), static_cast<qint64>(all.size()));
-    std::string got;
-    QSignalSpy arrived(&adapter, &SocketAdapter::dataArrival);
-    while (got.size() < all.size() && (adapter.bytesAvailable() > 0 || arrived.wait(Wait)))
-        got += adapter.getData();
-    EXPECT_EQ(got, all);
-    EXPECT_EQ(failed.count(), 0);
 }
 
 TEST(SocketAdapterTlsTest, ASelfSignedCertificateHoldsWhenItIsTheOneTrusted)
@@ -238,114 +197,6 @@ TEST(SocketAdapterTlsTest, ASelfSignedCertificateHoldsWhenItIsTheOneTrusted)
     EXPECT_TRUE(QTest::qWaitFor([&] { return peer.received.size() >= 18; }, Wait));
     EXPECT_EQ(peer.received, QByteArray("Action: Status\r\n\r\n"));
     EXPECT_TRUE(adapter.encrypted());
-    EXPECT_EQ(failed.count(), 0);
-}
-
-TEST(SocketAdapterTlsTest, EachBadCertificateFailsWithItsKindAndSendsNothing)
-{
-    TlsTestFiles files;
-    ASSERT_TRUE(files.ok()) << files.error().toStdString();
-    const QList<QSslCertificate> ours = certificatesIn(files.caFile());
-    struct Case
-    {
-        const char* what;
-        TlsTestFiles::Pair pair;
-        QList<QSslCertificate> trusted;
-        Problem expected;
-    };
-    const Case cases[] = {
-        {"expired", files.make(TlsTestFiles::Kind::Expired), ours, Problem::Expired},
-        {"not yet valid", files.make(TlsTestFiles::Kind::NotYetValid), ours, Problem::Expired},
-        {"for another host", files.make(TlsTestFiles::Kind::OtherHost), ours, Problem::WrongHost},
-        {"self-signed", files.makeSelfSigned(), ours, Problem::Untrusted},
-        // Signed by the test authority, which the system does not know.
-        {"unknown authority", files.make(TlsTestFiles::Kind::Good), {}, Problem::Untrusted},
-    };
-    ASSERT_TRUE(files.ok()) << files.error().toStdString();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TlsPeer peer(c.pair);
-        SocketAdapter adapter;
-        adapter.useTls(c.trusted);
-        adapter.setRemoteHost(QStringLiteral("127.0.0.1"));
-        adapter.setRemotePort(peer.server.serverPort());
-        QSignalSpy failed(&adapter, &SocketAdapter::tlsFailed);
-        QSignalSpy errors(&adapter, &SocketAdapter::errorOccurred);
-        QSignalSpy closed(&adapter, &SocketAdapter::closedByPeer);
-        adapter.connectToRemote();
-        adapter.sendData("Action: login\r\nUsername: admin\r\nSecret: s3cret\r\n\r\n");
-        ASSERT_TRUE(failed.wait(Wait));
-        EXPECT_EQ(failed.first().at(0).value<Problem>(), c.expected);
-        EXPECT_EQ(adapter.state(), QAbstractSocket::UnconnectedState);
-        adapter.sendData("Action: Status\r\n\r\n");
-        // Once the server side has ended, nothing of ours had reached it.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return peer.nGone == 1; }, Wait));
-        EXPECT_EQ(peer.nEncrypted, 0);
-        EXPECT_TRUE(peer.received.isEmpty());
-        EXPECT_EQ(failed.count(), 1);
-        EXPECT_EQ(errors.count(), 0);
-        EXPECT_EQ(closed.count(), 0);
-    }
-}
-
-TEST(SocketAdapterTlsTest, APlainPeerGetsNothingButTheClientHello)
-{
-    TlsTestFiles files;
-    ASSERT_TRUE(files.ok()) << files.error().toStdString();
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    SocketAdapter adapter;
-    adapter.useTls(certificatesIn(files.caFile()));
-    adapter.setRemoteHost(QStringLiteral("127.0.0.1"));
-    adapter.setRemotePort(server.serverPort());
-    QSignalSpy failed(&adapter, &SocketAdapter::tlsFailed);
-    adapter.connectToRemote();
-    adapter.sendData("Action: login\r\nUsername: admin\r\nSecret: s3cret\r\n\r\n");
-    ASSERT_TRUE(server.waitForNewConnection(Wait));
-    QTcpSocket* peer = server.nextPendingConnection();
-    QByteArray seen;
-    // A TLS record: type, version, 2-byte length; the ClientHello is one handshake record.
-    const auto recordSize = [&] {
-        return seen.size() < 5 ? -1
-                               : 5 + (static_cast<unsigned char>(seen[3]) << 8 |
-                                      static_cast<unsigned char>(seen[4]));
-    };
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            seen += peer->readAll();
-            return recordSize() >= 0 && seen.size() >= recordSize();
-        },
-        Wait));
-    // A PBX without TLS on that port: it greets in plain text.
-    peer->write("Asterisk Call Manager/13.0.0\r\n");
-    ASSERT_TRUE(failed.wait(Wait));
-    EXPECT_EQ(failed.first().at(0).value<Problem>(), Problem::Handshake);
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }, Wait));
-    seen += peer->readAll();
-    ASSERT_GE(seen.size(), 6);
-    EXPECT_EQ(seen[0], '\x16'); // handshake
-    EXPECT_EQ(seen[5], '\x01'); // ClientHello
-    EXPECT_EQ(seen.size(), recordSize());
-    EXPECT_FALSE(seen.contains("s3cret"));
-}
-
-TEST(SocketAdapterTlsTest, NoPbxAtThePortIsAConnectionError)
-{
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    SocketAdapter adapter;
-    adapter.useTls({});
-    adapter.setRemoteHost(QStringLiteral("127.0.0.1"));
-    adapter.setRemotePort(port);
-    QSignalSpy errors(&adapter, &SocketAdapter::errorOccurred);
-    QSignalSpy failed(&adapter, &SocketAdapter::tlsFailed);
-    adapter.connectToRemote();
-    ASSERT_TRUE(errors.wait(Wait));
-    EXPECT_EQ(errors.first().at(0).toInt(),
-              static_cast<int>(QAbstractSocket::ConnectionRefusedError));
     EXPECT_EQ(failed.count(), 0);
 }
 
