@@ -3,12 +3,14 @@
 #include "TestClient.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 
 using namespace simtest;
 
@@ -301,4 +303,175 @@ TEST_F(SimulatorTest, ChallengeErrorOptionAnswersWithAMessage)
     EXPECT_EQ(client.readBlock(), answer("Error", "Challenge is not permitted here"));
     client.send(DefaultLogin);
     EXPECT_EQ(client.readBlock(), LoginAccepted);
+}
+
+namespace {
+
+std::string loginWithEvents(std::string_view events)
+{
+    return "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: " + std::string(events) +
+           "\r\n\r\n";
+}
+
+std::vector<std::string> eventNames(const std::string& text)
+{
+    std::vector<std::string> names;
+    for (const Block& block : splitBlocks(text)) {
+        if (!block.empty() && keyOf(block.front()) == "Event")
+            names.push_back(valueOf(block.front()));
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(SimulatorTest, CallChangesReachOnlyTheClientsThatAskedForEvents)
+{
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "2"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    TestClient quiet;
+    ASSERT_TRUE(quiet.connectTo(sim->port()));
+    quiet.readUntil("\r\n");
+    quiet.send(DefaultLogin);
+    ASSERT_EQ(quiet.readBlock(), LoginAccepted);
+
+    ASSERT_EQ(sim->command("start SIP/2041-00000001 2041 Alice Smith"), "ok SIP/2041-00000001");
+    EXPECT_EQ(eventNames(client.readUntil("State: INUSE\r\n\r\n")),
+              (std::vector<std::string>{"Newchannel", "NewCallerid", "NewCallerid", "Newstate",
+                                        "DeviceStateChange"}));
+    ASSERT_EQ(sim->command("callerid SIP/2041-00000001 2042 Bob Jones"), "ok");
+    const std::vector<Block> changed = splitBlocks(client.readBlock());
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(field(changed[0], "CallerIDName"), "Bob Jones");
+    EXPECT_EQ(field(changed[0], "CallerIDNum"), "2042");
+
+    // Another client's Hangup: it gets its answer alone, the one that asked gets the events.
+    quiet.send("Action: Hangup\r\nChannel: SIP/2041-00000001\r\n\r\nAction: Ping\r\n\r\n");
+    EXPECT_EQ(quiet.readBlock(), answer("Success", "Channel Hungup"));
+    EXPECT_EQ(quiet.readBlock().substr(0, 31), "Response: Success\r\nPing: Pong\r\n");
+    EXPECT_EQ(eventNames(client.readUntil("State: NOT_INUSE\r\n\r\n")),
+              (std::vector<std::string>{"SoftHangupRequest", "Hangup", "DeviceStateChange"}));
+    EXPECT_EQ(sim->command("hangup SIP/2041-00000001"), "error no such channel");
+}
+
+TEST_F(SimulatorTest, EventsNeverInterleaveAStatusListing)
+{
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "3000"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    client.send(StatusAction);
+    // While the listing (2 MB) is on its way, calls start and end.
+    constexpr int Changes = 20;
+    for (int i = 0; i < Changes; ++i) {
+        const QString reply = sim->command("start");
+        ASSERT_TRUE(reply.startsWith("ok ")) << reply.toStdString();
+        ASSERT_EQ(sim->command("hangup " + reply.mid(3)), "ok");
+    }
+    std::string text = client.readStatus(20000);
+    // Counted apart from the listing, which is slow to split again and again.
+    const std::size_t before = countEvents(text, "Hangup");
+    std::string after;
+    while (before + countEvents(after, "Hangup") < Changes && !client.timedOut() &&
+           !client.closed())
+        after += client.readBlock();
+    text += after;
+
+    const std::vector<Block> blocks = splitBlocks(text);
+    const auto listed = std::find_if(blocks.begin(), blocks.end(), [](const Block& b) {
+        return field(b, "Message") == "Channel status will follow";
+    });
+    ASSERT_NE(listed, blocks.end());
+    const auto complete = std::find_if(listed, blocks.end(), [](const Block& b) {
+        return !b.empty() && b.front() == "Event: StatusComplete";
+    });
+    ASSERT_NE(complete, blocks.end());
+    EXPECT_TRUE(std::all_of(listed + 1, complete,
+                            [](const Block& b) { return b.front() == "Event: Status"; }));
+    EXPECT_EQ(std::to_string(complete - listed - 1), field(*complete, "ListItems"));
+    EXPECT_EQ(countEvents(text, "Newchannel"), static_cast<std::size_t>(Changes));
+    EXPECT_EQ(countEvents(text, "Hangup"), static_cast<std::size_t>(Changes));
+}
+
+TEST_F(SimulatorTest, GreetingOneZeroGetsTheEventsOfPbxOneFour)
+{
+    start({"--greeting-version", "1.0", "--calls", "1"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    ASSERT_EQ(sim->command("start SIP/7-00000007 7 Seven"), "ok SIP/7-00000007");
+    ASSERT_EQ(sim->command("rename SIP/7-00000007 SIP/8-00000008"), "ok");
+    EXPECT_EQ(
+        eventNames(client.readUntil("Newname: SIP/8-00000008\r\n")),
+        (std::vector<std::string>{"Newchannel", "Newexten", "Newcallerid", "Newstate", "Rename"}));
+}
+
+namespace {
+
+std::set<std::string> channelSet(const std::vector<std::string>& channels)
+{
+    return {channels.begin(), channels.end()};
+}
+
+} // namespace
+
+// What the events say, applied to the first listing, gives the last listing and the channels
+// written at exit: a client that follows the events can be checked against the PBX exactly.
+TEST_F(SimulatorTest, ChurnEventsAddUpToTheNextListing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString dump = dir.filePath("channels.txt");
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "50",
+           "--dump-channels", dump});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call") + std::string(StatusAction));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    std::set<std::string> expected = channelSet(channelsIn(client.readStatus()));
+    ASSERT_EQ(expected.size(), 50u);
+
+    ASSERT_EQ(sim->command("churn 200 1"), "ok");
+    std::size_t started = 0, ended = 0;
+    while ((started < 200 || ended < 200) && !client.timedOut() && !client.closed()) {
+        const std::vector<Block> blocks = splitBlocks(client.readBlock());
+        if (blocks.size() != 1)
+            continue;
+        const std::string channel = field(blocks[0], "Channel");
+        if (blocks[0].front() == "Event: Newchannel") {
+            EXPECT_TRUE(expected.insert(channel).second) << channel;
+            ++started;
+        } else if (blocks[0].front() == "Event: Hangup") {
+            EXPECT_EQ(expected.erase(channel), 1u) << channel;
+            ++ended;
+        }
+    }
+    EXPECT_EQ(started, 200u);
+    EXPECT_EQ(ended, 200u);
+    EXPECT_EQ(sim->command("count"), "ok 50");
+    client.send(StatusAction);
+    const std::vector<std::string> last = channelsIn(client.readStatus());
+    EXPECT_EQ(channelSet(last), expected);
+
+    sim->stop();
+    QFile file(dump);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::string joined;
+    for (const std::string& channel : last)
+        joined += channel + "\n";
+    EXPECT_EQ(file.readAll().toStdString(), joined);
+}
+
+TEST_F(SimulatorTest, ChurnOptionStartsWithTheSimulator)
+{
+    start({"--calls", "5", "--churn", "100"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    // Each step ends a call, then starts one.
+    const std::string events = client.readUntil("Event: Newchannel\r\n");
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_NE(events.find("Event: Hangup\r\n"), std::string::npos);
+    EXPECT_EQ(sim->command("count"), "ok 5");
 }

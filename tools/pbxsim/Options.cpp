@@ -78,6 +78,22 @@ std::string usage()
            "answer\n"
            "  --no-hangup-answer      end hung-up calls but never answer the Hangup\n"
            "  --unanswered-hangups N  the same for only the first N Hangups of a connection\n"
+           "  --control               read commands on standard input (start, hangup, callerid,\n"
+           "                          exten, rename, masquerade, count, dump) and answer each\n"
+           "                          with one line on standard output\n"
+           "  --churn N               N calls start and N end every second, each with its events\n"
+           "  --churn-seconds S       churn for S seconds only (default: until the end)\n"
+           "  --dump-channels FILE    at exit, write the channels that are up to FILE\n"
+           "  --tls-cert FILE         serve TLS with this PEM certificate (and any chain after "
+           "it)\n"
+           "  --tls-key FILE          and this PEM key\n"
+           "  --tls-fault KIND        serve TLS with a certificate made at start: wrong-host,\n"
+           "                          expired (both signed by --tls-ca-cert and --tls-ca-key) or\n"
+           "                          untrusted (signed by an authority of its own)\n"
+           "  --tls-ca-cert FILE      the authority certificate (PEM) for --tls-fault\n"
+           "  --tls-ca-key FILE       and its key\n"
+           "  --make-certs DIR        write test certificates to DIR and end: ca, localhost,\n"
+           "                          wrong-host, expired, untrusted (.pem and .key each)\n"
            "  --challenge-error       answer every Challenge with an error\n"
            "  --transcript FILE       write every byte in both directions to FILE, readably\n"
            "  --help                  show this text\n"
@@ -150,6 +166,28 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             session.noHangupAnswer = true;
         } else if (name == "--unanswered-hangups") {
             ok = readNumber(value(), session.unansweredHangups);
+        } else if (name == "--control") {
+            options.control = true;
+        } else if (name == "--churn") {
+            ok = readNumber(value(), options.churn, std::uint32_t{1'000'000});
+        } else if (name == "--churn-seconds") {
+            ok = readNumber(value(), options.churnSeconds);
+        } else if (name == "--dump-channels") {
+            options.dumpChannels = value();
+        } else if (name == "--tls-cert") {
+            options.tlsCert = value();
+        } else if (name == "--tls-key") {
+            options.tlsKey = value();
+        } else if (name == "--tls-fault") {
+            options.tlsFault = value();
+            ok = options.tlsFault == "wrong-host" || options.tlsFault == "expired" ||
+                 options.tlsFault == "untrusted";
+        } else if (name == "--tls-ca-cert") {
+            options.tlsCaCert = value();
+        } else if (name == "--tls-ca-key") {
+            options.tlsCaKey = value();
+        } else if (name == "--make-certs") {
+            options.makeCerts = value();
         } else if (name == "--challenge-error") {
             session.challengeError = true;
         } else if (name == "--transcript") {
@@ -162,6 +200,21 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             error = "bad or missing value for " + std::string(name);
             return false;
         }
+    }
+    if (options.tlsCert.empty() != options.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return false;
+    }
+    if (!options.tlsFault.empty() && !options.tlsCert.empty()) {
+        error = "--tls-fault makes its own certificate; leave out --tls-cert";
+        return false;
+    }
+    if (options.tlsCaCert.empty() != options.tlsCaKey.empty() ||
+        ((options.tlsFault == "wrong-host" || options.tlsFault == "expired") &&
+         options.tlsCaCert.empty())) {
+        error = "--tls-fault wrong-host and expired need --tls-ca-cert and --tls-ca-key, so "
+                "that the fault is the only one";
+        return false;
     }
     return true;
 }

@@ -1,6 +1,8 @@
 #include "Server.h"
 
+#include "Control.h"
 #include "Options.h"
+#include "Tls.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -32,18 +34,39 @@ std::string errorText(const char* what)
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+// "127.0.0.1/5038": one end of a connection, as the PBX writes it in its events.
+std::string endpoint(int fd, int (*name)(int, sockaddr*, socklen_t*))
+{
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    if (name(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return "0.0.0.0/0";
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+    return std::string(text) + '/' + std::to_string(ntohs(addr.sin_port));
+}
+
+std::int64_t unixNow(const Options& options)
+{
+    return options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
+}
+
 } // namespace
 
-Server::Server(const Options& serverOptions, CallTable& calls)
+Server::Server(const Options& serverOptions, CallTable& calls, Control& commands,
+               TlsServer* tlsServer)
     : options(serverOptions)
     , table(calls)
+    , control(commands)
+    , tls(tlsServer)
+    , commandsOpen(serverOptions.control)
     , readBuffer(64 * 1024)
 {}
 
 Server::~Server()
 {
     for (const auto& c : connections)
-        ::close(c->fd);
+        close(*c);
     if (listenFd >= 0)
         ::close(listenFd);
 }
@@ -89,11 +112,22 @@ bool Server::listen(std::string& error)
 void Server::run(const volatile std::sig_atomic_t& stop)
 {
     std::vector<pollfd> fds;
+    if (options.churn > 0)
+        control.churn().begin(options.churn, options.churnSeconds, Clock::now());
     while (stop == 0) {
+        if (control.churn().active())
+            control.churnStep(control.churn().due(Clock::now()), unixNow(options));
+        passOnEvents();
         const Clock::time_point now = Clock::now();
         fds.clear();
         fds.push_back({listenFd, POLLIN, 0});
+        // Commands, when they are read, come at index 1; the connections follow.
+        const std::size_t first = commandsOpen ? 2 : 1;
+        if (commandsOpen)
+            fds.push_back({STDIN_FILENO, POLLIN, 0});
         Clock::time_point wake = now + std::chrono::hours(1);
+        if (control.churn().active())
+            wake = std::max(now, control.churn().nextDue());
         for (const auto& c : connections) {
             short events = POLLIN;
             if (wantsWrite(*c, now))
@@ -115,9 +149,15 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         const std::size_t polled = connections.size();
         if ((fds[0].revents & POLLIN) != 0)
             accept();
+        if (commandsOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            readCommands();
         for (std::size_t i = 0; i < polled; ++i) {
             Connection& c = *connections[i];
-            if ((fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            const short revents = fds[i + first].revents;
+            if (c.handshaking && revents != 0)
+                handshake(c);
+            // TLS may hold decrypted bytes back until a write went through.
+            if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || (c.tls != nullptr && revents != 0))
                 readFrom(c);
             if (!c.dead)
                 writeTo(c, Clock::now());
@@ -130,7 +170,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         for (auto it = connections.begin(); it != connections.end();) {
             if ((*it)->dead) {
                 transcript.note((*it)->id, "connection closed");
-                ::close((*it)->fd);
+                close(**it);
                 it = connections.erase(it);
             } else {
                 ++it;
@@ -156,51 +196,186 @@ void Server::accept()
         c->fd = fd;
         c->id = nextId++;
         c->session = std::make_unique<Session>(options.session, table);
+        c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
         c->queue.push_back({c->session->greeting()});
         transcript.note(c->id, "connected");
+        if (tls != nullptr) {
+            c->tls = tls->open(fd);
+            c->handshaking = true;
+            if (c->tls == nullptr) {
+                transcript.note(c->id, "no TLS session");
+                c->dead = true;
+            }
+        }
         connections.push_back(std::move(c));
     }
 }
 
 void Server::readFrom(Connection& c)
 {
+    if (c.handshaking || c.dead)
+        return;
     for (;;) {
-        const ssize_t n = ::recv(c.fd, readBuffer.data(), readBuffer.size(), 0);
-        if (n == 0) {
+        std::size_t n = 0;
+        const Io io = receive(c, n);
+        if (io == Io::Closed) {
             transcript.note(c.id, "the client closed its side");
             c.dead = true;
             return;
         }
-        if (n < 0) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                transcript.note(c.id, errorText("recv"));
-                c.dead = true;
-            }
+        if (io != Io::Moved)
             return;
-        }
-        const std::string_view bytes(readBuffer.data(), static_cast<std::size_t>(n));
+        const std::string_view bytes(readBuffer.data(), n);
         transcript.received(c.id, bytes);
         if (c.closing)
             continue;
         fresh.clear();
-        const std::int64_t now =
-            options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
-        c.session->receive(bytes, now, fresh);
+        c.session->receive(bytes, unixNow(options), fresh);
         for (Output& out : fresh)
             c.queue.push_back(std::move(out));
     }
 }
 
+void Server::handshake(Connection& c)
+{
+    c.tlsWantsWrite = false;
+    const TlsResult result = TlsServer::handshake(c.tls);
+    if (result.status == TlsStatus::Done) {
+        c.handshaking = false;
+        transcript.note(c.id, "TLS handshake done");
+    } else if (result.status == TlsStatus::WantWrite) {
+        c.tlsWantsWrite = true;
+    } else if (result.status == TlsStatus::Failed) {
+        transcript.note(c.id, "TLS handshake failed: " + result.error);
+        c.dead = true;
+    }
+}
+
+Server::Io Server::receive(Connection& c, std::size_t& received)
+{
+    if (c.tls == nullptr) {
+        const ssize_t n = ::recv(c.fd, readBuffer.data(), readBuffer.size(), 0);
+        if (n > 0) {
+            received = static_cast<std::size_t>(n);
+            return Io::Moved;
+        }
+        if (n == 0)
+            return Io::Closed;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return Io::Later;
+        transcript.note(c.id, errorText("recv"));
+        c.dead = true;
+        return Io::Failed;
+    }
+    c.tlsWantsWrite = false;
+    const TlsResult result = TlsServer::read(c.tls, readBuffer.data(), readBuffer.size());
+    switch (result.status) {
+    case TlsStatus::Done:
+        received = result.bytes;
+        return Io::Moved;
+    case TlsStatus::WantWrite:
+        c.tlsWantsWrite = true;
+        return Io::Later;
+    case TlsStatus::WantRead:
+        return Io::Later;
+    case TlsStatus::Closed:
+        return Io::Closed;
+    case TlsStatus::Failed:
+        break;
+    }
+    transcript.note(c.id, "TLS read failed: " + result.error);
+    c.dead = true;
+    return Io::Failed;
+}
+
+Server::Io Server::transmit(Connection& c, const char* data, std::size_t size, std::size_t& sent)
+{
+    if (c.tls == nullptr) {
+        const ssize_t n = ::send(c.fd, data, size, MSG_NOSIGNAL);
+        if (n >= 0) {
+            sent = static_cast<std::size_t>(n);
+            return Io::Moved;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return Io::Later;
+        transcript.note(c.id, errorText("send"));
+        c.dead = true;
+        return Io::Failed;
+    }
+    c.tlsWantsWrite = false;
+    const TlsResult result = TlsServer::write(c.tls, data, size);
+    switch (result.status) {
+    case TlsStatus::Done:
+        sent = result.bytes;
+        return Io::Moved;
+    case TlsStatus::WantWrite:
+        c.tlsWantsWrite = true;
+        return Io::Later;
+    case TlsStatus::WantRead:
+        return Io::Later;
+    case TlsStatus::Closed:
+    case TlsStatus::Failed:
+        break;
+    }
+    transcript.note(c.id, "TLS write failed: " + result.error);
+    c.dead = true;
+    return Io::Failed;
+}
+
+void Server::close(Connection& c)
+{
+    TlsServer::free(c.tls);
+    c.tls = nullptr;
+    ::close(c.fd);
+}
+
+void Server::readCommands()
+{
+    // One read per wake-up: poll said it will not block. Standard input stays blocking, since its
+    // mode is shared with whoever else holds it, a terminal's shell for one.
+    const ssize_t n = ::read(STDIN_FILENO, readBuffer.data(), readBuffer.size());
+    if (n == 0 || (n < 0 && errno != EINTR)) {
+        commandsOpen = false; // nobody will send more; the calls go on as they are
+        return;
+    }
+    if (n < 0)
+        return;
+    commandBuffer.append(readBuffer.data(), static_cast<std::size_t>(n));
+    std::size_t lineEnd;
+    while ((lineEnd = commandBuffer.find('\n')) != std::string::npos) {
+        const std::string line = commandBuffer.substr(0, lineEnd);
+        commandBuffer.erase(0, lineEnd + 1);
+        const std::string reply = control.run(line, unixNow(options));
+        passOnEvents(); // queued before the reply tells that the change is made
+        std::printf("%s\n", reply.c_str());
+        std::fflush(stdout);
+    }
+}
+
+void Server::passOnEvents()
+{
+    for (const auto& c : connections) {
+        if (c->closing || c->dead)
+            continue;
+        fresh.clear();
+        c->session->takeEvents(fresh);
+        for (Output& out : fresh)
+            c->queue.push_back(std::move(out));
+    }
+}
+
 bool Server::wantsWrite(const Connection& c, Clock::time_point now) const
 {
-    if (c.closing || c.queue.empty())
+    if (c.tlsWantsWrite)
+        return true;
+    if (c.closing || c.queue.empty() || c.handshaking)
         return false;
     return !c.headTimed || c.readyAt <= now;
 }
 
 void Server::writeTo(Connection& c, Clock::time_point now)
 {
-    while (!c.closing && !c.queue.empty()) {
+    while (!c.closing && !c.dead && !c.handshaking && !c.queue.empty()) {
         Output& head = c.queue.front();
         if (!c.headTimed) {
             c.headTimed = true;
@@ -214,15 +389,9 @@ void Server::writeTo(Connection& c, Clock::time_point now)
         if (options.closeAfterBytes > 0 && c.sentTotal + size > options.closeAfterBytes)
             size = static_cast<std::size_t>(options.closeAfterBytes - c.sentTotal);
         if (size > 0) {
-            const ssize_t n = ::send(c.fd, head.bytes.data() + c.offset, size, MSG_NOSIGNAL);
-            if (n < 0) {
-                if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                    transcript.note(c.id, errorText("send"));
-                    c.dead = true;
-                }
+            std::size_t sent = 0;
+            if (transmit(c, head.bytes.data() + c.offset, size, sent) != Io::Moved)
                 return;
-            }
-            const auto sent = static_cast<std::size_t>(n);
             transcript.sent(c.id, std::string_view(head.bytes).substr(c.offset, sent));
             c.offset += sent;
             c.sentTotal += sent;
@@ -253,6 +422,7 @@ void Server::writeTo(Connection& c, Clock::time_point now)
 void Server::shutDown(Connection& c, const char* why)
 {
     transcript.note(c.id, why);
+    TlsServer::shutdown(c.tls);
     ::shutdown(c.fd, SHUT_WR);
     c.closing = true;
     c.closeBy = Clock::now() + Linger;

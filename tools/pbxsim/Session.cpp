@@ -69,7 +69,34 @@ std::string answer(std::string_view response, std::string_view message)
 Session::Session(const SessionOptions& sessionOptions, CallTable& calls)
     : options(sessionOptions)
     , table(calls)
+    , style(eventStyleFor(sessionOptions.greetingVersion))
 {}
+
+Session::~Session()
+{
+    table.unsubscribe(this);
+}
+
+void Session::setAddresses(std::string local, std::string remote)
+{
+    localAddress = std::move(local);
+    remoteAddress = std::move(remote);
+}
+
+void Session::callChanged(const CallChange& change)
+{
+    if (bLoggedIn && !bFinished && eventClasses != 0)
+        appendCallEvents(events, change, style, eventClasses);
+}
+
+void Session::takeEvents(std::vector<Output>& out)
+{
+    if (events.empty())
+        return;
+    if (!bFinished)
+        out.push_back({std::move(events)});
+    events.clear();
+}
 
 std::string Session::greeting() const
 {
@@ -86,6 +113,8 @@ void Session::receive(std::string_view bytes, std::int64_t now, std::vector<Outp
         handle(action, now, out);
         if (bFinished)
             return; // whatever followed is never read
+        // The PBX writes the events an action caused right after its answer.
+        takeEvents(out);
     }
 }
 
@@ -105,7 +134,7 @@ void Session::handle(const Action& action, std::int64_t now, std::vector<Output>
         return;
     }
     if (name == "login") {
-        login(action, out);
+        login(action, now, out);
         return;
     }
     if (name == "challenge") {
@@ -139,7 +168,7 @@ void Session::handle(const Action& action, std::int64_t now, std::vector<Output>
     }
 }
 
-void Session::login(const Action& action, std::vector<Output>& out)
+void Session::login(const Action& action, std::int64_t now, std::vector<Output>& out)
 {
     if (bLoggedIn) {
         out.push_back({answer("Success", "Already authenticated")});
@@ -160,9 +189,24 @@ void Session::login(const Action& action, std::vector<Output>& out)
     }
     bLoggedIn = true;
     Output ok{answer("Success", "Authentication accepted")};
-    // A current PBX tells a session that wants events that it is up; "Events: Off" silences it.
-    if (options.dialect == Dialect::Modern && lower(action.header("Events")) != "off")
-        ok.bytes += "Event: FullyBooted\r\nPrivilege: system,all\r\nStatus: Fully Booted\r\n\r\n";
+    const std::string_view wanted = action.header("Events");
+    if (wanted.empty()) {
+        // A real PBX would send every event here. The simulator stays quiet, as it always has for
+        // such logins, but for the one event a current PBX sends first.
+        if (options.dialect == Dialect::Modern)
+            ok.bytes +=
+                "Event: FullyBooted\r\nPrivilege: system,all\r\nStatus: Fully Booted\r\n\r\n";
+    } else if ((eventClasses = eventMask(wanted)) != 0) {
+        LoginFacts facts;
+        facts.user = action.header("Username");
+        facts.now = now;
+        facts.uptime = options.bootTime != 0 && now > options.bootTime ? now - options.bootTime : 0;
+        facts.localAddress = localAddress;
+        facts.remoteAddress = remoteAddress;
+        facts.sessionId = reinterpret_cast<std::uintptr_t>(this);
+        appendLoginEvents(ok.bytes, style, eventClasses, facts);
+        table.subscribe(this);
+    }
     if (options.closeAfterLogin) {
         ok.closeAfter = true;
         bFinished = true;
@@ -197,7 +241,7 @@ void Session::hangup(const Action& action, std::vector<Output>& out)
     std::string reply;
     if (channel.empty())
         reply = answer("Error", "No channel specified");
-    else if (table.hangup(channel))
+    else if (table.hangup(channel, true))
         reply = answer("Success", "Channel Hungup");
     else
         reply = answer("Error", "No such channel");
