@@ -1,7 +1,8 @@
 #include "CommandLine.h"
-#include "TlsTestFiles.h"
+#include "TestCertificates.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -122,33 +123,38 @@ TEST(CommandLine, AuthIsPlainOrMd5)
 
 TEST(CommandLine, TlsCaFileMustHoldACertificate)
 {
-    TlsTestFiles files;
-    ASSERT_TRUE(files.ok()) << files.error().toStdString();
-    const TlsTestFiles::Pair pair = files.make(TlsTestFiles::Kind::Good);
-    ASSERT_TRUE(files.ok()) << files.error().toStdString();
+    TestCertificates certs;
+    ASSERT_TRUE(certs.isValid()) << certs.error().toStdString();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto write = [&dir](const char* name, const QByteArray& bytes) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return file.fileName();
+    };
 
-    const CommandLine trusted = parse({u"--tls"_s, u"--tls-ca"_s, files.caFile()});
+    const CommandLine trusted = parse({u"--tls"_s, u"--tls-ca"_s, certs.caFile()});
     ASSERT_TRUE(trusted.run) << trusted.err.toStdString();
     ASSERT_EQ(trusted.options.trusted.size(), 1);
-    EXPECT_EQ(trusted.options.trusted.front().subjectDisplayName(), u"Corvale Test CA"_s);
+    EXPECT_EQ(trusted.options.trusted.front(), QSslCertificate::fromPath(certs.caFile()).value(0));
     // A file of several, with text around them, as many authorities hand them out.
-    files.write(u"bundle.pem"_s, "Our PBX\n" + readAll(files.caFile()) + "\n" +
-                                     readAll(pair.certificate) + "trailing words\n");
-    EXPECT_EQ(
-        parse({u"--tls"_s, u"--tls-ca"_s, files.path(u"bundle.pem"_s)}).options.trusted.size(), 2);
+    const QString bundle =
+        write("bundle.pem", "Our PBX\n" + readAll(certs.caFile()) + "\n" +
+                                readAll(certs.certificateFile(TestCertificates::Good)) +
+                                "trailing words\n");
+    EXPECT_EQ(parse({u"--tls"_s, u"--tls-ca"_s, bundle}).options.trusted.size(), 2);
 
-    files.write(u"key-only.pem"_s, readAll(pair.key));
-    files.write(u"empty.pem"_s, "");
-    files.write(u"binary.der"_s, QByteArray("\x30\x82\x01\x0a\x02\x82\x01\x01\x00", 9));
+    const QString missing = dir.filePath(u"missing.pem"_s);
     const QList<QStringList> refused = {
-        {u"--tls"_s, u"--tls-ca"_s, files.path(u"missing.pem"_s)},
-        {u"--tls"_s, u"--tls-ca"_s, files.path(u"key-only.pem"_s)},
-        {u"--tls"_s, u"--tls-ca"_s, files.path(u"empty.pem"_s)},
-        {u"--tls"_s, u"--tls-ca"_s, files.path(u"binary.der"_s)},
-        {u"--tls"_s, u"--tls-ca"_s, files.path(QString())},
-        {u"--tls"_s, u"--tls-ca"_s, files.path(u"new\nline.pem"_s)},
-        {u"--tls"_s, u"--tls-ca"_s, files.caFile(), u"--tls-ca"_s, files.caFile()},
-        {u"--tls-ca"_s, files.caFile()}, // without --tls, it would protect nothing
+        {u"--tls"_s, u"--tls-ca"_s, missing},
+        {u"--tls"_s, u"--tls-ca"_s, certs.keyFile(TestCertificates::Good)},
+        {u"--tls"_s, u"--tls-ca"_s, write("empty.pem", "")},
+        {u"--tls"_s, u"--tls-ca"_s, write("binary.der", QByteArray("\x30\x82\x01\x0a\x02", 5))},
+        {u"--tls"_s, u"--tls-ca"_s, dir.path()},
+        {u"--tls"_s, u"--tls-ca"_s, dir.filePath(u"new\nline.pem"_s)},
+        {u"--tls"_s, u"--tls-ca"_s, certs.caFile(), u"--tls-ca"_s, certs.caFile()},
+        {u"--tls-ca"_s, certs.caFile()}, // without --tls, it would protect nothing
         {u"--tls"_s, u"--tls-ca"_s},
         {u"--auth"_s, u"MD5"_s},
         {u"--auth"_s, u"sha1"_s},
@@ -164,12 +170,12 @@ TEST(CommandLine, TlsCaFileMustHoldACertificate)
         EXPECT_TRUE(command.err.startsWith(u"corvale: "_s)) << shown;
         EXPECT_EQ(command.err.count(u'\n'), 1) << shown;
     }
-    EXPECT_TRUE(parse({u"--tls"_s, u"--tls-ca"_s, files.path(u"missing.pem"_s)})
-                    .err.contains(u"missing.pem"_s));
+    EXPECT_TRUE(parse({u"--tls"_s, u"--tls-ca"_s, missing}).err.contains(missing));
 
     // A file the user may not read; root reads anything, so there it is not tried.
     if (::geteuid() != 0) {
-        QFile::setPermissions(files.caFile(), QFileDevice::Permissions());
-        EXPECT_EQ(parse({u"--tls"_s, u"--tls-ca"_s, files.caFile()}).status, UsageErrorStatus);
+        const QString locked = write("locked.pem", readAll(certs.caFile()));
+        QFile::setPermissions(locked, QFileDevice::Permissions());
+        EXPECT_EQ(parse({u"--tls"_s, u"--tls-ca"_s, locked}).status, UsageErrorStatus);
     }
 }

@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QSignalSpy>
 #include <QSslServer>
-#include <QSslSocket>
 #include <QTest>
 
 ScriptedPbx::ScriptedPbx(const std::optional<QSslConfiguration>& tls)
@@ -13,12 +12,6 @@ ScriptedPbx::ScriptedPbx(const std::optional<QSslConfiguration>& tls)
         secure->setSslConfiguration(*tls);
         // A TLS connection is handed over only once its handshake is done.
         connect(secure.get(), &QSslServer::pendingConnectionAvailable, this, &ScriptedPbx::accept);
-        connect(secure.get(), &QSslServer::startedEncryptionHandshake, this,
-                [this](QSslSocket* socket) {
-                    ++nHandshakes;
-                    connect(socket, &QObject::destroyed, this, [this] { ++nEnded; });
-                    connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
-                });
         server = std::move(secure);
     } else {
         server = std::make_unique<QTcpServer>();

@@ -43,10 +43,6 @@ public:
     // Closes right after the last rule's reply, as a PBX does after refusing a login.
     void hangUpAfterReplies() { bHangUpWhenDone = true; }
 
-    // TLS: handshakes that began, and connections that ended before or after theirs was done.
-    int handshakes() const { return nHandshakes; }
-    int ended() const { return nEnded; }
-
     // Waits until `text` has been received `times` times.
     bool waitForReceived(const QByteArray& text, int times = 1, int timeoutMs = 5000);
 
@@ -60,8 +56,6 @@ private:
 
     std::unique_ptr<QTcpServer> server;
     QPointer<QTcpSocket> peer;
-    int nHandshakes = 0;
-    int nEnded = 0;
     QByteArray bytes;
     qsizetype matchedUpTo = 0;
     QByteArray greeting;

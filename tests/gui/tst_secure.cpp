@@ -1,14 +1,18 @@
 // The protected connection end to end in the window: the challenge login and TLS against a PBX
-// played from the recordings (the bytes sent must be the recorded ones), and every way TLS can
-// fail, each with its message, the end of the run, and nothing of the client's at the PBX.
+// played from the recordings (the bytes sent must be the recorded ones) and against the
+// simulator, and every way TLS can fail, each with its message, the end of the run, and nothing
+// of the client's at the PBX.
+#include "PbxSim.h"
 #include "ScriptedPbx.h"
-#include "TlsTestFiles.h"
+#include "TestCertificates.h"
 #include "WindowHarness.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -21,12 +25,15 @@ const QString ConnectionError = u"I encounted an error - is the host there and t
 const QString Rejected = u"Your manager details are incorrect"_s;
 constexpr int Wait = 10000;
 
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QByteArray recording(const QString& name)
 {
-    QFile file(QStringLiteral(CORVALE_FIXTURES_DIR) + u'/' + name);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing recording %s", qPrintable(name));
-    return file.readAll();
+    return readFile(QStringLiteral(CORVALE_FIXTURES_DIR) + u'/' + name);
 }
 
 // Plays a recorded conversation: the greeting at once, then each later piece of what the PBX
@@ -46,15 +53,25 @@ void replay(ScriptedPbx& pbx, const QString& name, const QList<QByteArray>& requ
     }
 }
 
-QSslConfiguration serverTls(const TlsTestFiles::Pair& pair)
+QSslConfiguration serverTls(const TestCertificates& certs)
 {
-    QFile key(pair.key);
-    key.open(QIODevice::ReadOnly);
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setLocalCertificate(QSslCertificate::fromPath(pair.certificate).value(0));
-    configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
+    configuration.setLocalCertificate(
+        QSslCertificate::fromPath(certs.certificateFile(TestCertificates::Good)).value(0));
+    configuration.setPrivateKey(QSslKey(readFile(certs.keyFile(TestCertificates::Good)), QSsl::Ec));
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     return configuration;
+}
+
+// What the client sent, from the simulator's transcript: its "C>" lines.
+QByteArray clientLines(const QString& transcriptPath)
+{
+    QByteArray out;
+    for (const QByteArray& line : readFile(transcriptPath).split('\n')) {
+        if (line.startsWith("C> "))
+            out += line + '\n';
+    }
+    return out;
 }
 
 const QByteArray Challenge = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
@@ -62,14 +79,12 @@ const QByteArray LoginEnd = "Events: Off\r\n\r\n";
 const QByteArray Status = "Action: Status\r\n\r\n";
 
 // The two calls of recordings 17 and 18.
-const QStringList RecordedCalls = {
-    u"Local/2001@calls-00000026;2 From: 5552001 <Carol Smith> To: 2001 Lasted: %1 minutes."_s,
-    u"Local/2001@calls-00000026;1 From: 8002001 <Agent 2001> To: 2001 Lasted: %1 minutes."_s,
-};
-
 QStringList recordedCalls(const QString& minutes)
 {
-    return {RecordedCalls[0].arg(minutes), RecordedCalls[1].arg(minutes)};
+    return {u"Local/2001@calls-00000026;2 From: 5552001 <Carol Smith> To: 2001 Lasted: %1 "
+            "minutes."_s.arg(minutes),
+            u"Local/2001@calls-00000026;1 From: 8002001 <Agent 2001> To: 2001 Lasted: %1 "
+            "minutes."_s.arg(minutes)};
 }
 
 } // namespace
@@ -80,8 +95,12 @@ class SecureTest : public QObject
 
 private slots:
     void initTestCase();
-    void challengeLoginSendsTheRecordedBytes_data();
-    void challengeLoginSendsTheRecordedBytes();
+    void recordedConversationsAreSentByteForByte_data();
+    void recordedConversationsAreSentByteForByte();
+    void theSimulatorsCallsAreListed_data();
+    void theSimulatorsCallsAreListed();
+    void aSelfSignedCertificateMadeAsTheReadmeSaysHolds();
+    void aWrongSecretIsRefusedAsAlways_data();
     void aWrongSecretIsRefusedAsAlways();
     void aRefusedChallengeShowsThePbxsOwnWords();
     void badCertificateEndsTheRunAndSendsNothing_data();
@@ -90,18 +109,19 @@ private slots:
     void noPbxAtTheTlsPortIsTheConnectionError();
 
 private:
-    std::unique_ptr<TlsTestFiles> files;
-    TlsTestFiles::Pair good;
+    std::unique_ptr<TestCertificates> certs;
+    QList<QSslCertificate> ours; // the test authority
 };
 
 void SecureTest::initTestCase()
 {
-    files = std::make_unique<TlsTestFiles>();
-    good = files->make(TlsTestFiles::Kind::Good);
-    QVERIFY2(files->ok(), qPrintable(files->error()));
+    certs = std::make_unique<TestCertificates>();
+    QVERIFY2(certs->isValid(), qPrintable(certs->error()));
+    ours = QSslCertificate::fromPath(certs->caFile());
+    QCOMPARE(ours.size(), 1);
 }
 
-void SecureTest::challengeLoginSendsTheRecordedBytes_data()
+void SecureTest::recordedConversationsAreSentByteForByte_data()
 {
     QTest::addColumn<bool>("tls");
     QTest::addColumn<bool>("challenge");
@@ -111,12 +131,12 @@ void SecureTest::challengeLoginSendsTheRecordedBytes_data()
     QTest::newRow("challenge login over TLS") << true << true << u"17_challenge_md5_login"_s;
 }
 
-void SecureTest::challengeLoginSendsTheRecordedBytes()
+void SecureTest::recordedConversationsAreSentByteForByte()
 {
     QFETCH(bool, tls);
     QFETCH(bool, challenge);
     QFETCH(QString, name);
-    ScriptedPbx pbx(tls ? std::optional(serverTls(good)) : std::nullopt);
+    ScriptedPbx pbx(tls ? std::optional(serverTls(*certs)) : std::nullopt);
     if (challenge)
         replay(pbx, name, {Challenge, LoginEnd, Status});
     else
@@ -124,7 +144,7 @@ void SecureTest::challengeLoginSendsTheRecordedBytes()
 
     WindowHarness h;
     if (tls)
-        h.window.useTls(QSslCertificate::fromPath(files->caFile()));
+        h.window.useTls(ours);
     if (challenge)
         h.window.useChallengeLogin();
     h.window.show();
@@ -138,61 +158,117 @@ void SecureTest::challengeLoginSendsTheRecordedBytes()
     QCOMPARE(h.window.socket().encrypted(), tls);
 }
 
+void SecureTest::theSimulatorsCallsAreListed_data()
+{
+    QTest::addColumn<bool>("challenge");
+    QTest::newRow("TLS") << false;
+    QTest::newRow("TLS and the challenge login") << true;
+}
+
+void SecureTest::theSimulatorsCallsAreListed()
+{
+    QFETCH(bool, challenge);
+    PbxSim sim(certs->serverArguments(TestCertificates::Good) +
+               QStringList{"--secret", "s3", "--calls", "5"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    WindowHarness h;
+    h.window.useTls(ours);
+    if (challenge)
+        h.window.useChallengeLogin();
+    h.window.show();
+    h.connectTo(sim.port(), u"s3"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(h.window.calls().rowCount(), 5, Wait);
+    // Disconnect Call works over it too.
+    h.selectRow(0);
+    h.button("cmdKillCall")->click();
+    QCOMPARE(h.messages.size(), 1);
+    QVERIFY(h.messages.front().startsWith(u"Killed Call "_s));
+    QTRY_COMPARE_WITH_TIMEOUT(h.window.calls().rowCount(), 4, Wait);
+    QVERIFY(h.exits.isEmpty());
+}
+
+void SecureTest::aSelfSignedCertificateMadeAsTheReadmeSaysHolds()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QProcess openssl;
+    openssl.setWorkingDirectory(dir.path());
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(u"openssl"_s, {"req", "-x509", "-newkey", "rsa:3072", "-sha256", "-nodes",
+                                 "-days", "825", "-keyout", "pbx.key", "-out", "pbx.pem", "-subj",
+                                 "/CN=localhost", "-addext", "subjectAltName=DNS:localhost"});
+    QVERIFY(openssl.waitForFinished(60000));
+    QVERIFY2(openssl.exitCode() == 0, openssl.readAll().constData());
+
+    PbxSim sim({"--tls-cert", dir.filePath(u"pbx.pem"_s), "--tls-key", dir.filePath(u"pbx.key"_s),
+                "--calls", "2"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    WindowHarness h;
+    h.window.useTls(QSslCertificate::fromPath(dir.filePath(u"pbx.pem"_s)));
+    h.window.show();
+    h.field("txtHost")->setText(u"localhost"_s);
+    h.field("txtPort")->setText(QString::number(sim.port()));
+    h.button("cmdConnect")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(h.window.calls().rowCount(), 2, Wait);
+    QVERIFY(h.messages.isEmpty());
+}
+
+void SecureTest::aWrongSecretIsRefusedAsAlways_data()
+{
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("challenge login") << false;
+    QTest::newRow("challenge login over TLS") << true;
+}
+
 void SecureTest::aWrongSecretIsRefusedAsAlways()
 {
-    for (const bool tls : {false, true}) {
-        ScriptedPbx pbx(tls ? std::optional(serverTls(good)) : std::nullopt);
-        replay(pbx, u"17b_challenge_md5_wrong_key"_s, {Challenge, LoginEnd});
-        pbx.hangUpAfterReplies();
-        WindowHarness h;
-        if (tls)
-            h.window.useTls(QSslCertificate::fromPath(files->caFile()));
-        h.window.useChallengeLogin();
-        h.window.show();
-        h.connectTo(pbx.port(), u"not the secret"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
-        QCoreApplication::processEvents();
-        QCOMPARE(h.messages, QStringList{Rejected});
-        QCOMPARE(h.exits, QList<int>{1});
-        // Its own challenge, answered with another key than the recording's.
-        const QByteArray sent = pbx.received();
-        QVERIFY(sent.startsWith(Challenge + "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\n"
-                                            "Key: "));
-        QVERIFY(!sent.contains("4559170a1417adaa3a0e571f62fee087"));
-    }
+    QFETCH(bool, tls);
+    PbxSim sim((tls ? certs->serverArguments(TestCertificates::Good) : QStringList()) +
+               QStringList{"--secret", "s3", "--close-on-refuse"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    WindowHarness h;
+    if (tls)
+        h.window.useTls(ours);
+    h.window.useChallengeLogin();
+    h.window.show();
+    h.connectTo(sim.port(), u"not s3"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
+    QCoreApplication::processEvents();
+    QCOMPARE(h.messages, QStringList{Rejected});
+    QCOMPARE(h.exits, QList<int>{1});
 }
 
 void SecureTest::aRefusedChallengeShowsThePbxsOwnWords()
 {
-    ScriptedPbx pbx;
-    const QByteArray recorded = recording(u"17c_challenge_authtypes.recv.bin"_s);
-    pbx.greet(recorded.left(recorded.indexOf("\r\n") + 2));
-    pbx.onRequest(Challenge, recorded.mid(recorded.indexOf("Response: Error")));
-    WindowHarness h;
-    h.window.useChallengeLogin();
-    h.window.show();
-    h.connectTo(pbx.port(), u"secret"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
-    QCoreApplication::processEvents();
-    QCOMPARE(h.messages, QStringList{u"Must specify AuthType"_s});
-    QCOMPARE(h.exits, QList<int>{1});
-    QCOMPARE(pbx.received(), Challenge);
-    QVERIFY(!h.window.isVisible());
+    for (const bool tls : {false, true}) {
+        PbxSim sim((tls ? certs->serverArguments(TestCertificates::Good) : QStringList()) +
+                   QStringList{"--challenge-error"});
+        QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+        WindowHarness h;
+        if (tls)
+            h.window.useTls(ours);
+        h.window.useChallengeLogin();
+        h.window.show();
+        h.connectTo(sim.port(), u"secret"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
+        QCoreApplication::processEvents();
+        QCOMPARE(h.messages, QStringList{u"Challenge is not permitted here"_s});
+        QCOMPARE(h.exits, QList<int>{1});
+        QVERIFY(!h.window.isVisible());
+    }
 }
 
 void SecureTest::badCertificateEndsTheRunAndSendsNothing_data()
 {
-    QTest::addColumn<int>("kind"); // a TlsTestFiles::Kind, or -1 for a self-signed certificate
+    QTest::addColumn<int>("kind"); // a TestCertificates::Kind
     QTest::addColumn<bool>("trustOurs");
     QTest::addColumn<Problem>("problem");
-    QTest::newRow("self-signed") << -1 << true << Problem::Untrusted;
     QTest::newRow("unknown authority")
-        << int(TlsTestFiles::Kind::Good) << false << Problem::Untrusted;
-    QTest::newRow("expired") << int(TlsTestFiles::Kind::Expired) << true << Problem::Expired;
-    QTest::newRow("not yet valid")
-        << int(TlsTestFiles::Kind::NotYetValid) << true << Problem::Expired;
-    QTest::newRow("another host") << int(TlsTestFiles::Kind::OtherHost) << true
-                                  << Problem::WrongHost;
+        << int(TestCertificates::Untrusted) << true << Problem::Untrusted;
+    QTest::newRow("only the system's authorities")
+        << int(TestCertificates::Good) << false << Problem::Untrusted;
+    QTest::newRow("expired") << int(TestCertificates::Expired) << true << Problem::Expired;
+    QTest::newRow("another host") << int(TestCertificates::WrongHost) << true << Problem::WrongHost;
 }
 
 void SecureTest::badCertificateEndsTheRunAndSendsNothing()
@@ -200,19 +276,19 @@ void SecureTest::badCertificateEndsTheRunAndSendsNothing()
     QFETCH(int, kind);
     QFETCH(bool, trustOurs);
     QFETCH(Problem, problem);
-    const TlsTestFiles::Pair pair =
-        kind < 0 ? files->makeSelfSigned() : files->make(static_cast<TlsTestFiles::Kind>(kind));
-    QVERIFY2(files->ok(), qPrintable(files->error()));
-    ScriptedPbx pbx(serverTls(pair));
-    replay(pbx, u"18_tls_login_status"_s, {LoginEnd, Status});
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString transcript = dir.filePath(u"wire.txt"_s);
+    PbxSim sim(certs->serverArguments(static_cast<TestCertificates::Kind>(kind)) +
+               QStringList{"--transcript", transcript});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
 
     WindowHarness h;
     // Like a real modal box, the message lets events run; no second message may come of them.
     h.onMessage = [](const QString&) { QCoreApplication::processEvents(); };
-    h.window.useTls(trustOurs ? QSslCertificate::fromPath(files->caFile())
-                              : QList<QSslCertificate>());
+    h.window.useTls(trustOurs ? ours : QList<QSslCertificate>());
     h.window.show();
-    h.connectTo(pbx.port(), u"secret"_s);
+    h.connectTo(sim.port(), u"secret"_s);
     QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
     QCoreApplication::processEvents();
     QCOMPARE(h.messages,
@@ -220,10 +296,11 @@ void SecureTest::badCertificateEndsTheRunAndSendsNothing()
     QVERIFY(h.messages.front().endsWith(u" Nothing was sent."_s));
     QCOMPARE(h.exits, QList<int>{1});
     QVERIFY(!h.window.isVisible());
-    // Once the PBX's side of the connection has ended, nothing of the client's had reached it.
-    QTRY_VERIFY_WITH_TIMEOUT(pbx.handshakes() == 1 && pbx.ended() == 1, Wait);
-    QCOMPARE(pbx.connections(), 0);
-    QVERIFY(pbx.received().isEmpty());
+    // Once the simulator has seen the handshake fail, nothing of the client's had reached it.
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(transcript).contains("TLS handshake failed"), Wait);
+    sim.stop();
+    QCOMPARE(clientLines(transcript), QByteArray());
+    QVERIFY(!readFile(transcript).contains("TLS handshake done"));
 }
 
 void SecureTest::aPlainPortGetsOnlyTheClientHello()
@@ -232,7 +309,7 @@ void SecureTest::aPlainPortGetsOnlyTheClientHello()
     ScriptedPbx pbx;
     replay(pbx, u"18_tls_login_status"_s, {LoginEnd, Status});
     WindowHarness h;
-    h.window.useTls(QSslCertificate::fromPath(files->caFile()));
+    h.window.useTls(ours);
     h.window.show();
     h.connectTo(pbx.port(), u"secret"_s);
     QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
