@@ -2,8 +2,13 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSslSocket>
 
 #include <algorithm>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +39,57 @@ CommandLine refuse(const QString& why)
     return result;
 }
 
+// Qt loads its TLS backend on first use. Before the application object exists, as here, it warns
+// that it has no application to tie its clean-up to: expected, and not for the operator, whose
+// refusal must stay one line. Only that warning is held back, and only while this object lives.
+class TlsBackendLoad
+{
+public:
+    TlsBackendLoad() { previous = qInstallMessageHandler(filter); }
+    ~TlsBackendLoad() { qInstallMessageHandler(previous); }
+    TlsBackendLoad(const TlsBackendLoad&) = delete;
+    TlsBackendLoad& operator=(const TlsBackendLoad&) = delete;
+
+private:
+    static void filter(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (context.category != nullptr &&
+            std::string_view(context.category) == "qt.core.qobject.connect" &&
+            QCoreApplication::instance() == nullptr)
+            return;
+        if (previous != nullptr)
+            previous(type, context, text);
+    }
+    static inline QtMessageHandler previous = nullptr;
+};
+
+// A file name as the one line of a refusal may show it.
+QString shown(QString path)
+{
+    for (QChar& c : path) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return path;
+}
+
+// The certificates in a PEM file, or why there are none to trust.
+QString readTrusted(const QString& path, QList<QSslCertificate>& certificates)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return u"--tls-ca: there is no file %1"_s.arg(shown(path));
+    if (info.isDir())
+        return u"--tls-ca: %1 is a folder, not a file"_s.arg(shown(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return u"--tls-ca: %1 cannot be read"_s.arg(shown(path));
+    certificates = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    if (certificates.isEmpty())
+        return u"--tls-ca: %1 holds no PEM certificate"_s.arg(shown(path));
+    return {};
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -48,7 +104,17 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption host(u"host"_s, u"Pre-fill the Host field."_s, u"HOST"_s);
     const QCommandLineOption port(u"port"_s, u"Pre-fill the Port field (1 to 65535)."_s, u"PORT"_s);
     const QCommandLineOption user(u"user"_s, u"Pre-fill the User field."_s, u"USER"_s);
-    parser.addOptions({help, version, host, port, user});
+    const QCommandLineOption tls(
+        u"tls"_s, u"Connect with TLS; the Port field starts at 5039 unless --port is given."_s);
+    const QCommandLineOption tlsCa(u"tls-ca"_s,
+                                   u"With --tls: trust only the certificates in this PEM file "
+                                   "(the PBX's own, or its authority's), not the system's."_s,
+                                   u"FILE"_s);
+    const QCommandLineOption auth(u"auth"_s,
+                                  u"How to log in: plain (the default) sends the secret; md5 "
+                                  "answers the PBX's challenge and never sends it."_s,
+                                  u"plain|md5"_s);
+    parser.addOptions({help, version, host, port, user, tls, tlsCa, auth});
 
     if (!parser.parse(arguments))
         return refuse(parser.errorText());
@@ -68,7 +134,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
 
-    for (const QCommandLineOption* option : {&host, &port, &user}) {
+    for (const QCommandLineOption* option : {&host, &port, &user, &tlsCa, &auth}) {
         if (parser.values(*option).size() > 1)
             return refuse(u"--%1 is given more than once"_s.arg(option->names().front()));
     }
@@ -92,6 +158,27 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (hasControlCharacter(value))
             return refuse(u"--user holds a control character"_s);
         options.user = value;
+    }
+    if (parser.isSet(auth)) {
+        const QString value = parser.value(auth);
+        if (value != u"plain"_s && value != u"md5"_s)
+            return refuse(u"--auth must be plain or md5"_s);
+        options.challengeLogin = value == u"md5"_s;
+    }
+    if (parser.isSet(tlsCa) && !parser.isSet(tls))
+        return refuse(u"--tls-ca needs --tls"_s);
+    if (parser.isSet(tls)) {
+        const TlsBackendLoad quietly;
+        if (!QSslSocket::supportsSsl())
+            return refuse(u"--tls needs OpenSSL 3 (Debian package libssl3), which was not found"_s);
+        options.tls = true;
+        if (!options.port)
+            options.port = u"5039"_s;
+        if (parser.isSet(tlsCa)) {
+            const QString why = readTrusted(parser.value(tlsCa), options.trusted);
+            if (!why.isEmpty())
+                return refuse(why);
+        }
     }
     result.run = true;
     return result;

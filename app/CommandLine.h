@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QSslCertificate>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,11 @@ struct StartOptions
     std::optional<QString> host;
     std::optional<QString> port; // decimal digits, 1 to 65535
     std::optional<QString> user;
+    bool tls = false;
+    // From --tls-ca: the only authorities the PBX's certificate may come from. Empty: the
+    // system's.
+    QList<QSslCertificate> trusted;
+    bool challengeLogin = false; // --auth md5
 };
 
 // The outcome of reading the command line: either the window runs with these options, or the

@@ -26,6 +26,10 @@ int main(int argc, char* argv[])
     frmMain window;
     const StartOptions& options = command.options;
     window.prefillLogin(options.host, options.port, options.user);
+    if (options.tls)
+        window.useTls(options.trusted);
+    if (options.challengeLogin)
+        window.useChallengeLogin();
     window.show();
     return app.exec();
 }

@@ -1,7 +1,5 @@
 #include "ManagerClient.h"
 
-#include "Wire.h"
-
 #include <cstring>
 
 namespace corvale {
@@ -66,6 +64,8 @@ Key classifyKey(std::string_view key)
     case 9:
         if (key == "Extension")
             return Key::Extension;
+        if (key == "Challenge")
+            return Key::Challenge;
         break;
     case 11:
         if (key == "CallerIDNum")
@@ -163,8 +163,12 @@ void ManagerClient::ParseIncoming(std::string_view sData)
     std::string_view key;
     std::string_view value;
     const Key which = splitField(sData, key, value) ? classifyKey(key) : Key::None;
-    if (sData.empty() || which == Key::Response || which == Key::Message)
+    if (sData.empty() || which == Key::Response || which == Key::Message ||
+        which == Key::Challenge) {
         trackAnswer(which, value);
+        if (bEnded)
+            return;
+    }
 
     // The chain: the first test that holds decides. Markers are matched by key, never found
     // anywhere in the line, so that what a caller puts in a name cannot steer the client.
@@ -177,6 +181,9 @@ void ManagerClient::ParseIncoming(std::string_view sData)
     } else if (which == Key::Message && contains(value, FailedMarker)) {
         window.showMessage(RejectedLoginMessage);
         end();
+    } else if (which == Key::Event && insideRecordBlock()) {
+        // One more field of the open record, whose Event is already set: a name holding a line
+        // break must not open a record of its own or end the listing.
     } else if (which == Key::Event && value == "StatusComplete") {
         if (window.callCount() == 0)
             window.addCall(NoCallsEntry);
@@ -187,6 +194,8 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             applyField(which, value);
         else if (sData.empty() && currentPbx())
             closeRecord(); // a current PBX ends a record with its event block
+        else if (sData.empty())
+            bBlockEnded = true;
     }
 }
 
@@ -195,18 +204,10 @@ void ManagerClient::trackAnswer(Key which, std::string_view value)
     // Answers come one per action, in the order the actions were sent; each is a block that
     // begins with "Response:" and ends at an empty line.
     if (which == Key::None) {
-        if (openAnswer) {
-            Answer done = std::move(*openAnswer);
-            openAnswer.reset();
-            window.actionAnswered(done);
-        }
+        finishAnswer();
     } else if (which == Key::Response) {
-        if (openAnswer) {
-            Answer done = std::move(*openAnswer);
-            openAnswer.reset();
-            window.actionAnswered(done);
-        }
-        if (pending.empty())
+        finishAnswer();
+        if (bEnded || pending.empty())
             return;
         Answer next;
         next.ticket = pending.front().ticket;
@@ -218,7 +219,39 @@ void ManagerClient::trackAnswer(Key which, std::string_view value)
         openAnswer->message = value;
         if (value == StatusFollowsMessage && openAnswer->kind != ActionKind::Status)
             realignToStatus();
+    } else if (which == Key::Challenge && openAnswer && openAnswer->kind == ActionKind::Challenge &&
+               sChallenge.empty()) {
+        sChallenge = value;
     }
+}
+
+void ManagerClient::finishAnswer()
+{
+    if (!openAnswer)
+        return;
+    Answer done = std::move(*openAnswer);
+    openAnswer.reset();
+    window.actionAnswered(done);
+    if (done.kind == ActionKind::Challenge)
+        answerChallenge(done);
+}
+
+void ManagerClient::answerChallenge(const Answer& answer)
+{
+    if (!answer.succeeded() || sChallenge.empty()) {
+        // The PBX's own words: only it knows why it gives no challenge.
+        window.showMessage(answer.message.empty() ? NoChallengeMessage
+                                                  : std::string_view(answer.message));
+        end();
+        return;
+    }
+    const auto action = md5LoginAction(window.userName(), window.challengeKey(sChallenge), sEvents);
+    if (!action) {
+        window.showMessage(UnsafeLoginMessage);
+        return;
+    }
+    track(ActionKind::Login);
+    window.send(*action);
 }
 
 void ManagerClient::realignToStatus()
@@ -257,7 +290,19 @@ void ManagerClient::readGreeting(std::string_view line)
 
 void ManagerClient::sendLogin()
 {
-    const auto action = loginAction(window.userName(), window.password());
+    if (auth == Auth::Md5) {
+        // The secret stays in the window; the key made from it goes out once the challenge is
+        // here. A user name that could not be sent is refused before anything goes out.
+        if (!isSafeHeaderValue(window.userName())) {
+            window.showMessage(UnsafeLoginMessage);
+            return;
+        }
+        sChallenge.clear();
+        track(ActionKind::Challenge);
+        window.send(ChallengeAction);
+        return;
+    }
+    const auto action = loginAction(window.userName(), window.password(), sEvents);
     if (!action) {
         window.showMessage(UnsafeLoginMessage);
         return;
@@ -301,10 +346,37 @@ void ManagerClient::openRecord()
     sSeconds.clear();
     bHasCallerID = false;
     bHasExtension = false;
+    nKeysSet = 1u << static_cast<unsigned>(Key::Event);
+    bBlockEnded = false;
+}
+
+bool ManagerClient::insideRecordBlock() const
+{
+    // Where an Event line can only be part of a value that holds a line break. A current PBX's
+    // record ends at its empty line, and Seconds is its last field: every value it leaves
+    // unescaped comes before it. So after the Seconds an Event line is the PBX's own, and its
+    // next record begins, as it always has when an empty line went missing. An older PBX's
+    // record runs on to its Uniqueid; once its block has ended without one, likewise.
+    if (!bInStatus)
+        return false;
+    if (currentPbx())
+        return (nKeysSet & (1u << static_cast<unsigned>(Key::Seconds))) == 0;
+    return !bBlockEnded;
 }
 
 void ManagerClient::applyField(Key which, std::string_view value)
 {
+    // The first line of each key counts. A PBX does not escape every value a caller or the far
+    // end can set, so a value holding CR LF arrives as further lines inside the genuine record:
+    // they must not replace what the record has already said, above all its channel, which a
+    // hangup acts on. An older PBX's CallerID and CallerIDName have always been taken from their
+    // last line, and still are.
+    const unsigned bit = 1u << static_cast<unsigned>(which);
+    const bool lastCounts = !currentPbx() && (which == Key::CallerID || which == Key::CallerIDName);
+    if ((nKeysSet & bit) != 0 && !lastCounts)
+        return;
+    nKeysSet |= bit;
+
     // Keys match exactly: "BridgedChannel", "ConnectedLineNum" and the like touch nothing.
     switch (which) {
     case Key::Extension:

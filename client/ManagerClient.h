@@ -3,6 +3,7 @@
 #include "DurationFormat.h"
 #include "LineFramer.h"
 #include "WindowOps.h"
+#include "Wire.h"
 
 #include <cstdint>
 #include <deque>
@@ -28,7 +29,16 @@ enum class Key
     Extension,
     Exten,
     Seconds,
-    Uniqueid
+    Uniqueid,
+    Challenge
+};
+
+// How the client logs in: with the secret in the login action, or with the key made from the
+// PBX's challenge and the secret, so that the secret never crosses the wire.
+enum class Auth
+{
+    Plain,
+    Md5
 };
 
 // The conversation with the PBX manager: frames the received bytes into lines, interprets each
@@ -39,6 +49,9 @@ class ManagerClient
 public:
     explicit ManagerClient(WindowOps& window,
                            const std::locale& numbers = DurationFormat::userLocale());
+
+    // Before the greeting arrives.
+    void setAuth(Auth method) { auth = method; }
 
     // Every byte the PBX sends comes in here, in chunks of any size.
     void dataArrival(std::string_view bytes);
@@ -69,10 +82,13 @@ private:
     void feed(std::string_view bytes);
     std::uint64_t track(ActionKind kind);
     void trackAnswer(Key which, std::string_view value);
+    void finishAnswer();
+    void answerChallenge(const Answer& answer);
     void realignToStatus();
     void readGreeting(std::string_view line);
     void sendLogin();
     void openRecord();
+    bool insideRecordBlock() const;
     void applyField(Key which, std::string_view value);
     void closeRecord();
     void end();
@@ -90,6 +106,12 @@ private:
     std::string sSeconds;
     bool bHasCallerID = false;
     bool bHasExtension = false;
+    unsigned nKeysSet = 0;    // one bit per Key the open record has read
+    bool bBlockEnded = false; // an older PBX's record has passed an empty line
+
+    Auth auth = Auth::Plain;
+    std::string sEvents{EventsOff}; // the Events header of every login
+    std::string sChallenge;         // the PBX's answer to the challenge action
 
     int nVersion = 0;
     bool bEnded = false;

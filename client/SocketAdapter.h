@@ -1,51 +1,95 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 #include <QTcpSocket>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+class QSslError;
+class QSslSocket;
+
 namespace corvale {
 
-// The one TCP connection to the PBX. Bytes cross it unchanged: what the client holds as text is
-// one byte per character (Latin-1), never UTF-8.
+// The one connection to the PBX, plain TCP or TLS. Bytes cross it unchanged: what the client
+// holds as text is one byte per character (Latin-1), never UTF-8.
 class SocketAdapter : public QObject
 {
     Q_OBJECT
 
 public:
+    // Why TLS could not be set up, in the terms the operator is told.
+    enum class TlsProblem
+    {
+        Untrusted, // no authority that is trusted vouches for the certificate
+        Expired,   // expired, or not valid yet
+        WrongHost, // issued for another host name
+        Handshake  // anything else: the PBX speaks no TLS there, closed, or failed the handshake
+    };
+    Q_ENUM(TlsProblem)
+
     explicit SocketAdapter(QObject* parent = nullptr);
+    ~SocketAdapter() override;
 
     void setRemoteHost(const QString& host) { remoteHost = host; }
     void setRemotePort(int port) { remotePort = port; }
     QString host() const { return remoteHost; }
     int port() const { return remotePort; }
 
-    // Returns at once; a failure arrives later as errorOccurred.
+    // Before connecting: the connection is TLS from then on. The PBX's certificate must be
+    // issued by one of `trusted`, or by an authority the system trusts when that is empty, and
+    // must name the host connected to. There is no way past a certificate that fails.
+    void useTls(const QList<QSslCertificate>& trusted);
+    bool tls() const { return ssl != nullptr; }
+    // Whether this machine can do TLS at all (Qt's OpenSSL backend and libssl found).
+    static bool tlsAvailable();
+
+    // Returns at once; a failure arrives later as errorOccurred or tlsFailed.
     void connectToRemote();
-    // Sent complete and in order. While connecting, the bytes wait and go out once connected;
-    // with no connection at all they are dropped.
+    // Sent complete and in order. While connecting, the bytes wait and go out once connected
+    // (over TLS: once the PBX's certificate has been verified); with no connection at all they
+    // are dropped.
     void sendData(std::string_view bytes);
     // All the bytes received and not yet taken.
     std::string getData();
     void close();
 
-    QAbstractSocket::SocketState state() const { return socket.state(); }
-    qint64 bytesAvailable() const { return socket.bytesAvailable(); }
+    QAbstractSocket::SocketState state() const { return socket->state(); }
+    qint64 bytesAvailable() const { return socket->bytesAvailable(); }
+    // Over TLS: the certificate has been verified and the handshake is done.
+    bool encrypted() const;
+
+    // What a set of verification errors amounts to. When several apply, the first of: not
+    // trusted (then nothing else it says can be believed), another host, expired.
+    static TlsProblem classify(const QList<QSslError>& errors);
 
 signals:
     void dataArrival(qint64 bytesTotal);
     void errorOccurred(int number, const QString& description);
     // The PBX ended the connection (not sent when we close it ourselves).
     void closedByPeer();
+    // TLS could not be set up. Nothing of ours was sent, and the connection is closed; neither
+    // errorOccurred nor closedByPeer follows.
+    void tlsFailed(corvale::SocketAdapter::TlsProblem problem);
 
 private:
-    QTcpSocket socket;
+    void adopt(std::unique_ptr<QTcpSocket> next);
+    void failTls(TlsProblem problem);
+    bool inHandshake() const;
+
+    std::unique_ptr<QTcpSocket> socket;
+    QSslSocket* ssl = nullptr; // the same socket, when it is TLS
     QString remoteHost;
     int remotePort = 0;
     bool bClosing = false;
+    bool bTcpConnected = false;           // TLS: the handshake has begun
+    std::optional<TlsProblem> tlsProblem; // what the certificate's verification found
+    std::string sHeld;                    // TLS: bytes waiting for the handshake to finish
 };
 
 } // namespace corvale

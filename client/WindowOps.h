@@ -7,7 +7,13 @@
 
 namespace corvale {
 
-enum class ActionKind { Login, Status, Hangup };
+enum class ActionKind
+{
+    Login,
+    Status,
+    Hangup,
+    Challenge
+};
 
 // The PBX's answer to one action the client sent: the block that begins with "Response:".
 struct Answer
@@ -28,6 +34,10 @@ public:
 
     virtual std::string userName() const = 0;
     virtual std::string password() const = 0;
+    // The key of a challenge login: the lower-case hex MD5 of `challenge` followed by the secret.
+    // The window makes it, so the secret itself never reaches the client. Only asked of a window
+    // that chose the challenge login.
+    virtual std::string challengeKey(std::string_view /*challenge*/) const { return {}; }
     virtual std::size_t callCount() const = 0;
     virtual void addCall(std::string_view entry) = 0;
     // Modal: returns once the operator has dismissed it.

@@ -7,17 +7,37 @@ bool isSafeHeaderValue(std::string_view value)
     return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
-std::optional<std::string> loginAction(std::string_view user, std::string_view secret)
+std::optional<std::string> loginAction(std::string_view user, std::string_view secret,
+                                       std::string_view events)
 {
-    if (!isSafeHeaderValue(user) || !isSafeHeaderValue(secret))
+    if (!isSafeHeaderValue(user) || !isSafeHeaderValue(secret) || !isSafeHeaderValue(events))
         return std::nullopt;
     std::string text;
-    text.reserve(64 + user.size() + secret.size());
+    text.reserve(64 + user.size() + secret.size() + events.size());
     text += "Action: login\r\nUsername: ";
     text += user;
     text += "\r\nSecret: ";
     text += secret;
-    text += "\r\nEvents: Off\r\n\r\n";
+    text += "\r\nEvents: ";
+    text += events;
+    text += "\r\n\r\n";
+    return text;
+}
+
+std::optional<std::string> md5LoginAction(std::string_view user, std::string_view key,
+                                          std::string_view events)
+{
+    if (!isSafeHeaderValue(user) || !isSafeHeaderValue(key) || !isSafeHeaderValue(events))
+        return std::nullopt;
+    std::string text;
+    text.reserve(96 + user.size() + key.size() + events.size());
+    text += "Action: Login\r\nAuthType: MD5\r\nUsername: ";
+    text += user;
+    text += "\r\nKey: ";
+    text += key;
+    text += "\r\nEvents: ";
+    text += events;
+    text += "\r\n\r\n";
     return text;
 }
 

@@ -9,6 +9,10 @@ namespace corvale {
 // Every text that crosses the manager connection. All plain ASCII; received text is read one
 // byte per character.
 constexpr std::string_view StatusAction = "Action: Status\r\n\r\n";
+// Asks for the challenge of a login that never sends the secret.
+constexpr std::string_view ChallengeAction = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
+// The Events header of a login: no events, only the answers to the client's own actions.
+constexpr std::string_view EventsOff = "Off";
 constexpr std::string_view LineEnd = "\r\n";
 
 constexpr std::string_view GreetingMarker = "Asterisk Call Manager";
@@ -19,6 +23,9 @@ constexpr std::string_view NoCallsEntry = "Currently No Calls";
 constexpr std::string_view StatusFollowsMessage = "Channel status will follow";
 
 constexpr std::string_view RejectedLoginMessage = "Your manager details are incorrect";
+// Shown when the PBX refuses a challenge but gives no reason of its own.
+constexpr std::string_view NoChallengeMessage =
+    "The PBX did not give a challenge, so the login could not be sent.";
 constexpr std::string_view UnsafeLoginMessage =
     "The user name or password holds a line break or NUL character, so the login was not sent.";
 
@@ -27,7 +34,12 @@ constexpr std::string_view UnsafeLoginMessage =
 bool isSafeHeaderValue(std::string_view value);
 
 // The actions, byte for byte. Each returns nothing when a value is not safe to send.
-std::optional<std::string> loginAction(std::string_view user, std::string_view secret);
+std::optional<std::string> loginAction(std::string_view user, std::string_view secret,
+                                       std::string_view events = EventsOff);
+// The login that answers a challenge: `key` is the lower-case hex MD5 of the challenge followed
+// by the secret.
+std::optional<std::string> md5LoginAction(std::string_view user, std::string_view key,
+                                          std::string_view events = EventsOff);
 std::optional<std::string> hangupAction(std::string_view channel);
 
 } // namespace corvale

@@ -2,6 +2,7 @@
 
 #include "SessionChecks.h"
 
+#include <algorithm>
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace corvale::fuzz {
@@ -22,6 +23,20 @@ void RecordingWindow::addCall(std::string_view entry)
     events.push_back("add " + std::string(entry));
 }
 
+std::string RecordingWindow::challengeKey(std::string_view challenge) const
+{
+    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
+    for (const char c : challenge) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    static constexpr char Hex[] = "0123456789abcdef";
+    lastKey.assign(32, '0');
+    for (std::size_t i = 0; i < 16; ++i)
+        lastKey[i] = Hex[(hash >> (4 * i)) & 15];
+    return lastKey;
+}
+
 void RecordingWindow::showMessage(std::string_view text)
 {
     events.push_back("message " + std::string(text));
@@ -39,6 +54,15 @@ void RecordingWindow::send(std::string_view bytes)
     events.push_back("send " + std::string(bytes));
 }
 
+bool isChallengeAnswerEvent(std::string_view event)
+{
+    const std::string head = "answer ";
+    const std::size_t kind = event.find(' ', head.size());
+    return event.substr(0, head.size()) == head && kind != std::string_view::npos &&
+           event.substr(kind + 1, 2) ==
+               std::to_string(static_cast<int>(ActionKind::Challenge)) + " ";
+}
+
 void RecordingWindow::actionAnswered(const Answer& answer)
 {
     events.push_back("answer " + std::to_string(answer.ticket) + " " +
@@ -49,6 +73,7 @@ void RecordingWindow::actionAnswered(const Answer& answer)
 FuzzSession::FuzzSession(const std::locale& numbers)
     : tested(testedWindow, numbers)
     , reference(referenceWindow, numbers)
+    , firstLines(firstLinesWindow, numbers)
 {
     testedWindow.duringMessage = [this] {
         if (nestedBytes.empty())
@@ -66,12 +91,13 @@ std::string FuzzSession::run(const std::uint8_t* data, std::size_t size)
     // conversation used as a seed arrives largely intact.
     FuzzedDataProvider in(data, size);
     const auto setup = in.ConsumeIntegral<std::uint8_t>();
+    const bool challenge = (setup & 4) != 0;
     if ((setup & 3) == 3) {
         std::string user = in.ConsumeRandomLengthString(48);
         std::string secret = in.ConsumeRandomLengthString(48);
-        setLogin(std::move(user), std::move(secret));
+        setLogin(std::move(user), std::move(secret), challenge);
     } else {
-        setLogin("admin", "secret");
+        setLogin("admin", "secret", challenge);
     }
 
     std::size_t runBytes = 0;
@@ -116,10 +142,18 @@ std::string FuzzSession::run(const std::uint8_t* data, std::size_t size)
     return failure;
 }
 
-void FuzzSession::setLogin(std::string user, std::string secret)
+void FuzzSession::setLogin(std::string user, std::string secret, bool challenge)
 {
+    bChallenge = challenge;
+    if (challenge) {
+        tested.setAuth(Auth::Md5);
+        reference.setAuth(Auth::Md5);
+        firstLines.setAuth(Auth::Md5);
+    }
     testedWindow.user = user;
     testedWindow.secret = secret;
+    firstLinesWindow.user = user;
+    firstLinesWindow.secret = secret;
     referenceWindow.user = std::move(user);
     referenceWindow.secret = std::move(secret);
 }
@@ -142,6 +176,7 @@ void FuzzSession::hangup(const std::string& channel)
 {
     const auto testedTicket = tested.sendHangup(channel);
     const auto referenceTicket = reference.sendHangup(channel);
+    firstLines.sendHangup(channel);
     if (testedTicket != referenceTicket)
         fail("the two clients gave different hangup tickets");
     if (isSafeValue(channel)) {
@@ -166,6 +201,7 @@ void FuzzSession::refresh()
 {
     if (tested.sendStatus() != reference.sendStatus())
         fail("the two clients gave different status tickets");
+    firstLines.sendStatus();
     if (testedWindow.events.size() != 1 || testedWindow.events[0] != "send Action: Status\r\n\r\n")
         fail("a refresh did not send exactly one Status action");
     if (failure.empty())
@@ -192,7 +228,22 @@ void FuzzSession::interpretReferenceLines(std::string_view bytes)
         }
 
         const std::size_t before = referenceWindow.events.size();
+        const bool repeat = repeats.isRepeat(line, reference.currentPbx());
         reference.ParseIncoming(line);
+        if (!repeat)
+            firstLines.ParseIncoming(line);
+        else if (repeatsSince.size() < 1000)
+            repeatsSince += " \"" + std::string(line.substr(0, 200)) + "\"";
+        const auto& all = referenceWindow.events;
+        const auto& pruned = firstLinesWindow.events;
+        if (pruned.size() != all.size() ||
+            !std::equal(all.begin() + static_cast<std::ptrdiff_t>(before), all.end(),
+                        pruned.begin() + static_cast<std::ptrdiff_t>(before)))
+            fail("lines inside a record changed what it had already set:" + repeatsSince +
+                 " (seen at \"" + std::string(line.substr(0, 200)) + "\")");
+        else if (all.size() > before)
+            repeatsSince.clear();
+        bool challengeAnswered = false;
         for (std::size_t i = before; i < referenceWindow.events.size(); ++i) {
             const std::string_view event = referenceWindow.events[i];
             if (event.substr(0, 4) == "add ") {
@@ -202,12 +253,20 @@ void FuzzSession::interpretReferenceLines(std::string_view bytes)
                 if (!closes)
                     fail("an entry was added by a line that closes no record: \"" +
                          std::string(line.substr(0, 200)) + "\"");
+            } else if (event.substr(0, 7) == "answer ") {
+                challengeAnswered = challengeAnswered || isChallengeAnswerEvent(event);
             } else if (event == "end") {
-                if (!isRejectedLoginLine(line))
+                // A refused challenge ends the run too, once its answer is complete.
+                const bool refusedChallenge =
+                    bChallenge && challengeAnswered && isAnswerEndLine(line);
+                if (!isRejectedLoginLine(line) && !refusedChallenge)
                     fail("the program was ended by: \"" + std::string(line.substr(0, 200)) + "\"");
             } else if (event.substr(0, 5) == "send ") {
                 const std::string broken =
-                    checkLineAction(event.substr(5), referenceWindow.user, referenceWindow.secret);
+                    bChallenge ? checkChallengeLineAction(event.substr(5), referenceWindow.user,
+                                                          referenceWindow.lastKey)
+                               : checkLineAction(event.substr(5), referenceWindow.user,
+                                                 referenceWindow.secret);
                 if (!broken.empty())
                     fail(broken);
             }
@@ -239,11 +298,14 @@ void FuzzSession::compareAfterStep()
     }
     if (tested.ended() != reference.ended())
         fail("one client ended and the other did not");
+    if (bChallenge && (testedWindow.secretAsked != 0 || referenceWindow.secretAsked != 0))
+        fail("the challenge login asked the window for the secret");
     if (!tested.ended() && tested.droppedLines() != referenceDropped)
         fail("over-long lines dropped: " + std::to_string(tested.droppedLines()) + ", expected " +
              std::to_string(referenceDropped));
     testedWindow.events.clear();
     referenceWindow.events.clear();
+    firstLinesWindow.events.clear();
 }
 
 void FuzzSession::fail(std::string what)

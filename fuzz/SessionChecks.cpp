@@ -2,6 +2,8 @@
 
 #include "LineFramer.h"
 
+#include <algorithm>
+
 namespace corvale::fuzz {
 
 namespace {
@@ -12,6 +14,9 @@ constexpr std::string_view LoginSecret = "Secret: ";
 constexpr std::string_view LoginTail = "Events: Off\r\n\r\n";
 constexpr std::string_view StatusText = "Action: Status\r\n\r\n";
 constexpr std::string_view HangupHead = "Action: Hangup\r\nChannel: ";
+constexpr std::string_view ChallengeText = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
+constexpr std::string_view KeyLoginHead = "Action: Login\r\nAuthType: MD5\r\nUsername: ";
+constexpr std::string_view KeyLoginKey = "Key: ";
 
 bool startsWith(std::string_view text, std::string_view head)
 {
@@ -92,6 +97,11 @@ bool isRejectedLoginLine(std::string_view line)
            line.find("Authentication failed") != std::string_view::npos;
 }
 
+bool isAnswerEndLine(std::string_view line)
+{
+    return line.empty() || startsWith(line, "Response:");
+}
+
 std::string checkLineAction(std::string_view action, std::string_view user, std::string_view secret)
 {
     if (action == StatusText)
@@ -113,6 +123,77 @@ std::string checkLineAction(std::string_view action, std::string_view user, std:
         return "the login does not carry the window's user and secret: \"" + printable(action) +
                "\"";
     return {};
+}
+
+std::string checkChallengeLineAction(std::string_view action, std::string_view user,
+                                     std::string_view key)
+{
+    if (action == StatusText || action == ChallengeText)
+        return {};
+    std::string_view rest = action;
+    std::string_view sentUser;
+    std::string_view sentKey;
+    if (!startsWith(rest, KeyLoginHead))
+        return "not an action the challenge login sends: \"" + printable(action) + "\"";
+    rest.remove_prefix(KeyLoginHead.size());
+    if (!takeValue(rest, sentUser) || !startsWith(rest, KeyLoginKey))
+        return "malformed login: \"" + printable(action) + "\"";
+    rest.remove_prefix(KeyLoginKey.size());
+    if (!takeValue(rest, sentKey) || rest != LoginTail)
+        return "malformed login: \"" + printable(action) + "\"";
+    if (!isSafeValue(user))
+        return "a login with an unsafe user was sent: \"" + printable(action) + "\"";
+    if (sentUser != user || sentKey != key)
+        return "the login does not carry the window's user and key: \"" + printable(action) + "\"";
+    return {};
+}
+
+bool RecordRepeats::isRepeat(std::string_view line, bool currentPbx)
+{
+    const std::size_t colon = line.find(':');
+    const std::string_view key = line.substr(0, colon);
+    const std::string_view value =
+        colon == std::string_view::npos ? std::string_view() : trimmed(line.substr(colon + 1));
+    const bool hasKey = colon != std::string_view::npos;
+    const bool ownLines =
+        bOpen &&
+        !(currentPbx ? std::count(keysSet.begin(), keysSet.end(), "Seconds") > 0 : bBlockEnded);
+
+    if (hasKey && key == "Event") {
+        if (ownLines)
+            return true;
+        if (value == "Status") {
+            bOpen = true;
+            bBlockEnded = false;
+            keysSet.assign(1, "Event");
+        }
+        return false;
+    }
+    if (!bOpen)
+        return false;
+    if (line.empty()) {
+        if (currentPbx)
+            bOpen = false;
+        else
+            bBlockEnded = true;
+        return false;
+    }
+    if (!hasKey)
+        return false;
+    if (!currentPbx && key == "Uniqueid") {
+        bOpen = false;
+        return false;
+    }
+    static constexpr std::string_view EntryKeys[] = {
+        "Channel", "CallerID", "CallerIDNum", "CallerIDName", "Extension", "Exten", "Seconds"};
+    if (std::find(std::begin(EntryKeys), std::end(EntryKeys), key) == std::end(EntryKeys))
+        return false;
+    if (!currentPbx && (key == "CallerID" || key == "CallerIDName"))
+        return false;
+    if (std::find(keysSet.begin(), keysSet.end(), key) != keysSet.end())
+        return true;
+    keysSet.emplace_back(key);
+    return false;
 }
 
 std::string checkHangupAction(std::string_view action, std::string_view channel)

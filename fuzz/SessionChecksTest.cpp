@@ -80,3 +80,189 @@ TEST(FuzzSessionTest, RecordedConversationsPassInAnyChunking)
                   "");
     }
 }
+
+namespace {
+
+std::vector<int> repeatsIn(const std::vector<std::string>& lines, bool currentPbx)
+{
+    RecordRepeats repeats;
+    std::vector<int> out;
+    for (const std::string& line : lines)
+        out.push_back(repeats.isRepeat(line, currentPbx) ? 1 : 0);
+    return out;
+}
+
+// A record of a current PBX with a connected-line name that held CR LF, then one that lost its
+// empty line, then a stray line and a plain record.
+const std::vector<std::string> CurrentLines = {"Event: Status",
+                                               "Channel: PJSIP/1",
+                                               "CallerIDNum: 1",
+                                               "CallerIDName: A",
+                                               "EffectiveConnectedLineName: x",
+                                               "Event: Status",
+                                               "Channel: Fake/2",
+                                               "CallerIDNum: 6",
+                                               "Exten: 9",
+                                               "Seconds: 5",
+                                               "Seconds: 6",
+                                               "",
+                                               "Event: Status",
+                                               "Channel: PJSIP/2",
+                                               "Seconds: 1",
+                                               "Event: Status",
+                                               "Channel: PJSIP/3",
+                                               "",
+                                               "Channel: stray",
+                                               "Event: Status",
+                                               "Channel: PJSIP/4",
+                                               ""};
+
+// The same for an older PBX: a record whose block ended without its Uniqueid, then one with
+// forged lines after its connected-line name.
+const std::vector<std::string> OldLines = {"Event: Status",
+                                           "Channel: SIP/1",
+                                           "",
+                                           "Event: Status",
+                                           "Channel: SIP/2",
+                                           "CallerID: 1",
+                                           "CallerIDName: A",
+                                           "ConnectedLineName: B",
+                                           "Event: Status",
+                                           "Channel: Fake",
+                                           "CallerID: 2",
+                                           "CallerIDName: Z",
+                                           "Extension: 5",
+                                           "Extension: 6",
+                                           "Uniqueid: 2",
+                                           "Channel: stray",
+                                           ""};
+
+// A client reading records as this one once did: every "Event: Status" opens a record and a later
+// line of a key replaces the earlier one.
+class LastLineWins
+{
+public:
+    std::vector<std::string> entries;
+
+    void parse(std::string_view line, bool currentPbx)
+    {
+        if (line == "Event: Status") {
+            bOpen = true;
+            sChannel.clear();
+        } else if (bOpen && line.substr(0, 9) == "Channel: ") {
+            sChannel = line.substr(9);
+        } else if (bOpen && (currentPbx ? line.empty() : line.substr(0, 9) == "Uniqueid:")) {
+            entries.push_back(sChannel);
+            bOpen = false;
+        }
+    }
+
+private:
+    bool bOpen = false;
+    std::string sChannel;
+};
+
+} // namespace
+
+TEST(SessionChecksTest, RepeatsAreTheLinesThatWouldRewriteTheirRecord)
+{
+    EXPECT_EQ(repeatsIn(CurrentLines, true),
+              (std::vector<int>{0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    // An older PBX's CallerID and CallerIDName count from their last line.
+    EXPECT_EQ(repeatsIn(OldLines, false),
+              (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 1, 0, 0, 0}));
+}
+
+TEST(SessionChecksTest, LeavingOutRepeatsExposesAClientThatLetsThemRewriteARecord)
+{
+    for (const bool currentPbx : {true, false}) {
+        const std::vector<std::string>& lines = currentPbx ? CurrentLines : OldLines;
+        RecordRepeats repeats;
+        LastLineWins all;
+        LastLineWins pruned;
+        RecordingWindow allWindow;
+        RecordingWindow prunedWindow;
+        corvale::ManagerClient client(allWindow, std::locale::classic());
+        corvale::ManagerClient prunedClient(prunedWindow, std::locale::classic());
+        const std::string greeting =
+            currentPbx ? "Asterisk Call Manager/13.0.0" : "Asterisk Call Manager/1.1";
+        client.ParseIncoming(greeting);
+        prunedClient.ParseIncoming(greeting);
+        for (const std::string& line : lines) {
+            const bool repeat = repeats.isRepeat(line, currentPbx);
+            all.parse(line, currentPbx);
+            client.ParseIncoming(line);
+            if (!repeat) {
+                pruned.parse(line, currentPbx);
+                prunedClient.ParseIncoming(line);
+            }
+        }
+        EXPECT_NE(all.entries, pruned.entries) << currentPbx;
+        EXPECT_EQ(allWindow.events, prunedWindow.events) << currentPbx;
+        EXPECT_EQ(std::count_if(allWindow.events.begin(), allWindow.events.end(),
+                                [](const std::string& e) { return e.find("Fake") != e.npos; }),
+                  0)
+            << currentPbx;
+    }
+}
+
+TEST(FuzzSessionTest, ForgedLinesInsideRecordsPass)
+{
+    for (const bool currentPbx : {true, false}) {
+        std::string input =
+            currentPbx ? "Asterisk Call Manager/13.0.0\r\n" : "Asterisk Call Manager/1.1\r\n";
+        input += "Response: Success\r\nMessage: Authentication accepted\r\n\r\n";
+        for (const std::string& line : currentPbx ? CurrentLines : OldLines)
+            input += line + "\r\n";
+        input += "Event: StatusComplete\r\n\r\n";
+        input += std::string(40, '\x07') + std::string(40, '\x05') + "\x01\x00";
+        FuzzSession session(std::locale::classic());
+        EXPECT_EQ(session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()),
+                  "")
+            << currentPbx;
+    }
+}
+
+TEST(SessionChecksTest, TheChallengeLoginSendsOnlyTheKeyTheWindowMade)
+{
+    const std::string key = "869bfd94f8d0835d026775b296fa1fa5";
+    const std::string login = "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\nKey: " + key +
+                              "\r\nEvents: Off\r\n\r\n";
+    EXPECT_EQ(checkChallengeLineAction(login, "admin", key), "");
+    EXPECT_EQ(checkChallengeLineAction("Action: Challenge\r\nAuthType: MD5\r\n\r\n", "admin", key),
+              "");
+    EXPECT_EQ(checkChallengeLineAction("Action: Status\r\n\r\n", "admin", key), "");
+
+    // The secret's own login, another key or user, a header smuggled in after the key.
+    EXPECT_NE(
+        checkChallengeLineAction(
+            "Action: login\r\nUsername: admin\r\nSecret: s\r\nEvents: Off\r\n\r\n", "admin", key),
+        "");
+    EXPECT_NE(checkChallengeLineAction(login, "admin", "0" + key.substr(1)), "");
+    EXPECT_NE(checkChallengeLineAction(login, "root", key), "");
+    EXPECT_NE(checkChallengeLineAction(
+                  "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\nKey: " + key +
+                      "\r\nSecret: s\r\nEvents: Off\r\n\r\n",
+                  "admin", key),
+              "");
+    EXPECT_TRUE(isAnswerEndLine(""));
+    EXPECT_TRUE(isAnswerEndLine("Response: Error"));
+    EXPECT_FALSE(isAnswerEndLine("Message: Response: Error"));
+}
+
+TEST(FuzzSessionTest, ChallengeLoginsPassWithoutTheSecret)
+{
+    // Accepted, then a listing; and a refused challenge, which ends the run. The last byte
+    // chooses the challenge login.
+    for (const std::string answer :
+         {"Response: Success\r\nChallenge: 10380233\r\n\r\nResponse: Success\r\nMessage: "
+          "Authentication accepted\r\n\r\nResponse: Success\r\nMessage: Channel status will "
+          "follow\r\n\r\nEvent: Status\r\nChannel: SIP/1\r\nUniqueid: 1\r\n",
+          "Response: Error\r\nMessage: Must specify AuthType\r\n\r\nEvent: StatusComplete\r\n"}) {
+        std::string input = "Asterisk Call Manager/1.1\r\n" + answer;
+        input += std::string(80, '\x07') + "\x04";
+        FuzzSession session(std::locale::classic());
+        EXPECT_EQ(session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()),
+                  "");
+    }
+}

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QInputMethodQueryEvent>
 #include <QKeyEvent>
@@ -93,6 +94,7 @@ frmMain::frmMain(QWidget* parent)
             [this](qint64) { tcpConnDataArrival(); });
     connect(&tcpConn, &corvale::SocketAdapter::errorOccurred, this,
             [this](int, const QString&) { tcpConnError(); });
+    connect(&tcpConn, &corvale::SocketAdapter::tlsFailed, this, &frmMain::tcpConnTlsFailed);
     // The PBX ending the connection leaves a dead list behind: treat it as an error.
     connect(&tcpConn, &corvale::SocketAdapter::closedByPeer, this, &frmMain::tcpConnError);
 
@@ -120,6 +122,47 @@ void frmMain::prefillLogin(const std::optional<QString>& host, const std::option
         txtPort->setText(*port);
     if (user)
         txtUsername->setText(*user);
+}
+
+void frmMain::useTls(const QList<QSslCertificate>& trusted)
+{
+    tcpConn.useTls(trusted);
+    bOwnAuthorities = !trusted.isEmpty();
+}
+
+void frmMain::useChallengeLogin()
+{
+    client.setAuth(corvale::Auth::Md5);
+}
+
+QString frmMain::tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem, const QString& host,
+                                   bool ownAuthorities)
+{
+    using Problem = corvale::SocketAdapter::TlsProblem;
+    QString what;
+    switch (problem) {
+    case Problem::Untrusted:
+        what = ownAuthorities
+                   ? QStringLiteral("The PBX's certificate is not trusted: it is not one of the "
+                                    "certificates in the file given with --tls-ca, nor issued by "
+                                    "one of them.")
+                   : QStringLiteral("The PBX's certificate is not trusted: it was not issued by a "
+                                    "certificate authority this computer trusts. If the PBX has a "
+                                    "certificate of its own, give it with --tls-ca.");
+        break;
+    case Problem::Expired:
+        what = QStringLiteral("The PBX's certificate has expired, or is not valid yet.");
+        break;
+    case Problem::WrongHost:
+        what =
+            QStringLiteral("The PBX's certificate is for another host name, not for %1.").arg(host);
+        break;
+    case Problem::Handshake:
+        what = QStringLiteral("A secure connection to the PBX could not be set up. Does it offer "
+                              "TLS on this port?");
+        break;
+    }
+    return what + QStringLiteral(" Nothing was sent.");
 }
 
 void frmMain::createControls()
@@ -331,11 +374,24 @@ void frmMain::tcpConnDataArrival()
 
 void frmMain::tcpConnError()
 {
+    connectionFailed(QString::fromLatin1(ConnectionErrorMessage.data(),
+                                         static_cast<qsizetype>(ConnectionErrorMessage.size())));
+}
+
+void frmMain::tcpConnTlsFailed(corvale::SocketAdapter::TlsProblem problem)
+{
+    connectionFailed(tlsFailureMessage(problem, tcpConn.host(), bOwnAuthorities));
+}
+
+void frmMain::connectionFailed(const QString& text)
+{
     if (bEnding)
         return;
     if (nOpenMessages > 0) {
         // Reported once the message on screen is dismissed, unless the program ends first
         // (a rejected login's message is followed by the end at once).
+        if (!bErrorPending)
+            sPendingError = text;
         bErrorPending = true;
         return;
     }
@@ -348,8 +404,7 @@ void frmMain::tcpConnError()
     bEnding = true;
     emit endingStarted();
     tcpConn.close();
-    message(QString::fromLatin1(ConnectionErrorMessage.data(),
-                                static_cast<qsizetype>(ConnectionErrorMessage.size())));
+    message(text);
     finish(1);
 }
 
@@ -360,7 +415,7 @@ void frmMain::message(const QString& text)
     --nOpenMessages;
     if (nOpenMessages == 0 && bErrorPending && !bEnding) {
         // Later, so that whoever showed this message finishes its step first.
-        QTimer::singleShot(0, this, &frmMain::tcpConnError);
+        QTimer::singleShot(0, this, [this] { connectionFailed(sPendingError); });
     }
 }
 
@@ -473,6 +528,15 @@ std::string frmMain::userName() const
 std::string frmMain::password() const
 {
     return txtPassword->text().toLatin1().toStdString();
+}
+
+std::string frmMain::challengeKey(std::string_view challenge) const
+{
+    // The secret as the plain login would send it: one byte per character.
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    md5.addData(QByteArrayView(challenge.data(), static_cast<qsizetype>(challenge.size())));
+    md5.addData(txtPassword->text().toLatin1());
+    return md5.result().toHex().toStdString();
 }
 
 std::size_t frmMain::callCount() const

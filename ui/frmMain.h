@@ -45,6 +45,16 @@ public:
     // Pre-fills login fields from the command line; a field not given keeps its default.
     void prefillLogin(const std::optional<QString>& host, const std::optional<QString>& port,
                       const std::optional<QString>& user);
+    // Before Connect. TLS: the PBX's certificate must be issued by one of `trusted` (by an
+    // authority the system trusts when that is empty) and name the Host field's host.
+    void useTls(const QList<QSslCertificate>& trusted);
+    // The challenge login: the secret never leaves the window, only a key made from it.
+    void useChallengeLogin();
+
+    // What the operator is told when TLS could not be set up; `ownAuthorities`: the trusted
+    // certificates came from --tls-ca, not from the system.
+    static QString tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem,
+                                     const QString& host, bool ownAuthorities);
 
     // The commands.
     void cmdConnectClicked();
@@ -73,6 +83,7 @@ private:
     // corvale::WindowOps
     std::string userName() const override;
     std::string password() const override;
+    std::string challengeKey(std::string_view challenge) const override;
     std::size_t callCount() const override;
     void addCall(std::string_view entry) override;
     void showMessage(std::string_view text) override;
@@ -86,6 +97,8 @@ private:
     void enterCallListMode();
     void tcpConnDataArrival();
     void tcpConnError();
+    void tcpConnTlsFailed(corvale::SocketAdapter::TlsProblem problem);
+    void connectionFailed(const QString& text);
     void message(const QString& text);
     void finish(int status);
     bool selectedEntry(std::string& bytes) const;
@@ -108,7 +121,9 @@ private:
     corvale::ManagerClient client;
 
     bool bEnding = false;
-    bool bErrorPending = false; // an error arrived while a message box was open
+    bool bErrorPending = false;   // an error arrived while a message box was open
+    QString sPendingError;        // what it will say
+    bool bOwnAuthorities = false; // TLS trusts the certificates it was given, not the system's
     int nOpenMessages = 0;
     std::chrono::milliseconds answerTimeout = DefaultAnswerTimeout;
     std::set<std::uint64_t> awaitedHangups;

@@ -1,6 +1,11 @@
 #include "CommandLine.h"
+#include "TestCertificates.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -10,6 +15,13 @@ CommandLine parse(QStringList arguments)
 {
     arguments.prepend(u"corvale"_s);
     return parseCommandLine(arguments);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
 }
 
 } // namespace
@@ -87,4 +99,90 @@ TEST(CommandLine, AcceptsTheEdgesOfThePortRange)
 {
     EXPECT_EQ(parse({u"--port"_s, u"1"_s}).options.port, u"1"_s);
     EXPECT_EQ(parse({u"--port"_s, u"65535"_s}).options.port, u"65535"_s);
+}
+
+TEST(CommandLine, TlsStartsThePortAt5039UnlessOneIsGiven)
+{
+    const CommandLine plain = parse({});
+    EXPECT_FALSE(plain.options.tls);
+    EXPECT_FALSE(plain.options.challengeLogin);
+
+    const CommandLine tls = parse({u"--tls"_s});
+    ASSERT_TRUE(tls.run);
+    EXPECT_TRUE(tls.options.tls);
+    EXPECT_EQ(tls.options.port, u"5039"_s);
+    EXPECT_TRUE(tls.options.trusted.isEmpty()); // the system's authorities
+
+    const CommandLine given = parse({u"--port"_s, u"6039"_s, u"--tls"_s});
+    ASSERT_TRUE(given.run);
+    EXPECT_EQ(given.options.port, u"6039"_s);
+}
+
+TEST(CommandLine, AuthIsPlainOrMd5)
+{
+    EXPECT_FALSE(parse({u"--auth"_s, u"plain"_s}).options.challengeLogin);
+    const CommandLine md5 = parse({u"--auth=md5"_s, u"--tls"_s});
+    ASSERT_TRUE(md5.run);
+    EXPECT_TRUE(md5.options.challengeLogin);
+    EXPECT_TRUE(md5.options.tls);
+    EXPECT_TRUE(parse({u"--help"_s}).out.contains(u"--auth <plain|md5>"_s));
+}
+
+TEST(CommandLine, TlsCaFileMustHoldACertificate)
+{
+    TestCertificates certs;
+    ASSERT_TRUE(certs.isValid()) << certs.error().toStdString();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto write = [&dir](const char* name, const QByteArray& bytes) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return file.fileName();
+    };
+
+    const CommandLine trusted = parse({u"--tls"_s, u"--tls-ca"_s, certs.caFile()});
+    ASSERT_TRUE(trusted.run) << trusted.err.toStdString();
+    ASSERT_EQ(trusted.options.trusted.size(), 1);
+    EXPECT_EQ(trusted.options.trusted.front(), QSslCertificate::fromPath(certs.caFile()).value(0));
+    // A file of several, with text around them, as many authorities hand them out.
+    const QString bundle =
+        write("bundle.pem", "Our PBX\n" + readAll(certs.caFile()) + "\n" +
+                                readAll(certs.certificateFile(TestCertificates::Good)) +
+                                "trailing words\n");
+    EXPECT_EQ(parse({u"--tls"_s, u"--tls-ca"_s, bundle}).options.trusted.size(), 2);
+
+    const QString missing = dir.filePath(u"missing.pem"_s);
+    const QList<QStringList> refused = {
+        {u"--tls"_s, u"--tls-ca"_s, missing},
+        {u"--tls"_s, u"--tls-ca"_s, certs.keyFile(TestCertificates::Good)},
+        {u"--tls"_s, u"--tls-ca"_s, write("empty.pem", "")},
+        {u"--tls"_s, u"--tls-ca"_s, write("binary.der", QByteArray("\x30\x82\x01\x0a\x02", 5))},
+        {u"--tls"_s, u"--tls-ca"_s, dir.path()},
+        {u"--tls"_s, u"--tls-ca"_s, dir.filePath(u"new\nline.pem"_s)},
+        {u"--tls"_s, u"--tls-ca"_s, certs.caFile(), u"--tls-ca"_s, certs.caFile()},
+        {u"--tls-ca"_s, certs.caFile()}, // without --tls, it would protect nothing
+        {u"--tls"_s, u"--tls-ca"_s},
+        {u"--auth"_s, u"MD5"_s},
+        {u"--auth"_s, u"sha1"_s},
+        {u"--auth"_s, u""_s},
+        {u"--auth"_s, u"md5"_s, u"--auth"_s, u"plain"_s},
+        {u"--tls=yes"_s},
+    };
+    for (const QStringList& arguments : refused) {
+        const CommandLine command = parse(arguments);
+        const std::string shown = arguments.join(u' ').toStdString();
+        EXPECT_FALSE(command.run) << shown;
+        EXPECT_EQ(command.status, UsageErrorStatus) << shown;
+        EXPECT_TRUE(command.err.startsWith(u"corvale: "_s)) << shown;
+        EXPECT_EQ(command.err.count(u'\n'), 1) << shown;
+    }
+    EXPECT_TRUE(parse({u"--tls"_s, u"--tls-ca"_s, missing}).err.contains(missing));
+
+    // A file the user may not read; root reads anything, so there it is not tried.
+    if (::geteuid() != 0) {
+        const QString locked = write("locked.pem", readAll(certs.caFile()));
+        QFile::setPermissions(locked, QFileDevice::Permissions());
+        EXPECT_EQ(parse({u"--tls"_s, u"--tls-ca"_s, locked}).status, UsageErrorStatus);
+    }
 }

@@ -2,17 +2,27 @@
 
 #include <QDeadlineTimer>
 #include <QSignalSpy>
+#include <QSslServer>
 #include <QTest>
 
-ScriptedPbx::ScriptedPbx()
+ScriptedPbx::ScriptedPbx(const std::optional<QSslConfiguration>& tls)
 {
-    server.listen(QHostAddress::LocalHost, 0);
-    connect(&server, &QTcpServer::newConnection, this, &ScriptedPbx::accept);
+    if (tls) {
+        auto secure = std::make_unique<QSslServer>();
+        secure->setSslConfiguration(*tls);
+        // A TLS connection is handed over only once its handshake is done.
+        connect(secure.get(), &QSslServer::pendingConnectionAvailable, this, &ScriptedPbx::accept);
+        server = std::move(secure);
+    } else {
+        server = std::make_unique<QTcpServer>();
+    }
+    server->listen(QHostAddress::LocalHost, 0);
+    connect(server.get(), &QTcpServer::newConnection, this, &ScriptedPbx::accept);
 }
 
 void ScriptedPbx::accept()
 {
-    while (QTcpSocket* next = server.nextPendingConnection()) {
+    while (QTcpSocket* next = server->nextPendingConnection()) {
         ++accepted;
         peer = next;
         connect(next, &QTcpSocket::readyRead, this, &ScriptedPbx::readPeer);

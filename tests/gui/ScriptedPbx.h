@@ -3,10 +3,13 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <deque>
+#include <memory>
+#include <optional>
 #include <utility>
 
 // A loopback port nobody listens on: bound, then released.
@@ -20,9 +23,11 @@ class ScriptedPbx : public QObject
     Q_OBJECT
 
 public:
-    ScriptedPbx();
+    // With a TLS configuration (certificate and key), it speaks TLS: a client is greeted once
+    // its handshake is done, and what it sends counts from then on.
+    explicit ScriptedPbx(const std::optional<QSslConfiguration>& tls = std::nullopt);
 
-    quint16 port() const { return server.serverPort(); }
+    quint16 port() const { return server->serverPort(); }
     bool connected() const { return peer != nullptr; }
     int connections() const { return accepted; }
     // Every byte received so far, over all connections.
@@ -49,7 +54,7 @@ private:
     void readPeer();
     void runRules();
 
-    QTcpServer server;
+    std::unique_ptr<QTcpServer> server;
     QPointer<QTcpSocket> peer;
     QByteArray bytes;
     qsizetype matchedUpTo = 0;

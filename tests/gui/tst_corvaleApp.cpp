@@ -87,6 +87,7 @@ class CorvaleAppTest : public QObject
 
 private slots:
     void answersOnTheTerminalWithoutADisplay();
+    void refusesATlsCaFileWithoutACertificateBeforeAnyWindow();
     void endsWithStatusOneAfterItsMessage_data();
     void endsWithStatusOneAfterItsMessage();
 };
@@ -120,6 +121,33 @@ void CorvaleAppTest::answersOnTheTerminalWithoutADisplay()
     QVERIFY(refused->readAllStandardOutput().isEmpty());
     const QByteArray why = refused->readAllStandardError();
     QVERIFY2(why.startsWith("corvale: --port") && why.count('\n') == 1, why.constData());
+}
+
+void CorvaleAppTest::refusesATlsCaFileWithoutACertificateBeforeAnyWindow()
+{
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    QFile notPem(scratch.filePath(u"notes.txt"_s));
+    QVERIFY(notPem.open(QIODevice::WriteOnly));
+    notPem.write("-----BEGIN CERTIFICATE-----\nnot base64 at all\n-----END CERTIFICATE-----\n");
+    notPem.close();
+
+    // No display: a window that opened would fail differently.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(u"DISPLAY"_s);
+    env.remove(u"WAYLAND_DISPLAY"_s);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    for (const QString& file : {scratch.filePath(u"missing.pem"_s), notPem.fileName()}) {
+        QProcess corvale;
+        corvale.setProcessEnvironment(env);
+        corvale.start(QStringLiteral(CORVALE_PATH), {u"--tls"_s, u"--tls-ca"_s, file});
+        QVERIFY(corvale.waitForFinished(StepMs));
+        QCOMPARE(corvale.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(corvale.exitCode(), 2);
+        QVERIFY(corvale.readAllStandardOutput().isEmpty());
+        const QByteArray why = corvale.readAllStandardError();
+        QVERIFY2(why.startsWith("corvale: --tls-ca: ") && why.count('\n') == 1, why.constData());
+    }
 }
 
 void CorvaleAppTest::endsWithStatusOneAfterItsMessage_data()

@@ -1,7 +1,8 @@
 // The manager secret stays secret: the masked field shows only "*", nothing the window exposes
 // (texts, accessibility, input method, clipboard, messages, log output) holds it in clear, and
-// on the wire it appears exactly once, inside the login action.
+// on the wire it appears exactly once, inside the login action; with the challenge login, never.
 #include "PbxSim.h"
+#include "TestCertificates.h"
 #include "WindowHarness.h"
 
 #include <QAbstractButton>
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QInputMethodQueryEvent>
 #include <QLabel>
+#include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -133,6 +135,9 @@ private slots:
     void maskedFieldExposesOnlyStars();
     void aWholeSessionNeverShowsTheSecret();
     void aRefusedLoginNeverShowsTheSecret();
+    void theChallengeLoginNeverSendsTheSecret_data();
+    void theChallengeLoginNeverSendsTheSecret();
+    void aFailedTlsSetUpNeverShowsTheSecret();
 };
 
 void SecretTest::maskedFieldExposesOnlyStars()
@@ -221,6 +226,112 @@ void SecretTest::aRefusedLoginNeverShowsTheSecret()
     h.connectTo(sim.port(), Secret);
     QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, 10000);
     QCoreApplication::processEvents();
+    QCOMPARE(h.messages.size(), 1);
+    const QStringList exposed = exposedTexts(h) + h.messages + logged;
+    QVERIFY2(firstHolding(exposed).isEmpty(), qPrintable(firstHolding(exposed)));
+}
+
+namespace {
+
+// Every byte the client sent, as the simulator's transcript shows them ("C>" lines, control
+// bytes written as escapes, which no piece of the secret holds).
+QByteArray clientBytes(const QString& transcriptPath)
+{
+    QFile file(transcriptPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray out;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("C> ") && !line.endsWith(" bytes:"))
+            out += line.mid(3) + '\n';
+    }
+    return out;
+}
+
+// The first run of 4 or more of the secret's bytes found in `bytes`.
+QByteArray firstPieceOfSecret(const QByteArray& bytes)
+{
+    const QByteArray secret = Secret.toLatin1();
+    for (qsizetype i = 0; i + 4 <= secret.size(); ++i) {
+        if (bytes.contains(secret.mid(i, 4)))
+            return secret.mid(i, 4);
+    }
+    return {};
+}
+
+} // namespace
+
+void SecretTest::theChallengeLoginNeverSendsTheSecret_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QString>("message"); // empty: the calls are listed
+    const QStringList right{"--secret", Secret};
+    QTest::newRow("accepted") << right << false << QString();
+    QTest::newRow("accepted over TLS") << right << true << QString();
+    QTest::newRow("wrong secret") << QStringList{"--secret", u"another"_s, "--close-on-refuse"}
+                                  << false << u"Your manager details are incorrect"_s;
+    QTest::newRow("challenge refused") << right + QStringList{"--challenge-error"} << false
+                                       << u"Challenge is not permitted here"_s;
+}
+
+void SecretTest::theChallengeLoginNeverSendsTheSecret()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, tls);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString transcriptPath = dir.filePath(u"wire.txt"_s);
+    TestCertificates certs;
+    QVERIFY2(certs.isValid(), qPrintable(certs.error()));
+    if (tls)
+        arguments += certs.serverArguments(TestCertificates::Good);
+    PbxSim sim(arguments + QStringList{"--calls", "3", "--transcript", transcriptPath});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    logged.clear();
+
+    WindowHarness h;
+    if (tls)
+        h.window.useTls(QSslCertificate::fromPath(certs.caFile()));
+    h.window.useChallengeLogin();
+    h.window.show();
+    h.connectTo(sim.port(), Secret);
+    if (message.isEmpty()) {
+        QTRY_COMPARE_WITH_TIMEOUT(h.list()->model()->rowCount(), 3, 10000);
+        h.selectRow(0);
+        h.button("cmdKillCall")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(h.list()->model()->rowCount(), 2, 10000);
+        QVERIFY(h.exits.isEmpty());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, 10000);
+        QCOMPARE(h.messages, QStringList{message});
+    }
+    sim.stop();
+
+    // The transcript holds what the client sent in clear, also over TLS.
+    const QByteArray sent = clientBytes(transcriptPath);
+    // The conversation did happen: the challenge, and (unless refused) the key's login.
+    QVERIFY(sent.startsWith("Action: Challenge\\r\\n"));
+    QCOMPARE(sent.contains("\nKey: "), message != u"Challenge is not permitted here"_s);
+    QVERIFY2(firstPieceOfSecret(sent).isEmpty(), firstPieceOfSecret(sent).constData());
+    const QStringList exposed = exposedTexts(h) + h.messages + logged;
+    QVERIFY2(firstHolding(exposed).isEmpty(), qPrintable(firstHolding(exposed)));
+}
+
+void SecretTest::aFailedTlsSetUpNeverShowsTheSecret()
+{
+    TestCertificates certs;
+    QVERIFY2(certs.isValid(), qPrintable(certs.error()));
+    PbxSim sim(certs.serverArguments(TestCertificates::Untrusted));
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    logged.clear();
+
+    WindowHarness h;
+    h.window.useTls(QSslCertificate::fromPath(certs.caFile()));
+    h.window.show();
+    h.connectTo(sim.port(), Secret);
+    QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, 10000);
     QCOMPARE(h.messages.size(), 1);
     const QStringList exposed = exposedTexts(h) + h.messages + logged;
     QVERIFY2(firstHolding(exposed).isEmpty(), qPrintable(firstHolding(exposed)));

@@ -374,3 +374,280 @@ TEST_F(ManagerClientTest, AnUnansweredHangupDoesNotShiftLaterAnswers)
     EXPECT_NE(window.answers[1].ticket, *lost);
     EXPECT_EQ(client.awaitingAnswers(), 0u);
 }
+
+namespace {
+
+// The entries a client lists from these bytes, after this greeting.
+std::vector<std::string> listed(const std::string& greeting, const std::string& bytes)
+{
+    FakeWindow window;
+    ManagerClient client(window, std::locale::classic());
+    client.dataArrival(greeting);
+    client.dataArrival(bytes);
+    EXPECT_EQ(window.ends, 0);
+    return window.calls;
+}
+
+// `bytes` with `extra` put right after the first `after` at or past `from`.
+std::string injected(std::string bytes, std::string_view after, std::string_view extra,
+                     std::size_t from = 0)
+{
+    const std::size_t at = bytes.find(after, from);
+    EXPECT_NE(at, std::string::npos) << after;
+    bytes.insert(at + after.size(), extra);
+    return bytes;
+}
+
+// What a name holding CR LF adds to a record when the PBX writes it unescaped: lines that would
+// open a record of their own, replace the channel and the number, or end the listing.
+const std::string Forged = "\r\nEvent: Status\r\nPrivilege: Call\r\nChannel: Fake/2\r\n"
+                           "CallerIDNum: 666\r\nEvent: StatusComplete\r\nChannel: Fake/3";
+
+} // namespace
+
+TEST_F(ManagerClientTest, LinesInjectedIntoACurrentRecordChangeNothingItHasSet)
+{
+    // A current PBX escapes the caller's name but not the connected line's in a listing.
+    const std::string recording = fixture("05_status_calls.recv.bin");
+    const auto genuine = listed("", recording);
+    ASSERT_EQ(genuine.size(), 12u);
+
+    const std::size_t second = recording.find("Channel: Local/101@calls-00000000;2");
+    std::string hostile = injected(recording, "ConnectedLineName: <unknown>",
+                                   Forged + "\r\nCallerIDName: Forged\r\nUniqueid: 1", second);
+    hostile = injected(hostile, "EffectiveConnectedLineName: <unknown>", Forged,
+                       hostile.find("Channel: Local/105@calls-00000004;2"));
+    EXPECT_EQ(listed("", hostile), genuine);
+
+    // Chunked anywhere, the same.
+    FakeWindow dripped;
+    ManagerClient drippedClient(dripped, std::locale::classic());
+    for (std::size_t pos = 0; pos < hostile.size(); pos += 7)
+        drippedClient.dataArrival(std::string_view(hostile).substr(pos, 7));
+    EXPECT_EQ(dripped.calls, genuine);
+}
+
+TEST_F(ManagerClientTest, FirstLineOfEachKeyCountsInACurrentRecord)
+{
+    client.dataArrival(CurrentGreeting);
+    receive({"Event: Status", "Channel: PJSIP/1", "CallerIDNum: 1", "CallerIDName: A", "Exten: 2",
+             "Event: Status", "Channel: PJSIP/9", "CallerIDNum: 9", "CallerIDName: Z", "Exten: 9",
+             "Event: Status", "Seconds: 60", "Seconds: 600", "Channel: PJSIP/8", ""});
+    // After its Seconds, the last field, a record's Event line is the PBX's next record: the
+    // one whose empty line went missing is dropped, as it always was.
+    receive({"Event: Status", "Channel: PJSIP/7", "Seconds: 1", "Event: Status", "Channel: PJSIP/3",
+             ""});
+    // The PBX escapes a caller's own name: its line breaks stay inside the one line.
+    receive({"Event: Status", "Channel: PJSIP/2",
+             R"(CallerIDName: Evil\r\nEvent: Status\r\nChannel: Fake/1)", ""});
+    EXPECT_EQ(window.calls, (std::vector<std::string>{
+                                "PJSIP/1 From: 1 <A> To: 2 Lasted: 1.00 minutes.",
+                                "PJSIP/3 From:  <> To:  Lasted: Unknown minutes.",
+                                "PJSIP/2 From:  <Evil  Event: Status  Channel: Fake/1> To:  "
+                                "Lasted: Unknown minutes.",
+                            }));
+    // The listing's end inside a record is a field too: no "no calls" entry while one is open.
+    FakeWindow other;
+    ManagerClient empty(other, std::locale::classic());
+    empty.dataArrival(CurrentGreeting + wire({"Event: Status", "Event: StatusComplete", ""}));
+    EXPECT_EQ(other.calls, std::vector<std::string>{" From:  <> To:  Lasted: Unknown minutes."});
+}
+
+TEST_F(ManagerClientTest, LinesInjectedIntoAnOldRecordChangeNothingItHasSet)
+{
+    // The two forms an older PBX writes (1.8 to 11, and 1.4), names and connected lines raw.
+    const std::string listing = wire({"Response: Success",
+                                      "Message: Channel status will follow",
+                                      "",
+                                      "Event: Status",
+                                      "Privilege: Call",
+                                      "Channel: SIP/200-00000001",
+                                      "CallerIDNum: 200",
+                                      "CallerIDName: Alice",
+                                      "ConnectedLineNum: 300",
+                                      "ConnectedLineName: Bob",
+                                      "Accountcode: ",
+                                      "ChannelState: 6",
+                                      "ChannelStateDesc: Up",
+                                      "Context: from-internal",
+                                      "Extension: 300",
+                                      "Priority: 1",
+                                      "Seconds: 42",
+                                      "BridgedChannel: SIP/300-00000002",
+                                      "BridgedUniqueid: 1700000000.2",
+                                      "Uniqueid: 1700000000.1",
+                                      "",
+                                      "Event: Status",
+                                      "Privilege: Call",
+                                      "Channel: SIP/201-00000003",
+                                      "CallerID: 201",
+                                      "CallerIDNum: 201",
+                                      "CallerIDName: Carol",
+                                      "Account: ",
+                                      "State: Up",
+                                      "Context: from-internal",
+                                      "Extension: 600",
+                                      "Priority: 1",
+                                      "Seconds: 90",
+                                      "Link: ",
+                                      "Uniqueid: 1700000000.3",
+                                      "",
+                                      "Event: StatusComplete",
+                                      "Items: 2",
+                                      ""});
+    const auto genuine = listed(LegacyGreeting, listing);
+    ASSERT_EQ(genuine, (std::vector<std::string>{
+                           "SIP/200-00000001 From: 200 <Alice> To: 300 Lasted: 0.70 minutes.",
+                           "SIP/201-00000003 From: 201 <Carol> To: 600 Lasted: 1.50 minutes.",
+                       }));
+
+    std::string hostile = injected(listing, "ConnectedLineName: Bob", Forged);
+    hostile = injected(hostile, "CallerIDName: Carol", Forged);
+    EXPECT_EQ(listed(LegacyGreeting, hostile), genuine);
+}
+
+TEST_F(ManagerClientTest, AnOldRecordCutShortGivesWayToTheNextOne)
+{
+    // Before any empty line an Event line is a field; after one, the block the record began in
+    // is over, and the PBX's next record opens as it always did.
+    client.dataArrival(LegacyGreeting);
+    receive({"Event: Status", "Channel: SIP/1", "Event: Status", "Channel: SIP/2", "Uniqueid: 1",
+             "Event: Status", "Channel: SIP/3", "", "Event: Status", "Channel: SIP/4",
+             "Uniqueid: 4", "Event: Status", "", "Channel: SIP/5", "Channel: SIP/6",
+             "Uniqueid: 5"});
+    EXPECT_EQ(window.calls, (std::vector<std::string>{
+                                "SIP/1 From:  <> To:  Lasted: Unknown minutes.",
+                                "SIP/4 From:  <> To:  Lasted: Unknown minutes.",
+                                "SIP/5 From:  <> To:  Lasted: Unknown minutes.",
+                            }));
+}
+
+namespace {
+
+// A window that chose the challenge login. It knows the keys of the recorded challenges (made
+// with the secret "secret") and notes every time the client asks for the secret itself.
+class ChallengeWindow : public FakeWindow
+{
+public:
+    mutable int secretAsked = 0;
+    mutable std::vector<std::string> challenges;
+
+    std::string password() const override
+    {
+        ++secretAsked;
+        return FakeWindow::password();
+    }
+    std::string challengeKey(std::string_view challenge) const override
+    {
+        challenges.emplace_back(challenge);
+        if (challenge == "10380233")
+            return "869bfd94f8d0835d026775b296fa1fa5";
+        return "00000000000000000000000000000000";
+    }
+};
+
+class ChallengeLoginTest : public ::testing::Test
+{
+protected:
+    ChallengeLoginTest() { client.setAuth(Auth::Md5); }
+
+    ChallengeWindow window;
+    ManagerClient client{window, std::locale::classic()};
+};
+
+// The recorded bytes the client wrote, cut where each write began.
+std::vector<std::string> sentActions(const std::string& name)
+{
+    const std::string bytes = fixture(name);
+    std::vector<std::string> actions;
+    std::size_t from = 0;
+    for (std::size_t end; (end = bytes.find("\r\n\r\n", from)) != std::string::npos;) {
+        actions.push_back(bytes.substr(from, end + 4 - from));
+        from = end + 4;
+    }
+    EXPECT_EQ(from, bytes.size());
+    return actions;
+}
+
+} // namespace
+
+TEST_F(ChallengeLoginTest, RecordedChallengeLoginSendsTheRecordedBytes)
+{
+    client.dataArrival(fixture("17_challenge_md5_login.recv.bin"));
+    // Challenge, login with the key, Status: each in one send, byte for byte.
+    EXPECT_EQ(window.sent, sentActions("17_challenge_md5_login.sent.bin"));
+    ASSERT_EQ(window.sent.size(), 3u);
+    EXPECT_EQ(window.sent[0], ChallengeAction);
+    EXPECT_EQ(window.challenges, std::vector<std::string>{"10380233"});
+    EXPECT_EQ(window.secretAsked, 0);
+    EXPECT_EQ(window.calls, (std::vector<std::string>{
+                                "Local/2001@calls-00000026;2 From: 5552001 <Carol Smith> To: 2001 "
+                                "Lasted: 0.02 minutes.",
+                                "Local/2001@calls-00000026;1 From: 8002001 <Agent 2001> To: 2001 "
+                                "Lasted: 0.02 minutes.",
+                            }));
+    ASSERT_EQ(window.answers.size(), 3u);
+    EXPECT_EQ(window.answers[0].kind, ActionKind::Challenge);
+    EXPECT_EQ(window.answers[1].kind, ActionKind::Login);
+    EXPECT_TRUE(window.answers[1].succeeded());
+    EXPECT_EQ(window.answers[2].kind, ActionKind::Status);
+    EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(ChallengeLoginTest, ARefusedChallengeShowsThePbxsWordsAndEnds)
+{
+    // The recording's second challenge asked for another type: the PBX's answer to it.
+    const std::string recorded = fixture("17c_challenge_authtypes.recv.bin");
+    const std::string refusal = recorded.substr(recorded.find("Response: Error"));
+    client.dataArrival(CurrentGreeting);
+    client.dataArrival(refusal +
+                       wire({"Response: Success", "Message: Authentication accepted", ""}));
+    EXPECT_EQ(window.messages, std::vector<std::string>{"Must specify AuthType"});
+    EXPECT_EQ(window.ends, 1);
+    EXPECT_EQ(window.sent, std::vector<std::string>{std::string(ChallengeAction)});
+
+    // Without words of its own, or without a challenge, the client says so.
+    for (const auto& answer : {wire({"Response: Error", ""}), wire({"Response: Success", ""})}) {
+        ChallengeWindow other;
+        ManagerClient refused(other, std::locale::classic());
+        refused.setAuth(Auth::Md5);
+        refused.dataArrival(LegacyGreeting + answer);
+        EXPECT_EQ(other.messages, std::vector<std::string>{std::string(NoChallengeMessage)});
+        EXPECT_EQ(other.ends, 1);
+        EXPECT_EQ(other.sent.size(), 1u);
+    }
+}
+
+TEST_F(ChallengeLoginTest, AnswersStayPairedAroundTheChallenge)
+{
+    client.dataArrival(LegacyGreeting);
+    // Refresh List pressed before the login is through: its Status goes out between the two.
+    const auto early = client.sendStatus();
+
+    client.dataArrival(wire({"Response: Success", "Challenge: 10380233", "", "Response: Error",
+                             "Message: Permission denied", "", "Response: Success",
+                             "Message: Authentication accepted", ""}));
+    ASSERT_EQ(window.answers.size(), 3u);
+    EXPECT_EQ(window.answers[0].kind, ActionKind::Challenge);
+    EXPECT_EQ(window.answers[1].ticket, early);
+    EXPECT_EQ(window.answers[1].message, "Permission denied");
+    EXPECT_EQ(window.answers[2].kind, ActionKind::Login);
+    ASSERT_EQ(window.sent.size(), 4u);
+    EXPECT_EQ(window.sent[2].substr(0, 15), "Action: Login\r\n");
+    EXPECT_EQ(window.sent[3], StatusAction);
+
+    // A later Challenge line, in an answer or a record, is not asked about again.
+    client.dataArrival(wire({"Response: Success", "Challenge: 1", "", "Event: Status",
+                             "Challenge: 2", "Channel: SIP/1", "Uniqueid: 1"}));
+    EXPECT_EQ(window.challenges.size(), 1u);
+    EXPECT_EQ(window.calls.back(), "SIP/1 From:  <> To:  Lasted: Unknown minutes.");
+    EXPECT_EQ(window.sent.size(), 4u);
+}
+
+TEST_F(ChallengeLoginTest, AnUnsafeUserNameSendsNothing)
+{
+    window.user = "admin\r\nAction: Originate";
+    client.dataArrival(CurrentGreeting);
+    EXPECT_TRUE(window.sent.empty());
+    EXPECT_EQ(window.messages, std::vector<std::string>{std::string(UnsafeLoginMessage)});
+}

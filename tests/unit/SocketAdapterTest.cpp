@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QSslError>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
@@ -129,6 +130,30 @@ TEST(SocketAdapterIdleTest, SendWithoutAConnectionIsDropped)
     adapter.sendData("Action: Status\r\n\r\n");
     EXPECT_EQ(adapter.state(), QAbstractSocket::UnconnectedState);
     EXPECT_EQ(adapter.getData(), "");
+}
+
+TEST(SocketAdapterTlsTest, MachineHasTls)
+{
+    EXPECT_TRUE(SocketAdapter::tlsAvailable());
+}
+
+TEST(SocketAdapterTlsTest, AnUntrustedCertificateSaysSoWhateverElseIsWrong)
+{
+    using Problem = SocketAdapter::TlsProblem;
+    const auto problem = [](std::initializer_list<QSslError::SslError> kinds) {
+        QList<QSslError> errors;
+        for (const auto kind : kinds)
+            errors << QSslError(kind);
+        return SocketAdapter::classify(errors);
+    };
+    EXPECT_EQ(problem({QSslError::CertificateExpired, QSslError::HostNameMismatch,
+                       QSslError::SelfSignedCertificate}),
+              Problem::Untrusted);
+    EXPECT_EQ(problem({QSslError::CertificateExpired, QSslError::HostNameMismatch}),
+              Problem::WrongHost);
+    EXPECT_EQ(problem({QSslError::CertificateNotYetValid}), Problem::Expired);
+    EXPECT_EQ(problem({QSslError::UnableToGetLocalIssuerCertificate}), Problem::Untrusted);
+    EXPECT_EQ(problem({QSslError::UnspecifiedError}), Problem::Handshake);
 }
 
 int main(int argc, char** argv)

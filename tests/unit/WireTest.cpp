@@ -41,3 +41,23 @@ TEST(WireTest, ValuesThatWouldBreakTheLineAreRefused)
     }
     EXPECT_TRUE(isSafeHeaderValue("tab\there"));
 }
+
+TEST(WireTest, ChallengeLoginIsExactBytesAndRefusesUnsafeValues)
+{
+    EXPECT_EQ(ChallengeAction, "Action: Challenge\r\nAuthType: MD5\r\n\r\n");
+    EXPECT_EQ(*md5LoginAction("admin", "869bfd94f8d0835d026775b296fa1fa5"),
+              "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\n"
+              "Key: 869bfd94f8d0835d026775b296fa1fa5\r\nEvents: Off\r\n\r\n");
+    // Both logins carry the Events value they are given.
+    EXPECT_EQ(*md5LoginAction("a", "k", "call"),
+              "Action: Login\r\nAuthType: MD5\r\nUsername: a\r\nKey: k\r\nEvents: call\r\n\r\n");
+    EXPECT_EQ(*loginAction("a", "s", "call"),
+              "Action: login\r\nUsername: a\r\nSecret: s\r\nEvents: call\r\n\r\n");
+    for (const std::string_view bad : {std::string_view("a\r\nb"), std::string_view("a\nb"),
+                                       std::string_view("a\0b", 3)}) {
+        EXPECT_FALSE(md5LoginAction(bad, "k"));
+        EXPECT_FALSE(md5LoginAction("a", bad));
+        EXPECT_FALSE(md5LoginAction("a", "k", bad));
+        EXPECT_FALSE(loginAction("a", "s", bad));
+    }
+}
