@@ -353,15 +353,11 @@ void ManagerClient::openRecord()
 bool ManagerClient::insideRecordBlock() const
 {
     // Where an Event line can only be part of a value that holds a line break. A current PBX's
-    // record ends at its empty line, and Seconds is its last field: every value it leaves
-    // unescaped comes before it. So after the Seconds an Event line is the PBX's own, and its
-    // next record begins, as it always has when an empty line went missing. An older PBX's
-    // record runs on to its Uniqueid; once its block has ended without one, likewise.
+    // record is its whole block, up to the empty line. An older PBX's record runs on to its
+    // Uniqueid; once its block has ended without one, the next Event is the PBX's own again.
     if (!bInStatus)
         return false;
-    if (currentPbx())
-        return (nKeysSet & (1u << static_cast<unsigned>(Key::Seconds))) == 0;
-    return !bBlockEnded;
+    return currentPbx() || !bBlockEnded;
 }
 
 void ManagerClient::applyField(Key which, std::string_view value)
@@ -369,11 +365,9 @@ void ManagerClient::applyField(Key which, std::string_view value)
     // The first line of each key counts. A PBX does not escape every value a caller or the far
     // end can set, so a value holding CR LF arrives as further lines inside the genuine record:
     // they must not replace what the record has already said, above all its channel, which a
-    // hangup acts on. An older PBX's CallerID and CallerIDName have always been taken from their
-    // last line, and still are.
+    // hangup acts on.
     const unsigned bit = 1u << static_cast<unsigned>(which);
-    const bool lastCounts = !currentPbx() && (which == Key::CallerID || which == Key::CallerIDName);
-    if ((nKeysSet & bit) != 0 && !lastCounts)
+    if ((nKeysSet & bit) != 0)
         return;
     nKeysSet |= bit;
 

@@ -155,9 +155,7 @@ bool RecordRepeats::isRepeat(std::string_view line, bool currentPbx)
     const std::string_view value =
         colon == std::string_view::npos ? std::string_view() : trimmed(line.substr(colon + 1));
     const bool hasKey = colon != std::string_view::npos;
-    const bool ownLines =
-        bOpen &&
-        !(currentPbx ? std::count(keysSet.begin(), keysSet.end(), "Seconds") > 0 : bBlockEnded);
+    const bool ownLines = bOpen && (currentPbx || !bBlockEnded);
 
     if (hasKey && key == "Event") {
         if (ownLines)
@@ -187,8 +185,6 @@ bool RecordRepeats::isRepeat(std::string_view line, bool currentPbx)
     static constexpr std::string_view EntryKeys[] = {
         "Channel", "CallerID", "CallerIDNum", "CallerIDName", "Extension", "Exten", "Seconds"};
     if (std::find(std::begin(EntryKeys), std::end(EntryKeys), key) == std::end(EntryKeys))
-        return false;
-    if (!currentPbx && (key == "CallerID" || key == "CallerIDName"))
         return false;
     if (std::find(keysSet.begin(), keysSet.end(), key) != keysSet.end())
         return true;

@@ -167,10 +167,9 @@ private:
 TEST(SessionChecksTest, RepeatsAreTheLinesThatWouldRewriteTheirRecord)
 {
     EXPECT_EQ(repeatsIn(CurrentLines, true),
-              (std::vector<int>{0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    // An older PBX's CallerID and CallerIDName count from their last line.
+              (std::vector<int>{0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0}));
     EXPECT_EQ(repeatsIn(OldLines, false),
-              (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 1, 0, 0, 0}));
+              (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 0, 1, 0, 0, 0}));
 }
 
 TEST(SessionChecksTest, LeavingOutRepeatsExposesAClientThatLetsThemRewriteARecord)

@@ -98,7 +98,7 @@ TEST_F(ManagerClientTest, EntryPlaceholdersAndFieldRules)
     EXPECT_EQ(window.calls, (std::vector<std::string>{
                                 "SIP/1 From:  <> To:  Lasted: Unknown minutes.",
                                 " From: 5 <> To:  Lasted: Unknown minutes.",
-                                "spaced\t From: 2 <> To: 200 Lasted: 1.00 minutes.",
+                                "spaced\t From: 1 <> To: 200 Lasted: 1.00 minutes.",
                             }));
 }
 
@@ -131,8 +131,8 @@ TEST_F(ManagerClientTest, CallerNamesAndBridgedLinesCannotSteerTheClient)
     EXPECT_EQ(window.calls,
               (std::vector<std::string>{
                   "SIP/7 From: 7 <Authentication failed> To: 7 Lasted: 0.00 minutes.",
-                  "SIP/8 From:  <Uniqueid: 9> To:  Lasted: Unknown minutes.",
-                  "SIP/9 From:  <Message: Authentication accepted> To:  Lasted: Unknown minutes.",
+                  "SIP/8 From:  <Event: Status> To:  Lasted: Unknown minutes.",
+                  "SIP/9 From:  <Asterisk Call Manager/1.1> To:  Lasted: Unknown minutes.",
               }));
 }
 
@@ -182,7 +182,7 @@ TEST_F(ManagerClientTest, CurrentPbxRecordsCloseAtTheirEmptyLine)
     receive({"Event: Status", "Channel: PJSIP/3", ""});
     EXPECT_EQ(window.calls, (std::vector<std::string>{
                                 "PJSIP/1 From: 1 <A B C> To: 2 Lasted: 2.00 minutes.",
-                                "PJSIP/3 From:  <> To:  Lasted: Unknown minutes.",
+                                "PJSIP/2 From:  <> To:  Lasted: 0.02 minutes.",
                             }));
 }
 
@@ -425,6 +425,19 @@ TEST_F(ManagerClientTest, LinesInjectedIntoACurrentRecordChangeNothingItHasSet)
     for (std::size_t pos = 0; pos < hostile.size(); pos += 7)
         drippedClient.dataArrival(std::string_view(hostile).substr(pos, 7));
     EXPECT_EQ(dripped.calls, genuine);
+
+    // Seconds is the last field the PBX writes. A forged one ahead of it takes its place (the
+    // record had not set it yet), but does not end the record and let a forged Event open one.
+    hostile = injected(hostile, "EffectiveConnectedLineName: <unknown>",
+                       "\r\nSeconds: 1\r\nEvent: Status\r\nChannel: Fake/4\r\nSeconds: 2",
+                       hostile.find("Channel: Local/106@calls-00000005;2"));
+    auto expected = genuine;
+    for (std::string& entry : expected) {
+        if (entry.starts_with("Local/106@calls-00000005;2 "))
+            entry = entry.substr(0, entry.find(" Lasted: ")) + " Lasted: 0.02 minutes.";
+    }
+    ASSERT_NE(expected, genuine);
+    EXPECT_EQ(listed("", hostile), expected);
 }
 
 TEST_F(ManagerClientTest, FirstLineOfEachKeyCountsInACurrentRecord)
@@ -433,8 +446,8 @@ TEST_F(ManagerClientTest, FirstLineOfEachKeyCountsInACurrentRecord)
     receive({"Event: Status", "Channel: PJSIP/1", "CallerIDNum: 1", "CallerIDName: A", "Exten: 2",
              "Event: Status", "Channel: PJSIP/9", "CallerIDNum: 9", "CallerIDName: Z", "Exten: 9",
              "Event: Status", "Seconds: 60", "Seconds: 600", "Channel: PJSIP/8", ""});
-    // After its Seconds, the last field, a record's Event line is the PBX's next record: the
-    // one whose empty line went missing is dropped, as it always was.
+    // The whole block is the record, even after its Seconds, the last field the PBX writes: a
+    // forged Seconds ahead of a forged Event opens nothing.
     receive({"Event: Status", "Channel: PJSIP/7", "Seconds: 1", "Event: Status", "Channel: PJSIP/3",
              ""});
     // The PBX escapes a caller's own name: its line breaks stay inside the one line.
@@ -442,7 +455,7 @@ TEST_F(ManagerClientTest, FirstLineOfEachKeyCountsInACurrentRecord)
              R"(CallerIDName: Evil\r\nEvent: Status\r\nChannel: Fake/1)", ""});
     EXPECT_EQ(window.calls, (std::vector<std::string>{
                                 "PJSIP/1 From: 1 <A> To: 2 Lasted: 1.00 minutes.",
-                                "PJSIP/3 From:  <> To:  Lasted: Unknown minutes.",
+                                "PJSIP/7 From:  <> To:  Lasted: 0.02 minutes.",
                                 "PJSIP/2 From:  <Evil  Event: Status  Channel: Fake/1> To:  "
                                 "Lasted: Unknown minutes.",
                             }));
