@@ -212,9 +212,8 @@ void LiveCalls::listingStarted()
     bListing = true;
 }
 
-void LiveCalls::listedCall(std::string_view channel, std::string_view number,
-                           std::string_view name, std::string_view extension,
-                           std::string_view seconds)
+void LiveCalls::listedCall(std::string_view channel, std::string_view number, std::string_view name,
+                           std::string_view extension, std::string_view seconds)
 {
     if (!bListing)
         listingStarted();

@@ -7,7 +7,8 @@ bool isSafeHeaderValue(std::string_view value)
     return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
-std::optional<std::string> loginAction(std::string_view user, std::string_view secret)
+std::optional<std::string> loginAction(std::string_view user, std::string_view secret,
+                                       LoginEvents events)
 {
     if (!isSafeHeaderValue(user) || !isSafeHeaderValue(secret))
         return std::nullopt;
@@ -17,7 +18,7 @@ std::optional<std::string> loginAction(std::string_view user, std::string_view s
     text += user;
     text += "\r\nSecret: ";
     text += secret;
-    text += "\r\nEvents: Off\r\n\r\n";
+    text += events == LoginEvents::Call ? "\r\nEvents: call\r\n\r\n" : "\r\nEvents: Off\r\n\r\n";
     return text;
 }
 

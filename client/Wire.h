@@ -27,7 +27,14 @@ constexpr std::string_view UnsafeLoginMessage =
 bool isSafeHeaderValue(std::string_view value);
 
 // The actions, byte for byte. Each returns nothing when a value is not safe to send.
-std::optional<std::string> loginAction(std::string_view user, std::string_view secret);
+// A login asks for no events, or for call events when the list follows the PBX.
+enum class LoginEvents
+{
+    Off,
+    Call
+};
+std::optional<std::string> loginAction(std::string_view user, std::string_view secret,
+                                       LoginEvents events = LoginEvents::Off);
 std::optional<std::string> hangupAction(std::string_view channel);
 
 } // namespace corvale

@@ -254,7 +254,8 @@ TEST_F(LiveCallsTest, MinutesTickFromTheListingOrFromTheFirstEvent)
     EXPECT_EQ(minutesOf(2), "1.00");
 
     // A new listing sets the count again, without a jump when the PBX agrees.
-    listing({{"SIP/l", "1", "", "", "150"}, {"SIP/u", "2", "", "", "30"}, {"SIP/e", "", "", "", "61"}});
+    listing(
+        {{"SIP/l", "1", "", "", "150"}, {"SIP/u", "2", "", "", "30"}, {"SIP/e", "", "", "", "61"}});
     EXPECT_EQ(minutesOf(0), "2.50");
     EXPECT_EQ(minutesOf(1), "0.50");
     EXPECT_EQ(minutesOf(2), "1.02");
