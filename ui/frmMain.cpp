@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "LiveCallList.h"
 #include "PasswordMaskStyle.h"
 #include "WindowIcon.h"
 #include "Wire.h"
@@ -120,6 +121,14 @@ void frmMain::prefillLogin(const std::optional<QString>& host, const std::option
         txtPort->setText(*port);
     if (user)
         txtUsername->setText(*user);
+}
+
+void frmMain::setLive(bool on)
+{
+    if (!on || live || !loginMode())
+        return;
+    live = std::make_unique<LiveCallList>(*lstCalls, client);
+    client.followCalls(&live->calls());
 }
 
 void frmMain::createControls()
@@ -316,6 +325,8 @@ void frmMain::enterCallListMode()
     setClientSize(CallListWidth, CallListHeight);
     lstCalls->show();
     lstCalls->setFocus();
+    if (live)
+        live->start();
 }
 
 void frmMain::tcpConnDataArrival()
@@ -326,7 +337,10 @@ void frmMain::tcpConnDataArrival()
     if (bytes.empty())
         return;
     client.dataArrival(bytes);
-    callList.flush();
+    if (live)
+        live->flush();
+    else
+        callList.flush();
 }
 
 void frmMain::tcpConnError()
@@ -375,12 +389,22 @@ void frmMain::finish(int status)
     exitApplication(status);
 }
 
-bool frmMain::selectedEntry(std::string& bytes) const
+bool frmMain::selectedChannel(std::string& channel) const
 {
+    if (live) {
+        const std::optional<std::string> selected = live->selectedChannel();
+        if (selected)
+            channel = *selected;
+        return selected.has_value();
+    }
     const QModelIndexList selected = lstCalls->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return false;
-    bytes = callList.bytesAt(selected.front().row());
+    const std::string& entry = callList.bytesAt(selected.front().row());
+    if (entry == corvale::NoCallsEntry)
+        return false;
+    // The channel is the entry's first word, byte for byte as the PBX sent it.
+    channel = entry.substr(0, entry.find(' '));
     return true;
 }
 
@@ -388,11 +412,9 @@ void frmMain::cmdKillCallClicked()
 {
     if (bEnding)
         return;
-    std::string entry;
-    if (!selectedEntry(entry) || entry == corvale::NoCallsEntry)
+    std::string channel;
+    if (!selectedChannel(channel))
         return;
-    // The channel is the entry's first word, byte for byte as the PBX sent it.
-    const std::string channel = entry.substr(0, entry.find(' '));
     const QString shown = CallListModel::displayText(channel);
     if (channel.empty()) {
         message(QStringLiteral("The selected entry names no channel, so nothing was sent."));
@@ -457,7 +479,10 @@ void frmMain::cmdReFetchClicked()
 {
     if (bEnding)
         return;
-    callList.clear();
+    // In live mode the list stays: the listing that comes is reconciled with it, so the
+    // selection and the scroll position survive a refresh.
+    if (!live)
+        callList.clear();
     // Unconnected, nothing could go out; asking the client anyway would leave it expecting an
     // answer that never comes, and pair the next answers with the wrong actions.
     if (tcpConn.state() == QAbstractSocket::UnconnectedState)

@@ -11,11 +11,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 
+class LiveCallList;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -45,6 +47,9 @@ public:
     // Pre-fills login fields from the command line; a field not given keeps its default.
     void prefillLogin(const std::optional<QString>& host, const std::optional<QString>& port,
                       const std::optional<QString>& user);
+    // Live mode, chosen before Connect: the list follows the PBX's call events.
+    void setLive(bool on);
+    const LiveCallList* liveList() const { return live.get(); }
 
     // The commands.
     void cmdConnectClicked();
@@ -88,7 +93,7 @@ private:
     void tcpConnError();
     void message(const QString& text);
     void finish(int status);
-    bool selectedEntry(std::string& bytes) const;
+    bool selectedChannel(std::string& channel) const;
 
     QLabel* lblHost = nullptr;
     QLineEdit* txtHost = nullptr;
@@ -106,6 +111,7 @@ private:
     CallListModel callList;
     corvale::SocketAdapter tcpConn;
     corvale::ManagerClient client;
+    std::unique_ptr<LiveCallList> live; // live mode only
 
     bool bEnding = false;
     bool bErrorPending = false; // an error arrived while a message box was open

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "LiveCallModel.h"
+#include "LiveCalls.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+class QListView;
+
+namespace corvale {
+class ManagerClient;
+}
+
+// The window's live mode: the calls the manager client keeps up to date, shown in lstCalls. A
+// tick redraws the minutes of the visible rows every second, and a full listing every 15
+// seconds brings what events do not tell (a change of extension) and repairs any drift.
+class LiveCallList : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds TickInterval{1000};
+    static constexpr std::chrono::milliseconds ListingInterval{15000};
+
+    LiveCallList(QListView& view, corvale::ManagerClient& client, QObject* parent = nullptr);
+    ~LiveCallList() override;
+
+    corvale::LiveCalls& calls() { return liveCalls; }
+    const LiveCallModel& model() const { return rows; }
+
+    // Once connected: the tick and the periodic listing run.
+    void start();
+    void setListingInterval(std::chrono::milliseconds interval) { poller.setInterval(interval); }
+    // After each arrival of data.
+    void flush() { rows.flush(); }
+    // The selected call's channel; nothing when no call is selected.
+    std::optional<std::string> selectedChannel() const;
+
+private:
+    void tick();
+    void rowsAboutToGo(int first, int last);
+    void rowsGone();
+
+    QListView& view;
+    corvale::ManagerClient& client;
+    corvale::LiveCalls liveCalls;
+    LiveCallModel rows;
+    QTimer ticker;
+    QTimer poller;
+
+    bool bCurrentGoes = false;
+    int topRow = -1;      // the first visible row before a removal
+    int removedAbove = 0; // how many rows above it that removal takes
+};
