@@ -49,7 +49,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption port(u"port"_s, u"Pre-fill the Port field (1 to 65535)."_s,
                                   u"PORT"_s);
     const QCommandLineOption user(u"user"_s, u"Pre-fill the User field."_s, u"USER"_s);
-    parser.addOptions({help, version, host, port, user});
+    const QCommandLineOption live(
+        u"live"_s, u"Follow the PBX's call events: calls appear, change and disappear without\n"
+                   "Refresh List, and their minutes tick."_s);
+    parser.addOptions({help, version, host, port, user, live});
 
     if (!parser.parse(arguments))
         return refuse(parser.errorText());
@@ -94,6 +97,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return refuse(u"--user holds a control character"_s);
         options.user = value;
     }
+    options.live = parser.isSet(live);
     result.run = true;
     return result;
 }

@@ -13,6 +13,7 @@ struct StartOptions
     std::optional<QString> host;
     std::optional<QString> port; // decimal digits, 1 to 65535
     std::optional<QString> user;
+    bool live = false; // the list follows the PBX's call events
 };
 
 // The outcome of reading the command line: either the window runs with these options, or the
