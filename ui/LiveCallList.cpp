@@ -12,11 +12,12 @@ LiveCallList::LiveCallList(QListView& listView, corvale::ManagerClient& managerC
     , client(managerClient)
     , rows(liveCalls)
 {
-    view.setModel(&rows);
-    // After the view's own handlers, which drop the rows from the selection.
+    // Connected before the view is, so these see the rows and the selection as they were: a
+    // view in single selection selects a neighbour of a current row that goes.
     connect(&rows, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) { rowsAboutToGo(first, last); });
     connect(&rows, &QAbstractItemModel::rowsRemoved, this, &LiveCallList::rowsGone);
+    view.setModel(&rows);
 
     ticker.setInterval(TickInterval);
     connect(&ticker, &QTimer::timeout, this, &LiveCallList::tick);
@@ -44,40 +45,66 @@ std::optional<std::string> LiveCallList::selectedChannel() const
     return rows.channelAt(selected.front().row());
 }
 
+int LiveCallList::rowHeight() const
+{
+    return std::max(1, view.sizeHintForRow(0));
+}
+
+int LiveCallList::firstVisibleRow() const
+{
+    // From the scroll bar, which holds even while the view waits to lay its rows out again
+    // (when asking the view for the row at a point finds none).
+    const int value = view.verticalScrollBar()->value();
+    return view.verticalScrollMode() == QAbstractItemView::ScrollPerPixel ? value / rowHeight()
+                                                                          : value;
+}
+
 void LiveCallList::tick()
 {
     // Only the rows on screen are asked for their text again.
     if (!view.isVisible() || rows.rowCount() == 0)
         return;
-    const QRect area = view.viewport()->rect();
-    const QModelIndex top = view.indexAt(area.topLeft());
-    const QModelIndex bottom = view.indexAt(QPoint(area.left(), area.bottom()));
-    rows.tick(top.isValid() ? top.row() : 0, bottom.isValid() ? bottom.row() : rows.rowCount() - 1);
+    const int first = firstVisibleRow();
+    rows.tick(first, first + view.viewport()->height() / rowHeight() + 1);
 }
 
 void LiveCallList::rowsAboutToGo(int first, int last)
 {
     const QModelIndex current = view.currentIndex();
     bCurrentGoes = current.isValid() && current.row() >= first && current.row() <= last;
-    const QModelIndex top = view.indexAt(view.viewport()->rect().topLeft());
-    topRow = top.isValid() ? top.row() : -1;
+    keptSelection = -1;
+    const QModelIndexList selected = view.selectionModel()->selectedIndexes();
+    if (!selected.isEmpty()) {
+        const int row = selected.front().row();
+        if (row < first)
+            keptSelection = row;
+        else if (row > last)
+            keptSelection = row - (last - first + 1);
+    }
+    const int topRow = firstVisibleRow();
     removedAbove = topRow > first ? std::min(last + 1, topRow) - first : 0;
 }
 
 void LiveCallList::rowsGone()
 {
-    // A call that ends takes its selection with it; no neighbour becomes the current row, so
-    // nothing is selected that the operator did not choose.
-    if (bCurrentGoes)
-        view.selectionModel()->clearCurrentIndex();
+    // A call that ends takes its selection with it. The view has made a neighbour of the
+    // current row current and selected: undo that, so that nothing is selected that the
+    // operator did not choose.
+    if (bCurrentGoes) {
+        QItemSelectionModel* selection = view.selectionModel();
+        selection->clearCurrentIndex();
+        if (keptSelection >= 0)
+            selection->select(rows.index(keptSelection), QItemSelectionModel::ClearAndSelect);
+        else
+            selection->clearSelection();
+    }
     bCurrentGoes = false;
     // Rows that go above the first visible one would pull the calls in view upwards: the view
     // moves up with them, so the operator keeps looking at the same calls.
     if (removedAbove > 0) {
         QScrollBar* bar = view.verticalScrollBar();
-        const int step = view.verticalScrollMode() == QAbstractItemView::ScrollPerPixel
-                             ? std::max(1, view.sizeHintForRow(0))
-                             : 1;
+        const int step =
+            view.verticalScrollMode() == QAbstractItemView::ScrollPerPixel ? rowHeight() : 1;
         bar->setValue(bar->value() - removedAbove * step);
     }
     removedAbove = 0;

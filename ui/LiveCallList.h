@@ -42,6 +42,8 @@ public:
     std::optional<std::string> selectedChannel() const;
 
 private:
+    int rowHeight() const;
+    int firstVisibleRow() const;
     void tick();
     void rowsAboutToGo(int first, int last);
     void rowsGone();
@@ -54,6 +56,6 @@ private:
     QTimer poller;
 
     bool bCurrentGoes = false;
-    int topRow = -1;      // the first visible row before a removal
-    int removedAbove = 0; // how many rows above it that removal takes
+    int keptSelection = -1; // where the selected row will be once the removal is done
+    int removedAbove = 0;   // rows above the first visible one that a removal takes
 };

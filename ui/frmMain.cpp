@@ -131,6 +131,12 @@ void frmMain::setLive(bool on)
     client.followCalls(&live->calls());
 }
 
+void frmMain::setListingInterval(std::chrono::milliseconds interval)
+{
+    if (live)
+        live->setListingInterval(interval);
+}
+
 void frmMain::createControls()
 {
     auto label = [this](QLabel*& member, const char* name, const QString& text) {

@@ -50,6 +50,7 @@ public:
     // Live mode, chosen before Connect: the list follows the PBX's call events.
     void setLive(bool on);
     const LiveCallList* liveList() const { return live.get(); }
+    void setListingInterval(std::chrono::milliseconds interval);
 
     // The commands.
     void cmdConnectClicked();
