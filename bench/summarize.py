@@ -87,4 +87,22 @@ for dialect in ("legacy", "modern"):
     print(f"{name + ' memory':28} {rss:7.1f} MiB peak RSS of the process  "
           f"{verdict(rss * 1.048576 < 60, name + ' peak memory 60 MB or more')} (< 60 MB)")
 
+# Live mode, the client alone: what following 10,000 calls costs the event loop.
+if "live_churn/modern/10000" in medians:
+    b = medians["live_churn/modern/10000"]
+    rate = b["churn_calls_per_s"]
+    share = 1000 / rate * 100
+    print(f"{'live_churn/modern/10000':28} {rate / 1e3:7.1f} k calls/s started or ended, events applied by one core; "
+          f"500+500 calls/s take {share:5.2f} % of a core (the client alone)")
+if "live_set_remove_add/10000" in medians:
+    ns = seconds("live_set_remove_add/10000") * 1e9
+    print(f"{'live_set_remove_add/10000':28} {ns:7.0f} ns per call ended at a random row plus one started")
+if "live_listing/modern/10000" in medians:
+    ms = seconds("live_listing/modern/10000") * 1e3
+    print(f"{'live_listing/modern/10000':28} {ms:7.1f} ms per periodic listing reconciled; every 15 s: "
+          f"{ms / 15000 * 100:5.2f} % of a core")
+if "live_entry/10000" in medians:
+    ns = seconds("live_entry/10000") * 1e9
+    print(f"{'live_entry/10000':28} {ns:7.0f} ns per entry made for the view; a tick of 30 visible rows: {30 * ns / 1e3:5.1f} us")
+
 print("targets missed: " + ("; ".join(misses) if misses else "none"))
