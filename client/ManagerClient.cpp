@@ -1,7 +1,6 @@
 #include "ManagerClient.h"
 
 #include "LiveCalls.h"
-#include "Wire.h"
 
 #include <algorithm>
 #include <cstring>
@@ -243,6 +242,8 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             applyField(which, value);
         else if (sData.empty() && currentPbx())
             closeRecord(); // a current PBX ends a record with its event block
+        else if (sData.empty() && live != nullptr)
+            bInStatus = false; // an older PBX's record that never reached its Uniqueid
     } else if (live != nullptr && which == Key::Event) {
         eventBlock.open(value);
     }
@@ -315,8 +316,7 @@ void ManagerClient::readGreeting(std::string_view line)
 
 void ManagerClient::sendLogin()
 {
-    const auto action = loginAction(window.userName(), window.password(),
-                                    live != nullptr ? LoginEvents::Call : LoginEvents::Off);
+    const auto action = loginAction(window.userName(), window.password(), sEvents);
     if (!action) {
         window.showMessage(UnsafeLoginMessage);
         return;
@@ -340,6 +340,12 @@ std::optional<std::uint64_t> ManagerClient::sendHangup(std::string_view channel)
     const std::uint64_t ticket = track(ActionKind::Hangup);
     window.send(*action);
     return ticket;
+}
+
+void ManagerClient::followCalls(LiveCalls* calls)
+{
+    live = calls;
+    sEvents = calls != nullptr ? EventsCall : EventsOff;
 }
 
 void ManagerClient::pollListing()

@@ -4,6 +4,7 @@
 #include "EventBlock.h"
 #include "LineFramer.h"
 #include "WindowOps.h"
+#include "Wire.h"
 
 #include <cstdint>
 #include <deque>
@@ -64,7 +65,7 @@ public:
 
     // Live mode, set before the greeting: the login asks for call events, and listings and
     // events keep `calls` up to date instead of entries going to the window.
-    void followCalls(LiveCalls* calls) { live = calls; }
+    void followCalls(LiveCalls* calls);
     bool following() const { return live != nullptr; }
     // The periodic listing of live mode: sends Status unless one is still awaited.
     void pollListing();
@@ -118,6 +119,8 @@ private:
     std::deque<Pending> pending; // sent actions awaiting their answer, oldest first
     std::optional<Answer> openAnswer;
     std::uint64_t nextTicket = 1;
+
+    std::string sEvents{EventsOff}; // the Events header of every login
 
     // Live mode.
     LiveCalls* live = nullptr;

@@ -8,17 +8,19 @@ bool isSafeHeaderValue(std::string_view value)
 }
 
 std::optional<std::string> loginAction(std::string_view user, std::string_view secret,
-                                       LoginEvents events)
+                                       std::string_view events)
 {
-    if (!isSafeHeaderValue(user) || !isSafeHeaderValue(secret))
+    if (!isSafeHeaderValue(user) || !isSafeHeaderValue(secret) || !isSafeHeaderValue(events))
         return std::nullopt;
     std::string text;
-    text.reserve(64 + user.size() + secret.size());
+    text.reserve(64 + user.size() + secret.size() + events.size());
     text += "Action: login\r\nUsername: ";
     text += user;
     text += "\r\nSecret: ";
     text += secret;
-    text += events == LoginEvents::Call ? "\r\nEvents: call\r\n\r\n" : "\r\nEvents: Off\r\n\r\n";
+    text += "\r\nEvents: ";
+    text += events;
+    text += "\r\n\r\n";
     return text;
 }
 

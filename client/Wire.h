@@ -9,6 +9,10 @@ namespace corvale {
 // Every text that crosses the manager connection. All plain ASCII; received text is read one
 // byte per character.
 constexpr std::string_view StatusAction = "Action: Status\r\n\r\n";
+// The Events header of a login: no events, only the answers to the client's own actions.
+constexpr std::string_view EventsOff = "Off";
+// The Events header of a login in live mode: the call events, which carry every change of a call.
+constexpr std::string_view EventsCall = "call";
 constexpr std::string_view LineEnd = "\r\n";
 
 constexpr std::string_view GreetingMarker = "Asterisk Call Manager";
@@ -27,14 +31,8 @@ constexpr std::string_view UnsafeLoginMessage =
 bool isSafeHeaderValue(std::string_view value);
 
 // The actions, byte for byte. Each returns nothing when a value is not safe to send.
-// A login asks for no events, or for call events when the list follows the PBX.
-enum class LoginEvents
-{
-    Off,
-    Call
-};
 std::optional<std::string> loginAction(std::string_view user, std::string_view secret,
-                                       LoginEvents events = LoginEvents::Off);
+                                       std::string_view events = EventsOff);
 std::optional<std::string> hangupAction(std::string_view channel);
 
 } // namespace corvale

@@ -460,6 +460,16 @@ TEST_F(LiveClientTest, LinesInsideAnEventCannotSteerTheClient)
               (std::vector<std::string>{entry("SIP/2", "", "Event: Hangup", "", "0.00")}));
 }
 
+TEST_F(LiveClientTest, AnOlderRecordCutShortEndsAtItsEmptyLine)
+{
+    // A record without its Uniqueid must not take the events after it for its own lines.
+    client.dataArrival("Asterisk Call Manager/1.1\r\n");
+    receive({"Event: Status", "Channel: SIP/cut", "CallerID: 1", "", "Event: Newchannel",
+             "Channel: SIP/new", "CallerIDNum: 2", "Uniqueid: 5", ""});
+    EXPECT_EQ(entries(), std::vector<std::string>{entry("SIP/new", "2", "", "", "0.00")});
+    EXPECT_FALSE(client.inStatus());
+}
+
 TEST_F(LiveClientTest, PeriodicListingWaitsForTheOneUnderWay)
 {
     client.dataArrival("Asterisk Call Manager/13.0.0\r\n");
