@@ -37,6 +37,12 @@ void LiveCallList::start()
     poller.start();
 }
 
+void LiveCallList::stop()
+{
+    ticker.stop();
+    poller.stop();
+}
+
 std::optional<std::string> LiveCallList::selectedChannel() const
 {
     const QModelIndexList selected = view.selectionModel()->selectedIndexes();

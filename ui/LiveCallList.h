@@ -33,8 +33,9 @@ public:
     corvale::LiveCalls& calls() { return liveCalls; }
     const LiveCallModel& model() const { return rows; }
 
-    // Once connected: the tick and the periodic listing run.
+    // Once connected: the tick and the periodic listing run, until the program ends.
     void start();
+    void stop();
     void setListingInterval(std::chrono::milliseconds interval) { poller.setInterval(interval); }
     // After each arrival of data.
     void flush() { rows.flush(); }

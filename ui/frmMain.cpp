@@ -129,6 +129,7 @@ void frmMain::setLive(bool on)
         return;
     live = std::make_unique<LiveCallList>(*lstCalls, client);
     client.followCalls(&live->calls());
+    connect(this, &frmMain::endingStarted, live.get(), &LiveCallList::stop);
 }
 
 void frmMain::setListingInterval(std::chrono::milliseconds interval)
