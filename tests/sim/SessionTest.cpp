@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace pbxsim;
 
 namespace {
@@ -104,4 +106,101 @@ TEST_F(SessionTest, HangupMatchesChannelOrUniqueid)
     EXPECT_EQ(answersTo("Action: Hangup\r\nChannel: \r\n\r\n"),
               answer("Error", "No channel specified"));
     ASSERT_EQ(table.calls().size(), 1u);
+}
+
+namespace {
+
+const std::string ChallengeAction = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
+
+std::string md5Login(std::string_view key)
+{
+    return "Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\nKey: " + std::string(key) +
+           "\r\nEvents: Off\r\n\r\n";
+}
+
+// The number in a "Response: Success / Challenge: N" answer; empty if it is not one.
+std::string challengeIn(const std::string& text)
+{
+    const std::string head = "Response: Success\r\nChallenge: ";
+    if (text.rfind(head, 0) != 0 || text.size() < head.size() + 4 ||
+        text.substr(text.size() - 4) != "\r\n\r\n")
+        return {};
+    const std::string number = text.substr(head.size(), text.size() - head.size() - 4);
+    return number.find_first_not_of("0123456789") == std::string::npos ? number : std::string();
+}
+
+} // namespace
+
+TEST_F(SessionTest, ChallengeLoginAcceptsTheKeyOfItsOwnChallenge)
+{
+    // The key of the recorded challenge login, so the digest itself is checked independently.
+    EXPECT_EQ(md5Hex("10380233secret"), "869bfd94f8d0835d026775b296fa1fa5");
+
+    const std::string challenge = challengeIn(answersTo(ChallengeAction));
+    ASSERT_GE(challenge.size(), 8u);
+    ASSERT_LE(challenge.size(), 9u);
+    // Asking again on the same connection gets the same number, as from a real PBX.
+    EXPECT_EQ(challengeIn(answersTo("Action: challenge\r\nAuthType: md5\r\n\r\n")), challenge);
+    EXPECT_EQ(answersTo(md5Login(md5Hex(challenge + "pw"))), Accepted);
+    EXPECT_EQ(answersTo("Action: Status\r\n\r\n").substr(0, 19), "Response: Success\r\n");
+}
+
+TEST_F(SessionTest, ChallengesDifferBetweenConnections)
+{
+    std::set<std::string> seen;
+    for (int i = 0; i < 20; ++i) {
+        Session other(options, table);
+        std::vector<Output> out;
+        other.receive(ChallengeAction, Now, out);
+        ASSERT_EQ(out.size(), 1u);
+        seen.insert(challengeIn(out[0].bytes));
+    }
+    EXPECT_GT(seen.size(), 15u);
+    EXPECT_FALSE(seen.count(""));
+}
+
+TEST_F(SessionTest, ChallengeLoginWithAnyOtherKeyIsRefusedAsAPlainOne)
+{
+    const std::string challenge = challengeIn(answersTo(ChallengeAction));
+    ASSERT_FALSE(challenge.empty());
+    const std::string right = md5Hex(challenge + "pw");
+    std::string upper = right;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const std::string& key : {md5Hex(challenge + "wrong"), upper, md5Hex("pw"), right + " "}) {
+        Session fresh(options, table);
+        std::vector<Output> out;
+        fresh.receive(ChallengeAction, Now, out);
+        fresh.receive(md5Login(key), Now, out);
+        ASSERT_EQ(out.size(), 2u) << key;
+        // The challenge differs on this connection, so even `right` is wrong here.
+        EXPECT_EQ(out[1].bytes, answer("Error", "Authentication failed"));
+        EXPECT_EQ(out[1].delayMs, 1000);
+        EXPECT_TRUE(out[1].closeAfter);
+        EXPECT_TRUE(fresh.finished());
+    }
+}
+
+TEST_F(SessionTest, ChallengeLoginBeforeAnyChallengeIsRefused)
+{
+    // Not even the key of an empty challenge passes.
+    EXPECT_EQ(answersTo(md5Login(md5Hex("pw"))), answer("Error", "Authentication failed"));
+    EXPECT_TRUE(session.finished());
+}
+
+TEST_F(SessionTest, ChallengeNeedsAuthTypeMd5)
+{
+    const std::string refused = answer("Error", "Must specify AuthType");
+    EXPECT_EQ(answersTo("Action: Challenge\r\nAuthType: sha1\r\n\r\n"), refused);
+    EXPECT_EQ(answersTo("Action: Challenge\r\n\r\n"), refused);
+    EXPECT_EQ(answersTo("Action: Challenge\r\nAuthType: MD5x\r\n\r\n"), refused);
+    // A refused challenge does not end the session, and a plain login still works.
+    EXPECT_EQ(answersTo("Action: login\r\nUsername: admin\r\nSecret: pw\r\n\r\n"), Accepted);
+}
+
+TEST_F(SessionTest, ChallengeErrorOptionRefusesEveryChallenge)
+{
+    options.challengeError = true;
+    EXPECT_EQ(answersTo(ChallengeAction), answer("Error", ChallengeRefusal));
+    EXPECT_FALSE(session.finished());
 }

@@ -2,12 +2,16 @@
 #include "PbxSim.h"
 #include "TestClient.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
+#include <tuple>
 
 using namespace simtest;
 
@@ -17,6 +21,27 @@ std::string answer(std::string_view response, std::string_view message)
 {
     return "Response: " + std::string(response) + "\r\nMessage: " + std::string(message) +
            "\r\n\r\n";
+}
+
+std::string recording(const std::string& name)
+{
+    std::ifstream in(std::string(CORVALE_FIXTURES_DIR) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Challenge numbers differ on every connection; the rest of the bytes must not.
+std::string withoutChallenge(const std::string& text)
+{
+    return std::regex_replace(text, std::regex("\r\nChallenge: [0-9]{8,9}\r\n"),
+                              "\r\nChallenge: N\r\n");
+}
+
+std::string keyFor(const std::string& challenge, const std::string& secret)
+{
+    return QCryptographicHash::hash(QByteArray::fromStdString(challenge + secret),
+                                    QCryptographicHash::Md5)
+        .toHex()
+        .toStdString();
 }
 
 class SimulatorTest : public ::testing::Test
@@ -229,4 +254,233 @@ TEST_F(SimulatorTest, ServesATenThousandCallListing)
     EXPECT_GT(status.size(), 6'000'000u);
     EXPECT_EQ(countEvents(status, "Status"), 10000u);
     EXPECT_EQ(field(splitBlocks(status).back(), "ListItems"), "10000");
+}
+
+// Recordings 17, 17b and 17c replayed against the simulator: the same bytes come back, but for
+// the challenge number, and the key of that number logs in.
+TEST_F(SimulatorTest, ChallengeLoginAnswersAsTheRecordings)
+{
+    const QStringList pbx = {"--secret",           "secret", "--dialect",         "modern",
+                             "--greeting-version", "13.0.0", "--refuse-delay-ms", "50"};
+    const std::string right = recording("17_challenge_md5_login.recv.bin");
+    const std::string wrong = recording("17b_challenge_md5_wrong_key.recv.bin");
+    const std::string types = recording("17c_challenge_authtypes.recv.bin");
+    ASSERT_EQ(right.substr(0, 30), "Asterisk Call Manager/13.0.0\r\n");
+
+    start(pbx);
+    std::string got = client.readUntil("\r\n");
+    client.send("Action: Challenge\r\nAuthType: MD5\r\n\r\n");
+    const std::string challengeBlock = client.readBlock();
+    got += challengeBlock;
+    const std::smatch number = [&] {
+        std::smatch m;
+        std::regex_search(challengeBlock, m, std::regex("Challenge: ([0-9]+)\r\n"));
+        return m;
+    }();
+    ASSERT_FALSE(number.empty()) << challengeBlock;
+    client.send("Action: Login\r\nAuthType: MD5\r\nUsername: admin\r\nKey: " +
+                keyFor(number[1].str(), "secret") + "\r\nEvents: Off\r\n\r\n");
+    got += client.readBlock();
+    const std::size_t loggedIn = right.find("Authentication accepted\r\n\r\n") + 27;
+    EXPECT_EQ(withoutChallenge(got), withoutChallenge(right.substr(0, loggedIn)));
+
+    // The recorded wrong key is wrong for any challenge; the PBX refuses it and closes.
+    start(pbx);
+    client.send(recording("17b_challenge_md5_wrong_key.sent.bin"));
+    EXPECT_EQ(withoutChallenge(client.readToClose()), withoutChallenge(wrong));
+    EXPECT_TRUE(client.closed());
+
+    start(pbx);
+    client.send(recording("17c_challenge_authtypes.sent.bin"));
+    const std::string authTypes = client.readUntil("Must specify AuthType\r\n\r\n");
+    EXPECT_EQ(withoutChallenge(authTypes), withoutChallenge(types));
+}
+
+TEST_F(SimulatorTest, ChallengeErrorOptionAnswersWithAMessage)
+{
+    start({"--challenge-error"});
+    client.readUntil("\r\n");
+    client.send("Action: Challenge\r\nAuthType: MD5\r\n\r\n");
+    EXPECT_EQ(client.readBlock(), answer("Error", "Challenge is not permitted here"));
+    client.send(DefaultLogin);
+    EXPECT_EQ(client.readBlock(), LoginAccepted);
+}
+
+namespace {
+
+std::string loginWithEvents(std::string_view events)
+{
+    return "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: " + std::string(events) +
+           "\r\n\r\n";
+}
+
+std::vector<std::string> eventNames(const std::string& text)
+{
+    std::vector<std::string> names;
+    for (const Block& block : splitBlocks(text)) {
+        if (!block.empty() && keyOf(block.front()) == "Event")
+            names.push_back(valueOf(block.front()));
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(SimulatorTest, CallChangesReachOnlyTheClientsThatAskedForEvents)
+{
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "2"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    TestClient quiet;
+    ASSERT_TRUE(quiet.connectTo(sim->port()));
+    quiet.readUntil("\r\n");
+    quiet.send(DefaultLogin);
+    ASSERT_EQ(quiet.readBlock(), LoginAccepted);
+
+    ASSERT_EQ(sim->command("start SIP/2041-00000001 2041 Alice Smith"), "ok SIP/2041-00000001");
+    EXPECT_EQ(eventNames(client.readUntil("State: INUSE\r\n\r\n")),
+              (std::vector<std::string>{"Newchannel", "NewCallerid", "NewCallerid", "Newstate",
+                                        "DeviceStateChange"}));
+    ASSERT_EQ(sim->command("callerid SIP/2041-00000001 2042 Bob Jones"), "ok");
+    const std::vector<Block> changed = splitBlocks(client.readBlock());
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(field(changed[0], "CallerIDName"), "Bob Jones");
+    EXPECT_EQ(field(changed[0], "CallerIDNum"), "2042");
+
+    // Another client's Hangup: it gets its answer alone, the one that asked gets the events.
+    quiet.send("Action: Hangup\r\nChannel: SIP/2041-00000001\r\n\r\nAction: Ping\r\n\r\n");
+    EXPECT_EQ(quiet.readBlock(), answer("Success", "Channel Hungup"));
+    EXPECT_EQ(quiet.readBlock().substr(0, 31), "Response: Success\r\nPing: Pong\r\n");
+    EXPECT_EQ(eventNames(client.readUntil("State: NOT_INUSE\r\n\r\n")),
+              (std::vector<std::string>{"SoftHangupRequest", "Hangup", "DeviceStateChange"}));
+    EXPECT_EQ(sim->command("hangup SIP/2041-00000001"), "error no such channel");
+}
+
+TEST_F(SimulatorTest, EventsNeverInterleaveAStatusListing)
+{
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "3000"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    client.send(StatusAction);
+    // While the listing (2 MB) is on its way, calls start and end.
+    constexpr int Changes = 20;
+    for (int i = 0; i < Changes; ++i) {
+        const QString reply = sim->command("start");
+        ASSERT_TRUE(reply.startsWith("ok ")) << reply.toStdString();
+        ASSERT_EQ(sim->command("hangup " + reply.mid(3)), "ok");
+    }
+    std::string text = client.readStatus(20000);
+    // Counted apart from the listing, which is slow to split again and again.
+    const std::size_t before = countEvents(text, "Hangup");
+    std::string after;
+    while (before + countEvents(after, "Hangup") < Changes && !client.timedOut() &&
+           !client.closed())
+        after += client.readBlock();
+    text += after;
+
+    const std::vector<Block> blocks = splitBlocks(text);
+    const auto listed = std::find_if(blocks.begin(), blocks.end(), [](const Block& b) {
+        return field(b, "Message") == "Channel status will follow";
+    });
+    ASSERT_NE(listed, blocks.end());
+    const auto complete = std::find_if(listed, blocks.end(), [](const Block& b) {
+        return !b.empty() && b.front() == "Event: StatusComplete";
+    });
+    ASSERT_NE(complete, blocks.end());
+    EXPECT_TRUE(std::all_of(listed + 1, complete,
+                            [](const Block& b) { return b.front() == "Event: Status"; }));
+    EXPECT_EQ(std::to_string(complete - listed - 1), field(*complete, "ListItems"));
+    EXPECT_EQ(countEvents(text, "Newchannel"), static_cast<std::size_t>(Changes));
+    EXPECT_EQ(countEvents(text, "Hangup"), static_cast<std::size_t>(Changes));
+}
+
+TEST_F(SimulatorTest, OlderGreetingsGetTheirGenerationsEvents)
+{
+    // 1.0 is PBX 1.4, 1.1 is 1.6 and 1.8: each names the caller ID event and the rename its way.
+    for (const auto& [greeting, callerId, renamedFrom] :
+         {std::tuple{"1.0", "Newcallerid", "Oldname"},
+          std::tuple{"1.1", "NewCallerid", "Channel"}}) {
+        SCOPED_TRACE(greeting);
+        start({"--greeting-version", greeting, "--calls", "1"});
+        client.readUntil("\r\n");
+        client.send(loginWithEvents("call"));
+        ASSERT_EQ(client.readBlock(), LoginAccepted);
+        ASSERT_EQ(sim->command("start SIP/7-00000007 7 Seven"), "ok SIP/7-00000007");
+        ASSERT_EQ(sim->command("rename SIP/7-00000007 SIP/8-00000008"), "ok");
+        const std::string events = client.readUntil("Newname: SIP/8-00000008\r\n");
+        EXPECT_EQ(countEvents(events, callerId), 1u);
+        EXPECT_NE(events.find(std::string(renamedFrom) + ": SIP/7-00000007\r\n"),
+                  std::string::npos);
+        EXPECT_EQ(countEvents(events, "DeviceStateChange"), 0u);
+    }
+}
+
+namespace {
+
+std::set<std::string> channelSet(const std::vector<std::string>& channels)
+{
+    return {channels.begin(), channels.end()};
+}
+
+} // namespace
+
+// What the events say, applied to the first listing, gives the last listing and the channels
+// written at exit: a client that follows the events can be checked against the PBX exactly.
+TEST_F(SimulatorTest, ChurnEventsAddUpToTheNextListing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString dump = dir.filePath("channels.txt");
+    start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "50",
+           "--dump-channels", dump});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call") + std::string(StatusAction));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    std::set<std::string> expected = channelSet(channelsIn(client.readStatus()));
+    ASSERT_EQ(expected.size(), 50u);
+
+    ASSERT_EQ(sim->command("churn 200 1"), "ok");
+    std::size_t started = 0, ended = 0;
+    while ((started < 200 || ended < 200) && !client.timedOut() && !client.closed()) {
+        const std::vector<Block> blocks = splitBlocks(client.readBlock());
+        if (blocks.size() != 1)
+            continue;
+        const std::string channel = field(blocks[0], "Channel");
+        if (blocks[0].front() == "Event: Newchannel") {
+            EXPECT_TRUE(expected.insert(channel).second) << channel;
+            ++started;
+        } else if (blocks[0].front() == "Event: Hangup") {
+            EXPECT_EQ(expected.erase(channel), 1u) << channel;
+            ++ended;
+        }
+    }
+    EXPECT_EQ(started, 200u);
+    EXPECT_EQ(ended, 200u);
+    EXPECT_EQ(sim->command("count"), "ok 50");
+    client.send(StatusAction);
+    const std::vector<std::string> last = channelsIn(client.readStatus());
+    EXPECT_EQ(channelSet(last), expected);
+
+    sim->stop();
+    QFile file(dump);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::string joined;
+    for (const std::string& channel : last)
+        joined += channel + "\n";
+    EXPECT_EQ(file.readAll().toStdString(), joined);
+}
+
+TEST_F(SimulatorTest, ChurnOptionStartsWithTheSimulator)
+{
+    start({"--calls", "5", "--churn", "100"});
+    client.readUntil("\r\n");
+    client.send(loginWithEvents("call"));
+    ASSERT_EQ(client.readBlock(), LoginAccepted);
+    // Each step ends a call, then starts one.
+    const std::string events = client.readUntil("Event: Newchannel\r\n");
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_NE(events.find("Event: Hangup\r\n"), std::string::npos);
+    EXPECT_EQ(sim->command("count"), "ok 5");
 }

@@ -7,7 +7,7 @@ PbxSim::PbxSim(const QStringList& extraArguments, int timeoutMs)
 {
     // Its complaints belong in the test's log.
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(executable(), QStringList{"--port", "0"} + extraArguments);
+    process.start(executable(), QStringList{"--port", "0", "--control"} + extraArguments);
     const QDeadlineTimer deadline(timeoutMs);
     if (!process.waitForStarted(static_cast<int>(deadline.remainingTime()))) {
         sError = "cannot start " + executable() + ": " + process.errorString();
@@ -47,6 +47,20 @@ void PbxSim::stop()
         process.kill();
         process.waitForFinished(3000);
     }
+}
+
+QString PbxSim::command(const QString& line, int timeoutMs)
+{
+    if (process.state() != QProcess::Running)
+        return {};
+    process.write(line.toUtf8() + '\n');
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!process.canReadLine()) {
+        if (deadline.hasExpired() ||
+            !process.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            return {};
+    }
+    return QString::fromUtf8(process.readLine()).trimmed();
 }
 
 QString PbxSim::executable()

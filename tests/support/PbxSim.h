@@ -6,6 +6,14 @@
 
 // Runs the PBX simulator for a test: starts it on a free loopback port, waits for it to say it
 // is listening, and ends it again. Check port() != 0 before using it; error() says why not.
+//
+// It runs with --control, so a test can change the calls while its client is connected:
+//   sim.command("start SIP/2041-00000001 2041 Alice Smith")  // "ok SIP/2041-00000001"
+//   sim.command("callerid SIP/2041-00000001 2042 Bob")       // "ok"
+//   sim.command("hangup SIP/2041-00000001")                  // "ok", or "error no such channel"
+// command() returns once the simulator has made the change and queued its events for every
+// client that asked for them, so the events are on their way when it returns: no timing to guess.
+// The commands are listed in tools/pbxsim/README.md.
 class PbxSim
 {
 public:
@@ -21,6 +29,9 @@ public:
     const QString& error() const { return sError; }
     // Ends the simulator (politely, then by force) and waits for it.
     void stop();
+    // Carries out one command line; returns the simulator's one-line answer ("ok ...",
+    // "error ..."), or an empty string if none came in time.
+    QString command(const QString& line, int timeoutMs = 5000);
 
     static QString executable();
 

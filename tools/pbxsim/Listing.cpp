@@ -9,29 +9,10 @@ namespace {
 
 constexpr std::string_view Unknown = "<unknown>";
 
-// splitmix64: the standard distributions differ between library implementations, this does not.
-class Rng
+template <class T, std::size_t N> const T& pick(Rng& rng, const std::array<T, N>& items)
 {
-public:
-    explicit Rng(std::uint64_t seed)
-        : state(seed)
-    {}
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }
-    std::uint64_t below(std::uint64_t n) { return next() % n; }
-    template <class T, std::size_t N> const T& pick(const std::array<T, N>& items)
-    {
-        return items[static_cast<std::size_t>(below(N))];
-    }
-
-private:
-    std::uint64_t state;
-};
+    return items[static_cast<std::size_t>(rng.below(N))];
+}
 
 constexpr std::array<std::string_view, 20> FirstNames = {
     "Alice",  "Bob",      "Carla",     "David", "Zoë",   "José",   "Søren",
@@ -54,17 +35,9 @@ std::string hex8(std::uint64_t value)
     return text;
 }
 
-struct ChannelTraits
-{
-    std::string_view priority;
-    std::string_view application;
-    std::string data;
-    std::string_view format;
-    std::string_view dnid;
-};
+} // namespace
 
-// What a channel of this technology is doing: Local pairs wait in the dialplan (as in a test
-// setup), phone and trunk channels sit in Dial.
+// Local pairs wait in the dialplan (as in a test setup), phone and trunk channels sit in Dial.
 ChannelTraits traitsOf(const Call& call)
 {
     const std::string_view type = channelType(call.channel);
@@ -76,6 +49,8 @@ ChannelTraits traitsOf(const Call& call)
     data += ",30";
     return {"1", "Dial", std::move(data), "ulaw", call.extension};
 }
+
+namespace {
 
 void field(std::string& out, std::string_view key, std::string_view value)
 {
@@ -237,47 +212,63 @@ std::string cEscape(std::string_view text)
     return out;
 }
 
+CallGenerator::CallGenerator(std::uint64_t seed)
+    : rng(seed)
+{
+    // A PBX numbers its channels and unique ids from running counters.
+    channelCounter = 0x1000 + rng.below(0xe000);
+    idCounter = rng.below(5000);
+}
+
+Call CallGenerator::next(std::int64_t now, bool justStarted)
+{
+    Call call;
+    const std::string_view tech = rng.below(2) == 0 ? "SIP" : "PJSIP";
+    const std::uint64_t kind = rng.below(100);
+    std::string peer;
+    if (kind < 65) {
+        // An internal phone calling a colleague, a queue or the voicemail.
+        call.callerNum = std::to_string(2000 + rng.below(900));
+        peer = call.callerNum;
+        call.context = "from-internal";
+        call.extension = rng.below(3) == 0 ? std::string(pick(rng, Extensions))
+                                           : std::to_string(2000 + rng.below(900));
+        if (rng.below(10) != 0) {
+            call.callerName = pick(rng, FirstNames);
+            call.callerName += ' ';
+            call.callerName += pick(rng, LastNames);
+        }
+    } else {
+        // An outside caller on the trunk, with or without a name from the network.
+        call.callerNum = "+4930" + std::to_string(1000000 + rng.below(9000000));
+        peer = "telco";
+        call.context = "from-trunk";
+        call.extension = std::string(pick(rng, Extensions));
+        if (rng.below(3) != 0)
+            call.callerName = pick(rng, OutsideNames);
+    }
+    channelCounter += 1 + rng.below(16);
+    call.channel = std::string(tech) + '/' + peer + '-' + hex8(channelCounter);
+    call.startedAt = now - static_cast<std::int64_t>(rng.below(3600));
+    if (justStarted)
+        call.startedAt = now;
+    call.uniqueid = std::to_string(call.startedAt) + '.' + std::to_string(idCounter);
+    idCounter += 1 + rng.below(3);
+    return call;
+}
+
+std::string CallGenerator::nextUniqueid(std::int64_t now)
+{
+    return std::to_string(now) + '.' + std::to_string(idCounter++);
+}
+
 std::vector<Call> generateCalls(std::size_t count, std::uint64_t seed, std::int64_t now)
 {
-    Rng rng(seed);
+    CallGenerator generator(seed);
     std::vector<Call> calls;
     calls.reserve(count);
-    // A PBX numbers its channels and unique ids from running counters.
-    std::uint64_t channelCounter = 0x1000 + rng.below(0xe000);
-    std::uint64_t idCounter = rng.below(5000);
-    for (std::size_t i = 0; i < count; ++i) {
-        Call call;
-        const std::string_view tech = rng.below(2) == 0 ? "SIP" : "PJSIP";
-        const std::uint64_t kind = rng.below(100);
-        std::string peer;
-        if (kind < 65) {
-            // An internal phone calling a colleague, a queue or the voicemail.
-            call.callerNum = std::to_string(2000 + rng.below(900));
-            peer = call.callerNum;
-            call.context = "from-internal";
-            call.extension = rng.below(3) == 0 ? std::string(rng.pick(Extensions))
-                                               : std::to_string(2000 + rng.below(900));
-            if (rng.below(10) != 0) {
-                call.callerName = rng.pick(FirstNames);
-                call.callerName += ' ';
-                call.callerName += rng.pick(LastNames);
-            }
-        } else {
-            // An outside caller on the trunk, with or without a name from the network.
-            call.callerNum = "+4930" + std::to_string(1000000 + rng.below(9000000));
-            peer = "telco";
-            call.context = "from-trunk";
-            call.extension = std::string(rng.pick(Extensions));
-            if (rng.below(3) != 0)
-                call.callerName = rng.pick(OutsideNames);
-        }
-        channelCounter += 1 + rng.below(16);
-        call.channel = std::string(tech) + '/' + peer + '-' + hex8(channelCounter);
-        call.startedAt = now - static_cast<std::int64_t>(rng.below(3600));
-        call.uniqueid = std::to_string(call.startedAt) + '.' + std::to_string(idCounter);
-        idCounter += 1 + rng.below(3);
-        calls.push_back(std::move(call));
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        calls.push_back(generator.next(now));
     return calls;
 }
 

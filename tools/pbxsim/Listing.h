@@ -26,6 +26,44 @@ struct Call
     std::int64_t startedAt; // unix seconds when the call started
 };
 
+// splitmix64: the standard distributions differ between library implementations, this does not.
+class Rng
+{
+public:
+    explicit Rng(std::uint64_t seed)
+        : state(seed)
+    {}
+    std::uint64_t next()
+    {
+        std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    }
+    std::uint64_t below(std::uint64_t n) { return next() % n; }
+
+private:
+    std::uint64_t state;
+};
+
+// Makes the calls of generateCalls one at a time, so that calls started later continue the same
+// channel and unique id counters and never repeat a name.
+class CallGenerator
+{
+public:
+    explicit CallGenerator(std::uint64_t seed);
+    // The next call, up since a random moment in the hour before `now`, or, with `justStarted`,
+    // since `now`.
+    Call next(std::int64_t now, bool justStarted = false);
+    // A unique id that no generated call has or will have.
+    std::string nextUniqueid(std::int64_t now);
+
+private:
+    Rng rng;
+    std::uint64_t channelCounter;
+    std::uint64_t idCounter;
+};
+
 // Realistic calls: SIP and PJSIP channels, internal and outside callers, names with and without
 // non-ASCII letters (UTF-8), start times spread over the hour before `now`. The same seed gives
 // the same calls on every machine.
@@ -38,6 +76,17 @@ std::vector<Call> hostileCalls(std::int64_t now);
 // One call per name, the name exactly these bytes (NUL, CR, LF and all): channels SIP/7701-...,
 // caller numbers from 7701, extension 600, up for 30 s, 60 s, ... at `now`.
 std::vector<Call> namedCalls(const std::vector<std::string>& names, std::int64_t now);
+
+// What a channel of this technology is doing in the dialplan.
+struct ChannelTraits
+{
+    std::string_view priority;
+    std::string_view application;
+    std::string data;
+    std::string_view format;
+    std::string_view dnid;
+};
+ChannelTraits traitsOf(const Call& call);
 
 // The complete bytes a PBX sends in answer to "Action: Status" for these calls at time `now`:
 // the Response block, one Event: Status block per call and the StatusComplete block.

@@ -78,6 +78,13 @@ std::string usage()
            "answer\n"
            "  --no-hangup-answer      end hung-up calls but never answer the Hangup\n"
            "  --unanswered-hangups N  the same for only the first N Hangups of a connection\n"
+           "  --control               read commands on standard input (start, hangup, callerid,\n"
+           "                          exten, rename, masquerade, count, dump) and answer each\n"
+           "                          with one line on standard output\n"
+           "  --churn N               N calls start and N end every second, each with its events\n"
+           "  --churn-seconds S       churn for S seconds only (default: until the end)\n"
+           "  --dump-channels FILE    at exit, write the channels that are up to FILE\n"
+           "  --challenge-error       answer every Challenge with an error\n"
            "  --transcript FILE       write every byte in both directions to FILE, readably\n"
            "  --help                  show this text\n"
            "\n"
@@ -149,6 +156,16 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             session.noHangupAnswer = true;
         } else if (name == "--unanswered-hangups") {
             ok = readNumber(value(), session.unansweredHangups);
+        } else if (name == "--control") {
+            options.control = true;
+        } else if (name == "--churn") {
+            ok = readNumber(value(), options.churn, std::uint32_t{1'000'000});
+        } else if (name == "--churn-seconds") {
+            ok = readNumber(value(), options.churnSeconds);
+        } else if (name == "--dump-channels") {
+            options.dumpChannels = value();
+        } else if (name == "--challenge-error") {
+            session.challengeError = true;
         } else if (name == "--transcript") {
             options.transcript = value();
         } else {

@@ -23,6 +23,10 @@ struct Options
     std::string transcript;            // empty: none
     std::int64_t clock = 0;            // unix seconds durations count to; 0: the real clock
     std::vector<std::string> rawNames; // caller names of extra calls, any bytes
+    bool control = false;              // read commands on standard input
+    std::uint32_t churn = 0;           // calls that start, and end, per second
+    std::uint32_t churnSeconds = 0;    // for this long; 0: until the simulator stops
+    std::string dumpChannels;          // write the channels that are up to this file at exit
     SessionOptions session;
     bool help = false;
 };

@@ -1,5 +1,6 @@
 #include "Server.h"
 
+#include "Control.h"
 #include "Options.h"
 
 #include <arpa/inet.h>
@@ -32,11 +33,30 @@ std::string errorText(const char* what)
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+// "127.0.0.1/5038": one end of a connection, as the PBX writes it in its events.
+std::string endpoint(int fd, int (*name)(int, sockaddr*, socklen_t*))
+{
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    if (name(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return "0.0.0.0/0";
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+    return std::string(text) + '/' + std::to_string(ntohs(addr.sin_port));
+}
+
+std::int64_t unixNow(const Options& options)
+{
+    return options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
+}
+
 } // namespace
 
-Server::Server(const Options& serverOptions, CallTable& calls)
+Server::Server(const Options& serverOptions, CallTable& calls, Control& commands)
     : options(serverOptions)
     , table(calls)
+    , control(commands)
+    , commandsOpen(serverOptions.control)
     , readBuffer(64 * 1024)
 {}
 
@@ -89,11 +109,22 @@ bool Server::listen(std::string& error)
 void Server::run(const volatile std::sig_atomic_t& stop)
 {
     std::vector<pollfd> fds;
+    if (options.churn > 0)
+        control.churn().begin(options.churn, options.churnSeconds, Clock::now());
     while (stop == 0) {
+        if (control.churn().active())
+            control.churnStep(control.churn().due(Clock::now()), unixNow(options));
+        passOnEvents();
         const Clock::time_point now = Clock::now();
         fds.clear();
         fds.push_back({listenFd, POLLIN, 0});
+        // Commands, when they are read, come at index 1; the connections follow.
+        const std::size_t first = commandsOpen ? 2 : 1;
+        if (commandsOpen)
+            fds.push_back({STDIN_FILENO, POLLIN, 0});
         Clock::time_point wake = now + std::chrono::hours(1);
+        if (control.churn().active())
+            wake = std::max(now, control.churn().nextDue());
         for (const auto& c : connections) {
             short events = POLLIN;
             if (wantsWrite(*c, now))
@@ -115,9 +146,11 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         const std::size_t polled = connections.size();
         if ((fds[0].revents & POLLIN) != 0)
             accept();
+        if (commandsOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            readCommands();
         for (std::size_t i = 0; i < polled; ++i) {
             Connection& c = *connections[i];
-            if ((fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            if ((fds[i + first].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
                 readFrom(c);
             if (!c.dead)
                 writeTo(c, Clock::now());
@@ -156,6 +189,7 @@ void Server::accept()
         c->fd = fd;
         c->id = nextId++;
         c->session = std::make_unique<Session>(options.session, table);
+        c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
         c->queue.push_back({c->session->greeting()});
         transcript.note(c->id, "connected");
         connections.push_back(std::move(c));
@@ -183,11 +217,44 @@ void Server::readFrom(Connection& c)
         if (c.closing)
             continue;
         fresh.clear();
-        const std::int64_t now =
-            options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
-        c.session->receive(bytes, now, fresh);
+        c.session->receive(bytes, unixNow(options), fresh);
         for (Output& out : fresh)
             c.queue.push_back(std::move(out));
+    }
+}
+
+void Server::readCommands()
+{
+    // One read per wake-up: poll said it will not block. Standard input stays blocking, since its
+    // mode is shared with whoever else holds it, a terminal's shell for one.
+    const ssize_t n = ::read(STDIN_FILENO, readBuffer.data(), readBuffer.size());
+    if (n == 0 || (n < 0 && errno != EINTR)) {
+        commandsOpen = false; // nobody will send more; the calls go on as they are
+        return;
+    }
+    if (n < 0)
+        return;
+    commandBuffer.append(readBuffer.data(), static_cast<std::size_t>(n));
+    std::size_t lineEnd;
+    while ((lineEnd = commandBuffer.find('\n')) != std::string::npos) {
+        const std::string line = commandBuffer.substr(0, lineEnd);
+        commandBuffer.erase(0, lineEnd + 1);
+        const std::string reply = control.run(line, unixNow(options));
+        passOnEvents(); // queued before the reply tells that the change is made
+        std::printf("%s\n", reply.c_str());
+        std::fflush(stdout);
+    }
+}
+
+void Server::passOnEvents()
+{
+    for (const auto& c : connections) {
+        if (c->closing || c->dead)
+            continue;
+        fresh.clear();
+        c->session->takeEvents(fresh);
+        for (Output& out : fresh)
+            c->queue.push_back(std::move(out));
     }
 }
 

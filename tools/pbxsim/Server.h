@@ -16,13 +16,16 @@
 namespace pbxsim {
 
 struct Options;
+class Control;
 
 // Serves any number of manager connections from one thread with poll(): reads actions, queues
 // the answers and writes them out as the socket takes them, with the transport faults applied.
 class Server
 {
 public:
-    Server(const Options& options, CallTable& calls);
+    // With options.control, commands for `control` are read from standard input and answered on
+    // standard output; its churn runs in any case.
+    Server(const Options& options, CallTable& calls, Control& control);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -58,9 +61,14 @@ private:
     void writeTo(Connection& c, Clock::time_point now);
     void shutDown(Connection& c, const char* why);
     bool wantsWrite(const Connection& c, Clock::time_point now) const;
+    void readCommands();
+    void passOnEvents();
 
     const Options& options;
     CallTable& table;
+    Control& control;
+    bool commandsOpen = false;
+    std::string commandBuffer;
     Transcript transcript;
     int listenFd = -1;
     std::string boundAddress;

@@ -3,6 +3,8 @@
 #include "CallTable.h"
 
 #include <cctype>
+#include <openssl/evp.h>
+#include <random>
 
 namespace pbxsim {
 
@@ -28,7 +30,31 @@ std::string longLine(std::size_t size)
     return line;
 }
 
+// A fresh challenge: a random number of 8 or 9 digits, as a real PBX issues them.
+std::string newChallenge()
+{
+    static std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<std::uint32_t> digits(10'000'000, 999'999'999);
+    return std::to_string(digits(engine));
+}
+
 } // namespace
+
+std::string md5Hex(std::string_view text)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(text.data(), text.size(), digest, &size, EVP_md5(), nullptr) != 1)
+        return {};
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(2 * size);
+    for (unsigned int i = 0; i < size; ++i) {
+        out += Hex[digest[i] >> 4];
+        out += Hex[digest[i] & 0x0f];
+    }
+    return out;
+}
 
 std::string answer(std::string_view response, std::string_view message)
 {
@@ -43,7 +69,34 @@ std::string answer(std::string_view response, std::string_view message)
 Session::Session(const SessionOptions& sessionOptions, CallTable& calls)
     : options(sessionOptions)
     , table(calls)
+    , style(eventStyleFor(sessionOptions.greetingVersion))
 {}
+
+Session::~Session()
+{
+    table.unsubscribe(this);
+}
+
+void Session::setAddresses(std::string local, std::string remote)
+{
+    localAddress = std::move(local);
+    remoteAddress = std::move(remote);
+}
+
+void Session::callChanged(const CallChange& change)
+{
+    if (bLoggedIn && !bFinished && eventClasses != 0)
+        appendCallEvents(events, change, style, eventClasses);
+}
+
+void Session::takeEvents(std::vector<Output>& out)
+{
+    if (events.empty())
+        return;
+    if (!bFinished)
+        out.push_back({std::move(events)});
+    events.clear();
+}
 
 std::string Session::greeting() const
 {
@@ -60,6 +113,8 @@ void Session::receive(std::string_view bytes, std::int64_t now, std::vector<Outp
         handle(action, now, out);
         if (bFinished)
             return; // whatever followed is never read
+        // The PBX writes the events an action caused right after its answer.
+        takeEvents(out);
     }
 }
 
@@ -79,7 +134,11 @@ void Session::handle(const Action& action, std::int64_t now, std::vector<Output>
         return;
     }
     if (name == "login") {
-        login(action, out);
+        login(action, now, out);
+        return;
+    }
+    if (name == "challenge") {
+        challengeAction(action, out);
         return;
     }
     if (name == "logoff") {
@@ -109,15 +168,18 @@ void Session::handle(const Action& action, std::int64_t now, std::vector<Output>
     }
 }
 
-void Session::login(const Action& action, std::vector<Output>& out)
+void Session::login(const Action& action, std::int64_t now, std::vector<Output>& out)
 {
     if (bLoggedIn) {
         out.push_back({answer("Success", "Already authenticated")});
         return;
     }
     const std::string user = lower(action.header("Username"));
-    const bool accepted = !options.refuseLogin && user == lower(options.user) &&
-                          action.header("Secret") == options.secret;
+    // With AuthType MD5 the PBX checks only the Key against the challenge it issued.
+    const bool md5 = lower(action.header("AuthType")) == "md5";
+    const bool proven =
+        md5 ? keyMatches(action.header("Key")) : action.header("Secret") == options.secret;
+    const bool accepted = !options.refuseLogin && user == lower(options.user) && proven;
     if (!accepted) {
         // The PBX waits before it says no, then drops the connection.
         out.push_back({answer("Error", "Authentication failed"),
@@ -127,14 +189,50 @@ void Session::login(const Action& action, std::vector<Output>& out)
     }
     bLoggedIn = true;
     Output ok{answer("Success", "Authentication accepted")};
-    // A current PBX tells a session that wants events that it is up; "Events: Off" silences it.
-    if (options.dialect == Dialect::Modern && lower(action.header("Events")) != "off")
-        ok.bytes += "Event: FullyBooted\r\nPrivilege: system,all\r\nStatus: Fully Booted\r\n\r\n";
+    const std::string_view events = action.header("Events");
+    if (events.empty()) {
+        // A real PBX would send every event here. The simulator stays quiet, as it always has for
+        // such logins, but for the one event a current PBX sends first.
+        if (options.dialect == Dialect::Modern)
+            ok.bytes +=
+                "Event: FullyBooted\r\nPrivilege: system,all\r\nStatus: Fully Booted\r\n\r\n";
+    } else if ((eventClasses = eventMask(events)) != 0) {
+        LoginFacts facts;
+        facts.user = action.header("Username");
+        facts.now = now;
+        facts.uptime = options.bootTime != 0 && now > options.bootTime ? now - options.bootTime : 0;
+        facts.localAddress = localAddress;
+        facts.remoteAddress = remoteAddress;
+        facts.sessionId = reinterpret_cast<std::uintptr_t>(this);
+        appendLoginEvents(ok.bytes, style, eventClasses, facts);
+        table.subscribe(this);
+    }
     if (options.closeAfterLogin) {
         ok.closeAfter = true;
         bFinished = true;
     }
     out.push_back(std::move(ok));
+}
+
+void Session::challengeAction(const Action& action, std::vector<Output>& out)
+{
+    if (options.challengeError) {
+        out.push_back({answer("Error", ChallengeRefusal)});
+        return;
+    }
+    if (lower(action.header("AuthType")) != "md5") {
+        out.push_back({answer("Error", "Must specify AuthType")});
+        return;
+    }
+    // The PBX keeps one challenge per connection: asking again gets the same number.
+    if (challenge.empty())
+        challenge = newChallenge();
+    out.push_back({"Response: Success\r\nChallenge: " + challenge + "\r\n\r\n"});
+}
+
+bool Session::keyMatches(std::string_view key) const
+{
+    return !key.empty() && !challenge.empty() && key == md5Hex(challenge + options.secret);
 }
 
 void Session::hangup(const Action& action, std::vector<Output>& out)
@@ -143,7 +241,7 @@ void Session::hangup(const Action& action, std::vector<Output>& out)
     std::string reply;
     if (channel.empty())
         reply = answer("Error", "No channel specified");
-    else if (table.hangup(channel))
+    else if (table.hangup(channel, true))
         reply = answer("Success", "Channel Hungup");
     else
         reply = answer("Error", "No such channel");

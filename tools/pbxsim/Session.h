@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ActionReader.h"
+#include "CallTable.h"
+#include "Events.h"
 #include "Listing.h"
 
 #include <cstddef>
@@ -10,8 +12,6 @@
 #include <vector>
 
 namespace pbxsim {
-
-class CallTable;
 
 // How the PBX side of one connection behaves, faults included.
 struct SessionOptions
@@ -27,6 +27,8 @@ struct SessionOptions
     std::size_t longLine = 0;          // bytes of garbage line sent before each Status answer
     bool noHangupAnswer = false;       // a hangup still ends the call but is never answered
     std::size_t unansweredHangups = 0; // the same, for only the first this many hangups
+    bool challengeError = false;       // every Challenge is answered with an error
+    std::int64_t bootTime = 0;         // unix seconds the PBX came up, for FullyBooted's Uptime
 };
 
 // Bytes to send, in order with the others of the connection.
@@ -37,11 +39,20 @@ struct Output
     bool closeAfter = false; // then close the connection
 };
 
-// The PBX side of one manager connection, without the socket: bytes in, answers out.
-class Session
+// The PBX side of one manager connection, without the socket: bytes in, answers out. After a
+// login that asks for events it also reports the changes to the calls, made by any connection or
+// by the PBX itself, as the PBX does: whole events after the answer to the action that caused
+// them, or, for changes made while the session was idle, whenever takeEvents is called.
+class Session : private CallTable::Listener
 {
 public:
     Session(const SessionOptions& options, CallTable& calls);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Where the connection runs, "127.0.0.1/5038", for the events that tell it.
+    void setAddresses(std::string local, std::string remote);
 
     std::string greeting() const;
     // Interprets the received bytes and appends the answers, in the order the actions came.
@@ -50,10 +61,15 @@ public:
     // The session has sent or queued its last answer and reads nothing more.
     bool finished() const { return bFinished; }
     bool loggedIn() const { return bLoggedIn; }
+    // Moves the events of changes made since the last call into `out`, as one output.
+    void takeEvents(std::vector<Output>& out);
 
 private:
     void handle(const Action& action, std::int64_t now, std::vector<Output>& out);
-    void login(const Action& action, std::vector<Output>& out);
+    void login(const Action& action, std::int64_t now, std::vector<Output>& out);
+    void challengeAction(const Action& action, std::vector<Output>& out);
+    bool keyMatches(std::string_view key) const;
+    void callChanged(const CallChange& change) override;
     void hangup(const Action& action, std::vector<Output>& out);
 
     const SessionOptions& options;
@@ -63,9 +79,21 @@ private:
     bool bLoggedIn = false;
     bool bFinished = false;
     std::size_t nHangups = 0;
+    std::string challenge; // issued on this connection; empty until the first Challenge
+    EventStyle style;
+    unsigned eventClasses = 0; // asked for at login
+    std::string events;        // events not yet handed out
+    std::string localAddress = "127.0.0.1/5038";
+    std::string remoteAddress = "127.0.0.1/0";
 };
 
 // "Response: <response>" and "Message: <message>" as one answer block.
 std::string answer(std::string_view response, std::string_view message);
+
+// The MD5 digest of `text` in lower-case hex, as a challenge login's Key is written.
+std::string md5Hex(std::string_view text);
+
+// What --challenge-error answers every Challenge with.
+constexpr std::string_view ChallengeRefusal = "Challenge is not permitted here";
 
 } // namespace pbxsim

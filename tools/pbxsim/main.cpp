@@ -1,4 +1,5 @@
 #include "CallTable.h"
+#include "Control.h"
 #include "Listing.h"
 #include "Options.h"
 #include "Server.h"
@@ -34,7 +35,13 @@ int main(int argc, char** argv)
 
     const std::int64_t now =
         options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
-    std::vector<pbxsim::Call> calls = pbxsim::generateCalls(options.calls, options.seed, now);
+    options.session.bootTime = now;
+    // Calls started later come from the same generator, so their channels never repeat a name.
+    pbxsim::CallGenerator generator(options.seed);
+    std::vector<pbxsim::Call> calls;
+    calls.reserve(options.calls);
+    for (std::size_t i = 0; i < options.calls; ++i)
+        calls.push_back(generator.next(now));
     if (options.hostile) {
         for (pbxsim::Call& call : pbxsim::hostileCalls(now))
             calls.push_back(std::move(call));
@@ -51,7 +58,9 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    pbxsim::Server server(options, table);
+    pbxsim::Control control(table, generator,
+                            pbxsim::eventStyleFor(options.session.greetingVersion), options.seed);
+    pbxsim::Server server(options, table, control);
     if (!server.listen(error)) {
         std::fprintf(stderr, "pbxsim: %s\n", error.c_str());
         return 1;
@@ -59,5 +68,9 @@ int main(int argc, char** argv)
     std::printf("listening %s:%u\n", server.address().c_str(), unsigned{server.port()});
     std::fflush(stdout);
     server.run(stopRequested);
+    if (!options.dumpChannels.empty() && !pbxsim::dumpChannels(table, options.dumpChannels)) {
+        std::fprintf(stderr, "pbxsim: cannot write %s\n", options.dumpChannels.c_str());
+        return 1;
+    }
     return 0;
 }

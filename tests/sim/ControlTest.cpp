@@ -1,0 +1,137 @@
+#include "Control.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+using namespace pbxsim;
+
+namespace {
+
+constexpr std::int64_t Now = 1796751512;
+
+class ControlTest : public ::testing::Test, public CallTable::Listener
+{
+protected:
+    void callChanged(const CallChange& change) override
+    {
+        kinds.push_back(change.kind);
+        channels.push_back(change.call.channel);
+    }
+    void SetUp() override { table.subscribe(this); }
+    void TearDown() override { table.unsubscribe(this); }
+
+    CallGenerator generator{1};
+    CallTable table{generateCalls(3, 77, Now)};
+    Control control{table, generator, EventStyle::Pbx16, 1};
+    std::vector<CallChange::Kind> kinds;
+    std::vector<std::string> channels;
+};
+
+using Kind = CallChange::Kind;
+
+} // namespace
+
+TEST_F(ControlTest, CommandsChangeTheCallsAndSaySo)
+{
+    EXPECT_EQ(control.run("start SIP/2041-00000001 2041 Zoë  Müller ", Now),
+              "ok SIP/2041-00000001");
+    const Call* call = table.find("SIP/2041-00000001");
+    ASSERT_NE(call, nullptr);
+    EXPECT_EQ(call->callerName, "Zoë  Müller");
+    EXPECT_EQ(call->startedAt, Now);
+    EXPECT_EQ(control.run("start sip/2041-00000001", Now),
+              "error channel sip/2041-00000001 exists");
+    EXPECT_EQ(control.run("callerid SIP/2041-00000001 2042 Bob Jones", Now), "ok");
+    EXPECT_EQ(call->callerNum + "/" + call->callerName, "2042/Bob Jones");
+    EXPECT_EQ(control.run("callerid SIP/2041-00000001 2043", Now), "ok");
+    EXPECT_EQ(call->callerName, "");
+    EXPECT_EQ(control.run("exten SIP/2041-00000001 700", Now), "ok");
+    EXPECT_EQ(call->extension, "700");
+    EXPECT_EQ(control.run("rename SIP/2041-00000001 SIP/2041-00000002", Now), "ok");
+    EXPECT_EQ(control.run("count", Now), "ok 4");
+    EXPECT_EQ(control.run("hangup SIP/2041-00000002", Now), "ok");
+    EXPECT_EQ(control.run("hangup SIP/2041-00000002", Now), "error no such channel");
+
+    const std::string generated = control.run("start", Now);
+    ASSERT_EQ(generated.substr(0, 3), "ok ");
+    EXPECT_EQ(table.find(generated.substr(3))->startedAt, Now);
+    EXPECT_EQ(kinds,
+              (std::vector<Kind>{Kind::Started, Kind::CallerId, Kind::CallerId, Kind::Extension,
+                                 Kind::Renamed, Kind::HungUp, Kind::Started}));
+
+    for (const char* bad : {"", "bogus x y", "hangup", "exten SIP/x", "rename a", "churn",
+                            "churn many", "churn 5 soon", "masquerade a a"})
+        EXPECT_EQ(control.run(bad, Now).substr(0, 6), "error ") << bad;
+    EXPECT_EQ(table.size(), 4u);
+}
+
+TEST_F(ControlTest, MasqueradeFollowsTheGreetingsGeneration)
+{
+    const Call original = table.calls()[0];
+    const Call clone = table.calls()[1];
+    const std::string command = "masquerade " + original.channel + " " + clone.channel;
+    EXPECT_EQ(control.run(command, Now), "ok");
+    EXPECT_EQ(table.find(clone.channel)->uniqueid, original.uniqueid);
+
+    CallTable current(generateCalls(2, 77, Now));
+    Control modern(current, generator, EventStyle::Current, 1);
+    EXPECT_EQ(modern.run(command, Now), "ok");
+    EXPECT_EQ(current.find(clone.channel)->uniqueid, clone.uniqueid);
+}
+
+TEST_F(ControlTest, DumpWritesTheChannelsThatAreUp)
+{
+    const std::string path = ::testing::TempDir() + "pbxsim-channels.txt";
+    table.hangup(table.calls()[1].channel);
+    EXPECT_EQ(control.run("dump " + path, Now), "ok 2");
+    std::ifstream in(path);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(text, table.calls()[0].channel + "\n" + table.calls()[1].channel + "\n");
+    EXPECT_EQ(control.run("dump " + ::testing::TempDir() + "no/such/dir", Now).substr(0, 6),
+              "error ");
+    std::remove(path.c_str());
+}
+
+TEST_F(ControlTest, ChurnEndsAndStartsAsManyCalls)
+{
+    control.churnStep(50, Now);
+    EXPECT_EQ(table.size(), 3u);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), Kind::HungUp), 50);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), Kind::Started), 50);
+    // Each started call is new; some of them ended again.
+    std::set<std::string> started;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (kinds[i] == Kind::Started) {
+            EXPECT_TRUE(started.insert(channels[i]).second);
+        }
+    }
+}
+
+TEST(ChurnTest, SpreadsTheCallsOverEachSecondAndStopsInTime)
+{
+    using namespace std::chrono_literals;
+    Churn churn;
+    const auto t0 = Churn::Clock::now();
+    churn.begin(500, 2, t0);
+    EXPECT_EQ(churn.due(t0), 0u);
+    EXPECT_EQ(churn.due(t0 + 10ms), 5u);
+    EXPECT_EQ(churn.due(t0 + 10ms), 0u);
+    EXPECT_EQ(churn.nextDue(), t0 + 20ms);
+    // A late wake-up catches up: nothing is lost.
+    EXPECT_EQ(churn.due(t0 + 1s), 495u);
+    EXPECT_TRUE(churn.active());
+    EXPECT_EQ(churn.due(t0 + 7s), 500u);
+    EXPECT_FALSE(churn.active());
+    EXPECT_EQ(churn.due(t0 + 8s), 0u);
+
+    churn.begin(3, 0, t0);
+    EXPECT_EQ(churn.due(t0 + 999ms), 2u);
+    EXPECT_EQ(churn.due(t0 + 1000ms), 1u);
+    EXPECT_EQ(churn.due(t0 + 1h), 3u * 3600 - 3);
+    EXPECT_TRUE(churn.active());
+}

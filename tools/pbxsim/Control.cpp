@@ -1,0 +1,135 @@
+#include "Control.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+namespace pbxsim {
+
+namespace {
+
+// Cuts the first blank-separated word off `rest`.
+std::string_view word(std::string_view& rest)
+{
+    const std::size_t start = rest.find_first_not_of(" \t");
+    if (start == std::string_view::npos) {
+        rest = {};
+        return {};
+    }
+    rest.remove_prefix(start);
+    const std::size_t end = std::min(rest.find_first_of(" \t"), rest.size());
+    const std::string_view first = rest.substr(0, end);
+    rest.remove_prefix(end);
+    return first;
+}
+
+// What is left of the line, without the blanks around it: a caller name may have spaces.
+std::string_view remainder(std::string_view rest)
+{
+    const std::size_t start = rest.find_first_not_of(" \t");
+    if (start == std::string_view::npos)
+        return {};
+    const std::size_t end = rest.find_last_not_of(" \t\r");
+    return rest.substr(start, end - start + 1);
+}
+
+bool readNumber(std::string_view text, std::uint32_t& value)
+{
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::string result(bool done, std::string_view why = "no such channel")
+{
+    return done ? std::string("ok") : "error " + std::string(why);
+}
+
+} // namespace
+
+Control::Control(CallTable& calls, CallGenerator& callGenerator, EventStyle eventStyle,
+                 std::uint64_t seed)
+    : table(calls)
+    , generator(callGenerator)
+    , style(eventStyle)
+    , rng(seed ^ 0x5eed)
+{}
+
+void Control::churnStep(std::uint64_t count, std::int64_t now)
+{
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (const Call* call = table.pick(rng.next()))
+            table.hangup(std::string(call->channel));
+        table.start(generator.next(now, true));
+    }
+}
+
+std::string Control::run(std::string_view line, std::int64_t now)
+{
+    std::string_view rest = line;
+    const std::string_view command = word(rest);
+    const std::string_view first = word(rest);
+    if (command == "start") {
+        Call call;
+        if (first.empty()) {
+            call = generator.next(now, true);
+        } else {
+            call.channel = first;
+            call.callerNum = word(rest);
+            call.callerName = remainder(rest);
+            call.extension = "600";
+            call.context = "from-internal";
+            call.uniqueid = generator.nextUniqueid(now);
+            call.startedAt = now;
+        }
+        std::string channel = call.channel;
+        return table.start(std::move(call)) ? "ok " + channel
+                                            : "error channel " + channel + " exists";
+    }
+    if (command == "count")
+        return "ok " + std::to_string(table.size());
+    if (command == "churn") {
+        std::uint32_t perSecond = 0;
+        std::uint32_t seconds = 0;
+        const std::string_view duration = word(rest);
+        if (!readNumber(first, perSecond) || (!duration.empty() && !readNumber(duration, seconds)))
+            return "error churn needs calls per second and, if it is to end, seconds";
+        timing.begin(perSecond, seconds, Churn::Clock::now());
+        return "ok";
+    }
+    if (first.empty())
+        return command.empty() ? "error empty command" : "error missing argument";
+    if (command == "hangup")
+        return result(table.hangup(first));
+    if (command == "callerid") {
+        const std::string_view number = word(rest);
+        return result(table.setCallerId(first, std::string(number), std::string(remainder(rest))));
+    }
+    const std::string_view second = word(rest);
+    if (command == "dump")
+        return dumpChannels(table, std::string(first)) ? "ok " + std::to_string(table.size())
+                                                       : "error cannot write " + std::string(first);
+    if (second.empty())
+        return "error missing argument";
+    if (command == "exten")
+        return result(table.setExtension(first, std::string(second)));
+    if (command == "rename")
+        return result(table.rename(first, std::string(second)), "no such channel or name taken");
+    if (command == "masquerade")
+        return result(table.masquerade(first, second, style == EventStyle::Current),
+                      "needs two different channels that are up");
+    return "error unknown command " + std::string(command);
+}
+
+bool dumpChannels(const CallTable& table, const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    for (const Call& call : table.calls()) {
+        std::fwrite(call.channel.data(), 1, call.channel.size(), file);
+        std::fputc('\n', file);
+    }
+    return std::fclose(file) == 0;
+}
+
+} // namespace pbxsim

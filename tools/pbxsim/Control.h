@@ -1,0 +1,47 @@
+#pragma once
+
+#include "CallTable.h"
+#include "Churn.h"
+#include "Events.h"
+#include "Listing.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pbxsim {
+
+// Commands that change the PBX's calls while clients are connected, one line each, so that a test
+// decides exactly when a call starts, changes or ends:
+//   start [CHANNEL [NUMBER [NAME...]]]   hangup CHANNEL
+//   callerid CHANNEL NUMBER [NAME...]    exten CHANNEL EXTENSION
+//   rename CHANNEL NEWNAME               masquerade ORIGINAL CLONE
+//   churn PER-SECOND [SECONDS]           count
+//   dump FILE
+class Control
+{
+public:
+    Control(CallTable& table, CallGenerator& generator, EventStyle style, std::uint64_t seed);
+
+    // Carries out one command at `now` (unix seconds). Returns one line without its end: "ok",
+    // "ok <detail>" (start names the channel, count and dump give the number of calls) or
+    // "error <why>".
+    std::string run(std::string_view line, std::int64_t now);
+
+    // The churn's timing; churnStep does what it says is due.
+    Churn& churn() { return timing; }
+    // Ends `count` calls chosen at random and starts as many new ones.
+    void churnStep(std::uint64_t count, std::int64_t now);
+
+private:
+    CallTable& table;
+    CallGenerator& generator;
+    EventStyle style;
+    Churn timing;
+    Rng rng;
+};
+
+// Writes the channel of every call that is up to `path`, one per line.
+bool dumpChannels(const CallTable& table, const std::string& path);
+
+} // namespace pbxsim
