@@ -23,6 +23,11 @@ LiveCallList::LiveCallList(QListView& listView, corvale::ManagerClient& managerC
     connect(&ticker, &QTimer::timeout, this, &LiveCallList::tick);
     poller.setInterval(ListingInterval);
     connect(&poller, &QTimer::timeout, this, [this] { client.pollListing(); });
+    reader.setSingleShot(true);
+    connect(&reader, &QTimer::timeout, this, [this] {
+        sinceRead.start();
+        emit readDue();
+    });
 }
 
 LiveCallList::~LiveCallList()
@@ -41,6 +46,20 @@ void LiveCallList::stop()
 {
     ticker.stop();
     poller.stop();
+}
+
+void LiveCallList::dataWaiting()
+{
+    if (reader.isActive())
+        return;
+    const qint64 interval = ReadInterval.count();
+    const qint64 since = sinceRead.isValid() ? sinceRead.elapsed() : interval;
+    if (since >= interval) {
+        sinceRead.start();
+        emit readDue();
+    } else {
+        reader.start(static_cast<int>(interval - since));
+    }
 }
 
 std::optional<std::string> LiveCallList::selectedChannel() const

@@ -3,6 +3,7 @@
 #include "LiveCallModel.h"
 #include "LiveCalls.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -26,11 +27,17 @@ class LiveCallList : public QObject
 public:
     static constexpr std::chrono::milliseconds TickInterval{1000};
     static constexpr std::chrono::milliseconds ListingInterval{15000};
+    // Data waiting on the connection is read at once, unless the last read was less than this
+    // long ago: then when this long has passed. Under a stream of events the view is laid out
+    // and painted ten times a second rather than at every event, and a change still shows well
+    // within a second.
+    static constexpr std::chrono::milliseconds ReadInterval{100};
 
     LiveCallList(QListView& view, corvale::ManagerClient& client, QObject* parent = nullptr);
     ~LiveCallList() override;
 
     corvale::LiveCalls& calls() { return liveCalls; }
+    const corvale::LiveCalls& calls() const { return liveCalls; }
     const LiveCallModel& model() const { return rows; }
 
     // Once connected: the tick and the periodic listing run, until the program ends.
@@ -41,6 +48,12 @@ public:
     void flush() { rows.flush(); }
     // The selected call's channel; nothing when no call is selected.
     std::optional<std::string> selectedChannel() const;
+
+    // The connection has data: readDue comes now or once ReadInterval has passed since the last.
+    void dataWaiting();
+
+signals:
+    void readDue();
 
 private:
     int rowHeight() const;
@@ -55,6 +68,8 @@ private:
     LiveCallModel rows;
     QTimer ticker;
     QTimer poller;
+    QTimer reader;
+    QElapsedTimer sinceRead;
 
     bool bCurrentGoes = false;
     int keptSelection = -1; // where the selected row will be once the removal is done

@@ -129,6 +129,10 @@ void frmMain::setLive(bool on)
         return;
     live = std::make_unique<LiveCallList>(*lstCalls, client);
     client.followCalls(&live->calls());
+    // A busy PBX sends events all the time: the list takes them in at a steady pace.
+    disconnect(&tcpConn, &corvale::SocketAdapter::dataArrival, this, nullptr);
+    connect(&tcpConn, &corvale::SocketAdapter::dataArrival, live.get(), &LiveCallList::dataWaiting);
+    connect(live.get(), &LiveCallList::readDue, this, &frmMain::tcpConnDataArrival);
     connect(this, &frmMain::endingStarted, live.get(), &LiveCallList::stop);
 }
 
