@@ -105,4 +105,22 @@ if "live_entry/10000" in medians:
     ns = seconds("live_entry/10000") * 1e9
     print(f"{'live_entry/10000':28} {ns:7.0f} ns per entry made for the view; a tick of 30 visible rows: {30 * ns / 1e3:5.1f} us")
 
+# Live mode end to end: the real window following the simulator's churn (one run of a minute).
+for dialect in ("modern", "legacy"):
+    name = f"live_window/{dialect}/10000"
+    if name not in medians:
+        continue
+    b = medians[name]
+    cpu = b["cpu_share"] * 100
+    print(f"{name + ' cpu':28} {cpu:7.1f} % of one core during {seconds(name):.0f} s of 500+500 calls/s  "
+          f"{verdict(cpu < 50, name + ' above half a core')} (< 50 %)")
+    print(f"{name + ' stall':28} {b['longest_stall_ms']:7.1f} ms longest event-loop stall during the churn  "
+          f"{verdict(b['longest_stall_ms'] < 50, name + ' stall of 50 ms or more')} (< 50 ms)")
+    print(f"{name + ' converge':28} {b['converge_ms']:7.0f} ms from the churn's end until the list equals the PBX's channels  "
+          f"{verdict(b['converge_ms'] < 2000, name + ' list not equal to the PBX within 2 s')} (< 2000 ms)")
+    if "rss_10s_mib" in b:
+        growth = b["rss_end_mib"] - b["rss_10s_mib"]
+        print(f"{name + ' memory':28} {b['rss_10s_mib']:7.1f} MiB after 10 s, {b['rss_end_mib']:.1f} at the end, "
+              f"{b['rss_max_mib']:.1f} at most  {verdict(growth < 1, name + ' memory grew')} (no growth)")
+
 print("targets missed: " + ("; ".join(misses) if misses else "none"))
