@@ -19,6 +19,7 @@
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <sys/resource.h>
@@ -229,6 +230,11 @@ void followChurn(benchmark::State& state, const char* dialect, const char* greet
         state.counters["longest_stall_ms"] = probe.longestMs();
         state.counters["cpu_share"] = cpu / churnWall;
         state.counters["converge_ms"] = convergeMs;
+        if (qEnvironmentVariableIsSet("CORVALE_LIVE_RSS_SERIES")) {
+            for (const double mib : rss)
+                std::fprintf(stderr, "%.1f ", mib);
+            std::fprintf(stderr, "MiB\n");
+        }
         if (rss.size() > 12) {
             state.counters["rss_10s_mib"] = rss[9];
             state.counters["rss_end_mib"] = rss.back();
