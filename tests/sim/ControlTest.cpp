@@ -2,12 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <set>
-
 using namespace pbxsim;
 
 namespace {
@@ -17,11 +11,7 @@ constexpr std::int64_t Now = 1796751512;
 class ControlTest : public ::testing::Test, public CallTable::Listener
 {
 protected:
-    void callChanged(const CallChange& change) override
-    {
-        kinds.push_back(change.kind);
-        channels.push_back(change.call.channel);
-    }
+    void callChanged(const CallChange& change) override { kinds.push_back(change.kind); }
     void SetUp() override { table.subscribe(this); }
     void TearDown() override { table.unsubscribe(this); }
 
@@ -29,7 +19,6 @@ protected:
     CallTable table{generateCalls(3, 77, Now)};
     Control control{table, generator, EventStyle::Pbx16, 1};
     std::vector<CallChange::Kind> kinds;
-    std::vector<std::string> channels;
 };
 
 using Kind = CallChange::Kind;
@@ -82,34 +71,6 @@ TEST_F(ControlTest, MasqueradeFollowsTheGreetingsGeneration)
     Control modern(current, generator, EventStyle::Current, 1);
     EXPECT_EQ(modern.run(command, Now), "ok");
     EXPECT_EQ(current.find(clone.channel)->uniqueid, clone.uniqueid);
-}
-
-TEST_F(ControlTest, DumpWritesTheChannelsThatAreUp)
-{
-    const std::string path = ::testing::TempDir() + "pbxsim-channels.txt";
-    table.hangup(table.calls()[1].channel);
-    EXPECT_EQ(control.run("dump " + path, Now), "ok 2");
-    std::ifstream in(path);
-    const std::string text{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_EQ(text, table.calls()[0].channel + "\n" + table.calls()[1].channel + "\n");
-    EXPECT_EQ(control.run("dump " + ::testing::TempDir() + "no/such/dir", Now).substr(0, 6),
-              "error ");
-    std::remove(path.c_str());
-}
-
-TEST_F(ControlTest, ChurnEndsAndStartsAsManyCalls)
-{
-    control.churnStep(50, Now);
-    EXPECT_EQ(table.size(), 3u);
-    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), Kind::HungUp), 50);
-    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), Kind::Started), 50);
-    // Each started call is new; some of them ended again.
-    std::set<std::string> started;
-    for (std::size_t i = 0; i < kinds.size(); ++i) {
-        if (kinds[i] == Kind::Started) {
-            EXPECT_TRUE(started.insert(channels[i]).second);
-        }
-    }
 }
 
 TEST(ChurnTest, SpreadsTheCallsOverEachSecondAndStopsInTime)

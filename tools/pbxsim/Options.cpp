@@ -84,6 +84,16 @@ std::string usage()
            "  --churn N               N calls start and N end every second, each with its events\n"
            "  --churn-seconds S       churn for S seconds only (default: until the end)\n"
            "  --dump-channels FILE    at exit, write the channels that are up to FILE\n"
+           "  --tls-cert FILE         serve TLS with this PEM certificate (and any chain after "
+           "it)\n"
+           "  --tls-key FILE          and this PEM key\n"
+           "  --tls-fault KIND        serve TLS with a certificate made at start: wrong-host,\n"
+           "                          expired (both signed by --tls-ca-cert and --tls-ca-key) or\n"
+           "                          untrusted (signed by an authority of its own)\n"
+           "  --tls-ca-cert FILE      the authority certificate (PEM) for --tls-fault\n"
+           "  --tls-ca-key FILE       and its key\n"
+           "  --make-certs DIR        write test certificates to DIR and end: ca, localhost,\n"
+           "                          wrong-host, expired, untrusted (.pem and .key each)\n"
            "  --challenge-error       answer every Challenge with an error\n"
            "  --transcript FILE       write every byte in both directions to FILE, readably\n"
            "  --help                  show this text\n"
@@ -164,6 +174,20 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             ok = readNumber(value(), options.churnSeconds);
         } else if (name == "--dump-channels") {
             options.dumpChannels = value();
+        } else if (name == "--tls-cert") {
+            options.tlsCert = value();
+        } else if (name == "--tls-key") {
+            options.tlsKey = value();
+        } else if (name == "--tls-fault") {
+            options.tlsFault = value();
+            ok = options.tlsFault == "wrong-host" || options.tlsFault == "expired" ||
+                 options.tlsFault == "untrusted";
+        } else if (name == "--tls-ca-cert") {
+            options.tlsCaCert = value();
+        } else if (name == "--tls-ca-key") {
+            options.tlsCaKey = value();
+        } else if (name == "--make-certs") {
+            options.makeCerts = value();
         } else if (name == "--challenge-error") {
             session.challengeError = true;
         } else if (name == "--transcript") {
@@ -176,6 +200,21 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             error = "bad or missing value for " + std::string(name);
             return false;
         }
+    }
+    if (options.tlsCert.empty() != options.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return false;
+    }
+    if (!options.tlsFault.empty() && !options.tlsCert.empty()) {
+        error = "--tls-fault makes its own certificate; leave out --tls-cert";
+        return false;
+    }
+    if (options.tlsCaCert.empty() != options.tlsCaKey.empty() ||
+        ((options.tlsFault == "wrong-host" || options.tlsFault == "expired") &&
+         options.tlsCaCert.empty())) {
+        error = "--tls-fault wrong-host and expired need --tls-ca-cert and --tls-ca-key, so "
+                "that the fault is the only one";
+        return false;
     }
     return true;
 }

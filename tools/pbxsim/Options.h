@@ -27,6 +27,10 @@ struct Options
     std::uint32_t churn = 0;           // calls that start, and end, per second
     std::uint32_t churnSeconds = 0;    // for this long; 0: until the simulator stops
     std::string dumpChannels;          // write the channels that are up to this file at exit
+    std::string tlsCert, tlsKey;       // serve TLS with this certificate and key (PEM)
+    std::string tlsFault;              // or with one made at start: wrong-host, expired, untrusted
+    std::string tlsCaCert, tlsCaKey;   // the authority that signs the one made at start
+    std::string makeCerts;             // write a set of test certificates here and end
     SessionOptions session;
     bool help = false;
 };

@@ -2,6 +2,7 @@
 
 #include "Control.h"
 #include "Options.h"
+#include "Tls.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -52,10 +53,12 @@ std::int64_t unixNow(const Options& options)
 
 } // namespace
 
-Server::Server(const Options& serverOptions, CallTable& calls, Control& commands)
+Server::Server(const Options& serverOptions, CallTable& calls, Control& commands,
+               TlsServer* tlsServer)
     : options(serverOptions)
     , table(calls)
     , control(commands)
+    , tls(tlsServer)
     , commandsOpen(serverOptions.control)
     , readBuffer(64 * 1024)
 {}
@@ -63,7 +66,7 @@ Server::Server(const Options& serverOptions, CallTable& calls, Control& commands
 Server::~Server()
 {
     for (const auto& c : connections)
-        ::close(c->fd);
+        close(*c);
     if (listenFd >= 0)
         ::close(listenFd);
 }
@@ -150,7 +153,11 @@ void Server::run(const volatile std::sig_atomic_t& stop)
             readCommands();
         for (std::size_t i = 0; i < polled; ++i) {
             Connection& c = *connections[i];
-            if ((fds[i + first].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            const short revents = fds[i + first].revents;
+            if (c.handshaking && revents != 0)
+                handshake(c);
+            // TLS may hold decrypted bytes back until a write went through.
+            if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || (c.tls != nullptr && revents != 0))
                 readFrom(c);
             if (!c.dead)
                 writeTo(c, Clock::now());
@@ -163,7 +170,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         for (auto it = connections.begin(); it != connections.end();) {
             if ((*it)->dead) {
                 transcript.note((*it)->id, "connection closed");
-                ::close((*it)->fd);
+                close(**it);
                 it = connections.erase(it);
             } else {
                 ++it;
@@ -192,27 +199,33 @@ void Server::accept()
         c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
         c->queue.push_back({c->session->greeting()});
         transcript.note(c->id, "connected");
+        if (tls != nullptr) {
+            c->tls = tls->open(fd);
+            c->handshaking = true;
+            if (c->tls == nullptr) {
+                transcript.note(c->id, "no TLS session");
+                c->dead = true;
+            }
+        }
         connections.push_back(std::move(c));
     }
 }
 
 void Server::readFrom(Connection& c)
 {
+    if (c.handshaking || c.dead)
+        return;
     for (;;) {
-        const ssize_t n = ::recv(c.fd, readBuffer.data(), readBuffer.size(), 0);
-        if (n == 0) {
+        std::size_t n = 0;
+        const Io io = receive(c, n);
+        if (io == Io::Closed) {
             transcript.note(c.id, "the client closed its side");
             c.dead = true;
             return;
         }
-        if (n < 0) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                transcript.note(c.id, errorText("recv"));
-                c.dead = true;
-            }
+        if (io != Io::Moved)
             return;
-        }
-        const std::string_view bytes(readBuffer.data(), static_cast<std::size_t>(n));
+        const std::string_view bytes(readBuffer.data(), n);
         transcript.received(c.id, bytes);
         if (c.closing)
             continue;
@@ -221,6 +234,99 @@ void Server::readFrom(Connection& c)
         for (Output& out : fresh)
             c.queue.push_back(std::move(out));
     }
+}
+
+void Server::handshake(Connection& c)
+{
+    c.tlsWantsWrite = false;
+    const TlsResult result = TlsServer::handshake(c.tls);
+    if (result.status == TlsStatus::Done) {
+        c.handshaking = false;
+        transcript.note(c.id, "TLS handshake done");
+    } else if (result.status == TlsStatus::WantWrite) {
+        c.tlsWantsWrite = true;
+    } else if (result.status == TlsStatus::Failed) {
+        transcript.note(c.id, "TLS handshake failed: " + result.error);
+        c.dead = true;
+    }
+}
+
+Server::Io Server::receive(Connection& c, std::size_t& received)
+{
+    if (c.tls == nullptr) {
+        const ssize_t n = ::recv(c.fd, readBuffer.data(), readBuffer.size(), 0);
+        if (n > 0) {
+            received = static_cast<std::size_t>(n);
+            return Io::Moved;
+        }
+        if (n == 0)
+            return Io::Closed;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return Io::Later;
+        transcript.note(c.id, errorText("recv"));
+        c.dead = true;
+        return Io::Failed;
+    }
+    c.tlsWantsWrite = false;
+    const TlsResult result = TlsServer::read(c.tls, readBuffer.data(), readBuffer.size());
+    switch (result.status) {
+    case TlsStatus::Done:
+        received = result.bytes;
+        return Io::Moved;
+    case TlsStatus::WantWrite:
+        c.tlsWantsWrite = true;
+        return Io::Later;
+    case TlsStatus::WantRead:
+        return Io::Later;
+    case TlsStatus::Closed:
+        return Io::Closed;
+    case TlsStatus::Failed:
+        break;
+    }
+    transcript.note(c.id, "TLS read failed: " + result.error);
+    c.dead = true;
+    return Io::Failed;
+}
+
+Server::Io Server::transmit(Connection& c, const char* data, std::size_t size, std::size_t& sent)
+{
+    if (c.tls == nullptr) {
+        const ssize_t n = ::send(c.fd, data, size, MSG_NOSIGNAL);
+        if (n >= 0) {
+            sent = static_cast<std::size_t>(n);
+            return Io::Moved;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return Io::Later;
+        transcript.note(c.id, errorText("send"));
+        c.dead = true;
+        return Io::Failed;
+    }
+    c.tlsWantsWrite = false;
+    const TlsResult result = TlsServer::write(c.tls, data, size);
+    switch (result.status) {
+    case TlsStatus::Done:
+        sent = result.bytes;
+        return Io::Moved;
+    case TlsStatus::WantWrite:
+        c.tlsWantsWrite = true;
+        return Io::Later;
+    case TlsStatus::WantRead:
+        return Io::Later;
+    case TlsStatus::Closed:
+    case TlsStatus::Failed:
+        break;
+    }
+    transcript.note(c.id, "TLS write failed: " + result.error);
+    c.dead = true;
+    return Io::Failed;
+}
+
+void Server::close(Connection& c)
+{
+    TlsServer::free(c.tls);
+    c.tls = nullptr;
+    ::close(c.fd);
 }
 
 void Server::readCommands()
@@ -260,14 +366,16 @@ void Server::passOnEvents()
 
 bool Server::wantsWrite(const Connection& c, Clock::time_point now) const
 {
-    if (c.closing || c.queue.empty())
+    if (c.tlsWantsWrite)
+        return true;
+    if (c.closing || c.queue.empty() || c.handshaking)
         return false;
     return !c.headTimed || c.readyAt <= now;
 }
 
 void Server::writeTo(Connection& c, Clock::time_point now)
 {
-    while (!c.closing && !c.queue.empty()) {
+    while (!c.closing && !c.dead && !c.handshaking && !c.queue.empty()) {
         Output& head = c.queue.front();
         if (!c.headTimed) {
             c.headTimed = true;
@@ -281,15 +389,9 @@ void Server::writeTo(Connection& c, Clock::time_point now)
         if (options.closeAfterBytes > 0 && c.sentTotal + size > options.closeAfterBytes)
             size = static_cast<std::size_t>(options.closeAfterBytes - c.sentTotal);
         if (size > 0) {
-            const ssize_t n = ::send(c.fd, head.bytes.data() + c.offset, size, MSG_NOSIGNAL);
-            if (n < 0) {
-                if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                    transcript.note(c.id, errorText("send"));
-                    c.dead = true;
-                }
+            std::size_t sent = 0;
+            if (transmit(c, head.bytes.data() + c.offset, size, sent) != Io::Moved)
                 return;
-            }
-            const auto sent = static_cast<std::size_t>(n);
             transcript.sent(c.id, std::string_view(head.bytes).substr(c.offset, sent));
             c.offset += sent;
             c.sentTotal += sent;
@@ -320,6 +422,7 @@ void Server::writeTo(Connection& c, Clock::time_point now)
 void Server::shutDown(Connection& c, const char* why)
 {
     transcript.note(c.id, why);
+    TlsServer::shutdown(c.tls);
     ::shutdown(c.fd, SHUT_WR);
     c.closing = true;
     c.closeBy = Clock::now() + Linger;

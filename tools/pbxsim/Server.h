@@ -13,10 +13,13 @@
 #include <string>
 #include <vector>
 
+typedef struct ssl_st SSL;
+
 namespace pbxsim {
 
 struct Options;
 class Control;
+class TlsServer;
 
 // Serves any number of manager connections from one thread with poll(): reads actions, queues
 // the answers and writes them out as the socket takes them, with the transport faults applied.
@@ -24,8 +27,8 @@ class Server
 {
 public:
     // With options.control, commands for `control` are read from standard input and answered on
-    // standard output; its churn runs in any case.
-    Server(const Options& options, CallTable& calls, Control& control);
+    // standard output; its churn runs in any case. With `tls`, every connection speaks TLS.
+    Server(const Options& options, CallTable& calls, Control& control, TlsServer* tls = nullptr);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -54,6 +57,18 @@ private:
         bool closing = false; // our side is shut; reading until the peer closes or time runs out
         Clock::time_point closeBy;
         bool dead = false;
+        SSL* tls = nullptr;
+        bool handshaking = false;   // nothing is read or written before the handshake is done
+        bool tlsWantsWrite = false; // TLS needs the socket writable to go on, even to read
+    };
+
+    // How moving bytes over a connection's socket, with or without TLS, came out.
+    enum class Io
+    {
+        Moved,
+        Later,
+        Closed,
+        Failed
     };
 
     void accept();
@@ -62,11 +77,16 @@ private:
     void shutDown(Connection& c, const char* why);
     bool wantsWrite(const Connection& c, Clock::time_point now) const;
     void readCommands();
+    void handshake(Connection& c);
+    Io receive(Connection& c, std::size_t& received);
+    Io transmit(Connection& c, const char* data, std::size_t size, std::size_t& sent);
+    void close(Connection& c);
     void passOnEvents();
 
     const Options& options;
     CallTable& table;
     Control& control;
+    TlsServer* tls;
     bool commandsOpen = false;
     std::string commandBuffer;
     Transcript transcript;

@@ -189,14 +189,14 @@ void Session::login(const Action& action, std::int64_t now, std::vector<Output>&
     }
     bLoggedIn = true;
     Output ok{answer("Success", "Authentication accepted")};
-    const std::string_view events = action.header("Events");
-    if (events.empty()) {
+    const std::string_view wanted = action.header("Events");
+    if (wanted.empty()) {
         // A real PBX would send every event here. The simulator stays quiet, as it always has for
         // such logins, but for the one event a current PBX sends first.
         if (options.dialect == Dialect::Modern)
             ok.bytes +=
                 "Event: FullyBooted\r\nPrivilege: system,all\r\nStatus: Fully Booted\r\n\r\n";
-    } else if ((eventClasses = eventMask(events)) != 0) {
+    } else if ((eventClasses = eventMask(wanted)) != 0) {
         LoginFacts facts;
         facts.user = action.header("Username");
         facts.now = now;

@@ -3,6 +3,7 @@
 #include "Listing.h"
 #include "Options.h"
 #include "Server.h"
+#include "Tls.h"
 
 #include <csignal>
 #include <cstdio>
@@ -32,6 +33,32 @@ int main(int argc, char** argv)
         std::fputs(pbxsim::usage().c_str(), stdout);
         return 0;
     }
+    if (!options.makeCerts.empty()) {
+        if (!pbxsim::writeTestCertificates(options.makeCerts, error)) {
+            std::fprintf(stderr, "pbxsim: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("wrote %s\n", options.makeCerts.c_str());
+        return 0;
+    }
+    pbxsim::TlsServer tls;
+    const bool useTls = !options.tlsCert.empty() || !options.tlsFault.empty();
+    if (!options.tlsCert.empty() && !tls.useFiles(options.tlsCert, options.tlsKey, error)) {
+        std::fprintf(stderr, "pbxsim: %s\n", error.c_str());
+        return 2;
+    }
+    if (!options.tlsFault.empty()) {
+        pbxsim::CertificateKind kind{};
+        pbxsim::parseCertificateKind(options.tlsFault, kind);
+        pbxsim::KeyPair authority;
+        if (!options.tlsCaCert.empty())
+            authority = pbxsim::readKeyPair(options.tlsCaCert, options.tlsCaKey, error);
+        if ((!options.tlsCaCert.empty() && !authority) ||
+            !tls.usePair(pbxsim::makeServerCertificate(kind, authority), error)) {
+            std::fprintf(stderr, "pbxsim: %s\n", error.c_str());
+            return 2;
+        }
+    }
 
     const std::int64_t now =
         options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
@@ -60,7 +87,7 @@ int main(int argc, char** argv)
 
     pbxsim::Control control(table, generator,
                             pbxsim::eventStyleFor(options.session.greetingVersion), options.seed);
-    pbxsim::Server server(options, table, control);
+    pbxsim::Server server(options, table, control, useTls ? &tls : nullptr);
     if (!server.listen(error)) {
         std::fprintf(stderr, "pbxsim: %s\n", error.c_str());
         return 1;
