@@ -1,6 +1,7 @@
-// The window in live mode against a PBX the test scripts: calls that appear, change and go
-// without Refresh List, the selection and the scroll position kept, "Currently No Calls",
-// ticking minutes, Disconnect Call and Refresh List, and the periodic listing.
+// The window in live mode against a PBX the test scripts byte by byte: the selection and the
+// scroll position kept while calls come and go, "Currently No Calls", ticking minutes, and
+// Disconnect Call and Refresh List. (Calls that start, change and end in each PBX generation,
+// and the periodic listing: tst_frmMainLiveSim.)
 #include "LiveCallList.h"
 #include "ScriptedPbx.h"
 #include "WindowHarness.h"
@@ -110,43 +111,11 @@ class FrmMainLiveTest : public QObject
     Q_OBJECT
 
 private slots:
-    void followsCallsWithoutRefresh();
     void selectionAndScrollPositionStay();
     void noCallsShownExactlyWhenThereAreNone();
     void minutesTickEverySecond();
     void disconnectAndRefreshKeepTheListFollowing();
-    void periodicListingBringsExtensionsAndRepairsDrift();
 };
-
-void FrmMainLiveTest::followsCallsWithoutRefresh()
-{
-    WindowHarness h;
-    ScriptedPbx pbx;
-    QVERIFY(listedLive(h, pbx, record("PJSIP/a-1", "100", "Alice", "90"), 1));
-    QCOMPARE(pbx.received(), LiveLogin + StatusAction);
-    QSignalSpy resets(h.list()->model(), &QAbstractItemModel::modelReset);
-
-    pbx.send(callEvent("Newchannel", "PJSIP/b-2") + callEvent("Newchannel", "PJSIP/c-3"));
-    QTRY_COMPARE_WITH_TIMEOUT(h.list()->model()->rowCount(), 3, 5000);
-    QCOMPARE(shown(h), QStringList({entry(u"PJSIP/a-1"_s, u"100"_s, u"Alice"_s),
-                                    entry(u"PJSIP/b-2"_s, u"<unknown>"_s, u"<unknown>"_s),
-                                    entry(u"PJSIP/c-3"_s, u"<unknown>"_s, u"<unknown>"_s)}));
-
-    // A new caller ID, a rename and a hangup, each in place.
-    pbx.send(callEvent("NewCallerid", "PJSIP/b-2", "555", "Zo\xc3\xab M\xc3\xbcller") +
-             "Event: Rename\r\nPrivilege: call,all\r\nChannel: PJSIP/c-3\r\n"
-             "Newname: PJSIP/c-3<ZOMBIE>\r\nUniqueid: 1.3\r\n\r\n" +
-             hangupEvent("PJSIP/a-1"));
-    QTRY_COMPARE_WITH_TIMEOUT(
-        shown(h),
-        QStringList({entry(u"PJSIP/b-2"_s, u"555"_s, u"Zoë Müller"_s),
-                     entry(u"PJSIP/c-3<ZOMBIE>"_s, u"<unknown>"_s, u"<unknown>"_s)}),
-        5000);
-    QCOMPARE(resets.size(), 0);
-    // Nothing was asked of the PBX: it told.
-    QCOMPARE(pbx.received(), LiveLogin + StatusAction);
-    QVERIFY(h.messages.isEmpty());
-}
 
 void FrmMainLiveTest::selectionAndScrollPositionStay()
 {
@@ -304,25 +273,6 @@ void FrmMainLiveTest::disconnectAndRefreshKeepTheListFollowing()
     QVERIFY(selectedText(h).startsWith(u"PJSIP/a-1 "_s));
     QCOMPARE(resets.size(), 0);
     QCOMPARE(h.messages.size(), 1);
-}
-
-void FrmMainLiveTest::periodicListingBringsExtensionsAndRepairsDrift()
-{
-    WindowHarness h;
-    ScriptedPbx pbx;
-    QVERIFY(listedLive(
-        h, pbx,
-        record("PJSIP/a-1", "100", "Alice", "60") + record("PJSIP/b-2", "200", "Bob", "120"), 2));
-    // The events never said that a-1 moved on to 300, that c-3 exists or that b-2 ended.
-    pbx.onRequest(StatusAction, listing(record("PJSIP/a-1", "100", "Alice", "60", "300") +
-                                        record("PJSIP/c-3", "300", "Carol", "6")));
-    h.window.setListingInterval(std::chrono::milliseconds(200));
-    QTRY_COMPARE_WITH_TIMEOUT(shown(h),
-                              QStringList({entry(u"PJSIP/a-1"_s, u"100"_s, u"Alice"_s, u"300"_s),
-                                           entry(u"PJSIP/c-3"_s, u"300"_s, u"Carol"_s)}),
-                              5000);
-    QVERIFY(pbx.waitForReceived(StatusAction, 2));
-    QVERIFY(h.messages.isEmpty());
 }
 
 QTEST_MAIN(FrmMainLiveTest)

@@ -390,51 +390,6 @@ TEST_F(LiveClientTest, OlderGenerationEventsIncludingAMasquerade)
               (std::vector<std::string>{entry(alice, "100", "O\\'Neil", "201", "1.00")}));
 }
 
-TEST_F(LiveClientTest, MiddleGenerationMasqueradeAndRequestsThatAreNotHangups)
-{
-    // 1.6 to 11: a Masquerade event, then Renames with Channel for the old name; HangupRequest
-    // and SoftHangupRequest leave the call listed.
-    client.dataArrival("Asterisk Call Manager/1.1\r\n");
-    receive({"Event: StatusComplete", ""});
-    const std::string parked = "SIP/400-00000001";
-    const std::string other = "SIP/401-00000002";
-    receive({"Event: Newchannel", "Privilege: call,all", "Channel: " + parked,
-             "ChannelState: 0", "ChannelStateDesc: Down", "CallerIDNum: 400",
-             "CallerIDName: Dan", "AccountCode: ", "Exten: 500", "Context: default",
-             "Uniqueid: 1.1", "",
-             "Event: Newchannel", "Privilege: call,all", "Channel: " + other,
-             "ChannelState: 0", "ChannelStateDesc: Down", "CallerIDNum: ",
-             "CallerIDName: ", "AccountCode: ", "Exten: ", "Context: default",
-             "Uniqueid: 1.2", "",
-             // Parking: Parked/<name> takes over the call.
-             "Event: Newchannel", "Privilege: call,all", "Channel: Parked/" + parked,
-             "ChannelState: 6", "ChannelStateDesc: Up", "CallerIDNum: ", "CallerIDName: ",
-             "AccountCode: ", "Exten: ", "Context: default", "Uniqueid: 1.3", "",
-             "Event: Masquerade", "Privilege: call,all", "Clone: " + parked,
-             "CloneState: Up", "Original: Parked/" + parked, "OriginalState: Up", "",
-             "Event: Rename", "Privilege: call,all", "Channel: " + parked,
-             "Newname: " + parked + "<MASQ>", "Uniqueid: 1.1", "",
-             "Event: Rename", "Privilege: call,all", "Channel: Parked/" + parked,
-             "Newname: " + parked, "Uniqueid: 1.3", "",
-             "Event: Rename", "Privilege: call,all", "Channel: " + parked + "<MASQ>",
-             "Newname: Parked/" + parked + "<ZOMBIE>", "Uniqueid: 1.1", "",
-             "Event: NewCallerid", "Privilege: call,all", "Channel: " + parked,
-             "CallerIDNum: 400", "CallerIDName: Dan", "Uniqueid: 1.3",
-             "CID-CallingPres: 0 (Presentation Allowed, Not Screened)", "",
-             "Event: Hangup", "Privilege: call,all", "Channel: Parked/" + parked + "<ZOMBIE>",
-             "Uniqueid: 1.1", "Cause: 0", "Cause-txt: Unknown", "",
-             "Event: HangupRequest", "Privilege: call,all", "Channel: " + other,
-             "Uniqueid: 1.2", "",
-             "Event: SoftHangupRequest", "Privilege: call,all", "Channel: " + other,
-             "Uniqueid: 1.2", "Cause: 16", ""});
-    // The call lives on under its own name, in the row of the channel that took it over;
-    // nothing else is left of the masquerade.
-    EXPECT_EQ(entries(), (std::vector<std::string>{
-                             entry(other, "", "", "", "0.00"),
-                             entry(parked, "400", "Dan", "", "0.00"),
-                         }));
-}
-
 TEST_F(LiveClientTest, LinesInsideAnEventCannotSteerTheClient)
 {
     client.dataArrival("Asterisk Call Manager/13.0.0\r\n");
