@@ -66,7 +66,6 @@ public:
     // Live mode, set before the greeting: the login asks for call events, and listings and
     // events keep `calls` up to date instead of entries going to the window.
     void followCalls(LiveCalls* calls);
-    bool following() const { return live != nullptr; }
     // The periodic listing of live mode: sends Status unless one is still awaited.
     void pollListing();
 
