@@ -114,7 +114,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                   u"How to log in: plain (the default) sends the secret; md5 "
                                   "answers the PBX's challenge and never sends it."_s,
                                   u"plain|md5"_s);
-    parser.addOptions({help, version, host, port, user, tls, tlsCa, auth});
+    const QCommandLineOption live(
+        u"live"_s, u"Follow the PBX's call events: calls appear, change and disappear without\n"
+                   "Refresh List, and their minutes tick."_s);
+    parser.addOptions({help, version, host, port, user, live, tls, tlsCa, auth});
 
     if (!parser.parse(arguments))
         return refuse(parser.errorText());
@@ -180,6 +183,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
                 return refuse(why);
         }
     }
+    options.live = parser.isSet(live);
     result.run = true;
     return result;
 }

@@ -15,6 +15,7 @@ struct StartOptions
     std::optional<QString> host;
     std::optional<QString> port; // decimal digits, 1 to 65535
     std::optional<QString> user;
+    bool live = false; // the list follows the PBX's call events
     bool tls = false;
     // From --tls-ca: the only authorities the PBX's certificate may come from. Empty: the
     // system's.

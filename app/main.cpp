@@ -26,6 +26,7 @@ int main(int argc, char* argv[])
     frmMain window;
     const StartOptions& options = command.options;
     window.prefillLogin(options.host, options.port, options.user);
+    window.setLive(options.live);
     if (options.tls)
         window.useTls(options.trusted);
     if (options.challengeLogin)

@@ -87,4 +87,40 @@ for dialect in ("legacy", "modern"):
     print(f"{name + ' memory':28} {rss:7.1f} MiB peak RSS of the process  "
           f"{verdict(rss * 1.048576 < 60, name + ' peak memory 60 MB or more')} (< 60 MB)")
 
+# Live mode, the client alone: what following 10,000 calls costs the event loop.
+if "live_churn/modern/10000" in medians:
+    b = medians["live_churn/modern/10000"]
+    rate = b["churn_calls_per_s"]
+    share = 1000 / rate * 100
+    print(f"{'live_churn/modern/10000':28} {rate / 1e3:7.1f} k calls/s started or ended, events applied by one core; "
+          f"500+500 calls/s take {share:5.2f} % of a core (the client alone)")
+if "live_set_remove_add/10000" in medians:
+    ns = seconds("live_set_remove_add/10000") * 1e9
+    print(f"{'live_set_remove_add/10000':28} {ns:7.0f} ns per call ended at a random row plus one started")
+if "live_listing/modern/10000" in medians:
+    ms = seconds("live_listing/modern/10000") * 1e3
+    print(f"{'live_listing/modern/10000':28} {ms:7.1f} ms per periodic listing reconciled; every 15 s: "
+          f"{ms / 15000 * 100:5.2f} % of a core")
+if "live_entry/10000" in medians:
+    ns = seconds("live_entry/10000") * 1e9
+    print(f"{'live_entry/10000':28} {ns:7.0f} ns per entry made for the view; a tick of 30 visible rows: {30 * ns / 1e3:5.1f} us")
+
+# Live mode end to end: the real window following the simulator's churn (one run of a minute).
+for dialect in ("modern", "legacy"):
+    name = f"live_window/{dialect}/10000"
+    if name not in medians:
+        continue
+    b = medians[name]
+    cpu = b["cpu_share"] * 100
+    print(f"{name + ' cpu':28} {cpu:7.1f} % of one core during {seconds(name):.0f} s of 500+500 calls/s  "
+          f"{verdict(cpu < 50, name + ' above half a core')} (< 50 %)")
+    print(f"{name + ' stall':28} {b['longest_stall_ms']:7.1f} ms longest event-loop stall during the churn  "
+          f"{verdict(b['longest_stall_ms'] < 50, name + ' stall of 50 ms or more')} (< 50 ms)")
+    print(f"{name + ' converge':28} {b['converge_ms']:7.0f} ms from the churn's end until the list equals the PBX's channels  "
+          f"{verdict(b['converge_ms'] < 2000, name + ' list not equal to the PBX within 2 s')} (< 2000 ms)")
+    if "rss_10s_mib" in b:
+        growth = b["rss_end_mib"] - b["rss_10s_mib"]
+        print(f"{name + ' memory':28} {b['rss_10s_mib']:7.1f} MiB after 10 s, {b['rss_end_mib']:.1f} at the end, "
+              f"{b['rss_max_mib']:.1f} at most  {verdict(growth < 1, name + ' memory grew')} (no growth)")
+
 print("targets missed: " + ("; ".join(misses) if misses else "none"))

@@ -25,13 +25,13 @@ std::locale DurationFormat::userLocale()
     }
 }
 
-bool DurationFormat::appendMinutes(std::string_view seconds, std::string& out) const
+std::optional<double> DurationFormat::readSeconds(std::string_view seconds) const
 {
     // A number is an optional sign, digits, and optionally the locale's decimal separator with
     // more digits. Anything else (words, exponents, "nan") is not a duration.
     constexpr std::size_t MaxDigits = 400;
     if (seconds.empty() || seconds.size() > MaxDigits)
-        return false;
+        return std::nullopt;
     char text[MaxDigits + 1];
     std::size_t n = 0;
     std::size_t i = 0;
@@ -51,14 +51,28 @@ bool DurationFormat::appendMinutes(std::string_view seconds, std::string& out) c
             text[n++] = '.';
             point = true;
         } else {
-            return false;
+            return std::nullopt;
         }
     }
     if (!digits)
-        return false;
+        return std::nullopt;
     double value = 0;
     const auto parsed = std::from_chars(text, text + n, value);
     if (parsed.ec != std::errc() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool DurationFormat::appendMinutes(std::string_view seconds, std::string& out) const
+{
+    const std::optional<double> value = readSeconds(seconds);
+    return value && appendMinutesOf(*value, out);
+}
+
+bool DurationFormat::appendMinutesOf(double value, std::string& out) const
+{
+    constexpr std::size_t MaxDigits = 400;
+    if (!std::isfinite(value))
         return false;
 
     char shown[MaxDigits + 8];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <locale>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,11 @@ public:
     // Appends the minutes to `out`; returns false, appending nothing, when `seconds` is not a
     // number.
     bool appendMinutes(std::string_view seconds, std::string& out) const;
+
+    // The two halves of appendMinutes, for a duration read once and shown many times: the
+    // seconds as a number (nothing when they are not one), and that number shown as minutes.
+    std::optional<double> readSeconds(std::string_view seconds) const;
+    bool appendMinutesOf(double seconds, std::string& out) const;
 
     // The process locale, as the user's environment sets it; the classic one if that is broken.
     static std::locale userLocale();

@@ -22,6 +22,14 @@ public:
     template <class OnLine>
     bool feed(std::string_view data, OnLine&& onLine);
 
+    // Forgets the unfinished line, as when the bytes after it were lost.
+    void reset()
+    {
+        sBuffer.clear();
+        bDiscarding = false;
+        bDiscardedCR = false;
+    }
+
     const std::string& buffer() const { return sBuffer; }
     std::size_t droppedLines() const { return nDropped; }
 

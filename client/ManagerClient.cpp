@@ -1,5 +1,8 @@
 #include "ManagerClient.h"
 
+#include "LiveCalls.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace corvale {
@@ -9,6 +12,10 @@ namespace {
 // Sent actions awaiting an answer. A PBX answers every action, so this only fills up when one
 // does not; beyond it the oldest are forgotten rather than memory growing without end.
 constexpr std::size_t MaxPending = 4096;
+
+// Periodic listings skipped while one is still awaited, before asking anyway: a listing whose
+// end was lost must not stop the list from ever being repaired again.
+constexpr unsigned MaxSkippedPolls = 4;
 
 bool contains(std::string_view text, std::string_view marker)
 {
@@ -127,7 +134,18 @@ void ManagerClient::dataArrival(std::string_view bytes)
     if (bDispatching) {
         // A modal message opened while interpreting a line runs the event loop, which can
         // deliver more data here. Interpreting it now would put its lines before the rest of
-        // the outer chunk, so it waits for the outer run to finish.
+        // the outer chunk, so it waits for the outer run to finish. The message may stay open
+        // for as long as the operator likes, so the wait is bounded: past it, what waits and
+        // whatever follows during this run is dropped.
+        if (bDeferredLost)
+            return;
+        if (bytes.size() > MaxDeferred - sDeferred.size()) {
+            sDeferred.clear();
+            sDeferred.shrink_to_fit();
+            bDeferredLost = true;
+            ++nLost;
+            return;
+        }
         sDeferred.append(bytes);
         return;
     }
@@ -146,11 +164,35 @@ void ManagerClient::dataArrival(std::string_view bytes)
     }
     if (bEnded)
         sDeferred.clear();
+    else if (bDeferredLost)
+        resynchronise();
+}
+
+void ManagerClient::resynchronise()
+{
+    // The next bytes start somewhere inside a line of some block: drop up to the next empty
+    // line, and forget the half-read record, event or answer.
+    bDeferredLost = false;
+    framer.reset();
+    bSkipToBlockEnd = true;
+    bInStatus = false;
+    eventBlock.abandon();
+    openAnswer.reset();
+    if (live != nullptr) {
+        // A listing under way may have lost records; only one that begins from here on can
+        // say which calls have gone.
+        bListingTrusted = false;
+        sendStatus();
+    }
 }
 
 void ManagerClient::feed(std::string_view bytes)
 {
     framer.feed(bytes, [this](std::string_view line) {
+        if (bSkipToBlockEnd) {
+            bSkipToBlockEnd = !line.empty();
+            return true;
+        }
         ParseIncoming(line);
         return !bEnded;
     });
@@ -163,11 +205,24 @@ void ManagerClient::ParseIncoming(std::string_view sData)
     std::string_view key;
     std::string_view value;
     const Key which = splitField(sData, key, value) ? classifyKey(key) : Key::None;
+    if (live != nullptr && eventBlock.isOpen()) {
+        // Live mode: an event holds every line up to its empty line.
+        if (sData.empty())
+            eventBlock.close(*live, currentPbx());
+        else if (which != Key::None)
+            eventBlock.field(key, value);
+        return;
+    }
     if (sData.empty() || which == Key::Response || which == Key::Message ||
         which == Key::Challenge) {
         trackAnswer(which, value);
         if (bEnded)
             return;
+    }
+    if (live != nullptr && which == Key::Message && value == StatusFollowsMessage && !bInStatus) {
+        // Every record of this listing is still to come.
+        bListingTrusted = true;
+        live->listingStarted();
     }
 
     // The chain: the first test that holds decides. Markers are matched by key, never found
@@ -185,7 +240,9 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         // One more field of the open record, whose Event is already set: a name holding a line
         // break must not open a record of its own or end the listing.
     } else if (which == Key::Event && value == "StatusComplete") {
-        if (window.callCount() == 0)
+        if (live != nullptr)
+            live->listingComplete(bListingTrusted);
+        else if (window.callCount() == 0)
             window.addCall(NoCallsEntry);
     } else if (which == Key::Event && value == "Status") {
         openRecord();
@@ -194,8 +251,12 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             applyField(which, value);
         else if (sData.empty() && currentPbx())
             closeRecord(); // a current PBX ends a record with its event block
+        else if (sData.empty() && live != nullptr)
+            bInStatus = false; // an older PBX's record that never reached its Uniqueid
         else if (sData.empty())
             bBlockEnded = true;
+    } else if (live != nullptr && which == Key::Event) {
+        eventBlock.open(value);
     }
 }
 
@@ -328,6 +389,24 @@ std::optional<std::uint64_t> ManagerClient::sendHangup(std::string_view channel)
     return ticket;
 }
 
+void ManagerClient::followCalls(LiveCalls* calls)
+{
+    live = calls;
+    sEvents = calls != nullptr ? EventsCall : EventsOff;
+}
+
+void ManagerClient::pollListing()
+{
+    // One listing at a time: a PBX slower than the period is not asked again and again.
+    const bool awaited = (live != nullptr && live->listingOpen()) ||
+                         std::any_of(pending.begin(), pending.end(),
+                                     [](const Pending& p) { return p.kind == ActionKind::Status; });
+    if (awaited && ++nSkippedPolls < MaxSkippedPolls)
+        return;
+    nSkippedPolls = 0;
+    sendStatus();
+}
+
 std::uint64_t ManagerClient::track(ActionKind kind)
 {
     if (pending.size() >= MaxPending)
@@ -413,6 +492,11 @@ void ManagerClient::applyField(Key which, std::string_view value)
 
 void ManagerClient::closeRecord()
 {
+    if (live != nullptr) {
+        bInStatus = false;
+        live->listedCall(sChannel, sCallerID, sCallerIDName, sExtension, sSeconds);
+        return;
+    }
     sEntry.clear();
     sEntry += sChannel;
     sEntry += " From: ";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DurationFormat.h"
+#include "EventBlock.h"
 #include "LineFramer.h"
 #include "WindowOps.h"
 #include "Wire.h"
@@ -13,6 +14,8 @@
 #include <string_view>
 
 namespace corvale {
+
+class LiveCalls;
 
 // The keys the client acts on; None for a line without a colon.
 enum class Key
@@ -72,6 +75,19 @@ public:
     bool inStatus() const { return bInStatus; }
     std::size_t awaitingAnswers() const { return pending.size(); }
 
+    // Live mode, set before the greeting: the login asks for call events, and listings and
+    // events keep `calls` up to date instead of entries going to the window.
+    void followCalls(LiveCalls* calls);
+    // The periodic listing of live mode: sends Status unless one is still awaited.
+    void pollListing();
+
+    // Bytes that arrive while a message opened from inside a line is on screen wait for it to
+    // close, up to this many; beyond it they are dropped and the stream is picked up again at
+    // the next empty line (in live mode with a new listing).
+    static constexpr std::size_t MaxDeferred = 4u << 20;
+    std::size_t deferredBytes() const { return sDeferred.size(); }
+    std::size_t lostArrivals() const { return nLost; }
+
 private:
     struct Pending
     {
@@ -92,6 +108,7 @@ private:
     void applyField(Key which, std::string_view value);
     void closeRecord();
     void end();
+    void resynchronise();
 
     WindowOps& window;
     LineFramer framer; // holds sBuffer, the unfinished line
@@ -122,6 +139,16 @@ private:
     std::deque<Pending> pending; // sent actions awaiting their answer, oldest first
     std::optional<Answer> openAnswer;
     std::uint64_t nextTicket = 1;
+
+    // Live mode.
+    LiveCalls* live = nullptr;
+    EventBlock eventBlock;
+    bool bListingTrusted = true; // no bytes lost since the current listing began
+    unsigned nSkippedPolls = 0;
+
+    bool bDeferredLost = false;   // deferred bytes were dropped during this run
+    bool bSkipToBlockEnd = false; // after a loss, lines are dropped up to an empty one
+    std::size_t nLost = 0;
 };
 
 // Splits "Key: value" at the first colon; the value loses the spaces (only spaces) at both

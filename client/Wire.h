@@ -13,6 +13,8 @@ constexpr std::string_view StatusAction = "Action: Status\r\n\r\n";
 constexpr std::string_view ChallengeAction = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
 // The Events header of a login: no events, only the answers to the client's own actions.
 constexpr std::string_view EventsOff = "Off";
+// The Events header of a login in live mode: the call events, which carry every change of a call.
+constexpr std::string_view EventsCall = "call";
 constexpr std::string_view LineEnd = "\r\n";
 
 constexpr std::string_view GreetingMarker = "Asterisk Call Manager";

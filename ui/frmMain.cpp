@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "LiveCallList.h"
 #include "PasswordMaskStyle.h"
 #include "WindowIcon.h"
 #include "Wire.h"
@@ -163,6 +164,25 @@ QString frmMain::tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem, c
         break;
     }
     return what + QStringLiteral(" Nothing was sent.");
+}
+
+void frmMain::setLive(bool on)
+{
+    if (!on || live || !loginMode())
+        return;
+    live = std::make_unique<LiveCallList>(*lstCalls, client);
+    client.followCalls(&live->calls());
+    // A busy PBX sends events all the time: the list takes them in at a steady pace.
+    disconnect(&tcpConn, &corvale::SocketAdapter::dataArrival, this, nullptr);
+    connect(&tcpConn, &corvale::SocketAdapter::dataArrival, live.get(), &LiveCallList::dataWaiting);
+    connect(live.get(), &LiveCallList::readDue, this, &frmMain::tcpConnDataArrival);
+    connect(this, &frmMain::endingStarted, live.get(), &LiveCallList::stop);
+}
+
+void frmMain::setListingInterval(std::chrono::milliseconds interval)
+{
+    if (live)
+        live->setListingInterval(interval);
 }
 
 void frmMain::createControls()
@@ -359,6 +379,8 @@ void frmMain::enterCallListMode()
     setClientSize(CallListWidth, CallListHeight);
     lstCalls->show();
     lstCalls->setFocus();
+    if (live)
+        live->start();
 }
 
 void frmMain::tcpConnDataArrival()
@@ -369,7 +391,10 @@ void frmMain::tcpConnDataArrival()
     if (bytes.empty())
         return;
     client.dataArrival(bytes);
-    callList.flush();
+    if (live)
+        live->flush();
+    else
+        callList.flush();
 }
 
 void frmMain::tcpConnError()
@@ -430,12 +455,22 @@ void frmMain::finish(int status)
     exitApplication(status);
 }
 
-bool frmMain::selectedEntry(std::string& bytes) const
+bool frmMain::selectedChannel(std::string& channel) const
 {
+    if (live) {
+        const std::optional<std::string> selected = live->selectedChannel();
+        if (selected)
+            channel = *selected;
+        return selected.has_value();
+    }
     const QModelIndexList selected = lstCalls->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return false;
-    bytes = callList.bytesAt(selected.front().row());
+    const std::string& entry = callList.bytesAt(selected.front().row());
+    if (entry == corvale::NoCallsEntry)
+        return false;
+    // The channel is the entry's first word, byte for byte as the PBX sent it.
+    channel = entry.substr(0, entry.find(' '));
     return true;
 }
 
@@ -443,11 +478,9 @@ void frmMain::cmdKillCallClicked()
 {
     if (bEnding)
         return;
-    std::string entry;
-    if (!selectedEntry(entry) || entry == corvale::NoCallsEntry)
+    std::string channel;
+    if (!selectedChannel(channel))
         return;
-    // The channel is the entry's first word, byte for byte as the PBX sent it.
-    const std::string channel = entry.substr(0, entry.find(' '));
     const QString shown = CallListModel::displayText(channel);
     if (channel.empty()) {
         message(QStringLiteral("The selected entry names no channel, so nothing was sent."));
@@ -512,7 +545,10 @@ void frmMain::cmdReFetchClicked()
 {
     if (bEnding)
         return;
-    callList.clear();
+    // In live mode the list stays: the listing that comes is reconciled with it, so the
+    // selection and the scroll position survive a refresh.
+    if (!live)
+        callList.clear();
     // Unconnected, nothing could go out; asking the client anyway would leave it expecting an
     // answer that never comes, and pair the next answers with the wrong actions.
     if (tcpConn.state() == QAbstractSocket::UnconnectedState)

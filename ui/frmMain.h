@@ -11,11 +11,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 
+class LiveCallList;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -55,6 +57,11 @@ public:
     // certificates came from --tls-ca, not from the system.
     static QString tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem,
                                      const QString& host, bool ownAuthorities);
+
+    // Live mode, chosen before Connect: the list follows the PBX's call events.
+    void setLive(bool on);
+    const LiveCallList* liveList() const { return live.get(); }
+    void setListingInterval(std::chrono::milliseconds interval);
 
     // The commands.
     void cmdConnectClicked();
@@ -101,7 +108,7 @@ private:
     void connectionFailed(const QString& text);
     void message(const QString& text);
     void finish(int status);
-    bool selectedEntry(std::string& bytes) const;
+    bool selectedChannel(std::string& channel) const;
 
     QLabel* lblHost = nullptr;
     QLineEdit* txtHost = nullptr;
@@ -119,6 +126,7 @@ private:
     CallListModel callList;
     corvale::SocketAdapter tcpConn;
     corvale::ManagerClient client;
+    std::unique_ptr<LiveCallList> live; // live mode only
 
     bool bEnding = false;
     bool bErrorPending = false;   // an error arrived while a message box was open

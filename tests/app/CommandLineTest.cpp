@@ -33,6 +33,7 @@ TEST(CommandLine, WithoutOptionsTheWindowKeepsItsDefaults)
     EXPECT_FALSE(command.options.host);
     EXPECT_FALSE(command.options.port);
     EXPECT_FALSE(command.options.user);
+    EXPECT_FALSE(command.options.live);
     EXPECT_TRUE(command.out.isEmpty());
     EXPECT_TRUE(command.err.isEmpty());
 }
@@ -54,7 +55,8 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutRunning)
     EXPECT_FALSE(help.run);
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.startsWith(u"Usage: corvale [options]\n"_s));
-    for (const QString& option : {u"--host"_s, u"--port"_s, u"--user"_s, u"--version"_s})
+    for (const QString& option :
+         {u"--host"_s, u"--port"_s, u"--user"_s, u"--version"_s, u"--live"_s})
         EXPECT_TRUE(help.out.contains(option)) << option.toStdString();
     EXPECT_FALSE(help.out.contains(u"--secret"_s));
 
@@ -184,5 +186,20 @@ TEST(CommandLine, TlsCaFileMustHoldACertificate)
         const QString locked = write("locked.pem", readAll(certs.caFile()));
         QFile::setPermissions(locked, QFileDevice::Permissions());
         EXPECT_EQ(parse({u"--tls"_s, u"--tls-ca"_s, locked}).status, UsageErrorStatus);
+    }
+}
+
+TEST(CommandLine, LiveIsASwitch)
+{
+    const CommandLine command = parse({u"--live"_s, u"--host"_s, u"pbx"_s});
+    ASSERT_TRUE(command.run);
+    EXPECT_TRUE(command.options.live);
+    EXPECT_EQ(command.options.host, u"pbx"_s);
+    // It takes no value: a word after it is a stray argument.
+    for (const QStringList& arguments :
+         QList<QStringList>{{u"--live=yes"_s}, {u"--live"_s, u"on"_s}}) {
+        const CommandLine refused = parse(arguments);
+        EXPECT_FALSE(refused.run) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(refused.status, UsageErrorStatus);
     }
 }

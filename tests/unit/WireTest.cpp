@@ -21,6 +21,14 @@ TEST(WireTest, ActionsAreExactBytes)
     EXPECT_EQ(hangupAction("")->size(), 29u);
 }
 
+TEST(WireTest, LiveLoginDiffersOnlyInItsEventsHeader)
+{
+    const auto live = loginAction("admin", "s", EventsCall);
+    ASSERT_TRUE(live);
+    EXPECT_EQ(*live, "Action: login\r\nUsername: admin\r\nSecret: s\r\nEvents: call\r\n\r\n");
+    EXPECT_EQ(*loginAction("admin", "s", EventsOff), *loginAction("admin", "s"));
+}
+
 TEST(WireTest, ValuesAreSentAsTypedIncludingSpacesAndHighBytes)
 {
     EXPECT_EQ(*loginAction("admin ", " s\xe9"),

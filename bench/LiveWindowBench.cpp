@@ -1,0 +1,270 @@
+// The real window in live mode, offscreen, following the simulator over loopback: 10,000 calls
+// up, then 500 calls starting and 500 ending every second for 60 seconds. Measured: the longest
+// time the event loop was kept busy, the share of one core the process used, its memory over the
+// minute, and how long after the churn stops the list equals the PBX's channels.
+#include "LiveCallList.h"
+#include "PbxSim.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr int Calls = 10000;
+constexpr int ChurnPerSecond = 500;
+// CORVALE_LIVE_CHURN_SECONDS shortens the churn, for profiling.
+const int ChurnSeconds = qEnvironmentVariableIsSet("CORVALE_LIVE_CHURN_SECONDS")
+                             ? qEnvironmentVariableIntValue("CORVALE_LIVE_CHURN_SECONDS")
+                             : 60;
+constexpr int WaitLimitMs = 60000;
+
+// Posts a note of the time to the main thread's event loop every 5 ms from a thread of its own
+// and keeps the longest delay before one was read.
+class StallProbe : public QObject
+{
+public:
+    void start()
+    {
+        clock.start();
+        running = true;
+        thread = std::thread([this] {
+            while (running) {
+                const qint64 sent = clock.nsecsElapsed();
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, sent] { longest = std::max(longest, clock.nsecsElapsed() - sent); },
+                    Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+    }
+    void stop()
+    {
+        running = false;
+        if (thread.joinable())
+            thread.join();
+        QCoreApplication::processEvents(); // the notes still queued
+    }
+    double longestMs() const { return static_cast<double>(longest) / 1e6; }
+
+private:
+    QElapsedTimer clock;
+    std::atomic<bool> running{false};
+    std::thread thread;
+    qint64 longest = 0; // read and written on the main thread only
+};
+
+// Runs the event loop until `done` holds, looking every 10 ms; false on running out of time.
+// (processEvents with a time limit does not wait for events: looping on it would spin.)
+template <class Done> bool waitFor(Done done, qint64 limitMs = WaitLimitMs)
+{
+    if (done())
+        return true;
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(10);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || waited.elapsed() > limitMs)
+            loop.quit();
+    });
+    check.start();
+    loop.exec();
+    return done();
+}
+
+// Runs the event loop for this long, and nothing else.
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double residentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    if (fields.size() < 2)
+        return 0;
+    return fields[1].toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+std::set<std::string> windowChannels(const frmMain& window)
+{
+    std::set<std::string> out;
+    const corvale::LiveCalls& calls = window.liveList()->calls();
+    for (std::size_t row = 0; row < calls.size(); ++row)
+        out.insert(calls.at(row).channel);
+    return out;
+}
+
+std::set<std::string> pbxChannels(PbxSim& sim, const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("channels.txt"));
+    std::set<std::string> out;
+    if (!sim.command(QStringLiteral("dump ") + path, 10000).startsWith(QStringLiteral("ok")))
+        return out;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            out.insert(line.toStdString());
+    }
+    return out;
+}
+
+void followChurn(benchmark::State& state, const char* dialect, const char* greeting)
+{
+    PbxSim sim({"--calls", QString::number(Calls), "--dialect", dialect, "--greeting-version",
+                greeting, "--secret", "secret"},
+               30000);
+    if (sim.port() == 0) {
+        state.SkipWithError(sim.error().toLocal8Bit().constData());
+        return;
+    }
+    QTemporaryDir dir;
+
+    frmMain window;
+    QStringList messages;
+    window.showMessageBox = [&](const QString& text) { messages << text; };
+    window.exitApplication = [](int) {};
+    window.setLive(true);
+    window.show();
+    auto* list = window.findChild<QListView*>(QStringLiteral("lstCalls"));
+    window.findChild<QLineEdit*>(QStringLiteral("txtHost"))->setText("127.0.0.1");
+    window.findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(QString::number(sim.port()));
+    window.findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText("secret");
+    window.findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
+    if (!waitFor([&] { return list->model()->rowCount() == Calls || !messages.isEmpty(); }) ||
+        list->model()->rowCount() != Calls) {
+        state.SkipWithError("the first listing did not arrive");
+        return;
+    }
+    // The operator looks at the middle of the list, with a call selected there.
+    const QModelIndex middle = list->model()->index(Calls / 2, 0);
+    list->scrollTo(middle, QAbstractItemView::PositionAtTop);
+    list->setCurrentIndex(middle);
+
+    // Every 5 ms another thread hands the event loop a note of the time; how late the loop
+    // reads it is how long it was kept busy. (A timer due every millisecond would cost the
+    // process more than what is measured.)
+    StallProbe probe;
+    // Memory once a second; the first ten seconds let the allocator settle.
+    std::vector<double> rss;
+    QTimer sampler;
+    sampler.setInterval(1000);
+    QObject::connect(&sampler, &QTimer::timeout, [&] { rss.push_back(residentMiB()); });
+
+    for (auto _ : state) {
+        const double cpuBefore = cpuSeconds();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (sim.command(QStringLiteral("churn %1 %2").arg(ChurnPerSecond).arg(ChurnSeconds)) !=
+            QStringLiteral("ok")) {
+            state.SkipWithError("the simulator did not start its churn");
+            break;
+        }
+        probe.start();
+        sampler.start();
+        runFor(ChurnSeconds * 1000);
+        probe.stop();
+        sampler.stop();
+        const double churnWall = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
+        const double cpu = cpuSeconds() - cpuBefore;
+
+        // The churn's time is over; its last calls may still be on their way in the simulator.
+        // Its channels are the truth once two looks 100 ms apart agree. The time until the list
+        // equals them counts from the end of the churn, that wait included.
+        QElapsedTimer converging;
+        converging.start();
+        std::set<std::string> truth = pbxChannels(sim, dir);
+        for (int look = 0; look < 50; ++look) {
+            runFor(100);
+            std::set<std::string> again = pbxChannels(sim, dir);
+            const bool still = again == truth;
+            truth = std::move(again);
+            if (still)
+                break;
+        }
+        const bool equal = waitFor([&] { return windowChannels(window) == truth; }, 30000);
+        const double convergeMs = static_cast<double>(converging.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(churnWall);
+
+        if (truth.size() != static_cast<std::size_t>(Calls))
+            state.SkipWithError("the simulator's channels could not be read");
+        else if (!equal)
+            state.SkipWithError("the list did not come to equal the PBX's channels");
+        state.counters["longest_stall_ms"] = probe.longestMs();
+        state.counters["cpu_share"] = cpu / churnWall;
+        state.counters["converge_ms"] = convergeMs;
+        if (qEnvironmentVariableIsSet("CORVALE_LIVE_RSS_SERIES")) {
+            for (const double mib : rss)
+                std::fprintf(stderr, "%.1f ", mib);
+            std::fprintf(stderr, "MiB\n");
+        }
+        if (rss.size() > 12) {
+            state.counters["rss_10s_mib"] = rss[9];
+            state.counters["rss_end_mib"] = rss.back();
+            state.counters["rss_max_mib"] = *std::max_element(rss.begin() + 9, rss.end());
+        }
+        state.counters["rows"] = list->model()->rowCount();
+    }
+    if (!messages.isEmpty())
+        state.SkipWithError(
+            ("the window showed: " + messages.join(" / ")).toLocal8Bit().constData());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    for (const auto& [name, dialect, greeting] :
+         {std::tuple{"live_window/modern/10000", "modern", "13.0.0"},
+          std::tuple{"live_window/legacy/10000", "legacy", "1.1"}})
+        benchmark::RegisterBenchmark(name, followChurn, dialect, greeting)
+            ->UseManualTime()
+            ->Unit(benchmark::kSecond)
+            ->Iterations(1);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
