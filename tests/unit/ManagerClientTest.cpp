@@ -2,6 +2,7 @@
 
 #include "FakeWindow.h"
 #include "FixtureFile.h"
+#include "LiveCalls.h"
 #include "Wire.h"
 
 #include <gtest/gtest.h>
@@ -663,4 +664,21 @@ TEST_F(ChallengeLoginTest, AnUnsafeUserNameSendsNothing)
     client.dataArrival(CurrentGreeting);
     EXPECT_TRUE(window.sent.empty());
     EXPECT_EQ(window.messages, std::vector<std::string>{std::string(UnsafeLoginMessage)});
+}
+
+TEST_F(ChallengeLoginTest, LiveModeAsksForCallEventsInTheChallengeLoginToo)
+{
+    // The live list and the challenge login combine: the login that answers the challenge
+    // carries the same Events line as the plain one would, and nothing else changes.
+    LiveCalls calls(std::locale::classic());
+    client.followCalls(&calls);
+    client.dataArrival(fixture("17_challenge_md5_login.recv.bin"));
+    auto expected = sentActions("17_challenge_md5_login.sent.bin");
+    ASSERT_EQ(expected.size(), 3u);
+    const std::size_t at = expected[1].find("Events: Off\r\n");
+    ASSERT_NE(at, std::string::npos);
+    expected[1].replace(at, 13, "Events: call\r\n");
+    EXPECT_EQ(window.sent, expected);
+    EXPECT_EQ(window.secretAsked, 0);
+    EXPECT_EQ(calls.size(), 2u);
 }
