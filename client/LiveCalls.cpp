@@ -1,5 +1,7 @@
 #include "LiveCalls.h"
 
+#include "Wire.h"
+
 #include <algorithm>
 
 namespace corvale {
@@ -37,14 +39,7 @@ void LiveCalls::appendEntry(std::size_t row, std::chrono::steady_clock::time_poi
                             std::string& out) const
 {
     const LiveCall& call = *rows[row];
-    out += call.channel;
-    out += " From: ";
-    out += call.number;
-    out += " <";
-    out += call.name;
-    out += "> To: ";
-    out += call.extension;
-    out += " Lasted: ";
+    appendEntryStart(out, call.channel, call.number, call.name, call.extension);
     bool shown = false;
     if (call.seconds) {
         // Whole seconds, as the PBX counts them, so that the next listing does not move the
@@ -54,8 +49,8 @@ void LiveCalls::appendEntry(std::size_t row, std::chrono::steady_clock::time_poi
             *call.seconds + static_cast<double>(std::max<decltype(elapsed)>(elapsed, 0)), out);
     }
     if (!shown)
-        out += "Unknown";
-    out += " minutes.";
+        out += UnknownMinutes;
+    out += EntryEnd;
 }
 
 std::string LiveCalls::entry(std::size_t row) const

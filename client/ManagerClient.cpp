@@ -498,17 +498,10 @@ void ManagerClient::closeRecord()
         return;
     }
     sEntry.clear();
-    sEntry += sChannel;
-    sEntry += " From: ";
-    sEntry += sCallerID;
-    sEntry += " <";
-    sEntry += sCallerIDName;
-    sEntry += "> To: ";
-    sEntry += sExtension;
-    sEntry += " Lasted: ";
+    appendEntryStart(sEntry, sChannel, sCallerID, sCallerIDName, sExtension);
     if (sSeconds.empty() || !duration.appendMinutes(sSeconds, sEntry))
-        sEntry += "Unknown";
-    sEntry += " minutes.";
+        sEntry += UnknownMinutes;
+    sEntry += EntryEnd;
     bInStatus = false;
     window.addCall(sEntry);
 }

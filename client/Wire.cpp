@@ -53,4 +53,17 @@ std::optional<std::string> hangupAction(std::string_view channel)
     return text;
 }
 
+void appendEntryStart(std::string& out, std::string_view channel, std::string_view number,
+                      std::string_view name, std::string_view extension)
+{
+    out += channel;
+    out += " From: ";
+    out += number;
+    out += " <";
+    out += name;
+    out += "> To: ";
+    out += extension;
+    out += " Lasted: ";
+}
+
 } // namespace corvale

@@ -44,4 +44,11 @@ std::optional<std::string> md5LoginAction(std::string_view user, std::string_vie
                                           std::string_view events = EventsOff);
 std::optional<std::string> hangupAction(std::string_view channel);
 
+// A call list entry up to its minutes: "CHANNEL From: NUMBER <NAME> To: EXTENSION Lasted: ";
+// the minutes (or "Unknown") and EntryEnd follow.
+void appendEntryStart(std::string& out, std::string_view channel, std::string_view number,
+                      std::string_view name, std::string_view extension);
+constexpr std::string_view UnknownMinutes = "Unknown";
+constexpr std::string_view EntryEnd = " minutes.";
+
 } // namespace corvale
