@@ -7,6 +7,7 @@
 #include "FakeWindow.h"
 #include "FixtureFile.h"
 #include "Wire.h"
+#include "WireLines.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +17,6 @@
 using namespace corvale;
 
 namespace {
-
-std::string wire(std::initializer_list<std::string_view> lines)
-{
-    std::string out;
-    for (const auto line : lines) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
-}
 
 std::string entry(std::string_view channel, std::string_view number, std::string_view name,
                   std::string_view exten, std::string_view minutes)

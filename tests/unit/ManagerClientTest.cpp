@@ -4,6 +4,7 @@
 #include "FixtureFile.h"
 #include "LiveCalls.h"
 #include "Wire.h"
+#include "WireLines.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,6 @@
 using namespace corvale;
 
 namespace {
-
-std::string wire(std::initializer_list<std::string_view> lines)
-{
-    std::string out;
-    for (const auto line : lines) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
-}
 
 const std::string LegacyGreeting = "Asterisk Call Manager/1.1\r\n";
 const std::string CurrentGreeting = "Asterisk Call Manager/13.0.0\r\n";
