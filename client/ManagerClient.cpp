@@ -242,7 +242,7 @@ void ManagerClient::ParseIncoming(std::string_view sData)
     } else if (which == Key::Event && value == "StatusComplete") {
         if (live != nullptr)
             live->listingComplete(bListingTrusted);
-        else if (window.callCount() == 0)
+        else if (window.callCount() == 0 && !listingReplaced())
             window.addCall(NoCallsEntry);
     } else if (which == Key::Event && value == "Status") {
         openRecord();
@@ -292,6 +292,8 @@ void ManagerClient::finishAnswer()
         return;
     Answer done = std::move(*openAnswer);
     openAnswer.reset();
+    if (done.kind == ActionKind::Status)
+        nListing = done.ticket;
     window.actionAnswered(done);
     if (done.kind == ActionKind::Challenge)
         answerChallenge(done);
@@ -375,6 +377,7 @@ void ManagerClient::sendLogin()
 std::uint64_t ManagerClient::sendStatus()
 {
     const std::uint64_t ticket = track(ActionKind::Status);
+    nLastStatus = ticket;
     window.send(StatusAction);
     return ticket;
 }
@@ -497,13 +500,23 @@ void ManagerClient::closeRecord()
         live->listedCall(sChannel, sCallerID, sCallerIDName, sExtension, sSeconds);
         return;
     }
+    bInStatus = false;
+    if (listingReplaced())
+        return;
     sEntry.clear();
     appendEntryStart(sEntry, sChannel, sCallerID, sCallerIDName, sExtension);
     if (sSeconds.empty() || !duration.appendMinutes(sSeconds, sEntry))
         sEntry += UnknownMinutes;
     sEntry += EntryEnd;
-    bInStatus = false;
     window.addCall(sEntry);
+}
+
+bool ManagerClient::listingReplaced() const
+{
+    // A PBX answers actions in order and sends a listing's records right after its answer, so
+    // the records now arriving belong to the last Status answered. Once a later Status has gone
+    // out (Refresh List cleared the list for it), they describe a list nobody is shown any more.
+    return nListing != 0 && nLastStatus > nListing;
 }
 
 void ManagerClient::end()

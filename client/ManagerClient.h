@@ -107,6 +107,7 @@ private:
     bool insideRecordBlock() const;
     void applyField(Key which, std::string_view value);
     void closeRecord();
+    bool listingReplaced() const;
     void end();
     void resynchronise();
 
@@ -139,6 +140,8 @@ private:
     std::deque<Pending> pending; // sent actions awaiting their answer, oldest first
     std::optional<Answer> openAnswer;
     std::uint64_t nextTicket = 1;
+    std::uint64_t nListing = 0;    // the Status whose answer came last: its records follow it
+    std::uint64_t nLastStatus = 0; // the Status sent last
 
     // Live mode.
     LiveCalls* live = nullptr;

@@ -266,7 +266,46 @@ TEST_F(ManagerClientTest, AnswersArePairedWithActionsInOrder)
     EXPECT_EQ(window.answers[3].ticket, status);
     EXPECT_TRUE(window.answers[3].succeeded());
     EXPECT_EQ(window.answers[3].message, "Channel status will follow");
-    EXPECT_EQ(window.calls.size(), 24u);
+    // The second Status went out before the first listing came: only the second one counts.
+    EXPECT_EQ(window.calls.size(), 12u);
+    EXPECT_EQ(client.awaitingAnswers(), 0u);
+}
+
+TEST_F(ManagerClientTest, OnlyTheNewestListingFillsTheList)
+{
+    const std::string statusFollows =
+        wire({"Response: Success", "Message: Channel status will follow", ""});
+    const std::string complete = wire({"Event: StatusComplete", ""});
+    const std::string alice = wire({"Event: Status", "Channel: SIP/100-0a1b", "CallerID: 100",
+                                    "CallerIDName: Alice", "Uniqueid: 1", ""});
+    const std::string bob = wire({"Event: Status", "Channel: SIP/200-0c0d", "CallerID: 200",
+                                  "CallerIDName: Bob", "Uniqueid: 2", ""});
+    const std::string aliceEntry = "SIP/100-0a1b From: 100 <Alice> To:  Lasted: Unknown minutes.";
+    const std::string bobEntry = "SIP/200-0c0d From: 200 <Bob> To:  Lasted: Unknown minutes.";
+    auto refresh = [this] {
+        window.calls.clear();
+        client.sendStatus();
+    };
+
+    client.dataArrival(LegacyGreeting);
+    receive({"Response: Success", "Message: Authentication accepted", ""});
+    client.dataArrival(statusFollows + alice);
+    EXPECT_EQ(window.calls, std::vector<std::string>{aliceEntry});
+
+    // Refreshed halfway: the rest of the old listing, and its end, touch nothing.
+    refresh();
+    client.dataArrival(bob + complete);
+    EXPECT_TRUE(window.calls.empty());
+    client.dataArrival(statusFollows + complete);
+    EXPECT_EQ(window.calls, std::vector<std::string>{"Currently No Calls"});
+
+    // Refreshed twice before any answer: the list shows the second listing once.
+    refresh();
+    refresh();
+    client.dataArrival(statusFollows + alice + complete);
+    EXPECT_TRUE(window.calls.empty());
+    client.dataArrival(statusFollows + bob + complete);
+    EXPECT_EQ(window.calls, std::vector<std::string>{bobEntry});
     EXPECT_EQ(client.awaitingAnswers(), 0u);
 }
 
