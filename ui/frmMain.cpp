@@ -42,13 +42,26 @@ struct Twips
     int height;
 };
 
-// A user name or password goes out one byte per character, on one header line.
+// A user name or password goes out on one header line.
 bool isSendableLogin(const QString& text)
 {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return u <= 0xFF && u != u'\r' && u != u'\n' && u != u'\0';
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c == u'\r' || c == u'\n' || c == u'\0';
     });
+}
+
+// Spaces and tabs at either end of the Host field cannot be part of a host name; Qt tidies an
+// address but would look a name up with them.
+QString hostOf(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    while (first < last && blank(text[first]))
+        ++first;
+    while (last > first && blank(text[last - 1]))
+        --last;
+    return text.mid(first, last - first);
 }
 
 std::optional<int> readPort(const QString& text)
@@ -331,8 +344,14 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->text() == QLatin1String("\r") || key->key() == Qt::Key_Return ||
                            key->key() == Qt::Key_Enter;
-        if (enter && loginMode())
+        if (enter && loginMode()) {
             cmdConnectClicked();
+        } else if (enter && (watched == cmdKillCall || watched == cmdReFetch)) {
+            // In call list mode Enter presses the focused button, as Space does. The buttons
+            // take no Enter of their own, so that Connect never gets a second click from it.
+            static_cast<QPushButton*>(watched)->click();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -358,11 +377,10 @@ void frmMain::cmdConnectClicked()
         return;
     }
     if (!isSendableLogin(txtUsername->text()) || !isSendableLogin(txtPassword->text())) {
-        message(QStringLiteral("The user name and password may hold only Latin-1 characters, "
-                               "and no line break or NUL."));
+        message(QStringLiteral("The user name and password may hold no line break or NUL."));
         return;
     }
-    tcpConn.setRemoteHost(txtHost->text());
+    tcpConn.setRemoteHost(hostOf(txtHost->text()));
     tcpConn.setRemotePort(*port);
     tcpConn.connectToRemote();
     enterCallListMode();
@@ -481,6 +499,32 @@ void frmMain::cmdKillCallClicked()
     std::string channel;
     if (!selectedChannel(channel))
         return;
+    if (bDisconnecting) {
+        // A hangup's answer names no channel, and answers come in the order asked: were a second
+        // request sent while the first waits, an answer that never comes for the first would
+        // make each report the other's. So it waits its turn; a second press on the call already
+        // being disconnected (a double click) adds nothing.
+        if (channel != sDisconnecting &&
+            std::find(queuedDisconnects.begin(), queuedDisconnects.end(), channel) ==
+                queuedDisconnects.end())
+            queuedDisconnects.push_back(std::move(channel));
+        return;
+    }
+    bDisconnecting = true;
+    disconnectCall(std::move(channel));
+    while (!bEnding && !queuedDisconnects.empty()) {
+        std::string next = std::move(queuedDisconnects.front());
+        queuedDisconnects.pop_front();
+        disconnectCall(std::move(next));
+    }
+    queuedDisconnects.clear();
+    sDisconnecting.clear();
+    bDisconnecting = false;
+}
+
+void frmMain::disconnectCall(std::string channel)
+{
+    sDisconnecting = channel;
     const QString shown = CallListModel::displayText(channel);
     if (channel.empty()) {
         message(QStringLiteral("The selected entry names no channel, so nothing was sent."));
@@ -549,6 +593,7 @@ void frmMain::cmdReFetchClicked()
     // selection and the scroll position survive a refresh.
     if (!live)
         callList.clear();
+    bRefusalShown = false;
     // Unconnected, nothing could go out; asking the client anyway would leave it expecting an
     // answer that never comes, and pair the next answers with the wrong actions.
     if (tcpConn.state() == QAbstractSocket::UnconnectedState)
@@ -556,22 +601,23 @@ void frmMain::cmdReFetchClicked()
     client.sendStatus();
 }
 
+// The PBX reads its manager users and secrets as UTF-8: so they go out.
 std::string frmMain::userName() const
 {
-    return txtUsername->text().toLatin1().toStdString();
+    return txtUsername->text().toUtf8().toStdString();
 }
 
 std::string frmMain::password() const
 {
-    return txtPassword->text().toLatin1().toStdString();
+    return txtPassword->text().toUtf8().toStdString();
 }
 
 std::string frmMain::challengeKey(std::string_view challenge) const
 {
-    // The secret as the plain login would send it: one byte per character.
+    // The secret as the plain login would send it.
     QCryptographicHash md5(QCryptographicHash::Md5);
     md5.addData(QByteArrayView(challenge.data(), static_cast<qsizetype>(challenge.size())));
-    md5.addData(txtPassword->text().toLatin1());
+    md5.addData(txtPassword->text().toUtf8());
     return md5.result().toHex().toStdString();
 }
 
@@ -602,8 +648,28 @@ void frmMain::send(std::string_view bytes)
 
 void frmMain::actionAnswered(const corvale::Answer& answer)
 {
+    if (answer.kind == corvale::ActionKind::Status) {
+        listingRefused(answer);
+        return;
+    }
     if (answer.kind != corvale::ActionKind::Hangup || awaitedHangups.count(answer.ticket) == 0)
         return;
     hangupAnswers[answer.ticket] = answer;
     emit hangupAnswered(answer.ticket);
+}
+
+void frmMain::listingRefused(const corvale::Answer& answer)
+{
+    // A manager user without the right to read calls gets an error instead of a listing; the
+    // list would stay empty without a word. Live mode asks every few seconds: it says so once,
+    // until a listing succeeds or the operator asks again.
+    if (answer.succeeded()) {
+        bRefusalShown = false;
+        return;
+    }
+    if (bRefusalShown)
+        return;
+    bRefusalShown = true;
+    const std::string& why = answer.message.empty() ? answer.response : answer.message;
+    message(QStringLiteral("The PBX refused the call list: ") + CallListModel::displayText(why));
 }

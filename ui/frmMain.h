@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -109,6 +110,8 @@ private:
     void message(const QString& text);
     void finish(int status);
     bool selectedChannel(std::string& channel) const;
+    void disconnectCall(std::string channel);
+    void listingRefused(const corvale::Answer& answer);
 
     QLabel* lblHost = nullptr;
     QLineEdit* txtHost = nullptr;
@@ -134,6 +137,10 @@ private:
     bool bOwnAuthorities = false; // TLS trusts the certificates it was given, not the system's
     int nOpenMessages = 0;
     std::chrono::milliseconds answerTimeout = DefaultAnswerTimeout;
+    bool bRefusalShown = false;                 // the PBX's refusal of the list is on record
+    bool bDisconnecting = false;                // Disconnect Call is waiting for the PBX
+    std::string sDisconnecting;                  // the channel it waits for
+    std::deque<std::string> queuedDisconnects;   // pressed meanwhile, each waits its turn
     std::set<std::uint64_t> awaitedHangups;
     std::map<std::uint64_t, corvale::Answer> hangupAnswers;
 };

@@ -115,6 +115,7 @@ private slots:
     void noCallsShownExactlyWhenThereAreNone();
     void minutesTickEverySecond();
     void disconnectAndRefreshKeepTheListFollowing();
+    void refusedListingIsSaidOncePerRequest();
 };
 
 void FrmMainLiveTest::selectionAndScrollPositionStay()
@@ -273,6 +274,31 @@ void FrmMainLiveTest::disconnectAndRefreshKeepTheListFollowing()
     QVERIFY(selectedText(h).startsWith(u"PJSIP/a-1 "_s));
     QCOMPARE(resets.size(), 0);
     QCOMPARE(h.messages.size(), 1);
+}
+
+void FrmMainLiveTest::refusedListingIsSaidOncePerRequest()
+{
+    // The periodic listing of a user without the right to read calls is refused every time:
+    // one message, not one every few seconds; a press on Refresh List is answered again.
+    const QByteArray denied = "Response: Error\r\nMessage: Permission denied\r\n\r\n";
+    const QString refused = u"The PBX refused the call list: Permission denied"_s;
+    WindowHarness h;
+    ScriptedPbx pbx;
+    h.window.setLive(true);
+    h.window.setListingInterval(std::chrono::milliseconds(20));
+    h.window.show();
+    pbx.greet(Greeting);
+    pbx.onRequest(LiveLogin, Accepted);
+    for (int i = 0; i < 5; ++i)
+        pbx.onRequest(StatusAction, denied);
+    h.connectTo(pbx.port());
+    QVERIFY(pbx.waitForReceived(StatusAction, 5));
+    QCOMPARE(h.messages, QStringList{refused});
+
+    pbx.onRequest(StatusAction, denied);
+    h.button("cmdReFetch")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(h.messages, QStringList({refused, refused}), 5000);
+    QVERIFY(h.exits.isEmpty());
 }
 
 QTEST_MAIN(FrmMainLiveTest)

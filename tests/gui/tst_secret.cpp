@@ -21,7 +21,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// ASCII: the simulator reads its command line as UTF-8, the window sends Latin-1.
+// ASCII, so that every byte of it is one character of it.
 const QString Secret = u"Tr0ub4dor-s3cret"_s;
 
 QStringList logged;
@@ -138,6 +138,8 @@ private slots:
     void theChallengeLoginNeverSendsTheSecret_data();
     void theChallengeLoginNeverSendsTheSecret();
     void aFailedTlsSetUpNeverShowsTheSecret();
+    void credentialsGoOutAsThePbxStoresThem_data();
+    void credentialsGoOutAsThePbxStoresThem();
 };
 
 void SecretTest::maskedFieldExposesOnlyStars()
@@ -335,6 +337,38 @@ void SecretTest::aFailedTlsSetUpNeverShowsTheSecret()
     QCOMPARE(h.messages.size(), 1);
     const QStringList exposed = exposedTexts(h) + h.messages + logged;
     QVERIFY2(firstHolding(exposed).isEmpty(), qPrintable(firstHolding(exposed)));
+}
+
+void SecretTest::credentialsGoOutAsThePbxStoresThem_data()
+{
+    QTest::addColumn<bool>("challenge");
+    QTest::newRow("plain login") << false;
+    QTest::newRow("challenge login") << true;
+}
+
+void SecretTest::credentialsGoOutAsThePbxStoresThem()
+{
+    // The PBX, like the simulator, reads its manager users and secrets as UTF-8; a letter sent as
+    // one Latin-1 byte could never match, and one beyond Latin-1 could not be sent at all.
+    QFETCH(bool, challenge);
+    const QString user = u"jörg"_s;
+    const QString secret = u"pässwörd€"_s;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString transcriptPath = dir.filePath(u"wire.txt"_s);
+    PbxSim sim({"--user", user, "--secret", secret, "--calls", "3", "--close-on-refuse",
+                "--transcript", transcriptPath});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+
+    WindowHarness h;
+    if (challenge)
+        h.window.useChallengeLogin();
+    h.window.show();
+    h.field("txtUsername")->setText(user);
+    h.connectTo(sim.port(), secret);
+    QTRY_COMPARE_WITH_TIMEOUT(h.list()->model()->rowCount(), 3, 10000);
+    QVERIFY2(h.messages.isEmpty(), qPrintable(h.messages.join(u'\n')));
+    QVERIFY(clientBytes(transcriptPath).contains("Username: j\\xc3\\xb6rg\\r\\n"));
 }
 
 QTEST_MAIN(SecretTest)
