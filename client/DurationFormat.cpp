@@ -1,19 +1,56 @@
 #include "DurationFormat.h"
 
 #include <charconv>
+#include <clocale>
 #include <climits>
 #include <cmath>
 #include <stdexcept>
 #include <system_error>
 
+#include <langinfo.h>
+#include <locale.h>
+
 namespace corvale {
+
+namespace {
+
+// The name of a locale's number conventions: the whole name, or its LC_NUMERIC part when the
+// categories differ ("LC_CTYPE=en_US.UTF-8;LC_NUMERIC=ps_AF.UTF-8;..."). Empty for a locale
+// that has no name, such as one made with a facet of its own.
+std::string numericName(const std::string& name)
+{
+    if (name.empty() || name == "*")
+        return {};
+    constexpr std::string_view Key = "LC_NUMERIC=";
+    const std::size_t at = name.find(Key);
+    if (at == std::string::npos)
+        return name.find('=') == std::string::npos ? name : std::string();
+    const std::size_t from = at + Key.size();
+    return name.substr(from, name.find(';', from) - from);
+}
+
+} // namespace
 
 DurationFormat::DurationFormat(const std::locale& numbers)
 {
     const auto& punct = std::use_facet<std::numpunct<char>>(numbers);
-    decimalPoint = punct.decimal_point();
-    thousandsSep = punct.thousands_sep();
+    decimalPoint.assign(1, punct.decimal_point());
+    thousandsSep.assign(1, punct.thousands_sep());
     grouping = punct.grouping();
+
+    // The facet holds one char per separator: of a separator that takes several bytes it keeps
+    // the first, or a stand-in. The C library has the whole of each.
+    const std::string name = numericName(numbers.name());
+    if (name.empty())
+        return;
+    const locale_t c = newlocale(LC_NUMERIC_MASK, name.c_str(), locale_t{});
+    if (c == locale_t{})
+        return;
+    const std::string point = nl_langinfo_l(RADIXCHAR, c);
+    if (!point.empty())
+        decimalPoint = point;
+    thousandsSep = nl_langinfo_l(THOUSEP, c);
+    freelocale(c);
 }
 
 std::locale DurationFormat::userLocale()
@@ -42,14 +79,16 @@ std::optional<double> DurationFormat::readSeconds(std::string_view seconds) cons
     }
     bool digits = false;
     bool point = false;
-    for (; i < seconds.size(); ++i) {
+    while (i < seconds.size()) {
         const char c = seconds[i];
         if (c >= '0' && c <= '9') {
             text[n++] = c;
             digits = true;
-        } else if (c == decimalPoint && !point) {
+            ++i;
+        } else if (!point && seconds.substr(i, decimalPoint.size()) == decimalPoint) {
             text[n++] = '.';
             point = true;
+            i += decimalPoint.size();
         } else {
             return std::nullopt;
         }
@@ -92,7 +131,7 @@ bool DurationFormat::appendMinutesOf(double value, std::string& out) const
     // repeats, and a size of zero or CHAR_MAX stops grouping.
     std::size_t cuts[MaxDigits];
     std::size_t nCuts = 0;
-    if (!grouping.empty() && thousandsSep != '\0') {
+    if (!grouping.empty() && !thousandsSep.empty() && thousandsSep.front() != '\0') {
         std::size_t left = whole.size();
         std::size_t g = 0;
         while (true) {

@@ -28,8 +28,9 @@ public:
     static std::locale userLocale();
 
 private:
-    char decimalPoint = '.';
-    char thousandsSep = ',';
+    // Each separator as many bytes as the locale's character set takes for it.
+    std::string decimalPoint = ".";
+    std::string thousandsSep = ",";
     std::string grouping;
 };
 

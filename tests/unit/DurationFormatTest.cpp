@@ -77,3 +77,27 @@ TEST(DurationFormatTest, TextThatIsNotANumberIsRefused)
     }
     EXPECT_EQ(minutes(format, std::string(401, '9')), "not a number");
 }
+
+TEST(DurationFormatTest, SeparatorsOfSeveralBytesAreWrittenWhole)
+{
+    // Pashto writes U+066B as its decimal separator and U+066C between groups, two bytes each in
+    // UTF-8; a separator cut to its first byte would leave every entry invalid UTF-8.
+    bool available = false;
+    const auto locale = localeOrSkip("ps_AF.UTF-8", available);
+    if (!available)
+        GTEST_SKIP() << "ps_AF.UTF-8 is not installed (scripts/setup generates it)";
+    const std::string point = "\xd9\xab";
+    const std::string group = "\xd9\xac";
+    for (const std::locale& numbers :
+         {locale, std::locale(std::locale::classic(), locale, std::locale::numeric)}) {
+        SCOPED_TRACE(numbers.name());
+        const DurationFormat format(numbers);
+        EXPECT_EQ(minutes(format, "90"), "1" + point + "50");
+        EXPECT_EQ(minutes(format, "216000"), "3" + group + "600" + point + "00");
+        EXPECT_EQ(minutes(format, "90" + point + "6"), "1" + point + "51");
+        EXPECT_EQ(minutes(format, "90\xd9"), "not a number");
+    }
+    // A locale whose categories differ is named by all of them; only its numbers count here.
+    const std::locale mixed(std::locale::classic(), locale, std::locale::numeric);
+    EXPECT_NE(mixed.name().find("LC_NUMERIC=ps_AF.UTF-8"), std::string::npos);
+}
