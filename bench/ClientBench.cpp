@@ -103,7 +103,10 @@ public:
     std::string userName() const override { return "admin"; }
     std::string password() const override { return "secret"; }
     std::size_t callCount() const override { return entries.size(); }
-    void addCall(std::string_view entry) override { entries.emplace_back(entry); }
+    void addCall(std::string_view entry, const corvale::EntryParts&) override
+    {
+        entries.emplace_back(entry);
+    }
     void showMessage(std::string_view) override {}
     void endProgram() override {}
     void send(std::string_view) override {}

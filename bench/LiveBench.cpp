@@ -26,7 +26,7 @@ public:
     std::string userName() const override { return "admin"; }
     std::string password() const override { return "secret"; }
     std::size_t callCount() const override { return 0; }
-    void addCall(std::string_view) override {}
+    void addCall(std::string_view, const corvale::EntryParts&) override {}
     void showMessage(std::string_view) override {}
     void endProgram() override {}
     void send(std::string_view) override {}

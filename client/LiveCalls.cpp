@@ -35,11 +35,12 @@ std::size_t LiveCalls::rowOf(const LiveCall& call) const
     return static_cast<std::size_t>(at - rows.begin());
 }
 
-void LiveCalls::appendEntry(std::size_t row, std::chrono::steady_clock::time_point now,
-                            std::string& out) const
+EntryParts LiveCalls::appendEntry(std::size_t row, std::chrono::steady_clock::time_point now,
+                                  std::string& out) const
 {
     const LiveCall& call = *rows[row];
-    appendEntryStart(out, call.channel, call.number, call.name, call.extension);
+    const EntryParts parts =
+        appendEntryStart(out, call.channel, call.number, call.name, call.extension);
     bool shown = false;
     if (call.seconds) {
         // Whole seconds, as the PBX counts them, so that the next listing does not move the
@@ -51,6 +52,7 @@ void LiveCalls::appendEntry(std::size_t row, std::chrono::steady_clock::time_poi
     if (!shown)
         out += UnknownMinutes;
     out += EntryEnd;
+    return parts;
 }
 
 std::string LiveCalls::entry(std::size_t row) const

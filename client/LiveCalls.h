@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DurationFormat.h"
+#include "Wire.h"
 
 #include <chrono>
 #include <cstddef>
@@ -79,9 +80,10 @@ public:
     std::uint64_t completedListings() const { return nCompleted; }
 
     // The entry as the list shows it at `now`: "CHANNEL From: NUM <NAME> To: EXT Lasted: MIN
-    // minutes.", the minutes counted on from the listing in whole seconds.
-    void appendEntry(std::size_t row, std::chrono::steady_clock::time_point now,
-                     std::string& out) const;
+    // minutes.", the minutes counted on from the listing in whole seconds. Returns where its
+    // parts end in `out`.
+    EntryParts appendEntry(std::size_t row, std::chrono::steady_clock::time_point now,
+                           std::string& out) const;
     std::string entry(std::size_t row) const;
     std::chrono::steady_clock::time_point now() const { return clock(); }
 

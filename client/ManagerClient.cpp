@@ -243,7 +243,7 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         if (live != nullptr)
             live->listingComplete(bListingTrusted);
         else if (window.callCount() == 0 && !listingReplaced())
-            window.addCall(NoCallsEntry);
+            window.addCall(NoCallsEntry, EntryParts{});
     } else if (which == Key::Event && value == "Status") {
         openRecord();
     } else if (bInStatus) {
@@ -504,11 +504,12 @@ void ManagerClient::closeRecord()
     if (listingReplaced())
         return;
     sEntry.clear();
-    appendEntryStart(sEntry, sChannel, sCallerID, sCallerIDName, sExtension);
+    const EntryParts parts =
+        appendEntryStart(sEntry, sChannel, sCallerID, sCallerIDName, sExtension);
     if (sSeconds.empty() || !duration.appendMinutes(sSeconds, sEntry))
         sEntry += UnknownMinutes;
     sEntry += EntryEnd;
-    window.addCall(sEntry);
+    window.addCall(sEntry, parts);
 }
 
 bool ManagerClient::listingReplaced() const

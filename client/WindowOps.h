@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Wire.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,7 +41,7 @@ public:
     // that chose the challenge login.
     virtual std::string challengeKey(std::string_view /*challenge*/) const { return {}; }
     virtual std::size_t callCount() const = 0;
-    virtual void addCall(std::string_view entry) = 0;
+    virtual void addCall(std::string_view entry, const EntryParts& parts) = 0;
     // Modal: returns once the operator has dismissed it.
     virtual void showMessage(std::string_view text) = 0;
     // The client handles no further line after calling this.

@@ -53,17 +53,23 @@ std::optional<std::string> hangupAction(std::string_view channel)
     return text;
 }
 
-void appendEntryStart(std::string& out, std::string_view channel, std::string_view number,
-                      std::string_view name, std::string_view extension)
+EntryParts appendEntryStart(std::string& out, std::string_view channel, std::string_view number,
+                            std::string_view name, std::string_view extension)
 {
+    EntryParts ends{};
     out += channel;
+    ends[0] = out.size();
     out += " From: ";
     out += number;
+    ends[1] = out.size();
     out += " <";
     out += name;
+    ends[2] = out.size();
     out += "> To: ";
     out += extension;
+    ends[3] = out.size();
     out += " Lasted: ";
+    return ends;
 }
 
 } // namespace corvale

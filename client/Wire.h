@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,10 +46,16 @@ std::optional<std::string> md5LoginAction(std::string_view user, std::string_vie
                                           std::string_view events = EventsOff);
 std::optional<std::string> hangupAction(std::string_view channel);
 
+// Where the parts of a call list entry end in its text: the channel; " From: " and the number;
+// " <" and the name; "> To: " and the extension. The last part, the minutes, runs to the end.
+// Each part holds one field and nothing else but ASCII, so that each field can be shown
+// decoded on its own. All zero: one part, the whole text.
+using EntryParts = std::array<std::size_t, 4>;
+
 // A call list entry up to its minutes: "CHANNEL From: NUMBER <NAME> To: EXTENSION Lasted: ";
-// the minutes (or "Unknown") and EntryEnd follow.
-void appendEntryStart(std::string& out, std::string_view channel, std::string_view number,
-                      std::string_view name, std::string_view extension);
+// the minutes (or "Unknown") and EntryEnd follow. Returns where its parts end in `out`.
+EntryParts appendEntryStart(std::string& out, std::string_view channel, std::string_view number,
+                            std::string_view name, std::string_view extension);
 constexpr std::string_view UnknownMinutes = "Unknown";
 constexpr std::string_view EntryEnd = " minutes.";
 

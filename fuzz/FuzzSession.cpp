@@ -17,7 +17,7 @@ constexpr std::size_t ChunkLimits[] = {1, 2, 3, 5, 8, 16, 31, 64, 127, 256, 1024
 
 } // namespace
 
-void RecordingWindow::addCall(std::string_view entry)
+void RecordingWindow::addCall(std::string_view entry, const EntryParts& /*parts*/)
 {
     ++nCalls;
     events.push_back("add " + std::string(entry));

@@ -35,7 +35,7 @@ public:
     // Stands in for the MD5: 32 hex digits that differ with the challenge.
     std::string challengeKey(std::string_view challenge) const override;
     std::size_t callCount() const override { return nCalls; }
-    void addCall(std::string_view entry) override;
+    void addCall(std::string_view entry, const EntryParts& parts) override;
     void showMessage(std::string_view text) override;
     void endProgram() override;
     void send(std::string_view bytes) override;

@@ -1,5 +1,7 @@
 #include "CallListModel.h"
 
+#include <algorithm>
+
 CallListModel::CallListModel(QObject* parent)
     : QAbstractListModel(parent)
 {}
@@ -19,9 +21,9 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-void CallListModel::addPending(std::string_view entry)
+void CallListModel::addPending(std::string_view entry, const corvale::EntryParts& parts)
 {
-    pending.emplace_back(entry);
+    pending.push_back({std::string(entry), parts});
 }
 
 void CallListModel::flush()
@@ -32,9 +34,9 @@ void CallListModel::flush()
     const int last = first + static_cast<int>(pending.size()) - 1;
     beginInsertRows(QModelIndex(), first, last);
     shown.reserve(shown.size() + pending.size());
-    for (std::string& bytes : pending) {
-        QString text = displayText(bytes);
-        shown.push_back({std::move(bytes), std::move(text)});
+    for (Pending& entry : pending) {
+        QString text = displayText(entry.bytes, entry.parts);
+        shown.push_back({std::move(entry.bytes), std::move(text)});
     }
     pending.clear();
     endInsertRows();
@@ -61,6 +63,20 @@ QString CallListModel::displayText(std::string_view bytes)
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes.data(), size);
     return QString::fromLatin1(bytes.data(), size);
+}
+
+QString CallListModel::displayText(std::string_view entry, const corvale::EntryParts& parts)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(entry.size()));
+    std::size_t from = 0;
+    for (const std::size_t end : parts) {
+        const std::size_t to = std::min(std::max(end, from), entry.size());
+        text += displayText(entry.substr(from, to - from));
+        from = to;
+    }
+    text += displayText(entry.substr(from));
+    return text;
 }
 
 bool CallListModel::isValidUtf8(std::string_view bytes)

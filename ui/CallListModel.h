@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Wire.h"
+
 #include <QAbstractListModel>
 #include <QString>
 
@@ -21,7 +23,7 @@ public:
 
     // Entries wait here until flush(), so that one data arrival inserts one batch of rows
     // instead of one view update per call.
-    void addPending(std::string_view entry);
+    void addPending(std::string_view entry, const corvale::EntryParts& parts);
     void flush();
     void clear();
     // Shown and pending entries: what the manager client counts.
@@ -30,6 +32,8 @@ public:
 
     // UTF-8 where the bytes are valid UTF-8, else one byte per character.
     static QString displayText(std::string_view bytes);
+    // An entry decoded part by part, so that one field's bytes decide for that field alone.
+    static QString displayText(std::string_view entry, const corvale::EntryParts& parts);
     static bool isValidUtf8(std::string_view bytes);
 
 private:
@@ -38,6 +42,11 @@ private:
         std::string bytes;
         QString text;
     };
+    struct Pending
+    {
+        std::string bytes;
+        corvale::EntryParts parts;
+    };
     std::vector<Entry> shown;
-    std::vector<std::string> pending;
+    std::vector<Pending> pending;
 };

@@ -34,8 +34,9 @@ QVariant LiveCallModel::data(const QModelIndex& index, int role) const
         return QString::fromLatin1(corvale::NoCallsEntry.data(),
                                    static_cast<qsizetype>(corvale::NoCallsEntry.size()));
     sEntry.clear();
-    calls.appendEntry(static_cast<std::size_t>(index.row()), calls.now(), sEntry);
-    return CallListModel::displayText(sEntry);
+    const corvale::EntryParts parts =
+        calls.appendEntry(static_cast<std::size_t>(index.row()), calls.now(), sEntry);
+    return CallListModel::displayText(sEntry, parts);
 }
 
 std::optional<std::string> LiveCallModel::channelAt(int row) const

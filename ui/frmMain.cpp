@@ -626,9 +626,9 @@ std::size_t frmMain::callCount() const
     return callList.count();
 }
 
-void frmMain::addCall(std::string_view entry)
+void frmMain::addCall(std::string_view entry, const corvale::EntryParts& parts)
 {
-    callList.addPending(entry);
+    callList.addPending(entry, parts);
 }
 
 void frmMain::showMessage(std::string_view text)

@@ -93,7 +93,7 @@ private:
     std::string password() const override;
     std::string challengeKey(std::string_view challenge) const override;
     std::size_t callCount() const override;
-    void addCall(std::string_view entry) override;
+    void addCall(std::string_view entry, const corvale::EntryParts& parts) override;
     void showMessage(std::string_view text) override;
     void endProgram() override;
     void send(std::string_view bytes) override;

@@ -93,6 +93,7 @@ private slots:
     void exitStatusFromTheEventLoop();
     void utf8Validation_data();
     void utf8Validation();
+    void eachFieldDecodedOnItsOwn();
 };
 
 void FrmMainCommandsTest::roadOfOneListing()
@@ -226,12 +227,15 @@ void FrmMainCommandsTest::entriesShownAsUtf8WhileHangupSendsExactBytes()
     const QByteArray utf8Channel = "SIP/zo\xc3\xab-1";
     QVERIFY(listed(h, pbx,
                    record(utf8Channel, "5550105", "Zo\xc3\xab M\xc3\xbcller", "60") +
-                       record("SIP/m\xfc-2", "5550106", "M\xfcller", "120"),
-                   2));
+                       record("SIP/m\xfc-2", "5550106", "M\xfcller", "120") +
+                       record("SIP/3", "555\xff", "Zo\xc3\xab", "180"),
+                   3));
     QCOMPARE(h.shownEntries(),
              QStringList({u"SIP/zoë-1 From: 5550105 <Zoë Müller> To: 200 Lasted: 1.00 minutes."_s,
                           // Not UTF-8: one byte per character.
-                          u"SIP/mü-2 From: 5550106 <Müller> To: 200 Lasted: 2.00 minutes."_s}));
+                          u"SIP/mü-2 From: 5550106 <Müller> To: 200 Lasted: 2.00 minutes."_s,
+                          // Each field on its own.
+                          u"SIP/3 From: 555ÿ <Zoë> To: 200 Lasted: 3.00 minutes."_s}));
     QCOMPARE(h.window.calls().bytesAt(1).substr(0, 8), std::string("SIP/m\xfc-2"));
 
     pbx.onRequest(hangup(utf8Channel), "Response: Success\r\nMessage: Channel Hungup\r\n\r\n");
@@ -625,6 +629,22 @@ void FrmMainCommandsTest::utf8Validation()
     QCOMPARE(CallListModel::isValidUtf8(view), valid);
     QCOMPARE(CallListModel::displayText(view),
              valid ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes));
+}
+
+void FrmMainCommandsTest::eachFieldDecodedOnItsOwn()
+{
+    // Channel, number, name, extension and minutes each decide for themselves: one byte that is
+    // not UTF-8 in a field leaves the others as they are.
+    std::string entry;
+    const corvale::EntryParts parts =
+        corvale::appendEntryStart(entry, "SIP/zo\xc3\xab-1", "55\xff", "M\xc3\xbcller", "\xe9t\xe9");
+    entry += "3\xd9\xac" "600\xd9\xab" "00"; // minutes under a locale of two-byte separators
+    entry += corvale::EntryEnd;
+    QCOMPARE(CallListModel::displayText(entry, parts),
+             u"SIP/zoë-1 From: 55ÿ <Müller> To: été Lasted: 3٬600٫00 minutes."_s);
+    // The placeholder is one part.
+    QCOMPARE(CallListModel::displayText(corvale::NoCallsEntry, corvale::EntryParts{}),
+             u"Currently No Calls"_s);
 }
 
 QTEST_MAIN(FrmMainCommandsTest)

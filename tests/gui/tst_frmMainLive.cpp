@@ -116,6 +116,7 @@ private slots:
     void minutesTickEverySecond();
     void disconnectAndRefreshKeepTheListFollowing();
     void refusedListingIsSaidOncePerRequest();
+    void eachFieldDecodedOnItsOwn();
 };
 
 void FrmMainLiveTest::selectionAndScrollPositionStay()
@@ -299,6 +300,18 @@ void FrmMainLiveTest::refusedListingIsSaidOncePerRequest()
     h.button("cmdReFetch")->click();
     QTRY_COMPARE_WITH_TIMEOUT(h.messages, QStringList({refused, refused}), 5000);
     QVERIFY(h.exits.isEmpty());
+}
+
+void FrmMainLiveTest::eachFieldDecodedOnItsOwn()
+{
+    WindowHarness h;
+    ScriptedPbx pbx;
+    QVERIFY(listedLive(h, pbx, record("PJSIP/a-1", "555\xff", "Zo\xc3\xab", "60"), 1));
+    pbx.send(callEvent("Newchannel", "PJSIP/b-2", "M\xc3\xbcller", "Jos\xe9"));
+    QTRY_COMPARE_WITH_TIMEOUT(shown(h),
+                              QStringList({entry(u"PJSIP/a-1"_s, u"555ÿ"_s, u"Zoë"_s),
+                                           entry(u"PJSIP/b-2"_s, u"Müller"_s, u"José"_s)}),
+                              5000);
 }
 
 QTEST_MAIN(FrmMainLiveTest)

@@ -19,7 +19,10 @@ public:
     std::string userName() const override { return "admin"; }
     std::string password() const override { return {}; }
     std::size_t callCount() const override { return calls.size(); }
-    void addCall(std::string_view entry) override { calls.emplace_back(entry); }
+    void addCall(std::string_view entry, const corvale::EntryParts&) override
+    {
+        calls.emplace_back(entry);
+    }
     void showMessage(std::string_view) override {}
     void endProgram() override {}
     void send(std::string_view) override {}

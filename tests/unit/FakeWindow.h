@@ -20,7 +20,10 @@ public:
     std::string userName() const override { return user; }
     std::string password() const override { return secret; }
     std::size_t callCount() const override { return calls.size(); }
-    void addCall(std::string_view entry) override { calls.emplace_back(entry); }
+    void addCall(std::string_view entry, const corvale::EntryParts&) override
+    {
+        calls.emplace_back(entry);
+    }
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
     void endProgram() override { ++ends; }
     void send(std::string_view bytes) override { sent.emplace_back(bytes); }
