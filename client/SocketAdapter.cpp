@@ -175,6 +175,17 @@ std::string SocketAdapter::getData()
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+qint64 SocketAdapter::bytesHeld() const
+{
+    return socket->bytesAvailable() + (ssl ? ssl->encryptedBytesAvailable() : 0);
+}
+
+void SocketAdapter::setReadLimit(qint64 bytes)
+{
+    // Virtual: a TLS socket passes it on to the socket underneath, which holds the encrypted bytes.
+    socket->setReadBufferSize(bytes);
+}
+
 void SocketAdapter::close()
 {
     bClosing = true;

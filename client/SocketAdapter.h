@@ -57,10 +57,16 @@ public:
     void sendData(std::string_view bytes);
     // All the bytes received and not yet taken.
     std::string getData();
+    // Holds at most this many received bytes (0: no limit, as at first; over TLS as many again
+    // once decrypted). Past it nothing more is read from the connection, and TCP holds the PBX
+    // back, until bytes are taken or the limit is lifted; either reads again at once.
+    void setReadLimit(qint64 bytes);
     void close();
 
     QAbstractSocket::SocketState state() const { return socket->state(); }
     qint64 bytesAvailable() const { return socket->bytesAvailable(); }
+    // All it holds unread: over TLS also the bytes not decrypted yet.
+    qint64 bytesHeld() const;
     // Over TLS: the certificate has been verified and the handshake is done.
     bool encrypted() const;
 

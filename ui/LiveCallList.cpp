@@ -48,13 +48,14 @@ void LiveCallList::stop()
     poller.stop();
 }
 
-void LiveCallList::dataWaiting()
+void LiveCallList::dataWaiting(bool full)
 {
-    if (reader.isActive())
+    if (reader.isActive() && !full)
         return;
     const qint64 interval = ReadInterval.count();
     const qint64 since = sinceRead.isValid() ? sinceRead.elapsed() : interval;
-    if (since >= interval) {
+    if (full || since >= interval) {
+        reader.stop();
         sinceRead.start();
         emit readDue();
     } else {

@@ -49,8 +49,9 @@ public:
     // The selected call's channel; nothing when no call is selected.
     std::optional<std::string> selectedChannel() const;
 
-    // The connection has data: readDue comes now or once ReadInterval has passed since the last.
-    void dataWaiting();
+    // The connection has data: readDue comes now or once ReadInterval has passed since the last;
+    // now if the connection holds all it may, since it reads nothing more until then.
+    void dataWaiting(bool full = false);
 
 signals:
     void readDue();

@@ -185,9 +185,12 @@ void frmMain::setLive(bool on)
         return;
     live = std::make_unique<LiveCallList>(*lstCalls, client);
     client.followCalls(&live->calls());
-    // A busy PBX sends events all the time: the list takes them in at a steady pace.
+    // A busy PBX sends events all the time: the list takes them in at a steady pace, and a full
+    // socket at once.
+    limitReading();
     disconnect(&tcpConn, &corvale::SocketAdapter::dataArrival, this, nullptr);
-    connect(&tcpConn, &corvale::SocketAdapter::dataArrival, live.get(), &LiveCallList::dataWaiting);
+    connect(&tcpConn, &corvale::SocketAdapter::dataArrival, live.get(),
+            [this](qint64 waiting) { live->dataWaiting(waiting >= ReadLimit); });
     connect(live.get(), &LiveCallList::readDue, this, &frmMain::tcpConnDataArrival);
     connect(this, &frmMain::endingStarted, live.get(), &LiveCallList::stop);
 }
@@ -454,12 +457,21 @@ void frmMain::connectionFailed(const QString& text)
 void frmMain::message(const QString& text)
 {
     ++nOpenMessages;
+    limitReading();
     showMessageBox(text);
     --nOpenMessages;
+    limitReading();
     if (nOpenMessages == 0 && bErrorPending && !bEnding) {
         // Later, so that whoever showed this message finishes its step first.
         QTimer::singleShot(0, this, [this] { connectionFailed(sPendingError); });
     }
+}
+
+void frmMain::limitReading()
+{
+    // Qt would buffer all that arrives while nobody reads; past the limit TCP holds the PBX back
+    // instead, and nothing is lost.
+    tcpConn.setReadLimit(live || nOpenMessages > 0 ? ReadLimit : 0);
 }
 
 void frmMain::finish(int status)

@@ -35,6 +35,10 @@ public:
     static constexpr std::string_view ConnectionErrorMessage =
         "I encounted an error - is the host there and the port open?";
     static constexpr std::chrono::milliseconds DefaultAnswerTimeout{10000};
+    // The most the socket holds unread while a message box is open, and in live mode always: a
+    // box opened from the read handler stops the reading until it closes, live mode reads only
+    // every so often, and the PBX may send any amount meanwhile.
+    static constexpr qint64 ReadLimit = 1 << 20;
 
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
@@ -72,6 +76,7 @@ public:
     bool loginMode() const;
     bool ending() const { return bEnding; }
     const corvale::SocketAdapter& socket() const { return tcpConn; }
+    const corvale::ManagerClient& manager() const { return client; }
     const CallListModel& calls() const { return callList; }
 
     // Twips to pixels under this window's screen's logical resolution.
@@ -108,6 +113,7 @@ private:
     void tcpConnTlsFailed(corvale::SocketAdapter::TlsProblem problem);
     void connectionFailed(const QString& text);
     void message(const QString& text);
+    void limitReading();
     void finish(int status);
     bool selectedChannel(std::string& channel) const;
     void disconnectCall(std::string channel);

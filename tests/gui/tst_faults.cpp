@@ -4,8 +4,10 @@
 #include "Listing.h"
 #include "PbxSim.h"
 #include "ScriptedPbx.h"
+#include "TestCertificates.h"
 #include "WindowHarness.h"
 
+#include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString ConnectionError = u"I encounted an error - is the host there and the port open?"_s;
+const QString RejectedLogin = u"Your manager details are incorrect"_s;
+constexpr qint64 Limit = frmMain::ReadLimit;
 
 // A fixed clock and seed: two simulators list the very same bytes, so a faulty run can be
 // compared entry for entry with a clean one.
@@ -152,6 +157,8 @@ private slots:
     void doubleClickOnDisconnectCallSendsOneHangup();
     void secondDisconnectCallWaitsForTheFirst();
     void refreshListShowsOnlyTheNewestListing();
+    void floodWhileTheRefusalIsShownIsHeldBack_data();
+    void floodWhileTheRefusalIsShownIsHeldBack();
 };
 
 void FaultsTest::byteDripListsAsOneChunk_data()
@@ -524,6 +531,105 @@ void FaultsTest::refreshListShowsOnlyTheNewestListing()
     QVERIFY2(QTest::qWaitFor(newest, Wait), qPrintable(describe(entryBytes(h))));
     QVERIFY(h.messages.isEmpty());
     QVERIFY(h.exits.isEmpty());
+}
+
+void FaultsTest::floodWhileTheRefusalIsShownIsHeldBack_data()
+{
+    QTest::addColumn<bool>("live");
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QStringList>("timing");
+    QTest::newRow("plain") << false << false << QStringList();
+    QTest::newRow("TLS") << false << true << QStringList();
+    // The answer and the flood come at once: the socket is full when it is read, so the box
+    // opens inside the read notification.
+    QTest::newRow("live") << true << false << QStringList();
+    // The refusal's first 49 bytes, up to the end of its Message line, come alone and are read
+    // by the paced read; the flood follows later, while the box is open. Live mode goes on
+    // reading then, and the client defers what it reads.
+    QTest::newRow("live, box opened by a paced read")
+        << true << false << QStringList{"--chunk", "49", "--chunk-delay-ms", "300"};
+}
+
+void FaultsTest::floodWhileTheRefusalIsShownIsHeldBack()
+{
+    QFETCH(bool, live);
+    QFETCH(bool, tls);
+    QFETCH(QStringList, timing);
+    // Far more than the kernel buffers of a loopback connection hold.
+    constexpr quint64 Flood = 64u << 20;
+    QStringList arguments = timing + QStringList{"--refuse-login", "--close-on-refuse",
+                                                 "--flood-after-refuse", QString::number(Flood)};
+    std::unique_ptr<TestCertificates> certs;
+    if (tls) {
+        certs = std::make_unique<TestCertificates>();
+        QVERIFY2(certs->isValid(), qPrintable(certs->error()));
+        arguments += certs->serverArguments(TestCertificates::Good);
+    }
+    PbxSim sim(arguments);
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    WindowHarness h;
+    if (live)
+        h.window.setLive(true);
+    if (tls)
+        h.window.useTls(QSslCertificate::fromPath(certs->caFile()));
+
+    // What the window holds unread, looked at all along, before the box and in it.
+    qint64 mostHeld = 0;
+    std::size_t mostDeferred = 0;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        mostHeld = std::max(mostHeld, h.window.socket().bytesHeld());
+        mostDeferred = std::max(mostDeferred, h.window.manager().deferredBytes());
+    });
+    sampler.start(1);
+
+    auto flooded = [&sim] {
+        const QString reply = sim.command(u"flooded"_s);
+        return reply.startsWith(u"ok "_s) ? reply.mid(3).toULongLong() : 0;
+    };
+    quint64 sent = 0;
+    bool stalled = false;
+    h.onMessage = [&](const QString& text) {
+        if (text != RejectedLogin)
+            return;
+        // Like a real modal box, this runs the event loop, so the socket keeps getting its read
+        // notifications while the PBX floods the connection. Nothing signals the end of that:
+        // the simulator's count is polled until it stands still, past what the socket may hold
+        // (so that a simulator slow to start is not taken for one held back).
+        const QDeadlineTimer deadline(20000);
+        int still = 0;
+        while (still < 3 && !deadline.hasExpired()) {
+            QTest::qWait(100);
+            const quint64 now = flooded();
+            still = now == sent && now > quint64{Limit} ? still + 1 : 0;
+            sent = now;
+        }
+        stalled = still == 3;
+    };
+    h.window.show();
+    h.connectTo(sim.port());
+    QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
+    QCOMPARE(h.messages, QStringList{RejectedLogin});
+    const QString seen =
+        u"flood sent %1, most held by the socket %2, most deferred %3, deferrals dropped %4"_s
+            .arg(sent)
+            .arg(mostHeld)
+            .arg(mostDeferred)
+            .arg(h.window.manager().lostArrivals());
+    qInfo("%s", qPrintable(seen));
+    QVERIFY2(stalled, qPrintable(seen));
+    // The socket held no more than its limit (over TLS the bytes once decrypted come on top),
+    // the client deferred no more than its own.
+    QVERIFY2(mostHeld <= (tls ? 2 * Limit : Limit), qPrintable(seen));
+    QVERIFY2(mostDeferred <= corvale::ManagerClient::MaxDeferred, qPrintable(seen));
+    if (live) {
+        // Either the reads went on past the deferral, which dropped the rest, or they stopped
+        // and TCP held the flood back; never did the window keep it.
+        QVERIFY2(sent < Flood || h.window.manager().lostArrivals() > 0, qPrintable(seen));
+    } else {
+        // Nothing is read while the box is open: TCP held the flood back.
+        QVERIFY2(sent < Flood, qPrintable(seen));
+    }
 }
 
 QTEST_MAIN(FaultsTest)

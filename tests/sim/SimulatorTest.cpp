@@ -11,6 +11,7 @@
 #include <iterator>
 #include <regex>
 #include <set>
+#include <thread>
 
 using namespace simtest;
 
@@ -110,6 +111,47 @@ TEST_F(SimulatorTest, RefuseLoginOptionRefusesTheRightSecretAtOnce)
     client.send(DefaultLogin);
     EXPECT_EQ(client.readToClose(500), answer("Error", "Authentication failed"));
     EXPECT_TRUE(client.closed());
+}
+
+TEST_F(SimulatorTest, FloodAfterRefusalGoesOnlyAsFastAsTheClientReads)
+{
+    // Far more than the kernel buffers of a loopback connection hold; not a whole number of lines.
+    constexpr std::size_t Flood = 64u << 20;
+    const std::string line = std::string(78, 'x') + "\r\n";
+    start({"--refuse-login", "--close-on-refuse", "--flood-after-refuse", QString::number(Flood)});
+    auto flooded = [this] {
+        const QString reply = sim->command("flooded");
+        return reply.startsWith(u"ok ") ? reply.mid(3).toULongLong() : 0;
+    };
+    client.readUntil("\r\n");
+    client.send(DefaultLogin);
+    ASSERT_EQ(client.readBlock(), answer("Error", "Authentication failed"));
+    ASSERT_EQ(client.readUntil("\r\n"), line);
+
+    // The client stops reading: the flood stops once the connection's buffers are full. Nothing
+    // signals that, so the count is polled until it stands still.
+    std::uint64_t held = 0;
+    int still = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (still < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const std::uint64_t now = flooded();
+        still = now == held ? still + 1 : 0;
+        held = now;
+    }
+    EXPECT_EQ(still, 3);
+    EXPECT_GE(held, line.size());
+    EXPECT_LT(held, Flood);
+
+    // Reading again lets the rest through, whole lines up to the last, then the close.
+    const std::string rest = client.readToClose(30000);
+    EXPECT_TRUE(client.closed());
+    ASSERT_EQ(line.size() + rest.size(), Flood);
+    std::size_t wrong = 0;
+    for (std::size_t at = 0; at < rest.size(); at += line.size())
+        wrong += rest.compare(at, line.size(), line, 0, rest.size() - at) != 0;
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(flooded(), Flood);
 }
 
 TEST_F(SimulatorTest, PermissionDeniedBeforeLoginKeepsTheConnection)

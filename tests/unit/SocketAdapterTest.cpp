@@ -5,9 +5,11 @@
 #include <QSslError>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 using corvale::SocketAdapter;
 
@@ -122,6 +124,45 @@ TEST_F(SocketAdapterTest, PeerClosingIsReportedAndOurOwnCloseIsNot)
     QCoreApplication::processEvents();
     EXPECT_EQ(closedAgain.count(), 0);
     EXPECT_EQ(errors.count(), 0);
+}
+
+TEST_F(SocketAdapterTest, ReadLimitHoldsThePeerBackAndLiftingItLosesNothing)
+{
+    QTcpSocket* peer = connectAdapter();
+    ASSERT_NE(peer, nullptr);
+    // Numbered lines, so that a byte lost, repeated or out of place shows; far more than the
+    // kernel buffers between the two ends hold.
+    std::string sent;
+    for (int i = 0; sent.size() < (16u << 20); ++i)
+        sent += "Line: " + std::to_string(i) + "\r\n";
+    peer->write(sent.data(), static_cast<qint64>(sent.size()));
+
+    constexpr qint64 Limit = 64 * 1024;
+    std::string got;
+    bool limited = false;
+    bool filled = false;
+    qint64 held = -1;
+    qint64 peerLeft = -1;
+    QObject::connect(&adapter, &SocketAdapter::dataArrival, &adapter, [&] {
+        got += adapter.getData();
+        if (limited)
+            return;
+        limited = true;
+        // As the window does around a message box opened here: Qt reports no more data until
+        // this returns, so the limit goes on, the event loop runs, and the limit comes off.
+        adapter.setReadLimit(Limit);
+        filled = QTest::qWaitFor([&] { return adapter.bytesAvailable() >= Limit; }, Wait);
+        QTest::qWait(100); // the peer goes on writing all the while
+        held = adapter.bytesAvailable();
+        peerLeft = peer->bytesToWrite();
+        adapter.setReadLimit(0);
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() >= sent.size(); }, 20000)) << got.size();
+    EXPECT_TRUE(filled);
+    EXPECT_EQ(held, Limit);
+    EXPECT_GT(peerLeft, 0); // TCP held it back
+    EXPECT_EQ(got.size(), sent.size());
+    EXPECT_TRUE(got == sent);
 }
 
 TEST(SocketAdapterIdleTest, SendWithoutAConnectionIsDropped)

@@ -87,6 +87,8 @@ std::string Control::run(std::string_view line, std::int64_t now)
     }
     if (command == "count")
         return "ok " + std::to_string(table.size());
+    if (command == "flooded")
+        return "ok " + std::to_string(nFlooded);
     if (command == "churn") {
         std::uint32_t perSecond = 0;
         std::uint32_t seconds = 0;

@@ -17,16 +17,19 @@ namespace pbxsim {
 //   callerid CHANNEL NUMBER [NAME...]    exten CHANNEL EXTENSION
 //   rename CHANNEL NEWNAME               masquerade ORIGINAL CLONE
 //   churn PER-SECOND [SECONDS]           count
-//   dump FILE
+//   dump FILE                            flooded
 class Control
 {
 public:
     Control(CallTable& table, CallGenerator& generator, EventStyle style, std::uint64_t seed);
 
     // Carries out one command at `now` (unix seconds). Returns one line without its end: "ok",
-    // "ok <detail>" (start names the channel, count and dump give the number of calls) or
-    // "error <why>".
+    // "ok <detail>" (start names the channel, count and dump give the number of calls, flooded
+    // the bytes of --flood-after-refuse written so far) or "error <why>".
     std::string run(std::string_view line, std::int64_t now);
+
+    // Flood bytes the socket took, on any connection.
+    void noteFlooded(std::uint64_t bytes) { nFlooded += bytes; }
 
     // The churn's timing; churnStep does what it says is due.
     Churn& churn() { return timing; }
@@ -39,6 +42,7 @@ private:
     EventStyle style;
     Churn timing;
     Rng rng;
+    std::uint64_t nFlooded = 0;
 };
 
 // Writes the channel of every call that is up to `path`, one per line.

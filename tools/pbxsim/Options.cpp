@@ -74,13 +74,15 @@ std::string usage()
            "  --refuse-login          refuse every login\n"
            "  --refuse-delay-ms N     wait before answering a refused login (default 1000)\n"
            "  --close-on-refuse       answer a refused login at once, then close\n"
+           "  --flood-after-refuse N  after refusing a login, send N bytes of garbage lines\n"
+           "                          before closing, only as fast as the client reads them\n"
            "  --long-line BYTES       send a garbage line of BYTES bytes before each Status "
            "answer\n"
            "  --no-hangup-answer      end hung-up calls but never answer the Hangup\n"
            "  --unanswered-hangups N  the same for only the first N Hangups of a connection\n"
            "  --control               read commands on standard input (start, hangup, callerid,\n"
-           "                          exten, rename, masquerade, count, dump) and answer each\n"
-           "                          with one line on standard output\n"
+           "                          exten, rename, masquerade, count, dump, flooded) and\n"
+           "                          answer each with one line on standard output\n"
            "  --churn N               N calls start and N end every second, each with its events\n"
            "  --churn-seconds S       churn for S seconds only (default: until the end)\n"
            "  --dump-channels FILE    at exit, write the channels that are up to FILE\n"
@@ -160,6 +162,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             ok = readNumber(value(), session.refuseDelayMs, 60'000);
         } else if (name == "--close-on-refuse") {
             session.closeOnRefuse = true;
+        } else if (name == "--flood-after-refuse") {
+            ok = readNumber(value(), session.floodAfterRefuse);
         } else if (name == "--long-line") {
             ok = readNumber(value(), session.longLine, std::size_t{100'000'000});
         } else if (name == "--no-hangup-answer") {

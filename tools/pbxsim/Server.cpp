@@ -4,6 +4,7 @@
 #include "Options.h"
 #include "Tls.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -44,6 +45,23 @@ std::string endpoint(int fd, int (*name)(int, sockaddr*, socklen_t*))
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
     return std::string(text) + '/' + std::to_string(ntohs(addr.sin_port));
+}
+
+// The flood's lines, 80 bytes each with their CR LF. Written straight from here as the socket
+// takes them, so that a client that stops reading holds the flood back instead of the
+// simulator's memory filling up with it.
+constexpr std::size_t FloodLineSize = 80;
+
+const std::string& floodLines()
+{
+    static const std::string lines = [] {
+        const std::string line = std::string(FloodLineSize - 2, 'x') + "\r\n";
+        std::string all;
+        for (int i = 0; i < 800; ++i)
+            all += line;
+        return all;
+    }();
+    return lines;
 }
 
 std::int64_t unixNow(const Options& options)
@@ -408,15 +426,37 @@ void Server::writeTo(Connection& c, Clock::time_point now)
             }
             continue; // the socket took part of it; POLLOUT brings the rest
         }
+        if (c.flooded < head.flood && !flood(c, head.flood))
+            return; // POLLOUT brings the rest
         const bool closeAfter = head.closeAfter;
         c.queue.pop_front();
         c.offset = 0;
+        c.flooded = 0;
         c.headTimed = false;
         if (closeAfter) {
             shutDown(c, "closing after the answer");
             return;
         }
     }
+}
+
+bool Server::flood(Connection& c, std::size_t total)
+{
+    const std::string& lines = floodLines();
+    while (c.flooded < total) {
+        // Each write starts where the last one stopped within a line and runs to the end of the
+        // block at most.
+        const std::size_t at = c.flooded % FloodLineSize;
+        const std::size_t size = std::min(lines.size() - at, total - c.flooded);
+        std::size_t sent = 0;
+        if (transmit(c, lines.data() + at, size, sent) != Io::Moved)
+            return false;
+        transcript.sent(c.id, std::string_view(lines).substr(at, sent));
+        c.flooded += sent;
+        c.sentTotal += sent;
+        control.noteFlooded(sent);
+    }
+    return true;
 }
 
 void Server::shutDown(Connection& c, const char* why)

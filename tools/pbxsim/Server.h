@@ -50,8 +50,9 @@ private:
         int id = 0;
         std::unique_ptr<Session> session;
         std::deque<Output> queue;
-        std::size_t offset = 0; // bytes of queue.front() already sent
-        bool headTimed = false; // queue.front()'s delay has been set off
+        std::size_t offset = 0;  // bytes of queue.front() already sent
+        std::size_t flooded = 0; // bytes of queue.front()'s flood already sent
+        bool headTimed = false;  // queue.front()'s delay has been set off
         Clock::time_point readyAt;
         std::uint64_t sentTotal = 0;
         bool closing = false; // our side is shut; reading until the peer closes or time runs out
@@ -74,6 +75,7 @@ private:
     void accept();
     void readFrom(Connection& c);
     void writeTo(Connection& c, Clock::time_point now);
+    bool flood(Connection& c, std::size_t total);
     void shutDown(Connection& c, const char* why);
     bool wantsWrite(const Connection& c, Clock::time_point now) const;
     void readCommands();

@@ -181,9 +181,11 @@ void Session::login(const Action& action, std::int64_t now, std::vector<Output>&
         md5 ? keyMatches(action.header("Key")) : action.header("Secret") == options.secret;
     const bool accepted = !options.refuseLogin && user == lower(options.user) && proven;
     if (!accepted) {
-        // The PBX waits before it says no, then drops the connection.
+        // The PBX waits before it says no, then drops the connection; a hostile one floods it
+        // first.
         out.push_back({answer("Error", "Authentication failed"),
-                       options.closeOnRefuse ? 0 : options.refuseDelayMs, true});
+                       options.closeOnRefuse ? 0 : options.refuseDelayMs, true,
+                       options.floodAfterRefuse});
         bFinished = true;
         return;
     }

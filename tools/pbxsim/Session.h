@@ -23,6 +23,7 @@ struct SessionOptions
     bool refuseLogin = false;          // every login is refused
     bool closeOnRefuse = false;        // answer a refused login at once instead of after the delay
     int refuseDelayMs = 1000;          // a real PBX waits about a second before it says no
+    std::size_t floodAfterRefuse = 0;  // bytes of garbage lines sent after a refusal, then close
     bool closeAfterLogin = false;      // close right after accepting the login
     std::size_t longLine = 0;          // bytes of garbage line sent before each Status answer
     bool noHangupAnswer = false;       // a hangup still ends the call but is never answered
@@ -37,6 +38,7 @@ struct Output
     std::string bytes;
     int delayMs = 0;         // wait this long before starting to send them
     bool closeAfter = false; // then close the connection
+    std::size_t flood = 0;   // before that, this many bytes of garbage lines, made as they go out
 };
 
 // The PBX side of one manager connection, without the socket: bytes in, answers out. After a
