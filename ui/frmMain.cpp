@@ -406,16 +406,21 @@ void frmMain::enterCallListMode()
 
 void frmMain::tcpConnDataArrival()
 {
-    if (bEnding)
-        return;
-    const std::string bytes = tcpConn.getData();
-    if (bytes.empty())
-        return;
-    client.dataArrival(bytes);
-    if (live)
-        live->flush();
-    else
-        callList.flush();
+    // A message opened from here (a refused listing) keeps Qt from announcing the bytes it reads
+    // meanwhile, and it will not announce them later: they are read on here once the message
+    // has closed. Live mode reads on a timer of its own, which goes on while a message is open.
+    do {
+        if (bEnding)
+            return;
+        const std::string bytes = tcpConn.getData();
+        if (bytes.empty())
+            return;
+        client.dataArrival(bytes);
+        if (live)
+            live->flush();
+        else
+            callList.flush();
+    } while (!live && tcpConn.bytesAvailable() > 0);
 }
 
 void frmMain::tcpConnError()

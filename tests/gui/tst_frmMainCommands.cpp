@@ -344,6 +344,18 @@ void FrmMainCommandsTest::refusedListingIsReported()
     h.button("cmdReFetch")->click();
     QTRY_COMPARE_WITH_TIMEOUT(h.shownEntries(), QStringList{AliceEntry}, 5000);
     QCOMPARE(h.messages.size(), 2);
+
+    // While the message is on screen the next listing comes; it is shown once the message
+    // closes, though nothing more arrives after it.
+    pbx.onRequest(StatusAction, denied);
+    h.button("cmdReFetch")->click();
+    h.button("cmdReFetch")->click();
+    h.onMessage = [&](const QString&) {
+        pbx.send(listing(Bob));
+        QVERIFY(QTest::qWaitFor([&] { return h.window.socket().bytesAvailable() > 0; }, 5000));
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(h.messages.size(), 3, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.shownEntries(), QStringList{BobEntry}, 5000);
     QVERIFY(h.exits.isEmpty());
 }
 
