@@ -666,7 +666,7 @@ void frmMain::send(std::string_view bytes)
 void frmMain::actionAnswered(const corvale::Answer& answer)
 {
     if (answer.kind == corvale::ActionKind::Status) {
-        listingRefused(answer);
+        listingAnswered(answer);
         return;
     }
     if (answer.kind != corvale::ActionKind::Hangup || awaitedHangups.count(answer.ticket) == 0)
@@ -675,11 +675,11 @@ void frmMain::actionAnswered(const corvale::Answer& answer)
     emit hangupAnswered(answer.ticket);
 }
 
-void frmMain::listingRefused(const corvale::Answer& answer)
+void frmMain::listingAnswered(const corvale::Answer& answer)
 {
-    // A manager user without the right to read calls gets an error instead of a listing; the
-    // list would stay empty without a word. Live mode asks every few seconds: it says so once,
-    // until a listing succeeds or the operator asks again.
+    // A manager user without the call class gets an error instead of a listing, and the list
+    // would stay empty without a word. Live mode asks every few seconds: it says so once, until
+    // a listing succeeds or the operator asks again.
     if (answer.succeeded()) {
         bRefusalShown = false;
         return;

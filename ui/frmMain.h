@@ -117,7 +117,7 @@ private:
     void finish(int status);
     bool selectedChannel(std::string& channel) const;
     void disconnectCall(std::string channel);
-    void listingRefused(const corvale::Answer& answer);
+    void listingAnswered(const corvale::Answer& answer);
 
     QLabel* lblHost = nullptr;
     QLineEdit* txtHost = nullptr;
