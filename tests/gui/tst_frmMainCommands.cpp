@@ -52,12 +52,23 @@ const QByteArray Bob = record("SIP/200-0c0d", "201", "Bob", "3600");
 const QString AliceEntry = u"SIP/100-0a1b From: 100 <Alice> To: 200 Lasted: 1.50 minutes."_s;
 const QString BobEntry = u"SIP/200-0c0d From: 201 <Bob> To: 200 Lasted: 60.00 minutes."_s;
 
-// Logged in and listed: the PBX has answered the login and the first status action.
-bool listed(WindowHarness& h, ScriptedPbx& pbx, const QByteArray& records, int rows)
+const QByteArray Hungup = "Response: Success\r\nMessage: Channel Hungup\r\n\r\n";
+// What a PBX answers a manager user without the call class.
+const QByteArray Denied = "Response: Error\r\nMessage: Permission denied\r\n\r\n";
+const QString Refused = u"The PBX refused the call list: Permission denied"_s;
+
+// The PBX greets, accepts the login and answers the first status action with `firstStatus`.
+void acceptLogin(ScriptedPbx& pbx, const QByteArray& firstStatus)
 {
     pbx.greet(Greeting);
     pbx.onRequest("Events: Off\r\n\r\n", Accepted);
-    pbx.onRequest(StatusAction, listing(records));
+    pbx.onRequest(StatusAction, firstStatus);
+}
+
+// Logged in and listed: the PBX has answered the login and the first status action.
+bool listed(WindowHarness& h, ScriptedPbx& pbx, const QByteArray& records, int rows)
+{
+    acceptLogin(pbx, listing(records));
     h.connectTo(pbx.port());
     return QTest::qWaitFor([&] { return h.list()->model()->rowCount() == rows; }, 5000);
 }
@@ -129,7 +140,7 @@ void FrmMainCommandsTest::disconnectCallReportsWhatThePbxDid_data()
 {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QString>("message");
-    QTest::newRow("success") << QByteArray("Response: Success\r\nMessage: Channel Hungup\r\n\r\n")
+    QTest::newRow("success") << Hungup
                              << u"Killed Call SIP/200-0c0d"_s;
     QTest::newRow("error") << QByteArray("Response: Error\r\nMessage: No such channel\r\n\r\n")
                            << u"The call on SIP/200-0c0d could not be disconnected: "
@@ -238,7 +249,7 @@ void FrmMainCommandsTest::entriesShownAsUtf8WhileHangupSendsExactBytes()
                           u"SIP/3 From: 555ÿ <Zoë> To: 200 Lasted: 3.00 minutes."_s}));
     QCOMPARE(h.window.calls().bytesAt(1).substr(0, 8), std::string("SIP/m\xfc-2"));
 
-    pbx.onRequest(hangup(utf8Channel), "Response: Success\r\nMessage: Channel Hungup\r\n\r\n");
+    pbx.onRequest(hangup(utf8Channel), Hungup);
     h.selectRow(0);
     h.button("cmdKillCall")->click();
     QCOMPARE(h.messages, QStringList{u"Killed Call SIP/zoë-1"_s});
@@ -302,15 +313,13 @@ void FrmMainCommandsTest::sendsBeforeConnectingNeverConfuseAnswers()
     h.connectTo(pbx.port());
     h.button("cmdReFetch")->click();
     QVERIFY(pbx.waitForReceived(StatusAction));
-    pbx.send("Response: Error\r\nMessage: Permission denied\r\n\r\n");
-    QTRY_COMPARE_WITH_TIMEOUT(h.messages,
-                              QStringList{u"The PBX refused the call list: Permission denied"_s},
-                              5000);
+    pbx.send(Denied);
+    QTRY_COMPARE_WITH_TIMEOUT(h.messages, QStringList{Refused}, 5000);
 
     // Every later answer still finds its own action.
     pbx.onRequest("Events: Off\r\n\r\n", Accepted);
     pbx.onRequest(StatusAction, listing(Alice));
-    pbx.onRequest(hangup("SIP/100-0a1b"), "Response: Success\r\nMessage: Channel Hungup\r\n\r\n");
+    pbx.onRequest(hangup("SIP/100-0a1b"), Hungup);
     pbx.send(Greeting);
     QTRY_COMPARE_WITH_TIMEOUT(h.shownEntries(), QStringList{AliceEntry}, 5000);
     h.selectRow(0);
@@ -321,25 +330,20 @@ void FrmMainCommandsTest::sendsBeforeConnectingNeverConfuseAnswers()
 
 void FrmMainCommandsTest::refusedListingIsReported()
 {
-    // A manager user without the right to read calls.
-    const QByteArray denied = "Response: Error\r\nMessage: Permission denied\r\n\r\n";
-    const QString refused = u"The PBX refused the call list: Permission denied"_s;
     WindowHarness h;
     h.window.show();
     ScriptedPbx pbx;
-    pbx.greet(Greeting);
-    pbx.onRequest("Events: Off\r\n\r\n", Accepted);
-    pbx.onRequest(StatusAction, denied);
+    acceptLogin(pbx, Denied);
     h.connectTo(pbx.port());
-    QTRY_COMPARE_WITH_TIMEOUT(h.messages, QStringList{refused}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.messages, QStringList{Refused}, 5000);
     QVERIFY(h.exits.isEmpty());
     QVERIFY(!h.window.ending());
     QCOMPARE(h.list()->model()->rowCount(), 0);
 
     // Asked again, refused again: said again. Then the window goes on as before.
-    pbx.onRequest(StatusAction, denied);
+    pbx.onRequest(StatusAction, Denied);
     h.button("cmdReFetch")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(h.messages, QStringList({refused, refused}), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.messages, QStringList({Refused, Refused}), 5000);
     pbx.onRequest(StatusAction, listing(Alice));
     h.button("cmdReFetch")->click();
     QTRY_COMPARE_WITH_TIMEOUT(h.shownEntries(), QStringList{AliceEntry}, 5000);
@@ -347,7 +351,7 @@ void FrmMainCommandsTest::refusedListingIsReported()
 
     // While the message is on screen the next listing comes; it is shown once the message
     // closes, though nothing more arrives after it.
-    pbx.onRequest(StatusAction, denied);
+    pbx.onRequest(StatusAction, Denied);
     h.button("cmdReFetch")->click();
     h.button("cmdReFetch")->click();
     h.onMessage = [&](const QString&) {
@@ -364,9 +368,7 @@ void FrmMainCommandsTest::enterPressesTheFocusedButton()
     WindowHarness h;
     h.window.show();
     ScriptedPbx pbx;
-    pbx.greet(Greeting);
-    pbx.onRequest("Events: Off\r\n\r\n", Accepted);
-    pbx.onRequest(StatusAction, listing(Alice + Bob));
+    acceptLogin(pbx, listing(Alice + Bob));
     h.field("txtHost")->setText(u"127.0.0.1"_s);
     h.field("txtPort")->setText(QString::number(pbx.port()));
     // In login mode Enter only connects, whatever has the focus.
@@ -388,7 +390,7 @@ void FrmMainCommandsTest::enterPressesTheFocusedButton()
     QVERIFY(pbx.waitForReceived(StatusAction, 3));
     QTRY_COMPARE_WITH_TIMEOUT(h.list()->model()->rowCount(), 2, 5000);
 
-    pbx.onRequest(hangup("SIP/200-0c0d"), "Response: Success\r\nMessage: Channel Hungup\r\n\r\n");
+    pbx.onRequest(hangup("SIP/200-0c0d"), Hungup);
     pbx.onRequest(StatusAction, listing(Alice));
     h.selectRow(1);
     QPushButton* kill = h.button("cmdKillCall");
@@ -408,9 +410,7 @@ void FrmMainCommandsTest::blanksAroundTheHostAreDropped()
     WindowHarness h;
     h.window.show();
     ScriptedPbx pbx;
-    pbx.greet(Greeting);
-    pbx.onRequest("Events: Off\r\n\r\n", Accepted);
-    pbx.onRequest(StatusAction, listing(Alice));
+    acceptLogin(pbx, listing(Alice));
     h.field("txtHost")->setText(u" \tlocalhost "_s);
     h.field("txtPort")->setText(QString::number(pbx.port()));
     h.button("cmdConnect")->click();
