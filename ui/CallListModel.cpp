@@ -67,6 +67,10 @@ QString CallListModel::displayText(std::string_view bytes)
 
 QString CallListModel::displayText(std::string_view entry, const corvale::EntryParts& parts)
 {
+    // Parts meet at ASCII text, so an entry valid as a whole is valid part by part: the usual
+    // case is decoded in one go.
+    if (isValidUtf8(entry))
+        return QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
     QString text;
     text.reserve(static_cast<qsizetype>(entry.size()));
     std::size_t from = 0;

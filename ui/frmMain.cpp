@@ -50,20 +50,6 @@ bool isSendableLogin(const QString& text)
     });
 }
 
-// Spaces and tabs at either end of the Host field cannot be part of a host name; Qt tidies an
-// address but would look a name up with them.
-QString hostOf(const QString& text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
-    while (first < last && blank(text[first]))
-        ++first;
-    while (last > first && blank(text[last - 1]))
-        --last;
-    return text.mid(first, last - first);
-}
-
 std::optional<int> readPort(const QString& text)
 {
     if (text.isEmpty() || text.size() > 5)
@@ -383,7 +369,9 @@ void frmMain::cmdConnectClicked()
         message(QStringLiteral("The user name and password may hold no line break or NUL."));
         return;
     }
-    tcpConn.setRemoteHost(hostOf(txtHost->text()));
+    // Blanks at either end cannot be part of a host name; Qt tidies an address but would look a
+    // name up with them.
+    tcpConn.setRemoteHost(txtHost->text().trimmed());
     tcpConn.setRemotePort(*port);
     tcpConn.connectToRemote();
     enterCallListMode();
