@@ -22,6 +22,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace corvale {
 
@@ -138,7 +140,7 @@ signals:
     // the session goes on once the slot returns.
     void report(const QString& text);
     // The session has ended on its own (not by close()), after its report; `reason` is it.
-    void ended(const QString& reason);
+    void finished(const QString& reason);
     // Why a connection failed or was lost, for a log: "the connection was refused", ...
     void connectionProblem(const QString& cause);
     // A hangup has been answered (or not, within answerWait); ok false with the PBX's reason.
@@ -154,6 +156,7 @@ signals:
 
     // Internal: what the nested wait of a hangup listens to.
     void hangupAnswered(quint64 ticket);
+    void listingArrived();
     void waitsEnd();
 
 private:
@@ -176,21 +179,26 @@ private:
 
     void setState(State next);
     void newClient();
+    void configureClient();
     void connectNow();
-    void dataArrival();
+    void stopTimers();
+    void dataArrival(qint64 waiting);
     void readNow();
-    void socketError(int number);
+    void socketError(int number, const QString& description);
     void tlsFailed(SocketAdapter::TlsProblem problem);
-    void fail(const QString& text, const QString& cause);
-    void lose(const QString& cause);
-    void finish(const QString& text, const QString& cause);
+    void greetingOverdue();
+    // The connection failed or went: retried when it may be, else the end with `text`.
+    void lose(const QString& text, const QString& cause, bool retryable = true);
+    void finish(const QString& text);
     void scheduleAttempt();
     void updateReadLimit();
+    bool keepaliveOn() const;
     void armKeepalive();
     void keepaliveDue();
-    void greetingOverdue();
-    bool keepaliveOn() const;
-    bool commandsBlocked();
+    void loginAccepted();
+    bool commandsHeldBack();
+    void requestListing();
+    void clearEntries();
     void disconnectCall(const Queued& call);
     bool stillThere(const Queued& call);
     void listingAnswered(const Answer& answer);
@@ -202,6 +210,9 @@ private:
     std::unique_ptr<Ops> ops;
     std::unique_ptr<LiveCalls> live;
     std::unique_ptr<ManagerClient> manager;
+    // Clients of connections given up, kept until nothing reads with them any more.
+    std::vector<std::pair<std::unique_ptr<Ops>, std::unique_ptr<ManagerClient>>> retired;
+    int nReading = 0;
 
     QTimer greetingTimer;
     QTimer silenceTimer;
@@ -220,6 +231,8 @@ private:
     bool bErrorPending = false;
     QString sPendingError;
     QString sPendingCause;
+    bool bPendingRetryable = true;
+    QString sLastMessage;
 
     std::size_t nEntries = 0;
     std::unordered_set<std::string> listedChannels; // snapshot: of the current listing
