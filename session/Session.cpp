@@ -227,6 +227,15 @@ void Session::connectNow()
     tcpConn.connectToRemote();
 }
 
+void Session::retryNow()
+{
+    if (current != State::Reconnecting || !retryTimer.isActive())
+        return;
+    retryTimer.stop();
+    connectNow();
+    emit reconnectProgress();
+}
+
 void Session::close()
 {
     if (ended())
