@@ -74,4 +74,15 @@ inline std::size_t countEvents(std::string_view text, std::string_view event)
     return n;
 }
 
+// Each block's event name, in order.
+inline std::vector<std::string> eventNames(std::string_view text)
+{
+    std::vector<std::string> names;
+    for (const Block& block : splitBlocks(text)) {
+        if (!block.empty() && keyOf(block.front()) == "Event")
+            names.push_back(valueOf(block.front()));
+    }
+    return names;
+}
+
 } // namespace simtest

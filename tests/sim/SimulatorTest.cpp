@@ -347,26 +347,6 @@ TEST_F(SimulatorTest, ChallengeErrorOptionAnswersWithAMessage)
     EXPECT_EQ(client.readBlock(), LoginAccepted);
 }
 
-namespace {
-
-std::string loginWithEvents(std::string_view events)
-{
-    return "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: " + std::string(events) +
-           "\r\n\r\n";
-}
-
-std::vector<std::string> eventNames(const std::string& text)
-{
-    std::vector<std::string> names;
-    for (const Block& block : splitBlocks(text)) {
-        if (!block.empty() && keyOf(block.front()) == "Event")
-            names.push_back(valueOf(block.front()));
-    }
-    return names;
-}
-
-} // namespace
-
 TEST_F(SimulatorTest, CallChangesReachOnlyTheClientsThatAskedForEvents)
 {
     start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "2"});

@@ -89,6 +89,13 @@ std::string Control::run(std::string_view line, std::int64_t now)
         return "ok " + std::to_string(table.size());
     if (command == "flooded")
         return "ok " + std::to_string(nFlooded);
+    if (command == "queued") {
+        if (transport == nullptr)
+            return "error no connections here";
+        const Transport::QueueFigures figures = transport->queued();
+        return "ok " + std::to_string(figures.now) + " " + std::to_string(figures.peak) + " " +
+               std::to_string(figures.dropped);
+    }
     if (command == "churn") {
         std::uint32_t perSecond = 0;
         std::uint32_t seconds = 0;

@@ -11,6 +11,24 @@
 
 namespace pbxsim {
 
+// What the commands below may ask of the server that carries the connections.
+class Transport
+{
+public:
+    // Bytes waiting to be written: over every connection now, the most one connection has held,
+    // and how many connections were ended for reading too slowly.
+    struct QueueFigures
+    {
+        std::uint64_t now = 0;
+        std::uint64_t peak = 0;
+        std::uint64_t dropped = 0;
+    };
+    virtual QueueFigures queued() const = 0;
+
+protected:
+    ~Transport() = default;
+};
+
 // Commands that change the PBX's calls while clients are connected, one line each, so that a test
 // decides exactly when a call starts, changes or ends:
 //   start [CHANNEL [NUMBER [NAME...]]]   hangup CHANNEL
@@ -18,10 +36,14 @@ namespace pbxsim {
 //   rename CHANNEL NEWNAME               masquerade ORIGINAL CLONE
 //   churn PER-SECOND [SECONDS]           count
 //   dump FILE                            flooded
+//   queued
 class Control
 {
 public:
     Control(CallTable& table, CallGenerator& generator, EventStyle style, std::uint64_t seed);
+
+    // The server the connection commands act on; without one they are refused.
+    void setTransport(Transport* server) { transport = server; }
 
     // Carries out one command at `now` (unix seconds). Returns one line without its end: "ok",
     // "ok <detail>" (start names the channel, count and dump give the number of calls, flooded
@@ -43,6 +65,7 @@ private:
     Churn timing;
     Rng rng;
     std::uint64_t nFlooded = 0;
+    Transport* transport = nullptr;
 };
 
 // Writes the channel of every call that is up to `path`, one per line.

@@ -85,6 +85,8 @@ std::string usage()
            "                          answer each with one line on standard output\n"
            "  --churn N               N calls start and N end every second, each with its events\n"
            "  --churn-seconds S       churn for S seconds only (default: until the end)\n"
+           "  --max-queued BYTES      end a connection that leaves more than BYTES of events\n"
+           "                          unread (default 8 MiB)\n"
            "  --dump-channels FILE    at exit, write the channels that are up to FILE\n"
            "  --tls-cert FILE         serve TLS with this PEM certificate (and any chain after "
            "it)\n"
@@ -176,6 +178,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             ok = readNumber(value(), options.churn, std::uint32_t{1'000'000});
         } else if (name == "--churn-seconds") {
             ok = readNumber(value(), options.churnSeconds);
+        } else if (name == "--max-queued") {
+            ok = readNumber(value(), options.maxQueued);
         } else if (name == "--dump-channels") {
             options.dumpChannels = value();
         } else if (name == "--tls-cert") {

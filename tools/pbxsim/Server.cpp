@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -79,10 +80,13 @@ Server::Server(const Options& serverOptions, CallTable& calls, Control& commands
     , tls(tlsServer)
     , commandsOpen(serverOptions.control)
     , readBuffer(64 * 1024)
-{}
+{
+    control.setTransport(this);
+}
 
 Server::~Server()
 {
+    control.setTransport(nullptr);
     for (const auto& c : connections)
         close(*c);
     if (listenFd >= 0)
@@ -215,7 +219,7 @@ void Server::accept()
         c->id = nextId++;
         c->session = std::make_unique<Session>(options.session, table);
         c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
-        c->queue.push_back({c->session->greeting()});
+        enqueue(*c, {c->session->greeting()});
         transcript.note(c->id, "connected");
         if (tls != nullptr) {
             c->tls = tls->open(fd);
@@ -250,7 +254,7 @@ void Server::readFrom(Connection& c)
         fresh.clear();
         c.session->receive(bytes, unixNow(options), fresh);
         for (Output& out : fresh)
-            c.queue.push_back(std::move(out));
+            enqueue(c, std::move(out));
     }
 }
 
@@ -378,8 +382,39 @@ void Server::passOnEvents()
         fresh.clear();
         c->session->takeEvents(fresh);
         for (Output& out : fresh)
-            c->queue.push_back(std::move(out));
+            enqueue(*c, std::move(out));
+        // A PBX gives up on a client that does not take its events: it logs and disconnects
+        // rather than hold them without limit. Answers alone never count, so that one large
+        // listing to a slow reader goes out whole.
+        if (!fresh.empty() && c->queued > options.maxQueued) {
+            std::fprintf(stderr,
+                         "pbxsim: connection %d reads too slowly, %zu bytes waiting: closed\n",
+                         c->id, c->queued);
+            transcript.note(c->id, "reads too slowly: closed with " + std::to_string(c->queued) +
+                                       " bytes waiting");
+            c->queue.clear();
+            c->queued = 0;
+            c->dead = true;
+            ++nDropped;
+        }
     }
+}
+
+void Server::enqueue(Connection& c, Output out)
+{
+    c.queued += out.bytes.size();
+    peakQueued = std::max<std::uint64_t>(peakQueued, c.queued);
+    c.queue.push_back(std::move(out));
+}
+
+Transport::QueueFigures Server::queued() const
+{
+    QueueFigures figures;
+    for (const auto& c : connections)
+        figures.now += c->queued;
+    figures.peak = peakQueued;
+    figures.dropped = nDropped;
+    return figures;
 }
 
 bool Server::wantsWrite(const Connection& c, Clock::time_point now) const
@@ -412,6 +447,7 @@ void Server::writeTo(Connection& c, Clock::time_point now)
                 return;
             transcript.sent(c.id, std::string_view(head.bytes).substr(c.offset, sent));
             c.offset += sent;
+            c.queued -= sent;
             c.sentTotal += sent;
         }
         if (options.closeAfterBytes > 0 && c.sentTotal >= options.closeAfterBytes) {
@@ -467,6 +503,7 @@ void Server::shutDown(Connection& c, const char* why)
     c.closing = true;
     c.closeBy = Clock::now() + Linger;
     c.queue.clear();
+    c.queued = 0;
 }
 
 } // namespace pbxsim

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CallTable.h"
+#include "Control.h"
 #include "Session.h"
 #include "Transcript.h"
 
@@ -18,12 +19,11 @@ typedef struct ssl_st SSL;
 namespace pbxsim {
 
 struct Options;
-class Control;
 class TlsServer;
 
 // Serves any number of manager connections from one thread with poll(): reads actions, queues
 // the answers and writes them out as the socket takes them, with the transport faults applied.
-class Server
+class Server : private Transport
 {
 public:
     // With options.control, commands for `control` are read from standard input and answered on
@@ -51,6 +51,7 @@ private:
         std::unique_ptr<Session> session;
         std::deque<Output> queue;
         std::size_t offset = 0;  // bytes of queue.front() already sent
+        std::size_t queued = 0;  // bytes in the queue not yet sent
         std::size_t flooded = 0; // bytes of queue.front()'s flood already sent
         bool headTimed = false;  // queue.front()'s delay has been set off
         Clock::time_point readyAt;
@@ -84,6 +85,8 @@ private:
     Io transmit(Connection& c, const char* data, std::size_t size, std::size_t& sent);
     void close(Connection& c);
     void passOnEvents();
+    void enqueue(Connection& c, Output out);
+    QueueFigures queued() const override;
 
     const Options& options;
     CallTable& table;
@@ -99,6 +102,8 @@ private:
     std::vector<std::unique_ptr<Connection>> connections;
     std::vector<Output> fresh; // reused for the answers of one read
     std::vector<char> readBuffer;
+    std::uint64_t peakQueued = 0; // the most bytes one connection has had waiting
+    std::uint64_t nDropped = 0;   // connections ended for reading too slowly
 };
 
 } // namespace pbxsim
