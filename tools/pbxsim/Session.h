@@ -30,6 +30,7 @@ struct SessionOptions
     std::size_t unansweredHangups = 0; // the same, for only the first this many hangups
     bool challengeError = false;       // every Challenge is answered with an error
     std::int64_t bootTime = 0;         // unix seconds the PBX came up, for FullyBooted's Uptime
+    bool fixedClock = false;           // time stands still (--clock): Ping's Timestamp too
 };
 
 // Bytes to send, in order with the others of the connection.
@@ -73,6 +74,7 @@ private:
     bool keyMatches(std::string_view key) const;
     void callChanged(const CallChange& change) override;
     void hangup(const Action& action, std::vector<Output>& out);
+    std::string ping(const Action& action, std::int64_t now) const;
 
     const SessionOptions& options;
     CallTable& table;

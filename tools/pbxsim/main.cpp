@@ -63,6 +63,7 @@ int main(int argc, char** argv)
     const std::int64_t now =
         options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
     options.session.bootTime = now;
+    options.session.fixedClock = options.clock != 0;
     // Calls started later come from the same generator, so their channels never repeat a name.
     pbxsim::CallGenerator generator(options.seed);
     std::vector<pbxsim::Call> calls;
