@@ -77,3 +77,102 @@ TEST_F(ConnectionsTest, AClientThatStopsReadingDuringChurnIsDisconnected)
     quiet.send("Action: Ping\r\n\r\n");
     EXPECT_EQ(quiet.readBlock().substr(0, 31), "Response: Success\r\nPing: Pong\r\n");
 }
+
+namespace {
+
+// Connects over and over until the simulator takes the connection, for at most `limit`.
+bool connectWithin(TestClient& c, std::uint16_t port, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!c.connectTo(port)) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+std::vector<std::string> channelsOf(const std::string& status)
+{
+    std::vector<std::string> channels;
+    for (const Block& block : blocksStarting(status, "Event: Status"))
+        channels.push_back(field(block, "Channel"));
+    return channels;
+}
+
+} // namespace
+
+TEST_F(ConnectionsTest, RestartTellsClosesRefusesAndComesBackWithTheCalls)
+{
+    start(Current + QStringList{"--calls", "3"});
+    logIn(client, loginWithEvents("call,system"));
+    EXPECT_EQ(eventNames(client.readBlock()), std::vector<std::string>{"FullyBooted"});
+    TestClient quiet;
+    logIn(quiet, loginWithEvents("call"));
+    quiet.send(StatusAction);
+    const std::vector<std::string> before = channelsOf(quiet.readStatus());
+    ASSERT_EQ(before.size(), 3u);
+
+    ASSERT_EQ(sim->command("restart 1"), "ok");
+    // As recorded: Shutdown to a client reading system events, then the close; nothing to others.
+    const std::string recorded = fixture("21_restart_seen_by_client.recv.bin");
+    const std::string shutdown = recorded.substr(recorded.rfind("Event: Shutdown\r\n"));
+    EXPECT_EQ(client.readToClose(), shutdown);
+    EXPECT_TRUE(client.closed());
+    EXPECT_EQ(quiet.readToClose(), "");
+    EXPECT_TRUE(quiet.closed());
+    TestClient refused;
+    EXPECT_FALSE(refused.connectTo(sim->port()));
+
+    ASSERT_TRUE(connectWithin(client, sim->port(), 5s));
+    EXPECT_EQ(client.readUntil("\r\n"), "Asterisk Call Manager/13.0.0\r\n");
+    client.send(loginWithEvents("call,system"));
+    // As after the recorded restart: FullyBooted counts from it.
+    const std::string login = client.readUntil("Status: Fully Booted\r\n\r\n");
+    EXPECT_EQ(shapeOf(login), shapeOf(fixture("22_login_after_restart.recv.bin").substr(30, 148)));
+    EXPECT_LE(std::stoi(field(splitBlocks(login).at(1), "Uptime")), 5);
+    client.send(StatusAction);
+    EXPECT_EQ(channelsOf(client.readStatus()), before);
+}
+
+TEST_F(ConnectionsTest, FreezeHoldsEveryOpenConnectionThenLetsItGo)
+{
+    start(Current + QStringList{"--calls", "1"});
+    logIn(client, loginWithEvents("call"));
+    ASSERT_EQ(sim->command("freeze 2"), "ok");
+    client.send("Action: Ping\r\n\r\n");
+    ASSERT_EQ(sim->command("start SIP/7-00000007 7 Seven"), "ok SIP/7-00000007");
+    EXPECT_EQ(client.readBlock(300), "");
+    EXPECT_TRUE(client.timedOut());
+    EXPECT_FALSE(client.closed());
+
+    // A connection made meanwhile is served.
+    TestClient fresh;
+    logIn(fresh);
+
+    // Once the link is back, what was queued goes out, and then the answer.
+    const std::string after = client.readUntil("Ping: Pong\r\n", 10000);
+    EXPECT_EQ(eventNames(after).front(), "Newchannel");
+    EXPECT_NE(after.find("Response: Success\r\nPing: Pong\r\n"), std::string::npos);
+}
+
+TEST_F(ConnectionsTest, SilentTakesConnectionsButNeverGreetsThem)
+{
+    start({"--calls", "1"});
+    logIn(client);
+    ASSERT_EQ(sim->command("silent"), "ok");
+    TestClient mute;
+    ASSERT_TRUE(mute.connectTo(sim->port()));
+    mute.send(DefaultLogin);
+    EXPECT_EQ(mute.readUntil("\r\n", 300), "");
+    EXPECT_TRUE(mute.timedOut());
+    // Those greeted before go on.
+    client.send("Action: Ping\r\n\r\n");
+    EXPECT_EQ(client.readBlock().substr(0, 19), "Response: Success\r\n");
+
+    ASSERT_EQ(sim->command("silent off"), "ok");
+    TestClient heard;
+    logIn(heard);
+    EXPECT_EQ(mute.readUntil("\r\n", 300), "");
+    EXPECT_FALSE(mute.closed());
+}

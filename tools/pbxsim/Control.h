@@ -24,6 +24,13 @@ public:
         std::uint64_t dropped = 0;
     };
     virtual QueueFigures queued() const = 0;
+    // Every connection is told (Shutdown, to those reading system events) and closed; for
+    // `seconds` connections are refused, then taken again with the calls as they were.
+    virtual void restart(std::uint32_t seconds) = 0;
+    // Nothing is read from or written to the connections open now for `seconds`; they stay open.
+    virtual void freeze(std::uint32_t seconds) = 0;
+    // While on, connections are taken but never greeted nor answered, to the end.
+    virtual void setSilent(bool silent) = 0;
 
 protected:
     ~Transport() = default;
@@ -36,7 +43,8 @@ protected:
 //   rename CHANNEL NEWNAME               masquerade ORIGINAL CLONE
 //   churn PER-SECOND [SECONDS]           count
 //   dump FILE                            flooded
-//   queued
+//   queued                               restart SECONDS
+//   freeze SECONDS                       silent [on|off]
 class Control
 {
 public:

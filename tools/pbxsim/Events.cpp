@@ -503,4 +503,12 @@ void appendLoginEvents(std::string& out, EventStyle style, unsigned mask, const 
     }
 }
 
+void appendShutdownEvent(std::string& out)
+{
+    head(out, "Shutdown", "system,all");
+    field(out, "Shutdown", "Cleanly");
+    field(out, "Restart", "True");
+    end(out);
+}
+
 } // namespace pbxsim

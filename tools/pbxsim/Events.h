@@ -49,4 +49,8 @@ struct LoginFacts
 };
 void appendLoginEvents(std::string& out, EventStyle style, unsigned mask, const LoginFacts& facts);
 
+// What a PBX that is restarting tells the sessions that read system events, the same in every
+// version, before it closes them.
+void appendShutdownEvent(std::string& out);
+
 } // namespace pbxsim

@@ -80,6 +80,7 @@ Server::Server(const Options& serverOptions, CallTable& calls, Control& commands
     , tls(tlsServer)
     , commandsOpen(serverOptions.control)
     , readBuffer(64 * 1024)
+    , sessionOptions(serverOptions.session)
 {
     control.setTransport(this);
 }
@@ -99,29 +100,38 @@ bool Server::listen(std::string& error)
         error = errorText(("cannot write " + options.transcript).c_str());
         return false;
     }
+    return openListener(error);
+}
+
+bool Server::openListener(std::string& error)
+{
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(options.port);
+    // After a restart the port first chosen, even when the kernel chose it.
+    addr.sin_port = htons(listenFd == -1 && boundPort != 0 ? boundPort : options.port);
     const std::string host = options.host == "localhost" ? "127.0.0.1" : options.host;
     if (inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
         error = "not an IPv4 address: " + options.host;
         return false;
     }
-    listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (listenFd < 0) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
         error = errorText("socket");
         return false;
     }
     const int one = 1;
-    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         error = errorText("bind");
+        ::close(fd);
         return false;
     }
-    if (::listen(listenFd, 64) != 0 || !setNonBlocking(listenFd)) {
+    if (::listen(fd, 64) != 0 || !setNonBlocking(fd)) {
         error = errorText("listen");
+        ::close(fd);
         return false;
     }
+    listenFd = fd;
     socklen_t len = sizeof addr;
     getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
     char text[INET_ADDRSTRLEN] = {};
@@ -131,12 +141,47 @@ bool Server::listen(std::string& error)
     return true;
 }
 
+void Server::restart(std::uint32_t seconds)
+{
+    passOnEvents();
+    for (const auto& c : connections) {
+        if (c->closing || c->dead)
+            continue;
+        c->frozenUntil = {};
+        fresh.clear();
+        c->session->restart(fresh);
+        for (Output& out : fresh)
+            enqueue(*c, std::move(out));
+    }
+    ::close(listenFd);
+    listenFd = -1;
+    reopenAt = Clock::now() + std::chrono::seconds(seconds);
+    transcript.note(0, "restarting: connections refused for " + std::to_string(seconds) + " s");
+}
+
+void Server::freeze(std::uint32_t seconds)
+{
+    const Clock::time_point until = Clock::now() + std::chrono::seconds(seconds);
+    for (const auto& c : connections)
+        c->frozenUntil = until;
+}
+
 void Server::run(const volatile std::sig_atomic_t& stop)
 {
     std::vector<pollfd> fds;
     if (options.churn > 0)
         control.churn().begin(options.churn, options.churnSeconds, Clock::now());
     while (stop == 0) {
+        if (listenFd < 0 && Clock::now() >= reopenAt) {
+            std::string error;
+            if (openListener(error)) {
+                sessionOptions.bootTime = unixNow(options);
+                transcript.note(0, "taking connections again");
+            } else {
+                std::fprintf(stderr, "pbxsim: after the restart: %s\n", error.c_str());
+                reopenAt = Clock::now() + std::chrono::milliseconds(100);
+            }
+        }
         if (control.churn().active())
             control.churnStep(control.churn().due(Clock::now()), unixNow(options));
         passOnEvents();
@@ -150,7 +195,15 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         Clock::time_point wake = now + std::chrono::hours(1);
         if (control.churn().active())
             wake = std::max(now, control.churn().nextDue());
+        if (listenFd < 0)
+            wake = std::min(wake, std::max(now, reopenAt));
         for (const auto& c : connections) {
+            if (c->frozenUntil > now) {
+                // Left out of the poll: a dead link reports nothing, not even a hang-up.
+                fds.push_back({-1, 0, 0});
+                wake = std::min(wake, c->frozenUntil);
+                continue;
+            }
             short events = POLLIN;
             if (wantsWrite(*c, now))
                 events |= POLLOUT;
@@ -175,6 +228,8 @@ void Server::run(const volatile std::sig_atomic_t& stop)
             readCommands();
         for (std::size_t i = 0; i < polled; ++i) {
             Connection& c = *connections[i];
+            if (fds[i + first].fd < 0)
+                continue; // frozen
             const short revents = fds[i + first].revents;
             if (c.handshaking && revents != 0)
                 handshake(c);
@@ -217,10 +272,12 @@ void Server::accept()
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->id = nextId++;
-        c->session = std::make_unique<Session>(options.session, table);
+        c->session = std::make_unique<Session>(sessionOptions, table);
         c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
-        enqueue(*c, {c->session->greeting()});
-        transcript.note(c->id, "connected");
+        c->mute = silent;
+        if (!c->mute)
+            enqueue(*c, {c->session->greeting()});
+        transcript.note(c->id, c->mute ? "connected, never to be greeted" : "connected");
         if (tls != nullptr) {
             c->tls = tls->open(fd);
             c->handshaking = true;
@@ -249,7 +306,7 @@ void Server::readFrom(Connection& c)
             return;
         const std::string_view bytes(readBuffer.data(), n);
         transcript.received(c.id, bytes);
-        if (c.closing)
+        if (c.closing || c.mute)
             continue;
         fresh.clear();
         c.session->receive(bytes, unixNow(options), fresh);
@@ -386,7 +443,7 @@ void Server::passOnEvents()
         // A PBX gives up on a client that does not take its events: it logs and disconnects
         // rather than hold them without limit. Answers alone never count, so that one large
         // listing to a slow reader goes out whole.
-        if (!fresh.empty() && c->queued > options.maxQueued) {
+        if (!fresh.empty() && c->queued > options.maxQueued && c->frozenUntil <= Clock::now()) {
             std::fprintf(stderr,
                          "pbxsim: connection %d reads too slowly, %zu bytes waiting: closed\n",
                          c->id, c->queued);

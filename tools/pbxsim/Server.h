@@ -60,8 +60,10 @@ private:
         Clock::time_point closeBy;
         bool dead = false;
         SSL* tls = nullptr;
-        bool handshaking = false;   // nothing is read or written before the handshake is done
-        bool tlsWantsWrite = false; // TLS needs the socket writable to go on, even to read
+        bool handshaking = false;      // nothing is read or written before the handshake is done
+        bool tlsWantsWrite = false;    // TLS needs the socket writable to go on, even to read
+        Clock::time_point frozenUntil; // nothing moves either way before then
+        bool mute = false;             // taken while silent: never greeted, never answered
     };
 
     // How moving bytes over a connection's socket, with or without TLS, came out.
@@ -86,7 +88,11 @@ private:
     void close(Connection& c);
     void passOnEvents();
     void enqueue(Connection& c, Output out);
+    bool openListener(std::string& error);
     QueueFigures queued() const override;
+    void restart(std::uint32_t seconds) override;
+    void freeze(std::uint32_t seconds) override;
+    void setSilent(bool on) override { silent = on; }
 
     const Options& options;
     CallTable& table;
@@ -102,6 +108,9 @@ private:
     std::vector<std::unique_ptr<Connection>> connections;
     std::vector<Output> fresh; // reused for the answers of one read
     std::vector<char> readBuffer;
+    SessionOptions sessionOptions; // the sessions' own: a restart sets a new boot time
+    bool silent = false;
+    Clock::time_point reopenAt;   // while the listener is closed for a restart
     std::uint64_t peakQueued = 0; // the most bytes one connection has had waiting
     std::uint64_t nDropped = 0;   // connections ended for reading too slowly
 };

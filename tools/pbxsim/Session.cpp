@@ -100,6 +100,17 @@ void Session::takeEvents(std::vector<Output>& out)
     events.clear();
 }
 
+void Session::restart(std::vector<Output>& out)
+{
+    takeEvents(out);
+    Output last;
+    if (bLoggedIn && !bFinished && (eventClasses & EventClass::System) != 0)
+        appendShutdownEvent(last.bytes);
+    last.closeAfter = true;
+    out.push_back(std::move(last));
+    bFinished = true;
+}
+
 std::string Session::greeting() const
 {
     return "Asterisk Call Manager/" + options.greetingVersion + "\r\n";

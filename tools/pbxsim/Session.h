@@ -66,6 +66,9 @@ public:
     bool loggedIn() const { return bLoggedIn; }
     // Moves the events of changes made since the last call into `out`, as one output.
     void takeEvents(std::vector<Output>& out);
+    // The PBX restarts: the events not yet handed out, then Shutdown if the session reads system
+    // events, and the connection closes; the session reads nothing more.
+    void restart(std::vector<Output>& out);
 
 private:
     void handle(const Action& action, std::int64_t now, std::vector<Output>& out);
