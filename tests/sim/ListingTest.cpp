@@ -1,6 +1,7 @@
 #include "Listing.h"
 
 #include "Blocks.h"
+#include "CallTable.h"
 #include "RecordedCalls.h"
 
 #include <gtest/gtest.h>
@@ -137,4 +138,48 @@ TEST(ListingTest, GeneratedCallsLookRealAndRepeatForASeed)
     };
     EXPECT_TRUE(std::equal(calls.begin(), calls.end(), again.begin(), same));
     EXPECT_FALSE(std::equal(calls.begin(), calls.end(), other.begin(), same));
+}
+
+// Recording 19: the legs of a bridge share a BridgeID and a Linkedid; older generations name the
+// peer instead (1.4's Link, 1.8 to 11's BridgedChannel and BridgedUniqueid when bridged).
+TEST(ListingTest, BridgedCallsCarryTheirBridgeInEveryDialect)
+{
+    const std::string id = "c2a9a126-513a-4b27-9928-08eca28835bc";
+    std::vector<Call> calls = generateCalls(3, 7, Now);
+    CallTable table(calls);
+    const Call& a = calls[0];
+    const Call& b = calls[1];
+    ASSERT_TRUE(table.bridge(b.channel, a.channel, id));
+    const Call& older = a.startedAt <= b.startedAt ? a : b;
+
+    const std::vector<Block> modern =
+        splitBlocks(statusAnswer(table.calls(), Dialect::Modern, Now));
+    ASSERT_EQ(modern.size(), 5u);
+    EXPECT_EQ(shapeOf(statusAnswer(table.calls(), Dialect::Modern, Now))[1],
+              shapeOf(recordedStatus("19_status_bridged"))[1]);
+    EXPECT_EQ(field(modern[1], "BridgeID") + field(modern[2], "BridgeID"), id + id);
+    EXPECT_EQ(field(modern[3], "BridgeID"), "");
+    EXPECT_EQ(field(modern[1], "Linkedid"), older.uniqueid);
+    EXPECT_EQ(field(modern[2], "Linkedid"), older.uniqueid);
+    EXPECT_EQ(field(modern[3], "Linkedid"), calls[2].uniqueid);
+
+    const std::vector<Block> legacy =
+        splitBlocks(statusAnswer(table.calls(), Dialect::Legacy, Now));
+    EXPECT_EQ(field(legacy[1], "Link") + "|" + field(legacy[2], "Link") + "|" +
+                  field(legacy[3], "Link"),
+              b.channel + "|" + a.channel + "|");
+
+    const auto shape = shapeOf(statusAnswer(table.calls(), Dialect::Pbx18, Now));
+    const std::vector<std::string> unbridged = {
+        "Event",        "Privilege",        "Channel",           "CallerIDNum",
+        "CallerIDName", "ConnectedLineNum", "ConnectedLineName", "Accountcode",
+        "ChannelState", "ChannelStateDesc", "Context",           "Extension",
+        "Priority",     "Seconds",          "Uniqueid"};
+    std::vector<std::string> bridged = unbridged;
+    bridged.insert(bridged.end() - 1, {"BridgedChannel", "BridgedUniqueid"});
+    EXPECT_EQ(shape,
+              (std::vector<std::vector<std::string>>{
+                  {"Response", "Message"}, bridged, bridged, unbridged, {"Event", "Items"}}));
+    const std::vector<Block> pbx18 = splitBlocks(statusAnswer(table.calls(), Dialect::Pbx18, Now));
+    EXPECT_EQ(field(pbx18[1], "BridgedUniqueid"), b.uniqueid);
 }

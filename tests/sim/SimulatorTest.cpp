@@ -497,3 +497,31 @@ TEST_F(SimulatorTest, ChurnOptionStartsWithTheSimulator)
     EXPECT_NE(events.find("Event: Hangup\r\n"), std::string::npos);
     EXPECT_EQ(sim->command("count"), "ok 5");
 }
+
+TEST_F(SimulatorTest, BridgedPairsListTogetherAndEndTogether)
+{
+    start(
+        {"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "4", "--bridged", "1"});
+    login();
+    client.send(StatusAction);
+    const std::vector<Block> records = blocksStarting(client.readStatus(), "Event: Status");
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_NE(field(records[0], "BridgeID"), "");
+    EXPECT_EQ(field(records[0], "BridgeID"), field(records[1], "BridgeID"));
+    EXPECT_EQ(field(records[0], "Linkedid"), field(records[1], "Linkedid"));
+    EXPECT_EQ(field(records[2], "BridgeID") + field(records[3], "BridgeID"), "");
+
+    const QString third = QString::fromStdString(field(records[2], "Channel"));
+    const QString fourth = QString::fromStdString(field(records[3], "Channel"));
+    EXPECT_EQ(sim->command("bridge " + third + " " + fourth), "ok");
+    EXPECT_TRUE(sim->command("bridge " + fourth + " " + third).startsWith("error "));
+    client.send("Action: Hangup\r\nChannel: " + field(records[3], "Channel") + "\r\n\r\n");
+    EXPECT_EQ(client.readBlock(), answer("Success", "Channel Hungup"));
+    EXPECT_EQ(sim->command("count"), "ok 2");
+    EXPECT_EQ(sim->command("unbridge " + QString::fromStdString(field(records[0], "Channel"))),
+              "ok");
+    client.send(StatusAction);
+    EXPECT_EQ(
+        channelsIn(client.readStatus()),
+        (std::vector<std::string>{field(records[0], "Channel"), field(records[1], "Channel")}));
+}

@@ -41,13 +41,15 @@ bool readNumber(std::string_view text, std::uint32_t& value)
 }
 
 // Each command with its arguments: in capitals what must be given, in brackets what may be.
-constexpr std::array<std::string_view, 15> Usages = {
+constexpr std::array<std::string_view, 17> Usages = {
     "start [CHANNEL [NUMBER [NAME...]]]",
     "hangup CHANNEL",
     "callerid CHANNEL NUMBER [NAME...]",
     "exten CHANNEL EXTENSION",
     "rename CHANNEL NEWNAME",
     "masquerade ORIGINAL CLONE",
+    "bridge CHANNEL CHANNEL",
+    "unbridge CHANNEL",
     "churn PER-SECOND [SECONDS]",
     "count",
     "dump FILE",
@@ -79,14 +81,18 @@ Control::Control(CallTable& calls, CallGenerator& callGenerator, EventStyle even
     , generator(callGenerator)
     , style(eventStyle)
     , rng(seed ^ 0x5eed)
+    , bridgeIds(seed ^ 0xb41d)
 {}
 
 void Control::churnStep(std::uint64_t count, std::int64_t now)
 {
     for (std::uint64_t i = 0; i < count; ++i) {
+        // A bridged call takes its peer with it: as many start as ended.
+        const std::size_t before = table.size();
         if (const Call* call = table.pick(rng.next()))
             table.hangup(std::string(call->channel));
-        table.start(generator.next(now, true));
+        for (std::size_t n = std::max<std::size_t>(before - table.size(), 1); n > 0; --n)
+            table.start(generator.next(now, true));
     }
 }
 
@@ -166,6 +172,11 @@ std::string Control::run(std::string_view line, std::int64_t now)
     if (command == "masquerade")
         return result(table.masquerade(first, second, style == EventStyle::Current),
                       "needs two different channels that are up");
+    if (command == "bridge")
+        return result(table.bridge(first, second, bridgeUuid(bridgeIds)),
+                      "needs two different channels that are up and in no bridge");
+    if (command == "unbridge")
+        return result(table.unbridge(first), "no such channel in a bridge");
 
     // The rest act on the connections.
     if (transport == nullptr)

@@ -41,6 +41,7 @@ protected:
 //   start [CHANNEL [NUMBER [NAME...]]]   hangup CHANNEL
 //   callerid CHANNEL NUMBER [NAME...]    exten CHANNEL EXTENSION
 //   rename CHANNEL NEWNAME               masquerade ORIGINAL CLONE
+//   bridge CHANNEL CHANNEL               unbridge CHANNEL
 //   churn PER-SECOND [SECONDS]           count
 //   dump FILE                            flooded
 //   queued                               restart SECONDS
@@ -72,6 +73,7 @@ private:
     EventStyle style;
     Churn timing;
     Rng rng;
+    Rng bridgeIds; // apart from `rng`, so that bridges leave the churn's choices as they were
     std::uint64_t nFlooded = 0;
     Transport* transport = nullptr;
 };

@@ -85,13 +85,13 @@ void modernRecord(std::string& out, const Call& call, std::int64_t now)
     field(out, "Exten", call.extension);
     field(out, "Priority", traits.priority);
     field(out, "Uniqueid", call.uniqueid);
-    field(out, "Linkedid", call.uniqueid);
+    field(out, "Linkedid", linkedidOf(call));
     field(out, "Type", channelType(call.channel));
     field(out, "DNID", traits.dnid);
     field(out, "EffectiveConnectedLineNum", Unknown);
     field(out, "EffectiveConnectedLineName", Unknown);
     field(out, "TimeToHangup", "0");
-    field(out, "BridgeID", "");
+    field(out, "BridgeID", call.bridgeId);
     field(out, "Application", traits.application);
     field(out, "Data", traits.data);
     out += "Nativeformats: (";
@@ -123,7 +123,34 @@ void legacyRecord(std::string& out, const Call& call, std::int64_t now)
     field(out, "Extension", call.extension);
     field(out, "Priority", traitsOf(call).priority);
     field(out, "Seconds", std::to_string(seconds));
-    field(out, "Link", "");
+    field(out, "Link", call.bridgedTo);
+    field(out, "Uniqueid", call.uniqueid);
+    out += "\r\n";
+}
+
+// 1.8 to 11, for a channel in the dialplan: connected line fields, the state as a number and a
+// text, and the bridged peer only when there is one. Names are sent raw.
+void pbx18Record(std::string& out, const Call& call, std::int64_t now)
+{
+    const std::int64_t seconds = now > call.startedAt ? now - call.startedAt : 0;
+    field(out, "Event", "Status");
+    field(out, "Privilege", "Call");
+    field(out, "Channel", call.channel);
+    field(out, "CallerIDNum", orUnknown(call.callerNum));
+    field(out, "CallerIDName", orUnknown(call.callerName));
+    field(out, "ConnectedLineNum", Unknown);
+    field(out, "ConnectedLineName", Unknown);
+    field(out, "Accountcode", "");
+    field(out, "ChannelState", "6");
+    field(out, "ChannelStateDesc", "Up");
+    field(out, "Context", call.context);
+    field(out, "Extension", call.extension);
+    field(out, "Priority", traitsOf(call).priority);
+    field(out, "Seconds", std::to_string(seconds));
+    if (!call.bridgedTo.empty()) {
+        field(out, "BridgedChannel", call.bridgedTo);
+        field(out, "BridgedUniqueid", call.bridgedUniqueid);
+    }
     field(out, "Uniqueid", call.uniqueid);
     out += "\r\n";
 }
@@ -257,6 +284,20 @@ Call CallGenerator::next(std::int64_t now, bool justStarted)
     return call;
 }
 
+std::string bridgeUuid(Rng& rng)
+{
+    const std::uint64_t high = rng.next();
+    const std::uint64_t low = rng.next();
+    char text[40];
+    std::snprintf(text, sizeof text, "%08llx-%04llx-4%03llx-%04llx-%012llx",
+                  static_cast<unsigned long long>(high >> 32),
+                  static_cast<unsigned long long>((high >> 16) & 0xffff),
+                  static_cast<unsigned long long>(high & 0xfff),
+                  static_cast<unsigned long long>(0x8000 | ((low >> 48) & 0x3fff)),
+                  static_cast<unsigned long long>(low & 0xffffffffffffULL));
+    return text;
+}
+
 std::string CallGenerator::nextUniqueid(std::int64_t now)
 {
     return std::to_string(now) + '.' + std::to_string(idCounter++);
@@ -312,6 +353,8 @@ std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::i
     for (const Call& call : calls) {
         if (modern)
             modernRecord(out, call, now);
+        else if (dialect == Dialect::Pbx18)
+            pbx18Record(out, call, now);
         else
             legacyRecord(out, call, now);
     }

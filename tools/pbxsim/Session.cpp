@@ -72,6 +72,7 @@ Session::Session(const SessionOptions& sessionOptions, CallTable& calls)
     : options(sessionOptions)
     , table(calls)
     , style(eventStyleFor(sessionOptions.greetingVersion))
+    , bridgeUnlink(unlinksAsBridge(sessionOptions.greetingVersion))
 {}
 
 Session::~Session()
@@ -88,7 +89,7 @@ void Session::setAddresses(std::string local, std::string remote)
 void Session::callChanged(const CallChange& change)
 {
     if (bLoggedIn && !bFinished && eventClasses != 0)
-        appendCallEvents(events, change, style, eventClasses);
+        appendCallEvents(events, change, style, eventClasses, bridgeUnlink);
 }
 
 void Session::takeEvents(std::vector<Output>& out)

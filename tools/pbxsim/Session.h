@@ -88,6 +88,7 @@ private:
     std::size_t nHangups = 0;
     std::string challenge; // issued on this connection; empty until the first Challenge
     EventStyle style;
+    bool bridgeUnlink;         // how a bridge's end is told, see unlinksAsBridge
     unsigned eventClasses = 0; // asked for at login
     std::string events;        // events not yet handed out
     std::string localAddress = "127.0.0.1/5038";
