@@ -87,6 +87,28 @@ TEST(PingTest, AnswersAsEachGenerationAndEchoesTheActionId)
     }
 }
 
+TEST(CoreShowChannelsTest, ExistsFromOneOneOnAndEchoesTheActionId)
+{
+    CallTable table{generateCalls(2, 1, Now)};
+    auto listing = [&](const char* version) {
+        SessionOptions options;
+        options.greetingVersion = version;
+        Session session(options, table);
+        std::vector<Output> out;
+        session.receive("Action: login\r\nUsername: admin\r\nSecret: \r\n\r\n"
+                        "Action: CoreShowChannels\r\nActionID: 9\r\n\r\n",
+                        Now, out);
+        return out.size() == 2 ? out[1].bytes : std::string("(none)");
+    };
+    EXPECT_EQ(listing("1.0"), answer("Error", "Invalid/unknown command"));
+    for (const char* version : {"1.1", "13.0.0"}) {
+        const std::string text = listing(version);
+        EXPECT_EQ(text.substr(0, 50), "Response: Success\r\nActionID: 9\r\nEventList: start\r\n");
+        EXPECT_EQ(simtest::countEvents(text, "CoreShowChannel"), 2u);
+        EXPECT_EQ(text.find("UniqueID: ") != std::string::npos, std::string(version) == "1.1");
+    }
+}
+
 TEST_F(SessionTest, LoneCrStaysInTheValue)
 {
     EXPECT_EQ(answersTo("Action: login\r\nUsername: admin\r\nSecret: pw\r\r\n\r\n").substr(0, 17),

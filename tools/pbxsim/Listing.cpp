@@ -65,12 +65,9 @@ std::string_view orUnknown(std::string_view value)
     return value.empty() ? Unknown : value;
 }
 
-void modernRecord(std::string& out, const Call& call, std::int64_t now)
+// The current PBX's description of a channel, as its events and listings carry it.
+void channelBlock(std::string& out, const Call& call, const ChannelTraits& traits)
 {
-    const ChannelTraits traits = traitsOf(call);
-    const std::int64_t seconds = now > call.startedAt ? now - call.startedAt : 0;
-    field(out, "Event", "Status");
-    field(out, "Privilege", "Call");
     field(out, "Channel", call.channel);
     field(out, "ChannelState", "6");
     field(out, "ChannelStateDesc", "Up");
@@ -86,6 +83,25 @@ void modernRecord(std::string& out, const Call& call, std::int64_t now)
     field(out, "Priority", traits.priority);
     field(out, "Uniqueid", call.uniqueid);
     field(out, "Linkedid", linkedidOf(call));
+}
+
+// "01:02:03"; the hours are not limited to two digits.
+std::string duration(std::int64_t seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds % 3600 / 60),
+                  static_cast<long long>(seconds % 60));
+    return text;
+}
+
+void modernRecord(std::string& out, const Call& call, std::int64_t now)
+{
+    const ChannelTraits traits = traitsOf(call);
+    const std::int64_t seconds = now > call.startedAt ? now - call.startedAt : 0;
+    field(out, "Event", "Status");
+    field(out, "Privilege", "Call");
+    channelBlock(out, call, traits);
     field(out, "Type", channelType(call.channel));
     field(out, "DNID", traits.dnid);
     field(out, "EffectiveConnectedLineNum", Unknown);
@@ -338,6 +354,61 @@ std::vector<Call> hostileCalls(std::int64_t now)
 std::vector<Call> namedCalls(const std::vector<std::string>& names, std::int64_t now)
 {
     return callsNamed(names, now, {7701, "ff", 30, 7000});
+}
+
+std::string coreShowChannelsAnswer(const std::vector<Call>& calls, bool current, std::int64_t now,
+                                   std::string_view actionId)
+{
+    std::string id;
+    if (!actionId.empty())
+        field(id, "ActionID", actionId);
+    std::string out;
+    out.reserve(256 + calls.size() * (current ? 460 : 400));
+    field(out, "Response", "Success");
+    out += id;
+    field(out, "EventList", "start");
+    field(out, "Message", "Channels will follow");
+    out += "\r\n";
+    for (const Call& call : calls) {
+        const ChannelTraits traits = traitsOf(call);
+        const std::string up = duration(now > call.startedAt ? now - call.startedAt : 0);
+        field(out, "Event", "CoreShowChannel");
+        out += id;
+        if (current) {
+            // Every name escaped here, unlike Status.
+            channelBlock(out, call, traits);
+            field(out, "Application", traits.application);
+            field(out, "ApplicationData", traits.data);
+            field(out, "Duration", up);
+            field(out, "BridgeId", call.bridgeId);
+        } else {
+            // Up to 11 names go out raw, and unset ones empty.
+            field(out, "Channel", call.channel);
+            field(out, "UniqueID", call.uniqueid);
+            field(out, "Context", call.context);
+            field(out, "Extension", call.extension);
+            field(out, "Priority", traits.priority);
+            field(out, "ChannelState", "6");
+            field(out, "ChannelStateDesc", "Up");
+            field(out, "Application", traits.application);
+            field(out, "ApplicationData", traits.data);
+            field(out, "CallerIDnum", call.callerNum);
+            field(out, "CallerIDname", call.callerName);
+            field(out, "ConnectedLineNum", "");
+            field(out, "ConnectedLineName", "");
+            field(out, "Duration", up);
+            field(out, "AccountCode", "");
+            field(out, "BridgedChannel", call.bridgedTo);
+            field(out, "BridgedUniqueID", call.bridgedUniqueid);
+        }
+        out += "\r\n";
+    }
+    field(out, "Event", "CoreShowChannelsComplete");
+    field(out, "EventList", "Complete");
+    field(out, "ListItems", std::to_string(calls.size()));
+    out += id;
+    out += "\r\n";
+    return out;
 }
 
 std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::int64_t now)

@@ -102,6 +102,13 @@ struct ChannelTraits
 };
 ChannelTraits traitsOf(const Call& call);
 
+// The complete bytes a PBX sends in answer to "Action: CoreShowChannels" at time `now`: the list
+// answer, one CoreShowChannel per call and CoreShowChannelsComplete, in the current form or (not
+// `current`) in that of 1.8 to 11. A non-empty `actionId` is echoed in every block, as the PBX
+// does.
+std::string coreShowChannelsAnswer(const std::vector<Call>& calls, bool current, std::int64_t now,
+                                   std::string_view actionId);
+
 // The complete bytes a PBX sends in answer to "Action: Status" for these calls at time `now`:
 // the Response block, one Event: Status block per call and the StatusComplete block.
 std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::int64_t now);

@@ -174,6 +174,10 @@ void Session::handle(const Action& action, std::int64_t now, std::vector<Output>
         hangup(action, out);
     } else if (name == "ping") {
         out.push_back({ping(action, now)});
+    } else if (name == "coreshowchannels" && style != EventStyle::Pbx14) {
+        // The greeting's generation, as for the events: 1.4 has no such action.
+        out.push_back({coreShowChannelsAnswer(table.calls(), style == EventStyle::Current, now,
+                                              action.header("ActionID"))});
     } else {
         out.push_back({answer("Error", "Invalid/unknown command")});
     }
