@@ -148,6 +148,8 @@ void Server::restart(std::uint32_t seconds)
         if (c->closing || c->dead)
             continue;
         c->frozenUntil = {};
+        // A restarting PBX does not wait for a slow reader to take what it still had queued.
+        c->endBy = Clock::now() + Linger;
         fresh.clear();
         c->session->restart(fresh);
         for (Output& out : fresh)
@@ -210,11 +212,14 @@ void Server::run(const volatile std::sig_atomic_t& stop)
             fds.push_back({c->fd, events, 0});
             if (c->closing && c->closeBy < wake)
                 wake = c->closeBy;
+            wake = std::min(wake, c->endBy);
             if (!c->closing && !c->queue.empty() && c->headTimed && c->readyAt > now &&
                 c->readyAt < wake)
                 wake = c->readyAt;
         }
-        const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+        // Never negative: that would be no time limit at all.
+        const auto waitMs = std::max<std::chrono::milliseconds::rep>(
+            0, std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
         if (::poll(fds.data(), fds.size(), static_cast<int>(waitMs)) < 0) {
             if (errno == EINTR)
                 continue;
@@ -238,7 +243,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
                 readFrom(c);
             if (!c.dead)
                 writeTo(c, Clock::now());
-            if (c.closing && !c.dead && Clock::now() >= c.closeBy)
+            if ((c.closing && !c.dead && Clock::now() >= c.closeBy) || Clock::now() >= c.endBy)
                 c.dead = true;
         }
         // New connections get their greeting out at once.

@@ -64,6 +64,7 @@ private:
         bool tlsWantsWrite = false;    // TLS needs the socket writable to go on, even to read
         Clock::time_point frozenUntil; // nothing moves either way before then
         bool mute = false;             // taken while silent: never greeted, never answered
+        Clock::time_point endBy = Clock::time_point::max(); // closed then, read up or not
     };
 
     // How moving bytes over a connection's socket, with or without TLS, came out.
