@@ -44,7 +44,8 @@ bool withinItsTime(const QSslCertificate& certificate)
     return certificate.effectiveDate() <= now && now <= certificate.expiryDate();
 }
 
-bool sameName(const QSslCertificate& issuer, const QSslCertificate& issued)
+// Whether `issued` names `issuer`'s subject as its issuer.
+bool namesIssuer(const QSslCertificate& issued, const QSslCertificate& issuer)
 {
     const QList<QByteArray> attributes = issuer.subjectInfoAttributes();
     if (attributes.isEmpty() || attributes.size() != issued.issuerInfoAttributes().size())
@@ -65,7 +66,7 @@ const QSslCertificate* trustedFor(const QSslCertificate& certificate,
             return &t;
     }
     for (const QSslCertificate& t : trusted) {
-        if (sameName(t, certificate))
+        if (namesIssuer(certificate, t))
             return &t;
     }
     return nullptr;
