@@ -124,10 +124,6 @@ QString readTrusted(const QString& path, QList<QSslCertificate>& certificates)
     return {};
 }
 
-} // namespace
-
-namespace {
-
 QString longName(const QCommandLineOption& option)
 {
     return option.names().back();
