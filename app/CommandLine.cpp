@@ -4,11 +4,15 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
+#include <QHash>
 #include <QSslSocket>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -21,21 +25,33 @@ bool hasControlCharacter(const QString& text)
                        [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
-bool isPort(const QString& text)
+// A whole number from 1 to `highest`, in plain decimal digits.
+bool isWholeNumber(const QString& text, int highest)
 {
     if (text.isEmpty() || text.size() > 5)
         return false;
     if (!std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return false;
-    const int port = text.toInt();
-    return port >= 1 && port <= 65535;
+    const int number = text.toInt();
+    return number >= 1 && number <= highest;
 }
 
-CommandLine refuse(const QString& why)
+// A file name or argument as the one line of a refusal may show it.
+QString shown(QString text)
+{
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return text;
+}
+
+// Every refusal reads alike: what was given, what is wrong with it, where to look.
+CommandLine refuse(const QString& what, const QString& why)
 {
     CommandLine result;
     result.status = UsageErrorStatus;
-    result.err = u"corvale: "_s + why + u" (see corvale --help)\n"_s;
+    result.err = u"corvale: "_s + shown(what) + u": "_s + why + u" (see corvale --help)\n"_s;
     return result;
 }
 
@@ -63,37 +79,95 @@ private:
     static inline QtMessageHandler previous = nullptr;
 };
 
-// A file name as the one line of a refusal may show it.
-QString shown(QString path)
-{
-    for (QChar& c : path) {
-        if (c.category() == QChar::Other_Control)
-            c = u'?';
-    }
-    return path;
-}
+// More than a bundle of every public authority; a file larger is a mistake, such as a disk
+// image or a device, that must not be read into memory.
+constexpr qint64 MaxTrustedFileSize = 1 << 20;
 
 // The certificates in a PEM file, or why there are none to trust.
 QString readTrusted(const QString& path, QList<QSslCertificate>& certificates)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return u"--tls-ca: there is no file %1"_s.arg(shown(path));
-    if (info.isDir())
-        return u"--tls-ca: %1 is a folder, not a file"_s.arg(shown(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return u"--tls-ca: %1 cannot be read"_s.arg(shown(path));
-    certificates = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    const QString name = shown(path);
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info = {};
+    if (::stat(native.constData(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? u"there is no file %1"_s.arg(name)
+                                                   : u"%1 cannot be read"_s.arg(name);
+    }
+    if (S_ISDIR(info.st_mode))
+        return u"%1 is a folder, not a file"_s.arg(name);
+    // A pipe or a device would block, or never end, before any window opens.
+    if (!S_ISREG(info.st_mode))
+        return u"%1 is not a regular file"_s.arg(name);
+    const QString tooLarge = u"%1 is larger than 1 MiB, too large for certificates"_s.arg(name);
+    if (info.st_size > MaxTrustedFileSize)
+        return tooLarge;
+    // Should it have become something else since, opening it must not block; checked again once
+    // open, and read no further than the limit.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return u"%1 cannot be read"_s.arg(name);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return u"%1 cannot be read"_s.arg(name);
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return u"%1 is not a regular file"_s.arg(name);
+    const QByteArray bytes = file.read(MaxTrustedFileSize + 1);
+    if (bytes.size() > MaxTrustedFileSize)
+        return tooLarge;
+    if (file.error() != QFileDevice::NoError)
+        return u"%1 cannot be read"_s.arg(name);
+    certificates = QSslCertificate::fromData(bytes, QSsl::Pem);
     if (certificates.isEmpty())
-        return u"--tls-ca: %1 holds no PEM certificate"_s.arg(shown(path));
+        return u"%1 holds no PEM certificate"_s.arg(name);
     return {};
+}
+
+QString longName(const QCommandLineOption& option)
+{
+    return option.names().back();
+}
+
+// Why an option is unknown, with a hint where one helps: the long option meant when typed with
+// one dash or in other capitals.
+QString unknownOption(const QString& name, const QList<const QCommandLineOption*>& options)
+{
+    QString why = u"unknown option"_s;
+    for (const QCommandLineOption* option : options) {
+        const QString known = longName(*option);
+        if (known.compare(name, Qt::CaseInsensitive) == 0)
+            return why + u"; did you mean --%1?"_s.arg(known);
+    }
+    if (name.compare(u"secret"_s, Qt::CaseInsensitive) == 0 ||
+        name.compare(u"password"_s, Qt::CaseInsensitive) == 0)
+        why += u"; the secret is typed into the window"_s;
+    return why;
+}
+
+// What an option's value is, as a refusal names it.
+QString valueWanted(const QCommandLineOption& option)
+{
+    const QString name = option.valueName();
+    if (name == u"HOST"_s)
+        return u"a host name or address"_s;
+    if (name == u"PORT"_s)
+        return u"a port number"_s;
+    if (name == u"USER"_s)
+        return u"a user name"_s;
+    if (name == u"FILE"_s)
+        return u"a file name"_s;
+    if (name == u"MINUTES"_s)
+        return u"a number of minutes"_s;
+    return name.split(u'|').join(u" or "_s);
 }
 
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
 {
+    // The parser writes the help text; the arguments are read below, so that every refusal
+    // reads alike and a long option typed with one dash is not taken for several short ones.
     QCommandLineParser parser;
     parser.setApplicationDescription(
         u"Shows the calls that are up on an Asterisk PBX and hangs up any one of them.\n"
@@ -101,9 +175,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "by every user of the machine, so it is typed into the window."_s);
     const QCommandLineOption help({u"h"_s, u"help"_s}, u"Show this help and exit."_s);
     const QCommandLineOption version({u"v"_s, u"version"_s}, u"Show the version and exit."_s);
-    const QCommandLineOption host(u"host"_s, u"Pre-fill the Host field."_s, u"HOST"_s);
-    const QCommandLineOption port(u"port"_s, u"Pre-fill the Port field (1 to 65535)."_s, u"PORT"_s);
-    const QCommandLineOption user(u"user"_s, u"Pre-fill the User field."_s, u"USER"_s);
+    const QCommandLineOption host(u"host"_s, u"Pre-fill the Host field (default: localhost)."_s,
+                                  u"HOST"_s);
+    const QCommandLineOption port(
+        u"port"_s, u"Pre-fill the Port field, 1 to 65535 (default: 5038; 5039 with --tls)."_s,
+        u"PORT"_s);
+    const QCommandLineOption user(u"user"_s, u"Pre-fill the User field (default: admin)."_s,
+                                  u"USER"_s);
     const QCommandLineOption tls(
         u"tls"_s, u"Connect with TLS; the Port field starts at 5039 unless --port is given."_s);
     const QCommandLineOption tlsCa(u"tls-ca"_s,
@@ -115,75 +193,150 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                   "answers the PBX's challenge and never sends it."_s,
                                   u"plain|md5"_s);
     const QCommandLineOption live(
-        u"live"_s, u"Follow the PBX's call events: calls appear, change and disappear without\n"
+        u"live"_s, u"Follow the PBX's call events: calls appear, change and disappear without "
                    "Refresh List, and their minutes tick."_s);
-    parser.addOptions({help, version, host, port, user, live, tls, tlsCa, auth});
+    const QCommandLineOption reconnect(
+        u"reconnect"_s,
+        u"After a successful login, a lost connection is retried instead of ending."_s);
+    const QCommandLineOption console(
+        u"console"_s, u"Open the operator console instead of the call list window."_s);
+    const QCommandLineOption longCall(
+        u"long-call"_s,
+        u"With --console: a call up for more than MINUTES (1 to 1440) counts as long."_s,
+        u"MINUTES"_s);
+    const QList<const QCommandLineOption*> known = {&help,  &version, &host,      &port,
+                                                    &user,  &live,    &reconnect, &tls,
+                                                    &tlsCa, &auth,    &console,   &longCall};
+    for (const QCommandLineOption* option : known)
+        parser.addOption(*option);
 
-    if (!parser.parse(arguments))
-        return refuse(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
-        return refuse(u"unexpected argument '%1'"_s.arg(parser.positionalArguments().front()));
+    // The values given, by long name; a switch's are empty.
+    QHash<QString, QStringList> given;
+    QString lastSwitch; // just before: a word after it is no value of it
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == u"--"_s) {
+            if (i + 1 < arguments.size())
+                return refuse(arguments[i + 1], u"unexpected argument"_s);
+            break;
+        }
+        if (!argument.startsWith(u'-') || argument == u"-"_s) {
+            if (!lastSwitch.isEmpty())
+                return refuse(argument,
+                              u"unexpected argument; --%1 takes no value"_s.arg(lastSwitch));
+            return refuse(argument, u"unexpected argument"_s);
+        }
+        const bool doubleDash = argument.startsWith(u"--"_s);
+        const qsizetype equals = argument.indexOf(u'=');
+        const QString typed = equals < 0 ? argument : argument.left(equals);
+        const QString name = typed.mid(doubleDash ? 2 : 1);
+        const auto found = std::find_if(known.cbegin(), known.cend(), [&](const auto* option) {
+            // One dash for the one-letter names, two for the others.
+            return option->names().contains(name) && (name.size() == 1) != doubleDash;
+        });
+        if (found == known.cend())
+            return refuse(typed, unknownOption(name, known));
+        const QCommandLineOption& option = **found;
+        const QString key = longName(option);
+        lastSwitch.clear();
+        if (option.valueName().isEmpty()) {
+            if (equals >= 0)
+                return refuse(typed, u"takes no value"_s);
+            given[key];
+            lastSwitch = key;
+        } else if (equals >= 0) {
+            given[key] << argument.mid(equals + 1);
+        } else if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(u"--"_s)) {
+            given[key] << arguments[++i];
+        } else {
+            return refuse(typed, u"needs "_s + valueWanted(option));
+        }
+    }
+    const auto isSet = [&given](const QCommandLineOption& option) {
+        return given.contains(longName(option));
+    };
+    const auto value = [&given](const QCommandLineOption& option) {
+        return given.value(longName(option)).value(0);
+    };
 
     CommandLine result;
-    if (parser.isSet(help)) {
+    if (isSet(help)) {
         // helpText() names the program from QCoreApplication, which need not exist yet.
         QString text = parser.helpText();
         const qsizetype firstLineEnd = text.indexOf(u'\n');
-        result.out = u"Usage: corvale [options]"_s + text.mid(firstLineEnd);
+        result.out = u"Usage: corvale [options]"_s + text.mid(firstLineEnd) +
+                     u"\nExit status:\n"
+                     "  0  the window was closed\n"
+                     "  1  the PBX could not be reached or ended the connection, the login was\n"
+                     "     refused, or TLS could not be set up\n"
+                     "  2  the command line was refused\n"_s;
         return result;
     }
-    if (parser.isSet(version)) {
+    if (isSet(version)) {
         result.out = u"corvale " CORVALE_VERSION "\n"_s;
         return result;
     }
 
-    for (const QCommandLineOption* option : {&host, &port, &user, &tlsCa, &auth}) {
-        if (parser.values(*option).size() > 1)
-            return refuse(u"--%1 is given more than once"_s.arg(option->names().front()));
+    for (const QCommandLineOption* option : known) {
+        if (given.value(longName(*option)).size() > 1)
+            return refuse(u"--"_s + longName(*option), u"given more than once"_s);
     }
     StartOptions& options = result.options;
-    if (parser.isSet(host)) {
-        const QString value = parser.value(host);
-        if (value.isEmpty())
-            return refuse(u"--host needs a host name or address"_s);
-        if (hasControlCharacter(value))
-            return refuse(u"--host holds a control character"_s);
-        options.host = value;
+    if (isSet(host)) {
+        const QString text = value(host);
+        if (text.isEmpty())
+            return refuse(u"--host"_s, u"needs "_s + valueWanted(host));
+        if (hasControlCharacter(text))
+            return refuse(u"--host"_s, u"holds a control character"_s);
+        options.host = text;
     }
-    if (parser.isSet(port)) {
-        const QString value = parser.value(port);
-        if (!isPort(value))
-            return refuse(u"--port must be a whole number from 1 to 65535"_s);
-        options.port = value;
+    if (isSet(port)) {
+        const QString text = value(port);
+        if (!isWholeNumber(text, 65535))
+            return refuse(u"--port"_s, u"must be a whole number from 1 to 65535"_s);
+        options.port = text;
     }
-    if (parser.isSet(user)) {
-        const QString value = parser.value(user);
-        if (hasControlCharacter(value))
-            return refuse(u"--user holds a control character"_s);
-        options.user = value;
+    if (isSet(user)) {
+        const QString text = value(user);
+        if (hasControlCharacter(text))
+            return refuse(u"--user"_s, u"holds a control character"_s);
+        options.user = text;
     }
-    if (parser.isSet(auth)) {
-        const QString value = parser.value(auth);
-        if (value != u"plain"_s && value != u"md5"_s)
-            return refuse(u"--auth must be plain or md5"_s);
-        options.challengeLogin = value == u"md5"_s;
+    if (isSet(auth)) {
+        const QString text = value(auth).toLower();
+        if (text != u"plain"_s && text != u"md5"_s)
+            return refuse(u"--auth"_s, u"must be plain or md5"_s);
+        options.challengeLogin = text == u"md5"_s;
     }
-    if (parser.isSet(tlsCa) && !parser.isSet(tls))
-        return refuse(u"--tls-ca needs --tls"_s);
-    if (parser.isSet(tls)) {
+    if (isSet(tlsCa) && !isSet(tls))
+        return refuse(u"--tls-ca"_s, u"only works with --tls"_s);
+    if (isSet(tls)) {
         const TlsBackendLoad quietly;
         if (!QSslSocket::supportsSsl())
-            return refuse(u"--tls needs OpenSSL 3 (Debian package libssl3), which was not found"_s);
+            return refuse(u"--tls"_s,
+                          u"needs OpenSSL 3 (Debian package libssl3), which was not found"_s);
         options.tls = true;
         if (!options.port)
             options.port = u"5039"_s;
-        if (parser.isSet(tlsCa)) {
-            const QString why = readTrusted(parser.value(tlsCa), options.trusted);
+        if (isSet(tlsCa)) {
+            if (value(tlsCa).isEmpty())
+                return refuse(u"--tls-ca"_s, u"needs "_s + valueWanted(tlsCa));
+            const QString why = readTrusted(value(tlsCa), options.trusted);
             if (!why.isEmpty())
-                return refuse(why);
+                return refuse(u"--tls-ca"_s, why);
         }
     }
-    options.live = parser.isSet(live);
+    if (isSet(longCall)) {
+        if (!isSet(console))
+            return refuse(u"--long-call"_s, u"only works with --console"_s);
+        const QString text = value(longCall);
+        if (!isWholeNumber(text, 1440))
+            return refuse(u"--long-call"_s, u"must be a whole number of minutes from 1 to 1440"_s);
+        options.longCallMinutes = text.toInt();
+    }
+    options.live = isSet(live);
+    options.reconnect = isSet(reconnect);
+    options.console = isSet(console);
     result.run = true;
     return result;
 }

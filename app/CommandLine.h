@@ -21,6 +21,11 @@ struct StartOptions
     // system's.
     QList<QSslCertificate> trusted;
     bool challengeLogin = false; // --auth md5
+    // After a successful login, a lost connection is retried instead of ending the run.
+    bool reconnect = false;
+    bool console = false; // the operator console instead of the call list window
+    // With --console: the minutes after which a call counts as long (1 to 1440).
+    std::optional<int> longCallMinutes;
 };
 
 // The outcome of reading the command line: either the window runs with these options, or the

@@ -1,11 +1,78 @@
 #include "SocketAdapter.h"
 
+#include <QDateTime>
+#include <QHostAddress>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QSslSocket>
 #include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace corvale {
+
+namespace {
+
+// A DNS name as compared: ASCII (IDNA) form, lower case, without a final dot.
+QString comparable(const QString& name)
+{
+    QString ascii = QString::fromLatin1(QUrl::toAce(name, QUrl::AceTransitionalProcessing));
+    if (ascii.isEmpty())
+        ascii = name; // a wildcard, which toAce refuses; only ASCII matches it below
+    if (ascii.endsWith(u'.'))
+        ascii.chop(1);
+    return ascii.toLower();
+}
+
+// A presented DNS name against the host's, both comparable().
+bool dnsNameMatches(const QString& presented, const QString& host)
+{
+    if (presented.isEmpty() || host.isEmpty())
+        return false;
+    if (!presented.startsWith(QLatin1String("*.")))
+        return !presented.contains(u'*') && presented == host;
+    // "*" stands for exactly one whole label, and leaves at least two: not "*.org".
+    const QString rest = presented.mid(2);
+    const qsizetype dot = host.indexOf(u'.');
+    return !rest.contains(u'*') && rest.contains(u'.') && dot > 0 && host.mid(dot + 1) == rest;
+}
+
+bool withinItsTime(const QSslCertificate& certificate)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    return certificate.effectiveDate() <= now && now <= certificate.expiryDate();
+}
+
+// Whether `issued` names `issuer`'s subject as its issuer.
+bool namesIssuer(const QSslCertificate& issued, const QSslCertificate& issuer)
+{
+    const QList<QByteArray> attributes = issuer.subjectInfoAttributes();
+    if (attributes.isEmpty() || attributes.size() != issued.issuerInfoAttributes().size())
+        return false;
+    return std::all_of(attributes.cbegin(), attributes.cend(), [&](const QByteArray& attribute) {
+        return issuer.subjectInfo(attribute) == issued.issuerInfo(attribute);
+    });
+}
+
+// One of `trusted` that is `certificate` or issued it (by name; only used to word a refusal).
+const QSslCertificate* trustedFor(const QSslCertificate& certificate,
+                                  const QList<QSslCertificate>& trusted)
+{
+    if (certificate.isNull())
+        return nullptr;
+    for (const QSslCertificate& t : trusted) {
+        if (t == certificate)
+            return &t;
+    }
+    for (const QSslCertificate& t : trusted) {
+        if (namesIssuer(certificate, t))
+            return &t;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 SocketAdapter::SocketAdapter(QObject* parent)
     : QObject(parent)
@@ -21,8 +88,12 @@ void SocketAdapter::adopt(std::unique_ptr<QTcpSocket> next)
         socket->disconnect(this);
     socket = std::move(next);
     QTcpSocket* s = socket.get();
-    connect(s, &QTcpSocket::readyRead, this,
-            [this] { emit dataArrival(socket->bytesAvailable()); });
+    // A socket made after the limit was set gets it too.
+    s->setReadBufferSize(nReadLimit);
+    connect(s, &QTcpSocket::readyRead, this, [this] {
+        if (ssl == nullptr || bVerified)
+            emit dataArrival(socket->bytesAvailable());
+    });
     connect(s, &QTcpSocket::connected, this, [this] {
         bTcpConnected = true;
         emit connected();
@@ -49,6 +120,7 @@ void SocketAdapter::useTls(const QList<QSslCertificate>& trusted)
 {
     auto next = std::make_unique<QSslSocket>();
     ssl = next.get();
+    trustedOnly = trusted;
     if (!trusted.isEmpty()) {
         // Only these: a PBX with a certificate of its own is vouched for by the file the
         // operator named, and by no one else.
@@ -58,16 +130,65 @@ void SocketAdapter::useTls(const QList<QSslCertificate>& trusted)
     }
     ssl->setPeerVerifyMode(QSslSocket::VerifyPeer);
     // Noted, never ignored: the handshake fails after this, and errorOccurred reports it.
-    connect(ssl, &QSslSocket::sslErrors, this,
-            [this](const QList<QSslError>& errors) { tlsProblem = classify(errors); });
+    connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+        tlsProblem = classify(errors, trustedOnly);
+        // Qt takes a common name the alternative names leave out; another host comes before
+        // expired all the same.
+        if (tlsProblem == TlsProblem::Expired && !namesHost(ssl->peerCertificate(), remoteHost))
+            tlsProblem = TlsProblem::WrongHost;
+    });
     connect(ssl, &QSslSocket::encrypted, this, [this] {
-        if (sHeld.empty())
+        if (namesHost(ssl->peerCertificate(), remoteHost)) {
+            verified();
             return;
+        }
+        // Refused after Qt's own check: nothing is sent or passed on meanwhile (bVerified stays
+        // false), and the socket is aborted once Qt has finished with the handshake.
+        tlsProblem = TlsProblem::WrongHost;
+        QTimer::singleShot(0, this, [this] {
+            if (!bClosing && !bVerified)
+                failTls(TlsProblem::WrongHost);
+        });
+    });
+    adopt(std::move(next));
+}
+
+void SocketAdapter::verified()
+{
+    bVerified = true;
+    if (!sHeld.empty()) {
         const std::string held = std::move(sHeld);
         sHeld.clear();
         socket->write(held.data(), static_cast<qint64>(held.size()));
+    }
+    if (socket->bytesAvailable() > 0)
+        emit dataArrival(socket->bytesAvailable());
+}
+
+bool SocketAdapter::namesHost(const QSslCertificate& certificate, const QString& host)
+{
+    const auto alternatives = certificate.subjectAlternativeNames();
+    QStringList dnsNames = alternatives.values(QSsl::DnsEntry);
+    const QStringList addresses = alternatives.values(QSsl::IpAddressEntry);
+    const bool hasAlternatives = !dnsNames.isEmpty() || !addresses.isEmpty();
+    const QHostAddress hostAddress(host);
+    if (!hostAddress.isNull()) {
+        const auto isHost = [&hostAddress](const QString& text) {
+            const QHostAddress address(text);
+            return !address.isNull() &&
+                   address.isEqual(hostAddress, QHostAddress::StrictConversion);
+        };
+        if (hasAlternatives)
+            return std::any_of(addresses.cbegin(), addresses.cend(), isHost);
+        const QStringList commonNames = certificate.subjectInfo(QSslCertificate::CommonName);
+        return std::any_of(commonNames.cbegin(), commonNames.cend(), isHost);
+    }
+    if (!hasAlternatives)
+        dnsNames = certificate.subjectInfo(QSslCertificate::CommonName);
+    const QString wanted = comparable(host);
+    return std::any_of(dnsNames.cbegin(), dnsNames.cend(), [&wanted](const QString& name) {
+        return dnsNameMatches(comparable(name), wanted);
     });
-    adopt(std::move(next));
 }
 
 bool SocketAdapter::tlsAvailable()
@@ -77,12 +198,12 @@ bool SocketAdapter::tlsAvailable()
 
 bool SocketAdapter::encrypted() const
 {
-    return ssl != nullptr && ssl->isEncrypted();
+    return ssl != nullptr && bVerified && ssl->isEncrypted();
 }
 
 bool SocketAdapter::inHandshake() const
 {
-    return ssl != nullptr && bTcpConnected && !ssl->isEncrypted();
+    return ssl != nullptr && bTcpConnected && !bVerified;
 }
 
 void SocketAdapter::failTls(TlsProblem problem)
@@ -93,7 +214,8 @@ void SocketAdapter::failTls(TlsProblem problem)
     emit tlsFailed(problem);
 }
 
-SocketAdapter::TlsProblem SocketAdapter::classify(const QList<QSslError>& errors)
+SocketAdapter::TlsProblem SocketAdapter::classify(const QList<QSslError>& errors,
+                                                  const QList<QSslCertificate>& trusted)
 {
     bool wrongHost = false;
     bool expired = false;
@@ -123,8 +245,15 @@ SocketAdapter::TlsProblem SocketAdapter::classify(const QList<QSslError>& errors
         case QSslError::PathLengthExceeded:
         case QSslError::InvalidPurpose:
         case QSslError::SubjectIssuerMismatch:
-        case QSslError::AuthorityIssuerSerialNumberMismatch:
-            return TlsProblem::Untrusted;
+        case QSslError::AuthorityIssuerSerialNumberMismatch: {
+            // OpenSSL passes over a trusted certificate out of its time, and then finds no
+            // issuer: the certificate in question is trusted all the same, only not now.
+            const QSslCertificate* anchor = trustedFor(error.certificate(), trusted);
+            if (anchor == nullptr || withinItsTime(*anchor))
+                return TlsProblem::Untrusted;
+            expired = true;
+            break;
+        }
         default:
             break;
         }
@@ -140,6 +269,7 @@ void SocketAdapter::connectToRemote()
 {
     bClosing = false;
     bTcpConnected = false;
+    bVerified = false;
     tlsProblem.reset();
     sHeld.clear();
     if (remotePort < 1 || remotePort > 65535) {
@@ -164,7 +294,7 @@ void SocketAdapter::sendData(std::string_view bytes)
     if (s != QAbstractSocket::ConnectedState && s != QAbstractSocket::ConnectingState &&
         s != QAbstractSocket::HostLookupState)
         return;
-    if (ssl && !ssl->isEncrypted()) {
+    if (ssl && !bVerified) {
         // Nothing of ours goes out before the PBX has shown a certificate that holds.
         sHeld.append(bytes);
         return;
@@ -174,6 +304,8 @@ void SocketAdapter::sendData(std::string_view bytes)
 
 std::string SocketAdapter::getData()
 {
+    if (ssl && !bVerified)
+        return {};
     const QByteArray bytes = socket->readAll();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
@@ -185,6 +317,7 @@ qint64 SocketAdapter::bytesHeld() const
 
 void SocketAdapter::setReadLimit(qint64 bytes)
 {
+    nReadLimit = bytes;
     // Virtual: a TLS socket passes it on to the socket underneath, which holds the encrypted bytes.
     socket->setReadBufferSize(bytes);
 }

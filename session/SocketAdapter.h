@@ -43,7 +43,8 @@ public:
 
     // Before connecting: the connection is TLS from then on. The PBX's certificate must be
     // issued by one of `trusted`, or by an authority the system trusts when that is empty, and
-    // must name the host connected to. There is no way past a certificate that fails.
+    // must name the host connected to (namesHost). There is no way past a certificate that
+    // fails.
     void useTls(const QList<QSslCertificate>& trusted);
     bool tls() const { return ssl != nullptr; }
     // Whether this machine can do TLS at all (Qt's OpenSSL backend and libssl found).
@@ -64,15 +65,24 @@ public:
     void close();
 
     QAbstractSocket::SocketState state() const { return socket->state(); }
-    qint64 bytesAvailable() const { return socket->bytesAvailable(); }
+    // Over TLS nothing is available before the PBX's certificate has been checked.
+    qint64 bytesAvailable() const { return ssl && !bVerified ? 0 : socket->bytesAvailable(); }
     // All it holds unread: over TLS also the bytes not decrypted yet.
     qint64 bytesHeld() const;
     // Over TLS: the certificate has been verified and the handshake is done.
     bool encrypted() const;
 
     // What a set of verification errors amounts to. When several apply, the first of: not
-    // trusted (then nothing else it says can be believed), another host, expired.
-    static TlsProblem classify(const QList<QSslError>& errors);
+    // trusted (then nothing else it says can be believed), another host, expired. A certificate
+    // that is itself one of `trusted`, or was issued by one of them, is not untrusted when that
+    // one is merely out of its time: it is expired.
+    static TlsProblem classify(const QList<QSslError>& errors,
+                               const QList<QSslCertificate>& trusted = {});
+    // Whether the certificate is for `host`. When it has alternative names (DNS or IP), only
+    // they count; otherwise its common name does. A wildcard counts only as the whole left-most
+    // label of a name with at least two more (*.example.org), and never for an address; an
+    // address is compared as an address.
+    static bool namesHost(const QSslCertificate& certificate, const QString& host);
 
 signals:
     // The TCP connection is up (over TLS, the handshake begins).
@@ -89,6 +99,7 @@ private:
     void adopt(std::unique_ptr<QTcpSocket> next);
     void failTls(TlsProblem problem);
     bool inHandshake() const;
+    void verified();
 
     std::unique_ptr<QTcpSocket> socket;
     QSslSocket* ssl = nullptr; // the same socket, when it is TLS
@@ -96,8 +107,11 @@ private:
     int remotePort = 0;
     bool bClosing = false;
     bool bTcpConnected = false;           // TLS: the handshake has begun
+    bool bVerified = false;               // TLS: the handshake is done and the host checked
     std::optional<TlsProblem> tlsProblem; // what the certificate's verification found
     std::string sHeld;                    // TLS: bytes waiting for the handshake to finish
+    QList<QSslCertificate> trustedOnly;   // TLS: the only authorities, if any
+    qint64 nReadLimit = 0;                // kept for a socket made after it was set
 };
 
 } // namespace corvale

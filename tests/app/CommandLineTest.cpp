@@ -1,10 +1,15 @@
 #include "CommandLine.h"
+
 #include "TestCertificates.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -56,9 +61,22 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutRunning)
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.startsWith(u"Usage: corvale [options]\n"_s));
     for (const QString& option :
-         {u"--host"_s, u"--port"_s, u"--user"_s, u"--version"_s, u"--live"_s})
+         {u"--host"_s, u"--port"_s, u"--user"_s, u"--version"_s, u"--live"_s, u"--reconnect"_s,
+          u"--console"_s, u"--long-call <MINUTES>"_s})
         EXPECT_TRUE(help.out.contains(option)) << option.toStdString();
     EXPECT_FALSE(help.out.contains(u"--secret"_s));
+    // The defaults, and what each exit status means (as main and the window end the run);
+    // the parser wraps lines where it likes.
+    const QString words = help.out.simplified();
+    for (const QString& text :
+         {u"Pre-fill the Host field (default: localhost)."_s,
+          u"Pre-fill the Port field, 1 to 65535 (default: 5038; 5039 with --tls)."_s,
+          u"Pre-fill the User field (default: admin)."_s,
+          u"Exit status: 0 the window was closed 1 the PBX could not be reached or ended the "
+          "connection, the login was refused, or TLS could not be set up 2 the command line was "
+          "refused"_s})
+        EXPECT_TRUE(words.contains(text)) << text.toStdString();
+    EXPECT_EQ(parse({u"-h"_s}).out, help.out);
 
     const CommandLine version = parse({u"--version"_s});
     EXPECT_FALSE(version.run);
@@ -120,13 +138,17 @@ TEST(CommandLine, TlsStartsThePortAt5039UnlessOneIsGiven)
     EXPECT_EQ(given.options.port, u"6039"_s);
 }
 
-TEST(CommandLine, AuthIsPlainOrMd5)
+TEST(CommandLine, AuthIsPlainOrMd5InAnyCase)
 {
     EXPECT_FALSE(parse({u"--auth"_s, u"plain"_s}).options.challengeLogin);
     const CommandLine md5 = parse({u"--auth=md5"_s, u"--tls"_s});
     ASSERT_TRUE(md5.run);
     EXPECT_TRUE(md5.options.challengeLogin);
     EXPECT_TRUE(md5.options.tls);
+    EXPECT_TRUE(parse({u"--auth"_s, u"MD5"_s}).options.challengeLogin);
+    const CommandLine plain = parse({u"--auth"_s, u"Plain"_s});
+    ASSERT_TRUE(plain.run);
+    EXPECT_FALSE(plain.options.challengeLogin);
     EXPECT_TRUE(parse({u"--help"_s}).out.contains(u"--auth <plain|md5>"_s));
 }
 
@@ -165,7 +187,7 @@ TEST(CommandLine, TlsCaFileMustHoldACertificate)
         {u"--tls"_s, u"--tls-ca"_s, certs.caFile(), u"--tls-ca"_s, certs.caFile()},
         {u"--tls-ca"_s, certs.caFile()}, // without --tls, it would protect nothing
         {u"--tls"_s, u"--tls-ca"_s},
-        {u"--auth"_s, u"MD5"_s},
+        {u"--tls"_s, u"--tls-ca"_s, u""_s},
         {u"--auth"_s, u"sha1"_s},
         {u"--auth"_s, u""_s},
         {u"--auth"_s, u"md5"_s, u"--auth"_s, u"plain"_s},
@@ -186,6 +208,123 @@ TEST(CommandLine, TlsCaFileMustHoldACertificate)
         const QString locked = write("locked.pem", readAll(certs.caFile()));
         QFile::setPermissions(locked, QFileDevice::Permissions());
         EXPECT_EQ(parse({u"--tls"_s, u"--tls-ca"_s, locked}).status, UsageErrorStatus);
+    }
+}
+
+TEST(CommandLine, TlsCaTakesOnlyARegularFileOfAtMostOneMebibyte)
+{
+    TestCertificates certs;
+    ASSERT_TRUE(certs.isValid()) << certs.error().toStdString();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto refusal = [](const QString& file) {
+        const CommandLine command = parse({u"--tls"_s, u"--tls-ca"_s, file});
+        EXPECT_FALSE(command.run) << file.toStdString();
+        EXPECT_EQ(command.status, UsageErrorStatus) << file.toStdString();
+        return command.err;
+    };
+
+    // Endless: read whole, it would exhaust the memory.
+    EXPECT_EQ(refusal(u"/dev/zero"_s),
+              u"corvale: --tls-ca: /dev/zero is not a regular file (see corvale --help)\n"_s);
+
+    // A pipe nobody writes to: opening it to read would wait for a writer forever.
+    const QString fifo = dir.filePath(u"pipe.pem"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto answer = std::async(std::launch::async, [&] { return refusal(fifo); });
+    if (answer.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "--tls-ca on a pipe blocks";
+        // Set it free: a writer that leaves at once ends its read.
+        ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
+    }
+    EXPECT_EQ(answer.get(),
+              u"corvale: --tls-ca: %1 is not a regular file (see corvale --help)\n"_s.arg(fifo));
+
+    // Up to 1 MiB is read; past it, nothing is.
+    const QByteArray pem = readAll(certs.caFile());
+    const auto padded = [&dir, &pem](const char* name, qsizetype size) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        file.open(QIODevice::WriteOnly);
+        file.write(pem + QByteArray(size - pem.size(), '\n'));
+        return file.fileName();
+    };
+    const CommandLine whole = parse({u"--tls"_s, u"--tls-ca"_s, padded("full.pem", 1 << 20)});
+    EXPECT_TRUE(whole.run) << whole.err.toStdString();
+    EXPECT_EQ(whole.options.trusted.size(), 1);
+    const QString large = padded("large.pem", (1 << 20) + 1);
+    EXPECT_EQ(refusal(large), u"corvale: --tls-ca: %1 is larger than 1 MiB, too large for "
+                              "certificates (see corvale --help)\n"_s.arg(large));
+}
+
+TEST(CommandLine, EveryRefusalNamesWhatIsWrongAlike)
+{
+    const QString Hint = u" (see corvale --help)\n"_s;
+    const QList<std::pair<QStringList, QString>> refusals = {
+        {{u"--bogus"_s}, u"--bogus: unknown option"_s},
+        {{u"--bogus=1"_s}, u"--bogus: unknown option"_s},
+        {{u"-x"_s}, u"-x: unknown option"_s},
+        // Typed with one dash, a long option is not taken for the letters -h -o -s -t.
+        {{u"-host"_s, u"pbx"_s}, u"-host: unknown option; did you mean --host?"_s},
+        {{u"-tls-ca=x"_s}, u"-tls-ca: unknown option; did you mean --tls-ca?"_s},
+        {{u"--Port"_s, u"5038"_s}, u"--Port: unknown option; did you mean --port?"_s},
+        {{u"--secret"_s, u"x"_s},
+         u"--secret: unknown option; the secret is typed into the window"_s},
+        {{u"somewhere"_s}, u"somewhere: unexpected argument"_s},
+        {{u"--"_s, u"--host"_s}, u"--host: unexpected argument"_s},
+        {{u"--live"_s, u"on"_s}, u"on: unexpected argument; --live takes no value"_s},
+        {{u"--tls=yes"_s}, u"--tls: takes no value"_s},
+        {{u"--port"_s}, u"--port: needs a port number"_s},
+        {{u"--host"_s, u"--port"_s, u"5038"_s}, u"--host: needs a host name or address"_s},
+        {{u"--host="_s}, u"--host: needs a host name or address"_s},
+        {{u"--port"_s, u"0"_s}, u"--port: must be a whole number from 1 to 65535"_s},
+        {{u"--port=1"_s, u"--port"_s, u"1"_s}, u"--port: given more than once"_s},
+        {{u"--user"_s, u"a\nb"_s}, u"--user: holds a control character"_s},
+        {{u"--auth"_s, u"sha1"_s}, u"--auth: must be plain or md5"_s},
+        {{u"--tls"_s, u"--tls-ca"_s, u""_s}, u"--tls-ca: needs a file name"_s},
+        {{u"--tls-ca"_s, u"ca.pem"_s}, u"--tls-ca: only works with --tls"_s},
+        {{u"--tls"_s, u"--tls-ca"_s, u"/nowhere/ca.pem"_s},
+         u"--tls-ca: there is no file /nowhere/ca.pem"_s},
+        {{u"--tls"_s, u"--tls-ca"_s, u"/"_s}, u"--tls-ca: / is a folder, not a file"_s},
+        {{u"--long-call"_s, u"30"_s}, u"--long-call: only works with --console"_s},
+        {{u"--console"_s, u"--long-call"_s, u"1441"_s},
+         u"--long-call: must be a whole number of minutes from 1 to 1440"_s},
+        {{u"--console"_s, u"--long-call"_s}, u"--long-call: needs a number of minutes"_s},
+        // What is shown of a stray word stays on one line.
+        {{u"new\nline"_s}, u"new?line: unexpected argument"_s},
+    };
+    for (const auto& [arguments, why] : refusals) {
+        const CommandLine command = parse(arguments);
+        EXPECT_EQ(command.err, u"corvale: "_s + why + Hint) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(command.status, UsageErrorStatus);
+    }
+}
+
+TEST(CommandLine, ReconnectConsoleAndLongCall)
+{
+    const CommandLine plain = parse({});
+    EXPECT_FALSE(plain.options.reconnect);
+    EXPECT_FALSE(plain.options.console);
+    EXPECT_FALSE(plain.options.longCallMinutes);
+
+    const CommandLine command =
+        parse({u"--reconnect"_s, u"--console"_s, u"--long-call"_s, u"1440"_s, u"--live"_s});
+    ASSERT_TRUE(command.run) << command.err.toStdString();
+    EXPECT_TRUE(command.options.reconnect);
+    EXPECT_TRUE(command.options.console);
+    EXPECT_EQ(command.options.longCallMinutes, 1440);
+    EXPECT_TRUE(command.options.live);
+    EXPECT_EQ(parse({u"--long-call=1"_s, u"--console"_s}).options.longCallMinutes, 1);
+    EXPECT_FALSE(parse({u"--console"_s}).options.longCallMinutes);
+
+    for (const QStringList& arguments : QList<QStringList>{
+             {u"--reconnect=yes"_s},
+             {u"--console"_s, u"--long-call"_s, u"-5"_s},
+             {u"--console"_s, u"--long-call"_s, u"1.5"_s},
+             {u"--console"_s, u"--long-call"_s, u"99999999999"_s},
+             {u"--console"_s, u"--long-call"_s, u"10"_s, u"--long-call"_s, u"20"_s}}) {
+        const CommandLine refused = parse(arguments);
+        EXPECT_FALSE(refused.run) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(refused.status, UsageErrorStatus);
     }
 }
 

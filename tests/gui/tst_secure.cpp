@@ -119,6 +119,19 @@ void SecureTest::initTestCase()
     QVERIFY2(certs->isValid(), qPrintable(certs->error()));
     ours = QSslCertificate::fromPath(certs->caFile());
     QCOMPARE(ours.size(), 1);
+    // Qt alone would take the host in the common name.
+    TestCertificates::Made commonNameOnly;
+    commonNameOnly.commonName = u"127.0.0.1"_s;
+    commonNameOnly.altNames = u"DNS:other.example.org"_s;
+    QVERIFY2(certs->make(u"common-name-only"_s, commonNameOnly), qPrintable(certs->error()));
+    // A PBX's own self-signed certificate, given with --tls-ca, that has run out.
+    TestCertificates::Made ownExpired;
+    ownExpired.altNames = u"DNS:localhost,IP:127.0.0.1"_s;
+    ownExpired.authority = true;
+    ownExpired.fromDays = -400;
+    ownExpired.toDays = -1;
+    ownExpired.signedBy = u"own-expired"_s;
+    QVERIFY2(certs->make(u"own-expired"_s, ownExpired), qPrintable(certs->error()));
 }
 
 void SecureTest::recordedConversationsAreSentByteForByte_data()
@@ -260,39 +273,42 @@ void SecureTest::aRefusedChallengeShowsThePbxsOwnWords()
 
 void SecureTest::badCertificateEndsTheRunAndSendsNothing_data()
 {
-    QTest::addColumn<int>("kind"); // a TestCertificates::Kind
-    QTest::addColumn<bool>("trustOurs");
+    QTest::addColumn<QString>("served");  // a certificate of TestCertificates
+    QTest::addColumn<QString>("trusted"); // the --tls-ca file's; empty: the system's authorities
     QTest::addColumn<Problem>("problem");
-    QTest::newRow("unknown authority")
-        << int(TestCertificates::Untrusted) << true << Problem::Untrusted;
+    QTest::newRow("unknown authority") << u"untrusted"_s << u"ca"_s << Problem::Untrusted;
     QTest::newRow("only the system's authorities")
-        << int(TestCertificates::Good) << false << Problem::Untrusted;
-    QTest::newRow("expired") << int(TestCertificates::Expired) << true << Problem::Expired;
-    QTest::newRow("another host") << int(TestCertificates::WrongHost) << true << Problem::WrongHost;
+        << u"localhost"_s << QString() << Problem::Untrusted;
+    QTest::newRow("expired") << u"expired"_s << u"ca"_s << Problem::Expired;
+    QTest::newRow("another host") << u"wrong-host"_s << u"ca"_s << Problem::WrongHost;
+    QTest::newRow("the host in the common name only")
+        << u"common-name-only"_s << u"ca"_s << Problem::WrongHost;
+    QTest::newRow("expired, and the very one in the file")
+        << u"own-expired"_s << u"own-expired"_s << Problem::Expired;
 }
 
 void SecureTest::badCertificateEndsTheRunAndSendsNothing()
 {
-    QFETCH(int, kind);
-    QFETCH(bool, trustOurs);
+    QFETCH(QString, served);
+    QFETCH(QString, trusted);
     QFETCH(Problem, problem);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString transcript = dir.filePath(u"wire.txt"_s);
-    PbxSim sim(certs->serverArguments(static_cast<TestCertificates::Kind>(kind)) +
-               QStringList{"--transcript", transcript});
+    PbxSim sim(certs->serverArguments(served) + QStringList{"--transcript", transcript});
     QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
 
     WindowHarness h;
     // Like a real modal box, the message lets events run; no second message may come of them.
     h.onMessage = [](const QString&) { QCoreApplication::processEvents(); };
-    h.window.useTls(trustOurs ? ours : QList<QSslCertificate>());
+    h.window.useTls(trusted.isEmpty() ? QList<QSslCertificate>()
+                                      : QSslCertificate::fromPath(certs->certificateFile(trusted)));
     h.window.show();
     h.connectTo(sim.port(), u"secret"_s);
     QTRY_COMPARE_WITH_TIMEOUT(h.exits, QList<int>{1}, Wait);
     QCoreApplication::processEvents();
     QCOMPARE(h.messages,
-             QStringList{frmMain::tlsFailureMessage(problem, u"127.0.0.1"_s, trustOurs)});
+             QStringList{frmMain::tlsFailureMessage(problem, u"127.0.0.1"_s, !trusted.isEmpty())});
     QVERIFY(h.messages.front().endsWith(u" Nothing was sent."_s));
     QCOMPARE(h.exits, QList<int>{1});
     QVERIFY(!h.window.isVisible());

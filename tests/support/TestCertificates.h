@@ -22,6 +22,12 @@
 //   Untrusted  signed by another authority, one that is nowhere to be found
 // The simulator can also make the faulty ones itself at start:
 //   {"--tls-fault", "expired", "--tls-ca-cert", certs.caFile(), "--tls-ca-key", certs.caKeyFile()}
+//
+// Any other certificate is made to order, beside them:
+//   TestCertificates::Made spec;
+//   spec.altNames = "DNS:other.example.org";                 // CN stays localhost
+//   ASSERT_TRUE(certs.make("other", spec)) << certs.error().toStdString();
+//   PbxSim sim(certs.serverArguments("other"));
 class TestCertificates
 {
 public:
@@ -31,6 +37,22 @@ public:
         WrongHost,
         Expired,
         Untrusted
+    };
+
+    // A certificate made to order by make().
+    struct Made
+    {
+        QString commonName = QStringLiteral("localhost");
+        // The subject alternative names as OpenSSL's configuration writes them
+        // ("DNS:pbx.example.org,IP:127.0.0.1"); empty: the certificate has none.
+        QString altNames;
+        int fromDays = -1; // valid from, in days from now
+        int toDays = 90;   // valid until, in days from now
+        // Who signs it: "ca" (the authority), the name of another made certificate, or its own
+        // name for a self-signed one.
+        QString signedBy = QStringLiteral("ca");
+        // An authority's (CA:TRUE) rather than a server's; it may serve TLS all the same.
+        bool authority = false;
     };
 
     TestCertificates();
@@ -46,6 +68,13 @@ public:
     QString keyFile(Kind kind) const;
     // The simulator's arguments to serve TLS with the certificate of this kind.
     QStringList serverArguments(Kind kind) const;
+
+    // Writes `name`.pem and `name`.key beside the others; false, with error() saying why, if it
+    // could not.
+    bool make(const QString& name, const Made& spec);
+    QString certificateFile(const QString& name) const;
+    QString keyFile(const QString& name) const;
+    QStringList serverArguments(const QString& name) const;
 
 private:
     QString pathOf(Kind kind, const char* suffix) const;
