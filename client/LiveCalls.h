@@ -102,6 +102,8 @@ public:
     void listedCall(std::string_view channel, std::string_view number, std::string_view name,
                     std::string_view extension, std::string_view seconds);
     void listingComplete(bool trusted);
+    // The listing under way will never complete (its connection is gone).
+    void listingAbandoned() { bListing = false; }
     bool listingOpen() const { return bListing; }
 
     // How many hung-up channels are remembered against late events.

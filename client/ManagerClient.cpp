@@ -176,6 +176,7 @@ void ManagerClient::resynchronise()
     framer.reset();
     bSkipToBlockEnd = true;
     bInStatus = false;
+    bRecordTail = false;
     eventBlock.abandon();
     openAnswer.reset();
     if (live != nullptr) {
@@ -213,33 +214,38 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             eventBlock.field(key, value);
         return;
     }
+    if (bFirstLine) {
+        // The PBX greets once, first thing on the connection; anywhere else the greeting's
+        // text is only text, such as a caller's name.
+        bFirstLine = false;
+        if (isGreeting(sData)) {
+            readGreeting(sData);
+            sendLogin();
+            return;
+        }
+    }
+    if (insideRecordBlock()) {
+        // Every line of a record's block is one of its fields, whatever it looks like: a PBX
+        // does not escape every value a caller can set, so a name can hold whole lines.
+        recordLine(which, sData.empty(), value);
+        return;
+    }
+    if (bRecordTail) {
+        // An older PBX's record closed at its Uniqueid; what follows up to the empty line is
+        // still its block.
+        bRecordTail = !sData.empty();
+        return;
+    }
     if (sData.empty() || which == Key::Response || which == Key::Message ||
         which == Key::Challenge) {
         trackAnswer(which, value);
         if (bEnded)
             return;
     }
-    if (live != nullptr && which == Key::Message && value == StatusFollowsMessage && !bInStatus) {
-        // Every record of this listing is still to come.
-        bListingTrusted = true;
-        live->listingStarted();
-    }
 
     // The chain: the first test that holds decides. Markers are matched by key, never found
     // anywhere in the line, so that what a caller puts in a name cannot steer the client.
-    if (sData.size() >= GreetingMarker.size() && sData.front() == GreetingMarker.front() &&
-        sData.substr(0, GreetingMarker.size()) == GreetingMarker) {
-        readGreeting(sData);
-        sendLogin();
-    } else if (which == Key::Message && contains(value, AcceptedMarker)) {
-        sendStatus();
-    } else if (which == Key::Message && contains(value, FailedMarker)) {
-        window.showMessage(RejectedLoginMessage);
-        end();
-    } else if (which == Key::Event && insideRecordBlock()) {
-        // One more field of the open record, whose Event is already set: a name holding a line
-        // break must not open a record of its own or end the listing.
-    } else if (which == Key::Event && value == "StatusComplete") {
+    if (which == Key::Event && value == "StatusComplete") {
         if (live != nullptr)
             live->listingComplete(bListingTrusted);
         else if (window.callCount() == 0 && !listingReplaced())
@@ -247,17 +253,62 @@ void ManagerClient::ParseIncoming(std::string_view sData)
     } else if (which == Key::Event && value == "Status") {
         openRecord();
     } else if (bInStatus) {
-        if (which != Key::None)
+        // An older PBX's record that passed its empty line without a Uniqueid: it takes its
+        // plain fields on as before, but no longer hides what the PBX itself sends.
+        if (which != Key::None && which != Key::Response && which != Key::Message &&
+            which != Key::Challenge)
             applyField(which, value);
-        else if (sData.empty() && currentPbx())
-            closeRecord(); // a current PBX ends a record with its event block
-        else if (sData.empty() && live != nullptr)
-            bInStatus = false; // an older PBX's record that never reached its Uniqueid
-        else if (sData.empty())
-            bBlockEnded = true;
     } else if (live != nullptr && which == Key::Event) {
         eventBlock.open(value);
     }
+}
+
+void ManagerClient::recordLine(Key which, bool empty, std::string_view value)
+{
+    if (empty) {
+        if (currentPbx())
+            closeRecord(); // a current PBX ends a record with its event block
+        else if (live != nullptr)
+            bInStatus = false; // an older PBX's record that never reached its Uniqueid
+        else
+            bBlockEnded = true;
+        return;
+    }
+    if (which == Key::None)
+        return;
+    applyField(which, value);
+    if (!bInStatus)
+        bRecordTail = true; // closed at its Uniqueid, inside its block
+}
+
+bool ManagerClient::isGreeting(std::string_view line)
+{
+    return line.size() >= GreetingMarker.size() &&
+           line.substr(0, GreetingMarker.size()) == GreetingMarker;
+}
+
+void ManagerClient::newConnection()
+{
+    framer.reset();
+    bFirstLine = true;
+    nVersion = 0;
+    bEnded = false;
+    sDeferred.clear();
+    bDeferredLost = false;
+    bSkipToBlockEnd = false;
+    bInStatus = false;
+    bBlockEnded = false;
+    bRecordTail = false;
+    sChallenge.clear();
+    pending.clear();
+    openAnswer.reset();
+    nListing = 0;
+    nLastStatus = 0;
+    eventBlock.abandon();
+    bListingTrusted = true;
+    nSkippedPolls = 0;
+    if (live != nullptr)
+        live->listingAbandoned();
 }
 
 void ManagerClient::trackAnswer(Key which, std::string_view value)
@@ -280,10 +331,33 @@ void ManagerClient::trackAnswer(Key which, std::string_view value)
         openAnswer->message = value;
         if (value == StatusFollowsMessage && openAnswer->kind != ActionKind::Status)
             realignToStatus();
+        if (openAnswer->kind == ActionKind::Login)
+            loginAnswered(value);
+        else if (live != nullptr && openAnswer->kind == ActionKind::Status &&
+                 value == StatusFollowsMessage)
+            listingBegins();
     } else if (which == Key::Challenge && openAnswer && openAnswer->kind == ActionKind::Challenge &&
                sChallenge.empty()) {
         sChallenge = value;
     }
+}
+
+void ManagerClient::loginAnswered(std::string_view message)
+{
+    // Only the answer to the login says whether it was accepted.
+    if (contains(message, AcceptedMarker)) {
+        sendStatus();
+    } else if (contains(message, FailedMarker)) {
+        window.showMessage(RejectedLoginMessage);
+        end();
+    }
+}
+
+void ManagerClient::listingBegins()
+{
+    // Every record of this listing is still to come.
+    bListingTrusted = true;
+    live->listingStarted();
 }
 
 void ManagerClient::finishAnswer()

@@ -56,6 +56,11 @@ public:
     // Before the greeting arrives.
     void setAuth(Auth method) { auth = method; }
 
+    // A ManagerClient serves one connection. Before the next one: forgets everything of the
+    // old one (unfinished line, greeting, awaited answers, open record, event or answer) but
+    // keeps the login method, live mode and its calls. Not from inside a window call.
+    void newConnection();
+
     // Every byte the PBX sends comes in here, in chunks of any size.
     void dataArrival(std::string_view bytes);
     // One complete line, without its CR LF.
@@ -101,7 +106,11 @@ private:
     void finishAnswer();
     void answerChallenge(const Answer& answer);
     void realignToStatus();
+    void loginAnswered(std::string_view message);
+    void listingBegins();
+    static bool isGreeting(std::string_view line);
     void readGreeting(std::string_view line);
+    void recordLine(Key which, bool empty, std::string_view value);
     void sendLogin();
     void openRecord();
     bool insideRecordBlock() const;
@@ -126,6 +135,8 @@ private:
     bool bHasExtension = false;
     unsigned nKeysSet = 0;    // one bit per Key the open record has read
     bool bBlockEnded = false; // an older PBX's record has passed an empty line
+    bool bRecordTail = false; // an older PBX's record closed, its block not yet ended
+    bool bFirstLine = true;   // no line of this connection read yet
 
     Auth auth = Auth::Plain;
     std::string sEvents{EventsOff}; // the Events header of every login
