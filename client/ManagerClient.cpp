@@ -63,6 +63,8 @@ Key classifyKey(std::string_view key)
     case 8:
         if (key == "CallerID")
             return Key::CallerID;
+        if (key == "ActionID")
+            return Key::ActionID;
         if (key == "Uniqueid")
             return Key::Uniqueid;
         if (key == "Response")
@@ -170,26 +172,63 @@ void ManagerClient::dataArrival(std::string_view bytes)
 
 void ManagerClient::resynchronise()
 {
-    // The next bytes start somewhere inside a line of some block: drop up to the next empty
-    // line, and forget the half-read record, event or answer.
+    // The next bytes start somewhere inside a line of some block: forget the half-read record,
+    // event or answer.
     bDeferredLost = false;
     framer.reset();
-    bSkipToBlockEnd = true;
     bInStatus = false;
     bRecordTail = false;
     eventBlock.abandon();
     openAnswer.reset();
-    if (live != nullptr) {
-        // A listing under way may have lost records; only one that begins from here on can
-        // say which calls have gone.
-        bListingTrusted = false;
-        sendStatus();
+    if (live == nullptr) {
+        // Drop up to the next empty line. The list mode sends nothing of its own.
+        bSkipToBlockEnd = true;
+        return;
     }
+    // The answers of actions sent before the loss may have been among the dropped bytes, and
+    // answers carry nothing to tell them apart: paired in order, each would go to the wrong
+    // action. So those actions are forgotten, and a listing is asked for with an ActionID that
+    // the PBX repeats in its answer; everything before that answer is skipped, and from it on
+    // the stream is read whole again.
+    bListingTrusted = false;
+    bSkipToBlockEnd = false;
+    pending.clear();
+    sResyncId = "corvale-resync-";
+    sResyncId += std::to_string(++nResyncs);
+    bResyncResponse = false;
+    nSkippedPolls = 0;
+    nLastStatus = track(ActionKind::Status);
+    window.send(statusAction(sResyncId));
+}
+
+void ManagerClient::awaitResyncAnswer(std::string_view line)
+{
+    // The PBX writes an answer's ActionID right after its Response line.
+    std::string_view key;
+    std::string_view value;
+    const Key which = splitField(line, key, value) ? classifyKey(key) : Key::None;
+    if (which == Key::Response) {
+        sResyncResponse.assign(line);
+        bResyncResponse = true;
+        return;
+    }
+    if (bResyncResponse && which == Key::ActionID && value == sResyncId) {
+        sResyncId.clear();
+        const std::string response = std::move(sResyncResponse);
+        ParseIncoming(response);
+        ParseIncoming(line);
+        return;
+    }
+    bResyncResponse = false;
 }
 
 void ManagerClient::feed(std::string_view bytes)
 {
     framer.feed(bytes, [this](std::string_view line) {
+        if (!sResyncId.empty()) {
+            awaitResyncAnswer(line);
+            return !bEnded;
+        }
         if (bSkipToBlockEnd) {
             bSkipToBlockEnd = !line.empty();
             return true;
@@ -296,6 +335,8 @@ void ManagerClient::newConnection()
     sDeferred.clear();
     bDeferredLost = false;
     bSkipToBlockEnd = false;
+    sResyncId.clear();
+    bResyncResponse = false;
     bInStatus = false;
     bBlockEnded = false;
     bRecordTail = false;
@@ -474,6 +515,18 @@ void ManagerClient::followCalls(LiveCalls* calls)
 
 void ManagerClient::pollListing()
 {
+    if (!sResyncId.empty()) {
+        if (++nSkippedPolls < MaxSkippedPolls)
+            return;
+        // A PBX that does not repeat the ActionID: pick the stream up at the next empty line,
+        // pairing answers in order as before.
+        sResyncId.clear();
+        pending.clear();
+        bSkipToBlockEnd = true;
+        nSkippedPolls = 0;
+        sendStatus();
+        return;
+    }
     // One listing at a time: a PBX slower than the period is not asked again and again.
     const bool awaited = (live != nullptr && live->listingOpen()) ||
                          std::any_of(pending.begin(), pending.end(),

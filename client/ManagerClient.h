@@ -33,7 +33,8 @@ enum class Key
     Exten,
     Seconds,
     Uniqueid,
-    Challenge
+    Challenge,
+    ActionID
 };
 
 // How the client logs in: with the secret in the login action, or with the key made from the
@@ -88,7 +89,7 @@ public:
 
     // Bytes that arrive while a message opened from inside a line is on screen wait for it to
     // close, up to this many; beyond it they are dropped and the stream is picked up again at
-    // the next empty line (in live mode with a new listing).
+    // the next empty line (in live mode at the answer to a new listing, which names itself).
     static constexpr std::size_t MaxDeferred = 4u << 20;
     std::size_t deferredBytes() const { return sDeferred.size(); }
     std::size_t lostArrivals() const { return nLost; }
@@ -119,6 +120,7 @@ private:
     bool listingReplaced() const;
     void end();
     void resynchronise();
+    void awaitResyncAnswer(std::string_view line);
 
     WindowOps& window;
     LineFramer framer; // holds sBuffer, the unfinished line
@@ -162,6 +164,11 @@ private:
 
     bool bDeferredLost = false;   // deferred bytes were dropped during this run
     bool bSkipToBlockEnd = false; // after a loss, lines are dropped up to an empty one
+    // Live mode after a loss: lines are dropped up to the answer that carries this ActionID.
+    std::string sResyncId;
+    std::string sResyncResponse; // the Response line just before, when it was the last line
+    bool bResyncResponse = false;
+    std::uint64_t nResyncs = 0;
     std::size_t nLost = 0;
 };
 

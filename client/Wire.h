@@ -45,6 +45,8 @@ std::optional<std::string> loginAction(std::string_view user, std::string_view s
 std::optional<std::string> md5LoginAction(std::string_view user, std::string_view key,
                                           std::string_view events = EventsOff);
 std::optional<std::string> hangupAction(std::string_view channel);
+// Status with an ActionID the PBX repeats in its answer; `actionId` is the client's own text.
+std::string statusAction(std::string_view actionId);
 
 // Where the parts of a call list entry end in its text: the channel; " From: " and the number;
 // " <" and the name; "> To: " and the extension. The last part, the minutes, runs to the end.
