@@ -22,6 +22,32 @@ bool contains(std::string_view text, std::string_view marker)
     return text.find(marker) != std::string_view::npos;
 }
 
+// "HH:MM:SS", the hours unbounded, as whole seconds; nothing when it is not that.
+void durationSeconds(std::string_view text, std::string& out)
+{
+    out.clear();
+    std::uint64_t total = 0;
+    int parts = 0;
+    std::size_t digits = 0;
+    std::uint64_t part = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == ':') {
+            if (digits == 0 || ++parts > 3 || (parts > 1 && part > 59))
+                return;
+            total = total * 60 + part;
+            part = 0;
+            digits = 0;
+        } else if (text[i] >= '0' && text[i] <= '9' && digits < 9) {
+            part = part * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            ++digits;
+        } else {
+            return;
+        }
+    }
+    if (parts == 3)
+        out = std::to_string(total);
+}
+
 } // namespace
 
 bool splitField(std::string_view line, std::string_view& key, std::string_view& value)
@@ -46,11 +72,17 @@ Key classifyKey(std::string_view key)
 {
     // By length first: one comparison for nearly every line of a listing.
     switch (key.size()) {
+    case 4:
+        if (key == "Link")
+            return Key::Link;
+        break;
     case 5:
         if (key == "Event")
             return Key::Event;
         if (key == "Exten")
             return Key::Exten;
+        if (key == "State")
+            return Key::State;
         break;
     case 7:
         if (key == "Channel")
@@ -65,6 +97,12 @@ Key classifyKey(std::string_view key)
             return Key::CallerID;
         if (key == "ActionID")
             return Key::ActionID;
+        if (key == "Linkedid")
+            return Key::Linkedid;
+        if (key == "BridgeID" || key == "BridgeId")
+            return Key::BridgeId;
+        if (key == "Duration")
+            return Key::Duration;
         if (key == "Uniqueid")
             return Key::Uniqueid;
         if (key == "Response")
@@ -79,10 +117,20 @@ Key classifyKey(std::string_view key)
     case 11:
         if (key == "CallerIDNum")
             return Key::CallerIDNum;
+        if (key == "Application")
+            return Key::Application;
         break;
     case 12:
         if (key == "CallerIDName")
             return Key::CallerIDName;
+        break;
+    case 14:
+        if (key == "BridgedChannel")
+            return Key::BridgedChannel;
+        break;
+    case 16:
+        if (key == "ChannelStateDesc")
+            return Key::ChannelStateDesc;
         break;
     default:
         break;
@@ -198,7 +246,8 @@ void ManagerClient::resynchronise()
     bResyncResponse = false;
     nSkippedPolls = 0;
     nLastStatus = track(ActionKind::Status);
-    window.send(statusAction(sResyncId));
+    window.send(actionWithId(listsWithCoreShowChannels() ? "CoreShowChannels" : "Status",
+                             sResyncId));
 }
 
 void ManagerClient::awaitResyncAnswer(std::string_view line)
@@ -290,7 +339,12 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         else if (window.callCount() == 0 && !listingReplaced())
             window.addCall(NoCallsEntry, EntryParts{});
     } else if (which == Key::Event && value == "Status") {
-        openRecord();
+        openRecord(false);
+    } else if (live != nullptr && which == Key::Event && currentPbx() &&
+               value == "CoreShowChannel") {
+        openRecord(true);
+    } else if (live != nullptr && which == Key::Event && value == "CoreShowChannelsComplete") {
+        live->listingComplete(bListingTrusted);
     } else if (bInStatus) {
         // An older PBX's record that passed its empty line without a Uniqueid: it takes its
         // plain fields on as before, but no longer hides what the PBX itself sends.
@@ -370,12 +424,13 @@ void ManagerClient::trackAnswer(Key which, std::string_view value)
         openAnswer = std::move(next);
     } else if (which == Key::Message && openAnswer) {
         openAnswer->message = value;
-        if (value == StatusFollowsMessage && openAnswer->kind != ActionKind::Status)
+        if ((value == StatusFollowsMessage || value == ChannelsFollowMessage) &&
+            openAnswer->kind != ActionKind::Status)
             realignToStatus();
         if (openAnswer->kind == ActionKind::Login)
             loginAnswered(value);
         else if (live != nullptr && openAnswer->kind == ActionKind::Status &&
-                 value == StatusFollowsMessage)
+                 (value == StatusFollowsMessage || value == ChannelsFollowMessage))
             listingBegins();
     } else if (which == Key::Challenge && openAnswer && openAnswer->kind == ActionKind::Challenge &&
                sChallenge.empty()) {
@@ -493,8 +548,13 @@ std::uint64_t ManagerClient::sendStatus()
 {
     const std::uint64_t ticket = track(ActionKind::Status);
     nLastStatus = ticket;
-    window.send(StatusAction);
+    window.send(listsWithCoreShowChannels() ? CoreShowChannelsAction : StatusAction);
     return ticket;
+}
+
+bool ManagerClient::listsWithCoreShowChannels() const
+{
+    return bCoreShowChannels && live != nullptr && currentPbx();
 }
 
 std::optional<std::uint64_t> ManagerClient::sendHangup(std::string_view channel)
@@ -545,9 +605,16 @@ std::uint64_t ManagerClient::track(ActionKind kind)
     return nextTicket++;
 }
 
-void ManagerClient::openRecord()
+void ManagerClient::openRecord(bool coreShowChannel)
 {
     bInStatus = true;
+    bCoreRecord = coreShowChannel;
+    sLinkedid.clear();
+    sBridgeId.clear();
+    sBridgedTo.clear();
+    sState.clear();
+    sApplication.clear();
+    bHasStateDesc = false;
     sCallerID.clear();
     sCallerIDName.clear();
     sExtension.clear();
@@ -600,11 +667,40 @@ void ManagerClient::applyField(Key which, std::string_view value)
         sChannel = value;
         break;
     case Key::Seconds:
-        sSeconds = value;
+        if (!bCoreRecord)
+            sSeconds = value;
+        break;
+    case Key::Duration:
+        if (bCoreRecord)
+            durationSeconds(value, sSeconds);
+        break;
+    case Key::Linkedid:
+        sLinkedid = value;
+        break;
+    case Key::BridgeId:
+        sBridgeId = value;
+        break;
+    case Key::BridgedChannel:
+    case Key::Link:
+        // 1.6 to 11 name the bridged channel BridgedChannel, 1.4 Link; a record has one of them.
+        if (sBridgedTo.empty())
+            sBridgedTo = value;
+        break;
+    case Key::ChannelStateDesc:
+        sState = value;
+        bHasStateDesc = true;
+        break;
+    case Key::State:
+        // The text form of an older PBX; ChannelStateDesc, where there is one, says the same.
+        if (!bHasStateDesc)
+            sState = value;
+        break;
+    case Key::Application:
+        sApplication = value;
         break;
     case Key::Uniqueid:
         // A current PBX sends Seconds after Uniqueid; its records end at the empty line.
-        if (!currentPbx())
+        if (!currentPbx() && !bCoreRecord)
             closeRecord();
         break;
     case Key::CallerIDNum:
@@ -624,7 +720,16 @@ void ManagerClient::closeRecord()
 {
     if (live != nullptr) {
         bInStatus = false;
-        live->listedCall(sChannel, sCallerID, sCallerIDName, sExtension, sSeconds);
+        CallFields fields;
+        fields.number = sCallerID;
+        fields.name = sCallerIDName;
+        fields.extension = sExtension;
+        fields.linkedid = sLinkedid;
+        fields.bridgeId = sBridgeId;
+        fields.bridgedTo = sBridgedTo;
+        fields.state = sState;
+        fields.application = sApplication;
+        live->listedCall(sChannel, fields, sSeconds);
         return;
     }
     bInStatus = false;

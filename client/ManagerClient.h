@@ -34,7 +34,15 @@ enum class Key
     Seconds,
     Uniqueid,
     Challenge,
-    ActionID
+    ActionID,
+    Linkedid,
+    BridgeId, // "BridgeID" in a status record, "BridgeId" in CoreShowChannel
+    BridgedChannel,
+    Link,
+    ChannelStateDesc,
+    State,
+    Application,
+    Duration
 };
 
 // How the client logs in: with the secret in the login action, or with the key made from the
@@ -56,6 +64,10 @@ public:
 
     // Before the greeting arrives.
     void setAuth(Auth method) { auth = method; }
+    // Live mode with a current PBX (12 and later): list with CoreShowChannels, whose records
+    // escape every name and give each channel's bridge, instead of Status. Other PBXs, and the
+    // list of entries, keep Status.
+    void useCoreShowChannels(bool on) { bCoreShowChannels = on; }
 
     // A ManagerClient serves one connection. Before the next one: forgets everything of the
     // old one (unfinished line, greeting, awaited answers, open record, event or answer) but
@@ -113,7 +125,8 @@ private:
     void readGreeting(std::string_view line);
     void recordLine(Key which, bool empty, std::string_view value);
     void sendLogin();
-    void openRecord();
+    void openRecord(bool coreShowChannel);
+    bool listsWithCoreShowChannels() const;
     bool insideRecordBlock() const;
     void applyField(Key which, std::string_view value);
     void closeRecord();
@@ -133,6 +146,13 @@ private:
     std::string sExtension;
     std::string sChannel;
     std::string sSeconds;
+    std::string sLinkedid;
+    std::string sBridgeId;
+    std::string sBridgedTo;
+    std::string sState;
+    std::string sApplication;
+    bool bHasStateDesc = false;
+    bool bCoreRecord = false; // a CoreShowChannel record: Duration instead of Seconds
     bool bHasCallerID = false;
     bool bHasExtension = false;
     unsigned nKeysSet = 0;    // one bit per Key the open record has read
@@ -141,6 +161,7 @@ private:
     bool bFirstLine = true;   // no line of this connection read yet
 
     Auth auth = Auth::Plain;
+    bool bCoreShowChannels = false;
     std::string sEvents{EventsOff}; // the Events header of every login
     std::string sChallenge;         // the PBX's answer to the challenge action
 

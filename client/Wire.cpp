@@ -41,9 +41,11 @@ std::optional<std::string> md5LoginAction(std::string_view user, std::string_vie
     return text;
 }
 
-std::string statusAction(std::string_view actionId)
+std::string actionWithId(std::string_view action, std::string_view actionId)
 {
-    std::string text = "Action: Status\r\nActionID: ";
+    std::string text = "Action: ";
+    text += action;
+    text += "\r\nActionID: ";
     text += actionId;
     text += "\r\n\r\n";
     return text;

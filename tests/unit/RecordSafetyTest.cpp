@@ -104,8 +104,9 @@ TEST(RecordSafetyTest, InjectedLinesAreFieldsOfTheirRecord)
                 ListingRun run(dialect, live, std::string("Eve\r\n") + injection);
                 expectNothingActed(run, what);
                 EXPECT_EQ(run.listed(), Genuine) << what;
-                if (live)
+                if (live) {
                     EXPECT_EQ(run.calls.completedListings(), 1u) << what;
+                }
 
                 // The line as the whole name: shown as text, and acting no more.
                 if (std::string_view(injection).find("\r\n") != std::string_view::npos)
