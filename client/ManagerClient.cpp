@@ -246,8 +246,8 @@ void ManagerClient::resynchronise()
     bResyncResponse = false;
     nSkippedPolls = 0;
     nLastStatus = track(ActionKind::Status);
-    window.send(actionWithId(listsWithCoreShowChannels() ? "CoreShowChannels" : "Status",
-                             sResyncId));
+    window.send(
+        actionWithId(listsWithCoreShowChannels() ? "CoreShowChannels" : "Status", sResyncId));
 }
 
 void ManagerClient::awaitResyncAnswer(std::string_view line)
