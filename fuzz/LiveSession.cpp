@@ -11,6 +11,7 @@ namespace {
 constexpr std::string_view LiveLogin =
     "Action: login\r\nUsername: admin\r\nSecret: secret\r\nEvents: call\r\n\r\n";
 constexpr std::string_view StatusText = "Action: Status\r\n\r\n";
+constexpr std::string_view CoreShowChannelsText = "Action: CoreShowChannels\r\n\r\n";
 
 constexpr std::size_t PoolSize = 10;
 constexpr std::size_t MaxSteps = 400;
@@ -113,6 +114,21 @@ std::string LiveSession::record(const std::string& channel, const std::string& n
            "Seconds: 30\r\n\r\n";
 }
 
+std::string LiveSession::coreShowChannels() const
+{
+    // Every name escaped: nothing to inject.
+    std::string bytes = "Response: Success\r\nEventList: start\r\nMessage: Channels will "
+                        "follow\r\n\r\n";
+    for (const auto& entry : model)
+        bytes += "Event: CoreShowChannel\r\nChannel: " + entry.first +
+                 "\r\nChannelState: 6\r\nChannelStateDesc: Up\r\nCallerIDNum: 100\r\n"
+                 "CallerIDName: Caller\\r\\nEvent: Hangup\r\nUniqueid: 1.1\r\nLinkedid: 1.1\r\n"
+                 "Application: Dial\r\nDuration: 00:01:00\r\nBridgeId: \r\n\r\n";
+    bytes += "Event: CoreShowChannelsComplete\r\nEventList: Complete\r\nListItems: " +
+             std::to_string(model.size()) + "\r\n\r\n";
+    return bytes;
+}
+
 std::string LiveSession::event(const char* name, const std::string& channel,
                                const std::string& callerName) const
 {
@@ -142,11 +158,15 @@ std::string LiveSession::run(const std::uint8_t* data, std::size_t size)
     generation = greeting == 0  ? Generation::V14
                  : greeting < 3 ? Generation::V18
                                 : Generation::Current;
+    bCoreShowChannels = generation == Generation::Current && (setup & 0x80) != 0;
+    client.useCoreShowChannels(bCoreShowChannels);
     for (std::size_t n = in.ConsumeIntegralInRange<std::size_t>(1, 8); n > 0; --n)
         chunkSizes.push_back(in.ConsumeIntegral<std::uint8_t>());
 
     std::set<std::string> gone; // hung up or renamed away, and not back since
     const auto listing = [&](std::uint8_t injectAt, std::uint8_t what) {
+        if (bCoreShowChannels)
+            return coreShowChannels();
         std::string bytes = "Response: Success\r\nMessage: Channel status will follow\r\n\r\n";
         std::size_t i = 0;
         for (const auto& [channel, count] : model) {
@@ -251,7 +271,8 @@ void LiveSession::compare(const char* step)
         if (request == "send " + std::string(LiveLogin)) {
             if (++nLogins > 1)
                 fail("the login was sent again" + after);
-        } else if (request.rfind("send ", 0) == 0 && request.substr(5) != StatusText) {
+        } else if (request.rfind("send ", 0) == 0 &&
+                   request.substr(5) != (bCoreShowChannels ? CoreShowChannelsText : StatusText)) {
             fail("not an action the live client sends: " + request.substr(0, 200) + after);
         } else if (request.rfind("message ", 0) == 0 || request == "end") {
             fail("the client asked its window for: " + request.substr(0, 200) + after);

@@ -16,7 +16,8 @@ namespace corvale::fuzz {
 
 // Plays one fuzz input as a script of what happens on a PBX: channels come, go and are renamed,
 // and now and then the operator asks for a listing. Each step is written as the PBX of one
-// generation writes it (1.4, 1.6 to 11, or 12 and later), some caller names carrying whole lines
+// generation writes it (1.4, 1.6 to 11, or 12 and later, listing with Status or
+// CoreShowChannels), some caller names carrying whole lines
 // (a greeting, a login's verdict, an answer, an event of another channel) where that PBX writes
 // them raw, and the bytes reach a live-mode client in chunks the input chooses. After every step
 // the client's calls must be exactly the channels of a plain model kept from the same script, and
@@ -48,6 +49,7 @@ private:
                       const std::string& callerName) const;
     std::string renameEvent(const std::string& from, const std::string& to) const;
     std::string injected(std::uint8_t choice) const;
+    std::string coreShowChannels() const;
     bool rawNames() const { return generation != Generation::Current; }
     void fail(std::string what);
 
@@ -59,6 +61,7 @@ private:
     std::vector<std::uint8_t> chunkSizes;
     std::size_t nextChunk = 0;
     int nLogins = 0;
+    bool bCoreShowChannels = false; // a current PBX listed with CoreShowChannels
     std::string failure;
 };
 
