@@ -93,20 +93,39 @@ Key classifyKey(std::string_view key)
             return Key::Message;
         break;
     case 8:
-        if (key == "CallerID")
-            return Key::CallerID;
-        if (key == "ActionID")
-            return Key::ActionID;
-        if (key == "Linkedid")
-            return Key::Linkedid;
-        if (key == "BridgeID" || key == "BridgeId")
-            return Key::BridgeId;
-        if (key == "Duration")
-            return Key::Duration;
-        if (key == "Uniqueid")
-            return Key::Uniqueid;
-        if (key == "Response")
-            return Key::Response;
+        // Many keys of a current PBX's records have eight letters: the first tells them apart.
+        switch (key.front()) {
+        case 'C':
+            if (key == "CallerID")
+                return Key::CallerID;
+            break;
+        case 'U':
+            if (key == "Uniqueid")
+                return Key::Uniqueid;
+            break;
+        case 'R':
+            if (key == "Response")
+                return Key::Response;
+            break;
+        case 'A':
+            if (key == "ActionID")
+                return Key::ActionID;
+            break;
+        case 'L':
+            if (key == "Linkedid")
+                return Key::Linkedid;
+            break;
+        case 'B':
+            if (key == "BridgeID" || key == "BridgeId")
+                return Key::BridgeId;
+            break;
+        case 'D':
+            if (key == "Duration")
+                return Key::Duration;
+            break;
+        default:
+            break;
+        }
         break;
     case 9:
         if (key == "Extension")
