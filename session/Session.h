@@ -189,6 +189,7 @@ private:
     void socketError(int number, const QString& description);
     void tlsFailed(SocketAdapter::TlsProblem problem);
     void greetingOverdue();
+    void greeted();
     // The connection failed or went: retried when it may be, else the end with `text`.
     void lose(const QString& text, const QString& cause, bool retryable = true);
     void finish(const QString& text);
