@@ -27,6 +27,7 @@ int main(int argc, char* argv[])
     const StartOptions& options = command.options;
     window.prefillLogin(options.host, options.port, options.user);
     window.setLive(options.live);
+    window.setReconnect(options.reconnect);
     if (options.tls)
         window.useTls(options.trusted);
     if (options.challengeLogin)
