@@ -388,16 +388,14 @@ void Session::greetingOverdue()
 {
     if (ended() || bGreeted)
         return;
+    // Either way the operator gets the connection error, as for a host that is not there; the
+    // log line says which wait ran out.
     const bool handshake = tcpConn.tls() && !tcpConn.encrypted();
     tcpConn.close();
-    if (handshake)
-        lose(tlsFailureMessage(SocketAdapter::TlsProblem::Handshake, tcpConn.host(),
-                               config.ownAuthorities),
-             QStringLiteral("TLS failure: no handshake within %1 s")
-                 .arg(seconds(timing.greetingWait)));
-    else
-        lose(fromView(ConnectionErrorMessage),
-             QStringLiteral("no answer within %1 s").arg(seconds(timing.greetingWait)));
+    const QString wait = seconds(timing.greetingWait);
+    lose(fromView(ConnectionErrorMessage),
+         handshake ? QStringLiteral("TLS failure: no handshake within %1 s").arg(wait)
+                   : QStringLiteral("no answer within %1 s").arg(wait));
 }
 
 void Session::lose(const QString& text, const QString& cause, bool retryable)
