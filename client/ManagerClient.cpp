@@ -321,16 +321,6 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             eventBlock.field(key, value);
         return;
     }
-    if (bFirstLine) {
-        // The PBX greets once, first thing on the connection; anywhere else the greeting's
-        // text is only text, such as a caller's name.
-        bFirstLine = false;
-        if (isGreeting(sData)) {
-            readGreeting(sData);
-            sendLogin();
-            return;
-        }
-    }
     if (insideRecordBlock()) {
         // Every line of a record's block is one of its fields, whatever it looks like: a PBX
         // does not escape every value a caller can set, so a name can hold whole lines.
@@ -341,6 +331,14 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         // An older PBX's record closed at its Uniqueid; what follows up to the empty line is
         // still its block.
         bRecordTail = !sData.empty();
+        return;
+    }
+    if (!bGreeted && isGreeting(sData)) {
+        // The PBX greets once, before anything else it says of its own; inside a record, or
+        // again later, the greeting's text is only text, such as a caller's name.
+        bGreeted = true;
+        readGreeting(sData);
+        sendLogin();
         return;
     }
     if (sData.empty() || which == Key::Response || which == Key::Message ||
@@ -402,7 +400,7 @@ bool ManagerClient::isGreeting(std::string_view line)
 void ManagerClient::newConnection()
 {
     framer.reset();
-    bFirstLine = true;
+    bGreeted = false;
     nVersion = 0;
     bEnded = false;
     sDeferred.clear();
