@@ -3,7 +3,9 @@
 #include "LiveCalls.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace corvale {
 
@@ -260,7 +262,15 @@ void ManagerClient::resynchronise()
     bListingTrusted = false;
     bSkipToBlockEnd = false;
     pending.clear();
-    sResyncId = "corvale-resync-";
+    // Not to be guessed: a name the PBX writes raw could otherwise hold the answer's first lines,
+    // and the stream would be picked up inside that name.
+    std::random_device entropy;
+    const std::uint64_t salt = (std::uint64_t{entropy()} << 32) ^ entropy();
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(salt));
+    sResyncId = "corvale-";
+    sResyncId += hex;
+    sResyncId += '-';
     sResyncId += std::to_string(++nResyncs);
     bResyncResponse = false;
     nSkippedPolls = 0;
