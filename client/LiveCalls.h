@@ -32,6 +32,10 @@ struct LiveCall
 
     std::uint64_t order = 0;    // when the channel first appeared; rows are sorted by it
     std::uint64_t listedIn = 0; // the listing that last named it, or saw an event for it
+    std::string linkedid;
+    std::string bridgeId;
+    std::string bridgedTo;
+    std::string state;
 };
 
 // What an event says about a channel; a field it did not carry is left alone.
