@@ -31,9 +31,9 @@ struct Leg
 // The channels that talk to each other: one call as the operator sees it.
 struct Conversation
 {
-    std::uint64_t id = 0;   // never reused; conversations are kept in the order of their ids
-    std::vector<Leg*> legs; // oldest channel first
-    bool marked = false;    // free for a view (the console marks long calls)
+    std::uint64_t id = 0;        // never reused; conversations are kept in the order of their ids
+    std::vector<Leg*> legs;      // oldest channel first
+    mutable bool marked = false; // free for a view (the console marks long calls)
 };
 
 // Groups the live calls into conversations and keeps them up to date, one change at a time, from
@@ -75,6 +75,7 @@ public:
     Conversations& operator=(const Conversations&) = delete;
 
     void setListener(Listener* listener) { observer = listener; }
+    const LiveCalls& liveCalls() const { return calls; }
 
     // Takes in the calls added since the last time (the live calls add rows only at the end and
     // announce them by their size).
