@@ -8,21 +8,16 @@
 #include <QAbstractItemModelTester>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
-// The console's model stack over live calls the test plays the client for: it adds channels,
-// fills the fields the client reads from events, and moves a clock of its own.
-struct ConsoleCalls
+// Live calls the test plays the client for: it adds channels, fills the fields the client reads
+// from events, and moves a clock of its own. `added` takes the new calls in (a flush).
+struct PlayedCalls
 {
     std::chrono::steady_clock::time_point clock{};
     corvale::LiveCalls calls{std::locale::classic(), [this] { return clock; }};
-    corvale::Conversations conversations{calls};
-    CallTreeModel model{conversations};
-    CallFilterModel proxy;
-    QAbstractItemModelTester modelCheck{&model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest};
-
-    ConsoleCalls() { proxy.setSourceModel(&model); }
+    std::function<void()> added;
 
     struct Leg
     {
@@ -42,12 +37,8 @@ struct ConsoleCalls
         call.linkedid = leg.linkedid;
         call.bridgeId = leg.bridgeId;
         call.state = leg.state;
-        conversations.flush();
-    }
-    void bridge(const std::string& channel, const std::string& bridgeId)
-    {
-        mutableCall(channel).bridgeId = bridgeId;
-        conversations.callChanged(*calls.rowOf(channel));
+        if (added)
+            added();
     }
     void hangUp(const std::string& channel) { calls.hungUp(channel); }
 
@@ -63,5 +54,27 @@ struct ConsoleCalls
     {
         // These fields are the client's to fill from events; here the test plays the client.
         return const_cast<corvale::LiveCall&>(calls.at(*calls.rowOf(channel)));
+    }
+};
+
+// The console's model stack over played calls.
+struct ConsoleCalls : PlayedCalls
+{
+    corvale::Conversations conversations{calls};
+    CallTreeModel model{conversations};
+    CallFilterModel proxy;
+    QAbstractItemModelTester modelCheck{&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest};
+
+    ConsoleCalls()
+    {
+        proxy.setSourceModel(&model);
+        added = [this] { conversations.flush(); };
+    }
+
+    void bridge(const std::string& channel, const std::string& bridgeId)
+    {
+        mutableCall(channel).bridgeId = bridgeId;
+        conversations.callChanged(*calls.rowOf(channel));
     }
 };
