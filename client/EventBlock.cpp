@@ -52,6 +52,8 @@ EventBlock::Field EventBlock::classifyField(std::string_view key)
     case 8:
         if (key == "CallerID")
             return CallerID;
+        if (key == "Uniqueid")
+            return Uniqueid;
         break;
     case 9:
         if (key == "Extension")
@@ -116,6 +118,7 @@ void EventBlock::close(LiveCalls& calls, bool escapedNames)
         fields.extension = values[Exten];
 
     const std::string_view channel = has(Channel) ? values[Channel] : std::string_view();
+    const std::string_view uniqueid = has(Uniqueid) ? values[Uniqueid] : std::string_view();
     if (what == CallEvent::Rename) {
         calls.renamed(has(Oldname) ? values[Oldname] : channel,
                       has(Newname) ? values[Newname] : std::string_view());
@@ -125,12 +128,12 @@ void EventBlock::close(LiveCalls& calls, bool escapedNames)
         return;
     switch (what) {
     case CallEvent::Newchannel:
-        calls.appeared(channel, fields);
+        calls.appeared(channel, fields, uniqueid);
         break;
     case CallEvent::Newstate:
     case CallEvent::NewCallerid:
     case CallEvent::Newexten:
-        calls.described(channel, fields);
+        calls.described(channel, fields, uniqueid);
         break;
     case CallEvent::Hangup:
         calls.hungUp(channel);

@@ -51,6 +51,7 @@ private:
         CallerIDName,
         Extension,
         Exten,
+        Uniqueid,
         FieldCount,
         NotRead = FieldCount
     };

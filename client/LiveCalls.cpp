@@ -104,23 +104,36 @@ void LiveCalls::stamp(LiveCall& call) const
         call.listedIn = nListing;
 }
 
-void LiveCalls::appeared(std::string_view channel, const CallFields& fields)
+void LiveCalls::identify(LiveCall& call, std::string_view uniqueid)
+{
+    // Not shown, so not a change of the entry.
+    if (!uniqueid.empty())
+        call.uniqueid.assign(uniqueid);
+}
+
+void LiveCalls::appeared(std::string_view channel, const CallFields& fields,
+                         std::string_view uniqueid)
 {
     // A second Newchannel for a known name (a repeat, or one sent just before a listing that
     // already named it) changes what it says and nothing else.
     if (LiveCall* call = find(channel)) {
         stamp(*call);
+        identify(*call, uniqueid);
         if (update(*call, fields))
             changed(*call);
         return;
     }
-    update(add(channel), fields);
+    LiveCall& call = add(channel);
+    identify(call, uniqueid);
+    update(call, fields);
 }
 
-void LiveCalls::described(std::string_view channel, const CallFields& fields)
+void LiveCalls::described(std::string_view channel, const CallFields& fields,
+                          std::string_view uniqueid)
 {
     if (LiveCall* call = find(channel)) {
         stamp(*call);
+        identify(*call, uniqueid);
         if (update(*call, fields))
             changed(*call);
         return;
@@ -129,7 +142,9 @@ void LiveCalls::described(std::string_view channel, const CallFields& fields)
     // login, or one the PBX never announces); an event for it says it exists.
     if (recentlyGone(channel))
         return;
-    update(add(channel), fields);
+    LiveCall& call = add(channel);
+    identify(call, uniqueid);
+    update(call, fields);
 }
 
 void LiveCalls::renamed(std::string_view oldName, std::string_view newName)
@@ -210,7 +225,8 @@ void LiveCalls::listingStarted()
 }
 
 void LiveCalls::listedCall(std::string_view channel, std::string_view number, std::string_view name,
-                           std::string_view extension, std::string_view seconds)
+                           std::string_view extension, std::string_view seconds,
+                           std::string_view uniqueid)
 {
     if (!bListing)
         listingStarted();
@@ -226,6 +242,7 @@ void LiveCalls::listedCall(std::string_view channel, std::string_view number, st
         // or unknown changes the entry now.
         change = update(*call, fields) || !call->seconds != !listedSeconds;
     }
+    identify(*call, uniqueid);
     call->listedIn = nListing;
     call->seconds = listedSeconds;
     call->since = clock();

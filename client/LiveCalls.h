@@ -25,6 +25,9 @@ struct LiveCall
     std::string number;
     std::string name;
     std::string extension;
+    // The PBX's name for this very call: a channel name can pass to a new call once the old one
+    // has ended, its Uniqueid cannot. Empty while no record or event has given it.
+    std::string uniqueid;
     // The duration: the PBX's Seconds at the last listing (0 for a channel first seen in an
     // event), counted from `since`; nothing when the listing gave no number.
     std::optional<double> seconds;
@@ -94,8 +97,11 @@ public:
     // Events. A channel never seen is taken in by any event that describes it, unless it was
     // hung up a moment ago (a late event must not bring it back); see EventBlock for which
     // event is which.
-    void appeared(std::string_view channel, const CallFields& fields);
-    void described(std::string_view channel, const CallFields& fields);
+    // `uniqueid`, when given, is the PBX's name for the call (LiveCall::uniqueid).
+    void appeared(std::string_view channel, const CallFields& fields,
+                  std::string_view uniqueid = {});
+    void described(std::string_view channel, const CallFields& fields,
+                   std::string_view uniqueid = {});
     void renamed(std::string_view oldName, std::string_view newName);
     void hungUp(std::string_view channel);
 
@@ -104,7 +110,8 @@ public:
     // records may have been lost.
     void listingStarted();
     void listedCall(std::string_view channel, std::string_view number, std::string_view name,
-                    std::string_view extension, std::string_view seconds);
+                    std::string_view extension, std::string_view seconds,
+                    std::string_view uniqueid = {});
     void listingComplete(bool trusted);
     bool listingOpen() const { return bListing; }
 
@@ -126,6 +133,7 @@ private:
     std::size_t rowOf(const LiveCall& call) const;
     LiveCall& add(std::string_view channel);
     bool update(LiveCall& call, const CallFields& fields);
+    static void identify(LiveCall& call, std::string_view uniqueid);
     void removeRows(std::size_t first, std::size_t last);
     void changed(const LiveCall& call);
     void forget(std::string_view channel);

@@ -240,10 +240,13 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         // One more field of the open record, whose Event is already set: a name holding a line
         // break must not open a record of its own or end the listing.
     } else if (which == Key::Event && value == "StatusComplete") {
-        if (live != nullptr)
+        if (live != nullptr) {
             live->listingComplete(bListingTrusted);
-        else if (window.callCount() == 0 && !listingReplaced())
-            window.addCall(NoCallsEntry, EntryParts{});
+        } else if (!listingReplaced()) {
+            if (window.callCount() == 0)
+                window.addCall(NoCallsEntry, EntryParts{});
+            window.listingComplete();
+        }
     } else if (which == Key::Event && value == "Status") {
         openRecord();
     } else if (bInStatus) {
@@ -256,6 +259,8 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         else if (sData.empty())
             bBlockEnded = true;
     } else if (live != nullptr && which == Key::Event) {
+        if (value == "Shutdown")
+            window.shutdownAnnounced();
         eventBlock.open(value);
     }
 }
@@ -392,6 +397,19 @@ std::optional<std::uint64_t> ManagerClient::sendHangup(std::string_view channel)
     return ticket;
 }
 
+std::uint64_t ManagerClient::sendPing()
+{
+    const std::uint64_t ticket = track(ActionKind::Ping);
+    window.send(PingAction);
+    return ticket;
+}
+
+void ManagerClient::askForSystemEvents()
+{
+    if (live != nullptr)
+        sEvents = EventsCallSystem;
+}
+
 void ManagerClient::followCalls(LiveCalls* calls)
 {
     live = calls;
@@ -426,6 +444,7 @@ void ManagerClient::openRecord()
     sExtension.clear();
     sChannel.clear();
     sSeconds.clear();
+    sUniqueid.clear();
     bHasCallerID = false;
     bHasExtension = false;
     nKeysSet = 1u << static_cast<unsigned>(Key::Event);
@@ -476,6 +495,7 @@ void ManagerClient::applyField(Key which, std::string_view value)
         sSeconds = value;
         break;
     case Key::Uniqueid:
+        sUniqueid = value;
         // A current PBX sends Seconds after Uniqueid; its records end at the empty line.
         if (!currentPbx())
             closeRecord();
@@ -497,7 +517,7 @@ void ManagerClient::closeRecord()
 {
     if (live != nullptr) {
         bInStatus = false;
-        live->listedCall(sChannel, sCallerID, sCallerIDName, sExtension, sSeconds);
+        live->listedCall(sChannel, sCallerID, sCallerIDName, sExtension, sSeconds, sUniqueid);
         return;
     }
     bInStatus = false;

@@ -65,6 +65,7 @@ public:
     // Nothing is sent, and nothing returned, when a value could smuggle in extra headers.
     std::uint64_t sendStatus();
     std::optional<std::uint64_t> sendHangup(std::string_view channel);
+    std::uint64_t sendPing();
 
     bool ended() const { return bEnded; }
     // The greeting's major version; 0 before a greeting or when it is unreadable.
@@ -78,6 +79,8 @@ public:
     // Live mode, set before the greeting: the login asks for call events, and listings and
     // events keep `calls` up to date instead of entries going to the window.
     void followCalls(LiveCalls* calls);
+    // Live mode: the login also asks for system events, which announce a shutdown.
+    void askForSystemEvents();
     // The periodic listing of live mode: sends Status unless one is still awaited.
     void pollListing();
 
@@ -122,6 +125,7 @@ private:
     std::string sExtension;
     std::string sChannel;
     std::string sSeconds;
+    std::string sUniqueid;
     bool bHasCallerID = false;
     bool bHasExtension = false;
     unsigned nKeysSet = 0;    // one bit per Key the open record has read

@@ -14,7 +14,8 @@ enum class ActionKind
     Login,
     Status,
     Hangup,
-    Challenge
+    Challenge,
+    Ping
 };
 
 // The PBX's answer to one action the client sent: the block that begins with "Response:".
@@ -49,6 +50,10 @@ public:
     virtual void send(std::string_view bytes) = 0;
     // An answer paired with the action it answers; most windows only care about hangups.
     virtual void actionAnswered(const Answer&) {}
+    // Outside live mode: a listing's end has been read (its entries, if any, have been added).
+    virtual void listingComplete() {}
+    // The PBX announced it is shutting down (live mode with system events).
+    virtual void shutdownAnnounced() {}
 };
 
 } // namespace corvale

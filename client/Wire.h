@@ -17,6 +17,10 @@ constexpr std::string_view ChallengeAction = "Action: Challenge\r\nAuthType: MD5
 constexpr std::string_view EventsOff = "Off";
 // The Events header of a login in live mode: the call events, which carry every change of a call.
 constexpr std::string_view EventsCall = "call";
+// Live mode that also hears of the PBX shutting down, to reconnect at once.
+constexpr std::string_view EventsCallSystem = "call,system";
+// Asks the PBX for an answer and nothing else: proof that the connection still carries.
+constexpr std::string_view PingAction = "Action: Ping\r\n\r\n";
 constexpr std::string_view LineEnd = "\r\n";
 
 constexpr std::string_view GreetingMarker = "Asterisk Call Manager";

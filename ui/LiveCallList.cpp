@@ -1,15 +1,12 @@
 #include "LiveCallList.h"
 
-#include "ManagerClient.h"
-
 #include <QListView>
 #include <QScrollBar>
 
-LiveCallList::LiveCallList(QListView& listView, corvale::ManagerClient& managerClient,
-                           QObject* parent)
+LiveCallList::LiveCallList(QListView& listView, corvale::LiveCalls& calls, QObject* parent)
     : QObject(parent)
     , view(listView)
-    , client(managerClient)
+    , liveCalls(calls)
     , rows(liveCalls)
 {
     // Connected before the view is, so these see the rows and the selection as they were: a
@@ -21,13 +18,6 @@ LiveCallList::LiveCallList(QListView& listView, corvale::ManagerClient& managerC
 
     ticker.setInterval(TickInterval);
     connect(&ticker, &QTimer::timeout, this, &LiveCallList::tick);
-    poller.setInterval(ListingInterval);
-    connect(&poller, &QTimer::timeout, this, [this] { client.pollListing(); });
-    reader.setSingleShot(true);
-    connect(&reader, &QTimer::timeout, this, [this] {
-        sinceRead.start();
-        emit readDue();
-    });
 }
 
 LiveCallList::~LiveCallList()
@@ -39,28 +29,11 @@ LiveCallList::~LiveCallList()
 void LiveCallList::start()
 {
     ticker.start();
-    poller.start();
 }
 
 void LiveCallList::stop()
 {
     ticker.stop();
-    poller.stop();
-}
-
-void LiveCallList::dataWaiting(bool full)
-{
-    if (reader.isActive() && !full)
-        return;
-    const qint64 interval = ReadInterval.count();
-    const qint64 since = sinceRead.isValid() ? sinceRead.elapsed() : interval;
-    if (full || since >= interval) {
-        reader.stop();
-        sinceRead.start();
-        emit readDue();
-    } else {
-        reader.start(static_cast<int>(interval - since));
-    }
 }
 
 std::optional<std::string> LiveCallList::selectedChannel() const

@@ -7,8 +7,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QEventLoop>
 #include <QInputMethodQueryEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,10 +14,10 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -45,9 +43,8 @@ struct Twips
 // A user name or password goes out on one header line.
 bool isSendableLogin(const QString& text)
 {
-    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
-        return c == u'\r' || c == u'\n' || c == u'\0';
-    });
+    return std::none_of(text.cbegin(), text.cend(),
+                        [](QChar c) { return c == u'\r' || c == u'\n' || c == u'\0'; });
 }
 
 std::optional<int> readPort(const QString& text)
@@ -75,8 +72,7 @@ QString withoutColon(const QString& label)
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent)
     , callList(this)
-    , tcpConn(this)
-    , client(*this)
+    , link(this)
 {
     showMessageBox = [this](const QString& text) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Corvale"), text, QMessageBox::Ok,
@@ -84,19 +80,38 @@ frmMain::frmMain(QWidget* parent)
         box.exec();
     };
     exitApplication = [](int status) { QCoreApplication::exit(status); };
+    logLine = [](const QString& line) {
+        std::fputs(qPrintable(line + u'\n'), stderr);
+        std::fflush(stderr);
+    };
 
-    setWindowTitle(QStringLiteral("Corvale - https://corvale.example.org"));
+    setWindowTitle(QString::fromLatin1(Title.data(), static_cast<qsizetype>(Title.size())));
     setWindowIcon(WindowIcon::icon());
     createControls();
     placeControls();
 
-    connect(&tcpConn, &corvale::SocketAdapter::dataArrival, this,
-            [this](qint64) { tcpConnDataArrival(); });
-    connect(&tcpConn, &corvale::SocketAdapter::errorOccurred, this,
-            [this](int, const QString&) { tcpConnError(); });
-    connect(&tcpConn, &corvale::SocketAdapter::tlsFailed, this, &frmMain::tcpConnTlsFailed);
-    // The PBX ending the connection leaves a dead list behind: treat it as an error.
-    connect(&tcpConn, &corvale::SocketAdapter::closedByPeer, this, &frmMain::tcpConnError);
+    // The PBX reads its manager users and secrets as UTF-8: so they go out.
+    link.userName = [this] { return txtUsername->text().toUtf8().toStdString(); };
+    link.password = [this] { return txtPassword->text().toUtf8().toStdString(); };
+    connect(&link, &corvale::Session::report, this, &frmMain::message);
+    connect(&link, &corvale::Session::stateChanged, this, &frmMain::sessionStateChanged);
+    connect(&link, &corvale::Session::finished, this, [this] { finish(1); });
+    connect(&link, &corvale::Session::reconnectProgress, this, &frmMain::showProgress);
+    connect(&link, &corvale::Session::connectionProblem, this, [this](const QString& cause) {
+        logLine(
+            QStringLiteral("corvale: %1:%2: %3").arg(settings.host).arg(settings.port).arg(cause));
+    });
+    connect(&link, &corvale::Session::entriesCleared, this, [this] { callList.clear(); });
+    connect(&link, &corvale::Session::entryListed, this,
+            [this](std::string_view entry, const corvale::EntryParts& parts) {
+                callList.addPending(entry, parts);
+            });
+    connect(&link, &corvale::Session::callsChanged, this, [this] {
+        if (live)
+            live->flush();
+        else
+            callList.flush();
+    });
 
     // Load: the window opens in login mode.
     setClientSize(LoginWidth, LoginHeight);
@@ -105,11 +120,11 @@ frmMain::frmMain(QWidget* parent)
 
 frmMain::~frmMain()
 {
-    // The socket outlives the client while members are destroyed; a socket torn down open
-    // would report the close to a half-destroyed window.
+    // The session outlives the live list while members are destroyed; it must report nothing
+    // to a half-destroyed window.
     bEnding = true;
-    disconnect(&tcpConn, nullptr, this, nullptr);
-    tcpConn.close();
+    disconnect(&link, nullptr, this, nullptr);
+    link.close();
     lstCalls->setModel(nullptr);
 }
 
@@ -126,65 +141,34 @@ void frmMain::prefillLogin(const std::optional<QString>& host, const std::option
 
 void frmMain::useTls(const QList<QSslCertificate>& trusted)
 {
-    tcpConn.useTls(trusted);
-    bOwnAuthorities = !trusted.isEmpty();
+    settings.tls = true;
+    settings.trusted = trusted;
+    settings.ownAuthorities = !trusted.isEmpty();
+    link.setSettings(settings);
 }
 
 void frmMain::useChallengeLogin()
 {
-    client.setAuth(corvale::Auth::Md5);
-}
-
-QString frmMain::tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem, const QString& host,
-                                   bool ownAuthorities)
-{
-    using Problem = corvale::SocketAdapter::TlsProblem;
-    QString what;
-    switch (problem) {
-    case Problem::Untrusted:
-        what = ownAuthorities
-                   ? QStringLiteral("The PBX's certificate is not trusted: it is not one of the "
-                                    "certificates in the file given with --tls-ca, nor issued by "
-                                    "one of them.")
-                   : QStringLiteral("The PBX's certificate is not trusted: it was not issued by a "
-                                    "certificate authority this computer trusts. If the PBX has a "
-                                    "certificate of its own, give it with --tls-ca.");
-        break;
-    case Problem::Expired:
-        what = QStringLiteral("The PBX's certificate has expired, or is not valid yet.");
-        break;
-    case Problem::WrongHost:
-        what =
-            QStringLiteral("The PBX's certificate is for another host name, not for %1.").arg(host);
-        break;
-    case Problem::Handshake:
-        what = QStringLiteral("A secure connection to the PBX could not be set up. Does it offer "
-                              "TLS on this port?");
-        break;
-    }
-    return what + QStringLiteral(" Nothing was sent.");
+    settings.auth = corvale::Auth::Md5;
+    link.setSettings(settings);
 }
 
 void frmMain::setLive(bool on)
 {
     if (!on || live || !loginMode())
         return;
-    live = std::make_unique<LiveCallList>(*lstCalls, client);
-    client.followCalls(&live->calls());
-    // A busy PBX sends events all the time: the list takes them in at a steady pace, and a full
-    // socket at once.
-    limitReading();
-    disconnect(&tcpConn, &corvale::SocketAdapter::dataArrival, this, nullptr);
-    connect(&tcpConn, &corvale::SocketAdapter::dataArrival, live.get(),
-            [this](qint64 waiting) { live->dataWaiting(waiting >= ReadLimit); });
-    connect(live.get(), &LiveCallList::readDue, this, &frmMain::tcpConnDataArrival);
+    settings.live = true;
+    link.setSettings(settings);
+    live = std::make_unique<LiveCallList>(*lstCalls, *link.liveCalls());
     connect(this, &frmMain::endingStarted, live.get(), &LiveCallList::stop);
 }
 
-void frmMain::setListingInterval(std::chrono::milliseconds interval)
+void frmMain::setReconnect(bool on)
 {
-    if (live)
-        live->setListingInterval(interval);
+    if (!loginMode())
+        return;
+    settings.reconnect = on;
+    link.setSettings(settings);
 }
 
 void frmMain::createControls()
@@ -351,7 +335,7 @@ void frmMain::closeEvent(QCloseEvent* event)
     if (!bEnding) {
         bEnding = true;
         emit endingStarted();
-        tcpConn.close();
+        link.close();
     }
     QWidget::closeEvent(event);
 }
@@ -360,6 +344,13 @@ void frmMain::cmdConnectClicked()
 {
     if (!loginMode() || bEnding)
         return;
+    // Blanks at either end cannot be part of a host name; Qt tidies an address but would look a
+    // name up with them.
+    const QString host = txtHost->text().trimmed();
+    if (host.isEmpty()) {
+        message(QStringLiteral("The host must not be empty."));
+        return;
+    }
     const std::optional<int> port = readPort(txtPort->text());
     if (!port) {
         message(QStringLiteral("The port must be a whole number from 1 to 65535."));
@@ -369,11 +360,10 @@ void frmMain::cmdConnectClicked()
         message(QStringLiteral("The user name and password may hold no line break or NUL."));
         return;
     }
-    // Blanks at either end cannot be part of a host name; Qt tidies an address but would look a
-    // name up with them.
-    tcpConn.setRemoteHost(txtHost->text().trimmed());
-    tcpConn.setRemotePort(*port);
-    tcpConn.connectToRemote();
+    settings.host = host;
+    settings.port = *port;
+    link.setSettings(settings);
+    link.open();
     enterCallListMode();
 }
 
@@ -392,79 +382,38 @@ void frmMain::enterCallListMode()
         live->start();
 }
 
-void frmMain::tcpConnDataArrival()
+void frmMain::sessionStateChanged(corvale::Session::State state)
 {
-    // A message opened from here (a refused listing) keeps Qt from announcing the bytes it reads
-    // meanwhile, and it will not announce them later: they are read on here once the message
-    // has closed. Live mode reads on a timer of its own, which goes on while a message is open.
-    do {
-        if (bEnding)
-            return;
-        const std::string bytes = tcpConn.getData();
-        if (bytes.empty())
-            return;
-        client.dataArrival(bytes);
-        if (live)
-            live->flush();
-        else
-            callList.flush();
-    } while (!live && tcpConn.bytesAvailable() > 0);
+    using State = corvale::Session::State;
+    if (state == State::Ended && !bEnding) {
+        bEnding = true;
+        emit endingStarted();
+    }
+    // While the link is down the list stays as it was, greyed out: nothing in it can be acted on.
+    lstCalls->setEnabled(state != State::Reconnecting);
+    showProgress();
 }
 
-void frmMain::tcpConnError()
+void frmMain::showProgress()
 {
-    connectionFailed(QString::fromLatin1(ConnectionErrorMessage.data(),
-                                         static_cast<qsizetype>(ConnectionErrorMessage.size())));
-}
-
-void frmMain::tcpConnTlsFailed(corvale::SocketAdapter::TlsProblem problem)
-{
-    connectionFailed(tlsFailureMessage(problem, tcpConn.host(), bOwnAuthorities));
-}
-
-void frmMain::connectionFailed(const QString& text)
-{
-    if (bEnding)
-        return;
-    if (nOpenMessages > 0) {
-        // Reported once the message on screen is dismissed, unless the program ends first
-        // (a rejected login's message is followed by the end at once).
-        if (!bErrorPending)
-            sPendingError = text;
-        bErrorPending = true;
+    if (link.state() != corvale::Session::State::Reconnecting) {
+        setWindowTitle(QString::fromLatin1(Title.data(), static_cast<qsizetype>(Title.size())));
         return;
     }
-    bErrorPending = false;
-    // A PBX that rejects a login closes at once; its answer may still wait unread.
-    if (tcpConn.bytesAvailable() > 0)
-        tcpConnDataArrival();
-    if (bEnding)
-        return;
-    bEnding = true;
-    emit endingStarted();
-    tcpConn.close();
-    message(text);
-    finish(1);
+    const auto next = (link.nextTryIn().count() + 999) / 1000;
+    setWindowTitle(QStringLiteral("Reconnecting to %1:%2 (attempt %3, next in %4 s)")
+                       .arg(settings.host)
+                       .arg(settings.port)
+                       .arg(link.attempt())
+                       .arg(next));
 }
 
 void frmMain::message(const QString& text)
 {
-    ++nOpenMessages;
-    limitReading();
+    // While the box is open the session reads at most so much, and keeps an error for later.
+    link.setHoldReading(true);
     showMessageBox(text);
-    --nOpenMessages;
-    limitReading();
-    if (nOpenMessages == 0 && bErrorPending && !bEnding) {
-        // Later, so that whoever showed this message finishes its step first.
-        QTimer::singleShot(0, this, [this] { connectionFailed(sPendingError); });
-    }
-}
-
-void frmMain::limitReading()
-{
-    // Qt would buffer all that arrives while nobody reads; past the limit TCP holds the PBX back
-    // instead, and nothing is lost.
-    tcpConn.setReadLimit(live || nOpenMessages > 0 ? ReadLimit : 0);
+    link.setHoldReading(false);
 }
 
 void frmMain::finish(int status)
@@ -473,7 +422,7 @@ void frmMain::finish(int status)
         bEnding = true;
         emit endingStarted();
     }
-    tcpConn.close();
+    link.close();
     hide();
     exitApplication(status);
 }
@@ -502,179 +451,15 @@ void frmMain::cmdKillCallClicked()
     if (bEnding)
         return;
     std::string channel;
-    if (!selectedChannel(channel))
+    // While reconnecting the session says why nothing happens, selection or not.
+    if (!selectedChannel(channel) && link.state() != corvale::Session::State::Reconnecting)
         return;
-    if (bDisconnecting) {
-        // A hangup's answer names no channel, and answers come in the order asked: were a second
-        // request sent while the first waits, an answer that never comes for the first would
-        // make each report the other's. So it waits its turn; a second press on the call already
-        // being disconnected (a double click) adds nothing.
-        if (channel != sDisconnecting &&
-            std::find(queuedDisconnects.begin(), queuedDisconnects.end(), channel) ==
-                queuedDisconnects.end())
-            queuedDisconnects.push_back(std::move(channel));
-        return;
-    }
-    bDisconnecting = true;
-    disconnectCall(std::move(channel));
-    while (!bEnding && !queuedDisconnects.empty()) {
-        std::string next = std::move(queuedDisconnects.front());
-        queuedDisconnects.pop_front();
-        disconnectCall(std::move(next));
-    }
-    queuedDisconnects.clear();
-    sDisconnecting.clear();
-    bDisconnecting = false;
-}
-
-void frmMain::disconnectCall(std::string channel)
-{
-    sDisconnecting = channel;
-    const QString shown = CallListModel::displayText(channel);
-    if (channel.empty()) {
-        message(QStringLiteral("The selected entry names no channel, so nothing was sent."));
-        return;
-    }
-    if (!corvale::isSafeHeaderValue(channel)) {
-        message(QStringLiteral("The channel %1 holds a line break or NUL, so no hangup was sent.")
-                    .arg(shown));
-        return;
-    }
-    if (channel.front() == '/') {
-        // The PBX reads such a channel as a pattern and hangs up every call that matches.
-        message(QStringLiteral("The channel %1 begins with \"/\", which the PBX would read as a "
-                               "pattern for many calls, so no hangup was sent.")
-                    .arg(shown));
-        return;
-    }
-    const std::optional<std::uint64_t> ticket = client.sendHangup(channel);
-    if (!ticket)
-        return;
-    awaitedHangups.insert(*ticket);
-    QCoreApplication::processEvents();
-
-    if (!bEnding && hangupAnswers.count(*ticket) == 0) {
-        QEventLoop loop;
-        QTimer timeout;
-        timeout.setSingleShot(true);
-        connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(this, &frmMain::endingStarted, &loop, &QEventLoop::quit);
-        connect(this, &frmMain::hangupAnswered, &loop, [&loop, ticket](quint64 answered) {
-            if (answered == *ticket)
-                loop.quit();
-        });
-        timeout.start(answerTimeout);
-        loop.exec();
-    }
-    awaitedHangups.erase(*ticket);
-    const auto answer = hangupAnswers.find(*ticket);
-    std::optional<corvale::Answer> result;
-    if (answer != hangupAnswers.end()) {
-        result = std::move(answer->second);
-        hangupAnswers.erase(answer);
-    }
-    if (bEnding)
-        return;
-
-    if (!result) {
-        message(QStringLiteral("The PBX did not answer the request to disconnect %1.").arg(shown));
-    } else if (result->succeeded()) {
-        message(QStringLiteral("Killed Call ") + shown);
-    } else {
-        const std::string& why = result->message.empty() ? result->response : result->message;
-        message(QStringLiteral("The call on %1 could not be disconnected: %2")
-                    .arg(shown, CallListModel::displayText(why)));
-    }
-    if (bEnding)
-        return;
-    cmdReFetchClicked();
+    link.hangUp(channel);
 }
 
 void frmMain::cmdReFetchClicked()
 {
     if (bEnding)
         return;
-    // In live mode the list stays: the listing that comes is reconciled with it, so the
-    // selection and the scroll position survive a refresh.
-    if (!live)
-        callList.clear();
-    bRefusalShown = false;
-    // Unconnected, nothing could go out; asking the client anyway would leave it expecting an
-    // answer that never comes, and pair the next answers with the wrong actions.
-    if (tcpConn.state() == QAbstractSocket::UnconnectedState)
-        return;
-    client.sendStatus();
-}
-
-// The PBX reads its manager users and secrets as UTF-8: so they go out.
-std::string frmMain::userName() const
-{
-    return txtUsername->text().toUtf8().toStdString();
-}
-
-std::string frmMain::password() const
-{
-    return txtPassword->text().toUtf8().toStdString();
-}
-
-std::string frmMain::challengeKey(std::string_view challenge) const
-{
-    // The secret as the plain login would send it.
-    QCryptographicHash md5(QCryptographicHash::Md5);
-    md5.addData(QByteArrayView(challenge.data(), static_cast<qsizetype>(challenge.size())));
-    md5.addData(txtPassword->text().toUtf8());
-    return md5.result().toHex().toStdString();
-}
-
-std::size_t frmMain::callCount() const
-{
-    return callList.count();
-}
-
-void frmMain::addCall(std::string_view entry, const corvale::EntryParts& parts)
-{
-    callList.addPending(entry, parts);
-}
-
-void frmMain::showMessage(std::string_view text)
-{
-    message(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-}
-
-void frmMain::endProgram()
-{
-    finish(1);
-}
-
-void frmMain::send(std::string_view bytes)
-{
-    tcpConn.sendData(bytes);
-}
-
-void frmMain::actionAnswered(const corvale::Answer& answer)
-{
-    if (answer.kind == corvale::ActionKind::Status) {
-        listingAnswered(answer);
-        return;
-    }
-    if (answer.kind != corvale::ActionKind::Hangup || awaitedHangups.count(answer.ticket) == 0)
-        return;
-    hangupAnswers[answer.ticket] = answer;
-    emit hangupAnswered(answer.ticket);
-}
-
-void frmMain::listingAnswered(const corvale::Answer& answer)
-{
-    // A manager user without the call class gets an error instead of a listing, and the list
-    // would stay empty without a word. Live mode asks every few seconds: it says so once, until
-    // a listing succeeds or the operator asks again.
-    if (answer.succeeded()) {
-        bRefusalShown = false;
-        return;
-    }
-    if (bRefusalShown)
-        return;
-    bRefusalShown = true;
-    const std::string& why = answer.message.empty() ? answer.response : answer.message;
-    message(QStringLiteral("The PBX refused the call list: ") + CallListModel::displayText(why));
+    link.refresh();
 }

@@ -23,7 +23,10 @@ void SocketAdapter::adopt(std::unique_ptr<QTcpSocket> next)
     QTcpSocket* s = socket.get();
     connect(s, &QTcpSocket::readyRead, this,
             [this] { emit dataArrival(socket->bytesAvailable()); });
-    connect(s, &QTcpSocket::connected, this, [this] { bTcpConnected = true; });
+    connect(s, &QTcpSocket::connected, this, [this] {
+        bTcpConnected = true;
+        emit connected();
+    });
     connect(s, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
         if (bClosing)
             return;

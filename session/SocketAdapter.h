@@ -75,6 +75,8 @@ public:
     static TlsProblem classify(const QList<QSslError>& errors);
 
 signals:
+    // The TCP connection is up (over TLS, the handshake begins).
+    void connected();
     void dataArrival(qint64 bytesTotal);
     void errorOccurred(int number, const QString& description);
     // The PBX ended the connection (not sent when we close it ourselves).
