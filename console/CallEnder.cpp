@@ -1,7 +1,7 @@
 #include "CallEnder.h"
 
-#include "CallListModel.h"
 #include "CallTreeModel.h"
+#include "session/DisplayText.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -49,7 +49,7 @@ QString CallEnder::question(const CallTreeModel& model, const Choice& choice)
             .arg(model.fromText(conversation), to, channelCount(legs));
     };
     const auto channelText = [](const corvale::Leg& leg) {
-        return CallListModel::displayText(leg.call->channel);
+        return corvale::displayText(leg.call->channel);
     };
     if (choice.conversations.size() == 1 && choice.legs.empty()) {
         const corvale::Conversation& conversation = *choice.conversations.front();
@@ -99,7 +99,7 @@ void CallEnder::finished(const std::string& channel, bool ok, const QString& rea
     if (ok)
         ++nEnded;
     else
-        failures << tr("%1: %2").arg(CallListModel::displayText(channel), reason);
+        failures << tr("%1: %2").arg(corvale::displayText(channel), reason);
     if (pending.empty())
         report();
 }
@@ -107,8 +107,7 @@ void CallEnder::finished(const std::string& channel, bool ok, const QString& rea
 void CallEnder::abandon()
 {
     for (const auto& [channel, answered] : pending)
-        failures
-            << tr("%1: no answer, the connection ended").arg(CallListModel::displayText(channel));
+        failures << tr("%1: no answer, the connection ended").arg(corvale::displayText(channel));
     pending.clear();
     if (nEnded > 0 || !failures.isEmpty())
         report();

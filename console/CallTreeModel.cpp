@@ -1,7 +1,7 @@
 #include "CallTreeModel.h"
 
 #include "CallFilterModel.h"
-#include "CallListModel.h"
+#include "session/DisplayText.h"
 
 #include <QApplication>
 #include <QFont>
@@ -21,7 +21,7 @@ constexpr quintptr TopLevel = 0;
 
 QString decoded(const std::string& bytes)
 {
-    return CallListModel::displayText(bytes);
+    return corvale::displayText(bytes);
 }
 
 bool bridged(const Leg* leg)

@@ -99,8 +99,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(&filtered, &QAbstractItemModel::modelReset, this, &ConsoleWindow::updateCounts);
     connect(&filtered, &QAbstractItemModel::layoutChanged, this, &ConsoleWindow::updateCounts);
 
-    connect(&hangups, &CallEnder::progress, this,
-            [this](const QString& text) { statusBar()->showMessage(text, ResultMilliseconds); });
+    connect(&hangups, &CallEnder::progress, this, &ConsoleWindow::showMessage);
     connect(&hangups, &CallEnder::failed, this, [this](const QString& text) {
         if (showFailure)
             showFailure(text);
@@ -254,6 +253,11 @@ void ConsoleWindow::setConnectionStatus(const QString& state, const QString& pro
     connectionLabel->setText(state);
     protectionLabel->setText(protection);
     protectionLabel->setVisible(!protection.isEmpty());
+}
+
+void ConsoleWindow::showMessage(const QString& text)
+{
+    statusBar()->showMessage(text, ResultMilliseconds);
 }
 
 void ConsoleWindow::setPbxName(const QString& name)

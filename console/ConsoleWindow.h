@@ -44,6 +44,8 @@ public:
     // The connection ended: hangups still awaited get no answer.
     void connectionLost();
     void setConnectionStatus(const QString& state, const QString& protection);
+    // A message for the operator that needs no answer: the status bar.
+    void showMessage(const QString& text);
     void setPbxName(const QString& name);
 
     void setLongCallMinutes(int minutes);

@@ -1,0 +1,90 @@
+#include "CallTreeModel.h"
+#include "ConsoleConnection.h"
+#include "ConsoleWindow.h"
+#include "PbxSim.h"
+
+#include <QLabel>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QtTest>
+
+// The console through a real Session against the simulator: calls shown as they come and go,
+// and a whole call ended from the keyboard.
+class tst_consoleSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void followsThePbxAndEndsACall();
+};
+
+void tst_consoleSim::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("org.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("corvale-console-test"));
+}
+
+void tst_consoleSim::followsThePbxAndEndsACall()
+{
+    PbxSim sim(
+        {"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    QCOMPARE(sim.command(QStringLiteral("start SIP/2041-00000001 2041 Alice Smith")).left(2),
+             QStringLiteral("ok"));
+
+    ConsoleWindow window;
+    QStringList questions;
+    window.confirm = [&questions](const QString& question, bool&) {
+        questions << question;
+        return true;
+    };
+    QStringList failures;
+    window.showFailure = [&failures](const QString& text) { failures << text; };
+    ConsoleConnection connection(window);
+    ConnectionFields fields;
+    fields.host = QStringLiteral("127.0.0.1");
+    fields.port = QString::number(sim.port());
+    connection.connectTo(fields, "");
+    window.show();
+
+    auto* state = window.findChild<QLabel*>(QStringLiteral("connectionLabel"));
+    auto* protection = window.findChild<QLabel*>(QStringLiteral("protectionLabel"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        state->text(), QStringLiteral("Connected to 127.0.0.1:%1 as admin").arg(sim.port()), 10000);
+    QCOMPARE(protection->text(), QStringLiteral("not encrypted"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+
+    // A call that starts and one that ends on the PBX come and go by their events.
+    QCOMPARE(
+        sim.command(QStringLiteral("start SIP/2042-00000002 2042 Zo\u00eb M\u00fcller")).left(2),
+        QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 2, 10000);
+    QCOMPARE(window.model()->index(1, CallTreeModel::From).data().toString(),
+             QStringLiteral("2042 <Zo\u00eb M\u00fcller>"));
+
+    // Ended from the console: the Session's hangup, the PBX's answer, the call gone.
+    const QModelIndex alice = window.proxy()->mapFromSource(window.model()->index(0, 0));
+    window.tree()->selectionModel()->setCurrentIndex(alice, QItemSelectionModel::ClearAndSelect |
+                                                                QItemSelectionModel::Rows);
+    window.tree()->setFocus();
+    QTest::keyClick(window.tree(), Qt::Key_Delete);
+    QCOMPARE(questions, QStringList{QStringLiteral(
+                            "End the call from 2041 <Alice Smith> to 600 (1 channel)?")});
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 1 channel."), 10000);
+    QVERIFY(failures.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+    QCOMPARE(sim.command(QStringLiteral("count")), QStringLiteral("ok 1"));
+
+    // A call the PBX no longer has: the PBX's reason, in one box.
+    QCOMPARE(sim.command(QStringLiteral("hangup SIP/2042-00000002")).left(2), QStringLiteral("ok"));
+    window.ender().end({"SIP/2042-00000002"});
+    QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
+    QVERIFY2(failures[0].contains(QStringLiteral("SIP/2042-00000002")), qPrintable(failures[0]));
+}
+
+QTEST_MAIN(tst_consoleSim)
+#include "tst_consoleSim.moc"
