@@ -4,6 +4,7 @@
 #include "session/DisplayText.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QFont>
 #include <QPalette>
 #include <QStyle>
@@ -18,6 +19,8 @@ namespace {
 
 // A conversation's row carries no id; a leg's row carries its conversation's.
 constexpr quintptr TopLevel = 0;
+
+constexpr std::string_view Unknown = "<unknown>";
 
 QString decoded(const std::string& bytes)
 {
@@ -111,9 +114,11 @@ const Leg* CallTreeModel::legAt(const QModelIndex& index) const
 
 QString CallTreeModel::partyText(const std::string& number, const std::string& name)
 {
-    if (name.empty())
-        return decoded(number);
-    if (number.empty())
+    // The PBX says "<unknown>" where it knows nothing; "5552001 <<unknown>>" would say less.
+    const auto known = [](const std::string& text) { return !text.empty() && text != Unknown; };
+    if (!known(name))
+        return known(number) ? decoded(number) : QString();
+    if (!known(number))
         return decoded(name);
     return QStringLiteral("%1 <%2>").arg(decoded(number), decoded(name));
 }
@@ -210,9 +215,13 @@ QVariant CallTreeModel::conversationData(const Conversation& conversation, int c
             bold.setBold(true);
             return bold;
         }
-        // A tone of the palette, so a dark theme stays readable; bold and the icon say it too.
-        if (role == Qt::ForegroundRole)
-            return QApplication::palette().brush(QPalette::LinkVisited);
+        // A tint of the palette's highlight behind the theme's own text, so a dark theme stays
+        // as readable as a light one; bold and the icon say it without colour.
+        if (role == Qt::BackgroundRole) {
+            QColor tint = QApplication::palette().color(QPalette::Highlight);
+            tint.setAlpha(56);
+            return tint;
+        }
         if (role == Qt::DecorationRole && column == From) {
             if (longIcon.isNull())
                 longIcon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);

@@ -160,10 +160,12 @@ QString ConnectDialog::checkCaFile(const QString& path, QList<QSslCertificate>& 
     const QFileInfo info(path);
     if (!info.exists())
         return tr("There is no file %1.").arg(path);
+    if (info.isDir())
+        return tr("%1 is a folder, not a file.").arg(path);
     if (!info.isFile())
         return tr("%1 is not a regular file.").arg(path);
     if (info.size() > MaxCaFileBytes)
-        return tr("%1 is larger than 1 MiB: it cannot be a file of certificates.").arg(path);
+        return tr("%1 is larger than 1 MiB, too large for certificates.").arg(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return tr("%1 cannot be read.").arg(path);

@@ -201,7 +201,7 @@ QString ConsoleConnection::protectionText() const
     if (lastFields.tls)
         return lastFields.challengeLogin ? tr("TLS, certificate checked, challenge login")
                                          : tr("TLS, certificate checked");
-    return lastFields.challengeLogin ? tr("challenge login, not encrypted") : tr("not encrypted");
+    return lastFields.challengeLogin ? tr("Challenge login, not encrypted") : tr("Not encrypted");
 }
 
 void ConsoleConnection::updateStatus()

@@ -58,6 +58,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     callTree->setSortingEnabled(true);
     callTree->sortByColumn(CallTreeModel::Duration, Qt::DescendingOrder);
     callTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    setCalls(nullptr);
     callTree->header()->setSectionsMovable(true);
     callTree->header()->setStretchLastSection(false);
     callTree->header()->setSectionResizeMode(QHeaderView::Interactive);
@@ -77,8 +78,11 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     setCentralWidget(central);
     setTabOrder(filterEdit, callTree);
 
-    for (QLabel* label : {connectionLabel, protectionLabel, countLabel, longLabel})
+    for (QLabel* label : {connectionLabel, protectionLabel, countLabel, longLabel}) {
+        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        label->setContentsMargins(4, 0, 4, 0);
         statusBar()->addPermanentWidget(label);
+    }
     connectionLabel->setObjectName(QStringLiteral("connectionLabel"));
     protectionLabel->setObjectName(QStringLiteral("protectionLabel"));
     countLabel->setObjectName(QStringLiteral("countLabel"));
@@ -135,7 +139,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
 
 ConsoleWindow::~ConsoleWindow()
 {
-    setCalls(nullptr);
+    filtered.setSourceModel(nullptr);
 }
 
 void ConsoleWindow::buildActions()
@@ -216,18 +220,25 @@ void ConsoleWindow::buildActions()
 
 void ConsoleWindow::setCalls(corvale::LiveCalls* liveCalls)
 {
-    filtered.setSourceModel(nullptr);
-    calls.reset();
-    conversations.reset();
     hangups.abandon();
-    if (liveCalls != nullptr) {
-        conversations = std::make_unique<corvale::Conversations>(*liveCalls);
-        calls = std::make_unique<CallTreeModel>(*conversations);
-        calls->setLongCallSeconds(nLongMinutes * 60);
-        calls->setPbxName(sPbx);
-        conversations->flush();
-        filtered.setSourceModel(calls.get());
+    bShowing = liveCalls != nullptr;
+    if (liveCalls == nullptr) {
+        if (!noCalls)
+            noCalls = std::make_unique<corvale::LiveCalls>();
+        liveCalls = noCalls.get();
     }
+    // Live calls have one listener: a second grouping of the same calls would take it over.
+    if (conversations && &conversations->liveCalls() == liveCalls)
+        return;
+    // The new calls replace the old in one reset; the column count stays, and so does the header.
+    auto grouped = std::make_unique<corvale::Conversations>(*liveCalls);
+    auto model = std::make_unique<CallTreeModel>(*grouped);
+    model->setLongCallSeconds(nLongMinutes * 60);
+    model->setPbxName(sPbx);
+    grouped->flush();
+    filtered.setSourceModel(model.get());
+    calls = std::move(model);
+    conversations = std::move(grouped);
     updateActions();
     updateCounts();
 }
@@ -304,6 +315,8 @@ CallEnder::Choice ConsoleWindow::selectedChoice() const
 
 void ConsoleWindow::updateActions()
 {
+    if (actHangUp == nullptr)
+        return; // not built yet
     const CallEnder::Choice choice = selectedChoice();
     actHangUp->setEnabled(!choice.empty());
     if (choice.conversations.empty() && choice.legs.size() == 1)

@@ -72,6 +72,8 @@ public:
     QTreeView* tree() const { return callTree; }
     QLineEdit* filter() const { return filterEdit; }
     CallTreeModel* model() const { return calls.get(); }
+    // Whether a connection's calls are shown.
+    bool showsCalls() const { return bShowing; }
     CallFilterModel* proxy() { return &filtered; }
     CallEnder& ender() { return hangups; }
     QString countText() const;
@@ -93,6 +95,9 @@ private:
     CallEnder::Choice selectedChoice() const;
     QModelIndex toSource(const QModelIndex& viewIndex) const;
 
+    // Shown while no connection's calls are: the view keeps its columns, and with them the
+    // widths and order the operator chose.
+    std::unique_ptr<corvale::LiveCalls> noCalls;
     std::unique_ptr<corvale::Conversations> conversations;
     std::unique_ptr<CallTreeModel> calls;
     CallFilterModel filtered;
@@ -100,6 +105,7 @@ private:
     QTimer ticker;
     int nLongMinutes = DefaultLongCallMinutes;
     bool bConfirm = true;
+    bool bShowing = false;
     QString sPbx;
 
     QLineEdit* filterEdit;

@@ -65,6 +65,8 @@ void tst_callTreeModel::columnsOfAFourLegCall()
     // Bytes that are not UTF-8 are shown one byte per character, as the specified window does.
     c.add({"SIP/7-03", "7", "M\xfcller", "", "L7", "", "Up"});
     QCOMPARE(text(c.model, 1, CallTreeModel::From), QStringLiteral("7 <M\u00fcller>"));
+    c.add({"SIP/8-04", "+4930123", "<unknown>", "", "L8", "", "Up"});
+    QCOMPARE(text(c.model, 2, CallTreeModel::From), QStringLiteral("+4930123"));
 
     QCOMPARE(c.model.headerData(CallTreeModel::Duration, Qt::Horizontal).toString(),
              QStringLiteral("Duration"));
@@ -195,7 +197,7 @@ void tst_callTreeModel::longCallsAreMarked()
     QVERIFY(first.data(CallTreeModel::LongCallRole).toBool());
     QVERIFY(first.data(Qt::FontRole).value<QFont>().bold());
     QVERIFY(!first.data(Qt::DecorationRole).isNull());
-    QVERIFY(first.data(Qt::ForegroundRole).isValid());
+    QVERIFY(first.data(Qt::BackgroundRole).isValid());
     QVERIFY(first.data(Qt::AccessibleTextRole).toString().contains(QStringLiteral("long call")));
     const QModelIndex second = c.model.index(1, CallTreeModel::From);
     QVERIFY(!second.data(CallTreeModel::LongCallRole).toBool());

@@ -54,7 +54,7 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     auto* protection = window.findChild<QLabel*>(QStringLiteral("protectionLabel"));
     QTRY_COMPARE_WITH_TIMEOUT(
         state->text(), QStringLiteral("Connected to 127.0.0.1:%1 as admin").arg(sim.port()), 10000);
-    QCOMPARE(protection->text(), QStringLiteral("not encrypted"));
+    QCOMPARE(protection->text(), QStringLiteral("Not encrypted"));
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
 
     // A call that starts and one that ends on the PBX come and go by their events.

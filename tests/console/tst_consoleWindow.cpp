@@ -288,7 +288,7 @@ void tst_consoleWindow::connectDialogChecksLikeTheCommandLine()
     dialog.setFields(tls);
     QTemporaryDir dir;
     ca->setText(dir.path());
-    QCOMPARE(dialog.check(out), QStringLiteral("%1 is not a regular file.").arg(dir.path()));
+    QCOMPARE(dialog.check(out), QStringLiteral("%1 is a folder, not a file.").arg(dir.path()));
     const QString big = dir.filePath(QStringLiteral("big.pem"));
     {
         QFile file(big);
