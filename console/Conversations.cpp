@@ -278,14 +278,18 @@ void Conversations::regroup(const std::vector<Leg*>& seeds)
 
 void Conversations::flush()
 {
+    // Every new leg is filed before any is grouped, so legs that arrive together (the two sides
+    // of a call in one read) make one conversation at once rather than one that then grows.
+    const std::size_t first = legs.size();
     while (legs.size() < calls.size()) {
         auto leg = std::make_unique<Leg>();
         leg->call = &calls.at(legs.size());
         file(*leg);
-        Leg* added = leg.get();
         legs.push_back(std::move(leg));
-        regroup({added});
     }
+    for (std::size_t row = first; row < legs.size(); ++row)
+        if (legs[row]->conversation == nullptr)
+            regroup({legs[row].get()});
 }
 
 void Conversations::callsAboutToBeRemoved(std::size_t first, std::size_t last)

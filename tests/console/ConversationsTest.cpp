@@ -247,6 +247,22 @@ TEST_F(ConversationsTest, ListingsRemovingSeveralRowsAndRowsNotYetTakenIn)
     EXPECT_EQ(conversations.legCount(), 1u);
 }
 
+TEST_F(ConversationsTest, LegsArrivingTogetherMakeOneConversationAtOnce)
+{
+    for (const char* channel : {"PJSIP/1-a", "Local/7@q-1;1", "Local/7@q-1;2", "PJSIP/7-b"})
+        calls.appeared(channel, {});
+    mutableCall("PJSIP/1-a").bridgeId = "X";
+    mutableCall("Local/7@q-1;1").bridgeId = "X";
+    mutableCall("Local/7@q-1;2").bridgeId = "Y";
+    mutableCall("PJSIP/7-b").bridgeId = "Y";
+    conversations.flush();
+    EXPECT_EQ(groupsOf(conversations),
+              (Groups{{"PJSIP/1-a", "Local/7@q-1;1", "Local/7@q-1;2", "PJSIP/7-b"}}));
+    // One row inserted with its legs, not a row that then grows leg by leg (which would move a
+    // sorted view's row four times).
+    EXPECT_EQ(mirror.structural, 1);
+}
+
 // Random churn of bridges, linked ids and hangups: after every step the grouping equals one
 // computed from scratch, and the announcements have kept a view's copy equal to it.
 TEST_F(ConversationsTest, ChurnMatchesGroupingFromScratch)
