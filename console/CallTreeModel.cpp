@@ -151,6 +151,16 @@ std::optional<double> CallTreeModel::secondsOf(const Conversation& conversation)
     return longest;
 }
 
+double CallTreeModel::sortSeconds(const QModelIndex& index) const
+{
+    std::optional<double> seconds;
+    if (const Leg* leg = legAt(index))
+        seconds = secondsOf(*leg);
+    else if (const Conversation* conversation = conversationAt(index))
+        seconds = secondsOf(*conversation);
+    return seconds ? *seconds : -1.0;
+}
+
 QString CallTreeModel::fromText(const Conversation& conversation) const
 {
     const corvale::LiveCall& first = *conversation.legs.front()->call;

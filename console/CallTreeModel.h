@@ -73,6 +73,8 @@ public:
     QString toText(const corvale::Conversation& conversation) const;
     std::optional<double> secondsOf(const corvale::Conversation& conversation) const;
     std::optional<double> secondsOf(const corvale::Leg& leg) const;
+    // The Duration column's sort value of a row: seconds, -1 when unknown.
+    double sortSeconds(const QModelIndex& index) const;
     static QString durationText(double seconds);
     static QString partyText(const std::string& number, const std::string& name);
 
