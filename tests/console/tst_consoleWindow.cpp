@@ -32,6 +32,8 @@ private slots:
     void doNotAskAgainIsRemembered();
     void filterByKeyboardAndCounts();
     void longCallsAreCountedInTheStatusBar();
+    void theTickRedrawsOnlyTheRowsInView();
+    void refreshAndQuitByKeyboard();
     void columnsSortAndThresholdAreRemembered();
     void connectDialogChecksLikeTheCommandLine();
 
@@ -233,6 +235,44 @@ void tst_consoleWindow::longCallsAreCountedInTheStatusBar()
     QVERIFY(label->isVisible());
     const QModelIndex newest = window->proxy()->index(2, CallTreeModel::From);
     QVERIFY(!newest.data(CallTreeModel::LongCallRole).toBool());
+}
+
+void tst_consoleWindow::theTickRedrawsOnlyTheRowsInView()
+{
+    for (int i = 0; i < 300; ++i)
+        played->call(std::to_string(100 + i), std::to_string(5551000 + i), "Caller", "2001");
+    window->resize(700, 300);
+    QTRY_VERIFY(window->tree()->viewport()->height() < 300);
+    const int rowHeight = window->tree()->sizeHintForRow(0);
+    QVERIFY(rowHeight > 0);
+    QSignalSpy changed(window->model(), &QAbstractItemModel::dataChanged);
+    window->tick();
+    const int inView = window->tree()->viewport()->height() / rowHeight + 1;
+    QVERIFY2(
+        changed.count() > 0 && changed.count() <= inView,
+        qPrintable(QStringLiteral("%1 rows redrawn, %2 in view").arg(changed.count()).arg(inView)));
+    for (const QList<QVariant>& signal : changed) {
+        const auto from = signal[0].value<QModelIndex>();
+        QCOMPARE(from.column(), static_cast<int>(CallTreeModel::Duration));
+    }
+}
+
+void tst_consoleWindow::refreshAndQuitByKeyboard()
+{
+    int refreshed = 0;
+    window->refresh = [&refreshed] { ++refreshed; };
+    window->tree()->setFocus();
+    QTest::keyClick(window->tree(), Qt::Key_F5);
+    QCOMPARE(refreshed, 1);
+    QTest::keyClick(window->tree(), Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!window->isVisible());
+    // Every control the operator can reach has a name for a screen reader.
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (widget->focusPolicy() == Qt::NoFocus || !qobject_cast<QAbstractItemView*>(widget))
+            continue;
+        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+    }
+    QVERIFY(!window->filter()->accessibleName().isEmpty());
 }
 
 void tst_consoleWindow::columnsSortAndThresholdAreRemembered()
