@@ -78,16 +78,22 @@ QString CallEnder::question(const CallTreeModel& model, const Choice& choice)
 
 void CallEnder::end(const std::vector<std::string>& channels)
 {
+    // All are waited for before the first goes out: a connection may answer a hangup before
+    // hangUp() returns (it waits for the answer in a nested event loop), and the account comes
+    // once, when the last is in.
+    std::vector<std::string> fresh;
     for (const std::string& channel : channels) {
         // A hangup already on its way adds nothing: the PBX's answer names no channel, so the
         // connection could not tell the two apart.
-        if (!pending.emplace(channel, false).second)
-            continue;
+        if (pending.emplace(channel, false).second)
+            fresh.push_back(channel);
+    }
+    if (fresh.empty())
+        return;
+    emit progress(tr("Hanging up %1...").arg(channelCount(static_cast<int>(pending.size()))));
+    for (const std::string& channel : fresh)
         if (hangUp)
             hangUp(channel);
-    }
-    if (!pending.empty())
-        emit progress(tr("Hanging up %1...").arg(channelCount(static_cast<int>(pending.size()))));
 }
 
 void CallEnder::finished(const std::string& channel, bool ok, const QString& reason)

@@ -83,6 +83,7 @@ void ConsoleConnection::drop()
     window.setCalls(nullptr);
     window.connectionLost();
     disconnect(current.get(), nullptr, this, nullptr);
+    disconnect(current.get(), nullptr, &window, nullptr);
     current->close();
     // The session may be waiting in a hangup of its own, further up the stack.
     current.release()->deleteLater();
@@ -128,7 +129,9 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
                 window.hangupFinished(channel, ok, reason);
             });
     connect(&session, &Session::finished, this, [this] {
+        // The calls shown would no longer change: an empty view says so better.
         window.connectionLost();
+        window.setCalls(nullptr);
         updateStatus();
     });
 

@@ -278,9 +278,11 @@ void ConsoleWindow::setPbxName(const QString& name)
         calls->setPbxName(name);
 }
 
-void ConsoleWindow::setLongCallMinutes(int minutes)
+void ConsoleWindow::setLongCallMinutes(int minutes, bool remember)
 {
     nLongMinutes = std::max(minutes, 1);
+    if (remember)
+        nRememberedLongMinutes = nLongMinutes;
     if (calls)
         calls->setLongCallSeconds(nLongMinutes * 60);
     updateCounts();
@@ -395,7 +397,7 @@ void ConsoleWindow::preferences()
     if (dialog.exec() != QDialog::Accepted)
         return;
     bConfirm = dialog.confirmHangups();
-    setLongCallMinutes(dialog.longCallMinutes());
+    setLongCallMinutes(dialog.longCallMinutes(), true);
     saveSettings();
 }
 
@@ -448,7 +450,7 @@ void ConsoleWindow::saveSettings() const
     settings.beginGroup(QStringLiteral("console"));
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
     settings.setValue(QStringLiteral("columns"), callTree->header()->saveState());
-    settings.setValue(QStringLiteral("longCallMinutes"), nLongMinutes);
+    settings.setValue(QStringLiteral("longCallMinutes"), nRememberedLongMinutes);
     settings.setValue(QStringLiteral("confirmHangups"), bConfirm);
 }
 
@@ -464,7 +466,7 @@ void ConsoleWindow::restoreSettings()
     callTree->setColumnHidden(CallTreeModel::Pbx, true);
     bConfirm = settings.value(QStringLiteral("confirmHangups"), true).toBool();
     setLongCallMinutes(
-        settings.value(QStringLiteral("longCallMinutes"), DefaultLongCallMinutes).toInt());
+        settings.value(QStringLiteral("longCallMinutes"), DefaultLongCallMinutes).toInt(), true);
 }
 
 void ConsoleWindow::closeEvent(QCloseEvent* event)

@@ -48,7 +48,9 @@ public:
     void showMessage(const QString& text);
     void setPbxName(const QString& name);
 
-    void setLongCallMinutes(int minutes);
+    // The long-call threshold; remembered for later runs only when the operator chose it (the
+    // command line's is for this run).
+    void setLongCallMinutes(int minutes, bool remember = false);
     int longCallMinutes() const { return nLongMinutes; }
     bool confirmsHangups() const { return bConfirm; }
 
@@ -104,6 +106,7 @@ private:
     CallEnder hangups;
     QTimer ticker;
     int nLongMinutes = DefaultLongCallMinutes;
+    int nRememberedLongMinutes = DefaultLongCallMinutes;
     bool bConfirm = true;
     bool bShowing = false;
     QString sPbx;

@@ -65,7 +65,11 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     QCOMPARE(window.model()->index(1, CallTreeModel::From).data().toString(),
              QStringLiteral("2042 <Zo\u00eb M\u00fcller>"));
 
-    // Ended from the console: the Session's hangup, the PBX's answer, the call gone.
+    // Ended from the console: the Session's hangups one at a time, the PBX's answers, one
+    // account, the calls gone.
+    QCOMPARE(sim.command(QStringLiteral("start SIP/2043-00000003 2043 Bob")).left(2),
+             QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
     const QModelIndex alice = window.proxy()->mapFromSource(window.model()->index(0, 0));
     window.tree()->selectionModel()->setCurrentIndex(alice, QItemSelectionModel::ClearAndSelect |
                                                                 QItemSelectionModel::Rows);
@@ -75,12 +79,18 @@ void tst_consoleSim::followsThePbxAndEndsACall()
                             "End the call from 2041 <Alice Smith> to 600 (1 channel)?")});
     QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
                               QStringLiteral("Hung up 1 channel."), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 2, 10000);
+    window.tree()->selectAll();
+    QTest::keyClick(window.tree(), Qt::Key_Delete);
+    QCOMPARE(questions.size(), 2);
+    QVERIFY(questions[1].startsWith(QStringLiteral("Hang up 2 channels?")));
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 2 channels."), 10000);
     QVERIFY(failures.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
-    QCOMPARE(sim.command(QStringLiteral("count")), QStringLiteral("ok 1"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 0, 10000);
+    QCOMPARE(sim.command(QStringLiteral("count")), QStringLiteral("ok 0"));
 
     // A call the PBX no longer has: the PBX's reason, in one box.
-    QCOMPARE(sim.command(QStringLiteral("hangup SIP/2042-00000002")).left(2), QStringLiteral("ok"));
     window.ender().end({"SIP/2042-00000002"});
     QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
     QVERIFY2(failures[0].contains(QStringLiteral("SIP/2042-00000002")), qPrintable(failures[0]));

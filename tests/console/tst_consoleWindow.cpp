@@ -124,11 +124,24 @@ void tst_consoleWindow::endingAWholeCallHangsUpEveryLegAfterOneQuestion()
     QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Hung up 4 channels."));
     QVERIFY(failures.isEmpty());
 
+    // A connection that answers each hangup before hangUp() returns, as a Session does: still
+    // one account for the whole call.
+    window->hangUp = [this](const std::string& channel) {
+        hungUp.push_back(channel);
+        window->hangupFinished(channel, true, QString());
+    };
+    hungUp.clear();
+    QSignalSpy messages(window->statusBar(), &QStatusBar::messageChanged);
+    QTest::keyClick(window->tree(), Qt::Key_Delete);
+    QCOMPARE(hungUp.size(), 4u);
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Hung up 4 channels."));
+    QCOMPARE(messages.count(), 2); // "Hanging up 4 channels...", then the account
+
     // Cancelled: nothing is sent.
     hungUp.clear();
     answer = false;
     QTest::keyClick(window->tree(), Qt::Key_Delete);
-    QCOMPARE(questions.size(), 2);
+    QCOMPARE(questions.size(), 3);
     QVERIFY(hungUp.empty());
 }
 
@@ -281,7 +294,8 @@ void tst_consoleWindow::columnsSortAndThresholdAreRemembered()
     window->tree()->header()->resizeSection(CallTreeModel::To, 321);
     window->tree()->header()->moveSection(
         window->tree()->header()->visualIndex(CallTreeModel::State), 0);
-    window->setLongCallMinutes(25);
+    window->setLongCallMinutes(25, true);
+    window->setLongCallMinutes(3); // the command line's, for this run only
     window->close();
 
     ConsoleWindow another;
