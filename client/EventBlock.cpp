@@ -8,11 +8,19 @@ namespace corvale {
 CallEvent classifyEvent(std::string_view name)
 {
     switch (name.size()) {
+    case 4:
+        if (name == "Link")
+            return CallEvent::Link;
+        break;
     case 6:
         if (name == "Rename")
             return CallEvent::Rename;
         if (name == "Hangup")
             return CallEvent::Hangup;
+        if (name == "Bridge")
+            return CallEvent::Bridge;
+        if (name == "Unlink")
+            return CallEvent::Unlink;
         break;
     case 8:
         if (name == "Newstate")
@@ -27,6 +35,10 @@ CallEvent classifyEvent(std::string_view name)
     case 11:
         if (name == "NewCallerid" || name == "Newcallerid")
             return CallEvent::NewCallerid;
+        if (name == "BridgeEnter")
+            return CallEvent::BridgeEnter;
+        if (name == "BridgeLeave")
+            return CallEvent::BridgeLeave;
         break;
     default:
         break;
@@ -40,6 +52,36 @@ EventBlock::Field EventBlock::classifyField(std::string_view key)
     case 5:
         if (key == "Exten")
             return Exten;
+        if (key == "State")
+            return State;
+        break;
+    case 8:
+        if (key == "CallerID")
+            return CallerID;
+        if (key == "Linkedid")
+            return Linkedid;
+        if (key == "Channel1")
+            return Channel1;
+        if (key == "Channel2")
+            return Channel2;
+        if (key == "Uniqueid")
+            return Uniqueid;
+        break;
+    case 11:
+        if (key == "CallerIDNum")
+            return CallerIDNum;
+        if (key == "Bridgestate")
+            return Bridgestate;
+        if (key == "Application")
+            return Application;
+        break;
+    case 14:
+        if (key == "BridgeUniqueid")
+            return BridgeUniqueid;
+        break;
+    case 16:
+        if (key == "ChannelStateDesc")
+            return ChannelStateDesc;
         break;
     case 7:
         if (key == "Channel")
@@ -49,19 +91,9 @@ EventBlock::Field EventBlock::classifyField(std::string_view key)
         if (key == "Newname")
             return Newname;
         break;
-    case 8:
-        if (key == "CallerID")
-            return CallerID;
-        if (key == "Uniqueid")
-            return Uniqueid;
-        break;
     case 9:
         if (key == "Extension")
             return Extension;
-        break;
-    case 11:
-        if (key == "CallerIDNum")
-            return CallerIDNum;
         break;
     case 12:
         if (key == "CallerIDName")
@@ -117,6 +149,36 @@ void EventBlock::close(LiveCalls& calls, bool escapedNames)
     else if (has(Exten))
         fields.extension = values[Exten];
 
+    if (has(Linkedid))
+        fields.linkedid = values[Linkedid];
+    // The state as text: ChannelStateDesc from 1.6 on, State up to 1.4.
+    if (has(ChannelStateDesc))
+        fields.state = values[ChannelStateDesc];
+    else if (has(State))
+        fields.state = values[State];
+    if (what == CallEvent::Newexten && has(Application))
+        fields.application = values[Application];
+
+    const auto value = [this](Field which) {
+        return has(which) ? std::string_view(values[which]) : std::string_view();
+    };
+    switch (what) {
+    case CallEvent::Link:
+        calls.linked(value(Channel1), value(Channel2));
+        return;
+    case CallEvent::Unlink:
+        calls.unlinked(value(Channel1), value(Channel2));
+        return;
+    case CallEvent::Bridge:
+        if (value(Bridgestate) == "Link")
+            calls.linked(value(Channel1), value(Channel2));
+        else if (value(Bridgestate) == "Unlink")
+            calls.unlinked(value(Channel1), value(Channel2));
+        return;
+    default:
+        break;
+    }
+
     const std::string_view channel = has(Channel) ? values[Channel] : std::string_view();
     const std::string_view uniqueid = has(Uniqueid) ? values[Uniqueid] : std::string_view();
     if (what == CallEvent::Rename) {
@@ -137,6 +199,16 @@ void EventBlock::close(LiveCalls& calls, bool escapedNames)
         break;
     case CallEvent::Hangup:
         calls.hungUp(channel);
+        break;
+    case CallEvent::BridgeEnter:
+        if (has(BridgeUniqueid)) {
+            fields.bridgeId = values[BridgeUniqueid];
+            calls.described(channel, fields);
+        }
+        break;
+    case CallEvent::BridgeLeave:
+        calls.described(channel, fields);
+        calls.leftBridge(channel, value(BridgeUniqueid));
         break;
     default:
         break;

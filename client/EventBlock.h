@@ -19,7 +19,12 @@ enum class CallEvent
     NewCallerid, // "Newcallerid" up to 1.4
     Rename,      // Oldname/Newname up to 1.4, Channel/Newname later
     Hangup,      // the only event that ends a channel; HangupRequest does not
-    Newexten
+    Newexten,
+    BridgeEnter, // a current PBX's bridges
+    BridgeLeave,
+    Bridge, // 1.6 to 11: Bridgestate Link or Unlink
+    Link,   // up to 1.4
+    Unlink  // up to 1.4, and the end of most bridges up to 1.8
 };
 
 CallEvent classifyEvent(std::string_view name);
@@ -52,6 +57,14 @@ private:
         Extension,
         Exten,
         Uniqueid,
+        Linkedid,
+        BridgeUniqueid,
+        Bridgestate,
+        Channel1,
+        Channel2,
+        ChannelStateDesc,
+        State,
+        Application,
         FieldCount,
         NotRead = FieldCount
     };

@@ -88,6 +88,11 @@ bool LiveCalls::update(LiveCall& call, const CallFields& fields)
     set(call.number, fields.number);
     set(call.name, fields.name);
     set(call.extension, fields.extension);
+    set(call.linkedid, fields.linkedid);
+    set(call.bridgeId, fields.bridgeId);
+    set(call.bridgedTo, fields.bridgedTo);
+    set(call.state, fields.state);
+    set(call.application, fields.application);
     return change;
 }
 
@@ -182,6 +187,41 @@ void LiveCalls::hungUp(std::string_view channel)
     forget(channel);
 }
 
+void LiveCalls::leftBridge(std::string_view channel, std::string_view bridgeId)
+{
+    LiveCall* call = find(channel);
+    if (call == nullptr || call->bridgeId != bridgeId)
+        return;
+    call->bridgeId.clear();
+    changed(*call);
+}
+
+void LiveCalls::linked(std::string_view first, std::string_view second)
+{
+    if (first.empty() || second.empty() || first == second)
+        return;
+    // An event for a channel says it exists, as for any other event.
+    CallFields fields;
+    fields.bridgedTo = second;
+    described(first, fields);
+    fields.bridgedTo = first;
+    described(second, fields);
+}
+
+void LiveCalls::unlinked(std::string_view first, std::string_view second)
+{
+    // Only a link between these two ends: either may have been linked elsewhere since.
+    const auto drop = [this](std::string_view channel, std::string_view peer) {
+        LiveCall* call = find(channel);
+        if (call == nullptr || call->bridgedTo != peer)
+            return;
+        call->bridgedTo.clear();
+        changed(*call);
+    };
+    drop(first, second);
+    drop(second, first);
+}
+
 void LiveCalls::removeRows(std::size_t first, std::size_t last)
 {
     if (observer != nullptr)
@@ -228,9 +268,24 @@ void LiveCalls::listedCall(std::string_view channel, std::string_view number, st
                            std::string_view extension, std::string_view seconds,
                            std::string_view uniqueid)
 {
+    CallFields fields;
+    fields.number = number;
+    fields.name = name;
+    fields.extension = extension;
+    listedCall(channel, fields, seconds, uniqueid);
+}
+
+void LiveCalls::listedCall(std::string_view channel, const CallFields& given,
+                           std::string_view seconds, std::string_view uniqueid)
+{
     if (!bListing)
         listingStarted();
-    const CallFields fields{number, name, extension};
+    // A listing says all there is: what a record leaves out no longer holds.
+    CallFields fields = given;
+    for (auto* field : {&fields.number, &fields.name, &fields.extension, &fields.linkedid,
+                        &fields.bridgeId, &fields.bridgedTo, &fields.state, &fields.application})
+        if (!*field)
+            *field = std::string_view();
     const std::optional<double> listedSeconds = duration.readSeconds(seconds);
     LiveCall* call = find(channel);
     bool change = false;

@@ -33,12 +33,16 @@ struct LiveCall
     std::optional<double> seconds;
     std::chrono::steady_clock::time_point since;
 
-    std::uint64_t order = 0;    // when the channel first appeared; rows are sorted by it
-    std::uint64_t listedIn = 0; // the listing that last named it, or saw an event for it
+    // Where the call stands in a conversation. A current PBX ties channels by Linkedid and by
+    // the bridge they are in; an older one names the channel each is bridged (linked) to.
     std::string linkedid;
     std::string bridgeId;
     std::string bridgedTo;
-    std::string state;
+    std::string state;       // the state as text: "Up", "Ringing", ...
+    std::string application; // the dialplan application it runs, when the PBX said
+
+    std::uint64_t order = 0;    // when the channel first appeared; rows are sorted by it
+    std::uint64_t listedIn = 0; // the listing that last named it, or saw an event for it
 };
 
 // What an event says about a channel; a field it did not carry is left alone.
@@ -47,6 +51,11 @@ struct CallFields
     std::optional<std::string_view> number;
     std::optional<std::string_view> name;
     std::optional<std::string_view> extension;
+    std::optional<std::string_view> linkedid{};
+    std::optional<std::string_view> bridgeId{};
+    std::optional<std::string_view> bridgedTo{};
+    std::optional<std::string_view> state{};
+    std::optional<std::string_view> application{};
 };
 
 // The calls that are up, keyed by channel, in the order their channels first appeared, updated
@@ -104,6 +113,11 @@ public:
                    std::string_view uniqueid = {});
     void renamed(std::string_view oldName, std::string_view newName);
     void hungUp(std::string_view channel);
+    // A current PBX: the channel left this bridge (it may have entered another meanwhile).
+    void leftBridge(std::string_view channel, std::string_view bridgeId);
+    // An older PBX: the two channels were bridged to each other, or no longer are.
+    void linked(std::string_view first, std::string_view second);
+    void unlinked(std::string_view first, std::string_view second);
 
     // A listing: its records one by one, then its end. A complete listing is the truth at its
     // moment: calls it did not name are removed, unless `trusted` is false because some of its
@@ -112,7 +126,12 @@ public:
     void listedCall(std::string_view channel, std::string_view number, std::string_view name,
                     std::string_view extension, std::string_view seconds,
                     std::string_view uniqueid = {});
+    // The same with everything the record said; a field it left out is cleared.
+    void listedCall(std::string_view channel, const CallFields& fields, std::string_view seconds,
+                    std::string_view uniqueid = {});
     void listingComplete(bool trusted);
+    // The listing under way will never complete (its connection is gone).
+    void listingAbandoned() { bListing = false; }
     bool listingOpen() const { return bListing; }
 
     // How many hung-up channels are remembered against late events.

@@ -22,6 +22,32 @@ bool contains(std::string_view text, std::string_view marker)
     return text.find(marker) != std::string_view::npos;
 }
 
+// "HH:MM:SS", the hours unbounded, as whole seconds; nothing when it is not that.
+void durationSeconds(std::string_view text, std::string& out)
+{
+    out.clear();
+    std::uint64_t total = 0;
+    int parts = 0;
+    std::size_t digits = 0;
+    std::uint64_t part = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == ':') {
+            if (digits == 0 || ++parts > 3 || (parts > 1 && part > 59))
+                return;
+            total = total * 60 + part;
+            part = 0;
+            digits = 0;
+        } else if (text[i] >= '0' && text[i] <= '9' && digits < 9) {
+            part = part * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            ++digits;
+        } else {
+            return;
+        }
+    }
+    if (parts == 3)
+        out = std::to_string(total);
+}
+
 } // namespace
 
 bool splitField(std::string_view line, std::string_view& key, std::string_view& value)
@@ -46,11 +72,17 @@ Key classifyKey(std::string_view key)
 {
     // By length first: one comparison for nearly every line of a listing.
     switch (key.size()) {
+    case 4:
+        if (key == "Link")
+            return Key::Link;
+        break;
     case 5:
         if (key == "Event")
             return Key::Event;
         if (key == "Exten")
             return Key::Exten;
+        if (key == "State")
+            return Key::State;
         break;
     case 7:
         if (key == "Channel")
@@ -61,12 +93,39 @@ Key classifyKey(std::string_view key)
             return Key::Message;
         break;
     case 8:
-        if (key == "CallerID")
-            return Key::CallerID;
-        if (key == "Uniqueid")
-            return Key::Uniqueid;
-        if (key == "Response")
-            return Key::Response;
+        // Many keys of a current PBX's records have eight letters: the first tells them apart.
+        switch (key.front()) {
+        case 'C':
+            if (key == "CallerID")
+                return Key::CallerID;
+            break;
+        case 'U':
+            if (key == "Uniqueid")
+                return Key::Uniqueid;
+            break;
+        case 'R':
+            if (key == "Response")
+                return Key::Response;
+            break;
+        case 'A':
+            if (key == "ActionID")
+                return Key::ActionID;
+            break;
+        case 'L':
+            if (key == "Linkedid")
+                return Key::Linkedid;
+            break;
+        case 'B':
+            if (key == "BridgeID" || key == "BridgeId")
+                return Key::BridgeId;
+            break;
+        case 'D':
+            if (key == "Duration")
+                return Key::Duration;
+            break;
+        default:
+            break;
+        }
         break;
     case 9:
         if (key == "Extension")
@@ -77,10 +136,20 @@ Key classifyKey(std::string_view key)
     case 11:
         if (key == "CallerIDNum")
             return Key::CallerIDNum;
+        if (key == "Application")
+            return Key::Application;
         break;
     case 12:
         if (key == "CallerIDName")
             return Key::CallerIDName;
+        break;
+    case 14:
+        if (key == "BridgedChannel")
+            return Key::BridgedChannel;
+        break;
+    case 16:
+        if (key == "ChannelStateDesc")
+            return Key::ChannelStateDesc;
         break;
     default:
         break;
@@ -170,25 +239,64 @@ void ManagerClient::dataArrival(std::string_view bytes)
 
 void ManagerClient::resynchronise()
 {
-    // The next bytes start somewhere inside a line of some block: drop up to the next empty
-    // line, and forget the half-read record, event or answer.
+    // The next bytes start somewhere inside a line of some block: forget the half-read record,
+    // event or answer.
     bDeferredLost = false;
     framer.reset();
-    bSkipToBlockEnd = true;
     bInStatus = false;
+    bRecordTail = false;
     eventBlock.abandon();
     openAnswer.reset();
-    if (live != nullptr) {
-        // A listing under way may have lost records; only one that begins from here on can
-        // say which calls have gone.
-        bListingTrusted = false;
-        sendStatus();
+    if (live == nullptr) {
+        // Drop up to the next empty line. The list mode sends nothing of its own.
+        bSkipToBlockEnd = true;
+        return;
     }
+    // The answers of actions sent before the loss may have been among the dropped bytes, and
+    // answers carry nothing to tell them apart: paired in order, each would go to the wrong
+    // action. So those actions are forgotten, and a listing is asked for with an ActionID that
+    // the PBX repeats in its answer; everything before that answer is skipped, and from it on
+    // the stream is read whole again.
+    bListingTrusted = false;
+    bSkipToBlockEnd = false;
+    pending.clear();
+    sResyncId = "corvale-resync-";
+    sResyncId += std::to_string(++nResyncs);
+    bResyncResponse = false;
+    nSkippedPolls = 0;
+    nLastStatus = track(ActionKind::Status);
+    window.send(
+        actionWithId(listsWithCoreShowChannels() ? "CoreShowChannels" : "Status", sResyncId));
+}
+
+void ManagerClient::awaitResyncAnswer(std::string_view line)
+{
+    // The PBX writes an answer's ActionID right after its Response line.
+    std::string_view key;
+    std::string_view value;
+    const Key which = splitField(line, key, value) ? classifyKey(key) : Key::None;
+    if (which == Key::Response) {
+        sResyncResponse.assign(line);
+        bResyncResponse = true;
+        return;
+    }
+    if (bResyncResponse && which == Key::ActionID && value == sResyncId) {
+        sResyncId.clear();
+        const std::string response = std::move(sResyncResponse);
+        ParseIncoming(response);
+        ParseIncoming(line);
+        return;
+    }
+    bResyncResponse = false;
 }
 
 void ManagerClient::feed(std::string_view bytes)
 {
     framer.feed(bytes, [this](std::string_view line) {
+        if (!sResyncId.empty()) {
+            awaitResyncAnswer(line);
+            return !bEnded;
+        }
         if (bSkipToBlockEnd) {
             bSkipToBlockEnd = !line.empty();
             return true;
@@ -213,33 +321,38 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             eventBlock.field(key, value);
         return;
     }
+    if (bFirstLine) {
+        // The PBX greets once, first thing on the connection; anywhere else the greeting's
+        // text is only text, such as a caller's name.
+        bFirstLine = false;
+        if (isGreeting(sData)) {
+            readGreeting(sData);
+            sendLogin();
+            return;
+        }
+    }
+    if (insideRecordBlock()) {
+        // Every line of a record's block is one of its fields, whatever it looks like: a PBX
+        // does not escape every value a caller can set, so a name can hold whole lines.
+        recordLine(which, sData.empty(), value);
+        return;
+    }
+    if (bRecordTail) {
+        // An older PBX's record closed at its Uniqueid; what follows up to the empty line is
+        // still its block.
+        bRecordTail = !sData.empty();
+        return;
+    }
     if (sData.empty() || which == Key::Response || which == Key::Message ||
         which == Key::Challenge) {
         trackAnswer(which, value);
         if (bEnded)
             return;
     }
-    if (live != nullptr && which == Key::Message && value == StatusFollowsMessage && !bInStatus) {
-        // Every record of this listing is still to come.
-        bListingTrusted = true;
-        live->listingStarted();
-    }
 
     // The chain: the first test that holds decides. Markers are matched by key, never found
     // anywhere in the line, so that what a caller puts in a name cannot steer the client.
-    if (sData.size() >= GreetingMarker.size() && sData.front() == GreetingMarker.front() &&
-        sData.substr(0, GreetingMarker.size()) == GreetingMarker) {
-        readGreeting(sData);
-        sendLogin();
-    } else if (which == Key::Message && contains(value, AcceptedMarker)) {
-        sendStatus();
-    } else if (which == Key::Message && contains(value, FailedMarker)) {
-        window.showMessage(RejectedLoginMessage);
-        end();
-    } else if (which == Key::Event && insideRecordBlock()) {
-        // One more field of the open record, whose Event is already set: a name holding a line
-        // break must not open a record of its own or end the listing.
-    } else if (which == Key::Event && value == "StatusComplete") {
+    if (which == Key::Event && value == "StatusComplete") {
         if (live != nullptr) {
             live->listingComplete(bListingTrusted);
         } else if (!listingReplaced()) {
@@ -248,21 +361,73 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             window.listingComplete();
         }
     } else if (which == Key::Event && value == "Status") {
-        openRecord();
+        openRecord(false);
+    } else if (live != nullptr && which == Key::Event && currentPbx() &&
+               value == "CoreShowChannel") {
+        openRecord(true);
+    } else if (live != nullptr && which == Key::Event && value == "CoreShowChannelsComplete") {
+        live->listingComplete(bListingTrusted);
     } else if (bInStatus) {
-        if (which != Key::None)
+        // An older PBX's record that passed its empty line without a Uniqueid: it takes its
+        // plain fields on as before, but no longer hides what the PBX itself sends.
+        if (which != Key::None && which != Key::Response && which != Key::Message &&
+            which != Key::Challenge)
             applyField(which, value);
-        else if (sData.empty() && currentPbx())
-            closeRecord(); // a current PBX ends a record with its event block
-        else if (sData.empty() && live != nullptr)
-            bInStatus = false; // an older PBX's record that never reached its Uniqueid
-        else if (sData.empty())
-            bBlockEnded = true;
     } else if (live != nullptr && which == Key::Event) {
         if (value == "Shutdown")
             window.shutdownAnnounced();
         eventBlock.open(value);
     }
+}
+
+void ManagerClient::recordLine(Key which, bool empty, std::string_view value)
+{
+    if (empty) {
+        if (currentPbx())
+            closeRecord(); // a current PBX ends a record with its event block
+        else if (live != nullptr)
+            bInStatus = false; // an older PBX's record that never reached its Uniqueid
+        else
+            bBlockEnded = true;
+        return;
+    }
+    if (which == Key::None)
+        return;
+    applyField(which, value);
+    if (!bInStatus)
+        bRecordTail = true; // closed at its Uniqueid, inside its block
+}
+
+bool ManagerClient::isGreeting(std::string_view line)
+{
+    return line.size() >= GreetingMarker.size() &&
+           line.substr(0, GreetingMarker.size()) == GreetingMarker;
+}
+
+void ManagerClient::newConnection()
+{
+    framer.reset();
+    bFirstLine = true;
+    nVersion = 0;
+    bEnded = false;
+    sDeferred.clear();
+    bDeferredLost = false;
+    bSkipToBlockEnd = false;
+    sResyncId.clear();
+    bResyncResponse = false;
+    bInStatus = false;
+    bBlockEnded = false;
+    bRecordTail = false;
+    sChallenge.clear();
+    pending.clear();
+    openAnswer.reset();
+    nListing = 0;
+    nLastStatus = 0;
+    eventBlock.abandon();
+    bListingTrusted = true;
+    nSkippedPolls = 0;
+    if (live != nullptr)
+        live->listingAbandoned();
 }
 
 void ManagerClient::trackAnswer(Key which, std::string_view value)
@@ -283,12 +448,36 @@ void ManagerClient::trackAnswer(Key which, std::string_view value)
         openAnswer = std::move(next);
     } else if (which == Key::Message && openAnswer) {
         openAnswer->message = value;
-        if (value == StatusFollowsMessage && openAnswer->kind != ActionKind::Status)
+        if ((value == StatusFollowsMessage || value == ChannelsFollowMessage) &&
+            openAnswer->kind != ActionKind::Status)
             realignToStatus();
+        if (openAnswer->kind == ActionKind::Login)
+            loginAnswered(value);
+        else if (live != nullptr && openAnswer->kind == ActionKind::Status &&
+                 (value == StatusFollowsMessage || value == ChannelsFollowMessage))
+            listingBegins();
     } else if (which == Key::Challenge && openAnswer && openAnswer->kind == ActionKind::Challenge &&
                sChallenge.empty()) {
         sChallenge = value;
     }
+}
+
+void ManagerClient::loginAnswered(std::string_view message)
+{
+    // Only the answer to the login says whether it was accepted.
+    if (contains(message, AcceptedMarker)) {
+        sendStatus();
+    } else if (contains(message, FailedMarker)) {
+        window.showMessage(RejectedLoginMessage);
+        end();
+    }
+}
+
+void ManagerClient::listingBegins()
+{
+    // Every record of this listing is still to come.
+    bListingTrusted = true;
+    live->listingStarted();
 }
 
 void ManagerClient::finishAnswer()
@@ -383,8 +572,13 @@ std::uint64_t ManagerClient::sendStatus()
 {
     const std::uint64_t ticket = track(ActionKind::Status);
     nLastStatus = ticket;
-    window.send(StatusAction);
+    window.send(listsWithCoreShowChannels() ? CoreShowChannelsAction : StatusAction);
     return ticket;
+}
+
+bool ManagerClient::listsWithCoreShowChannels() const
+{
+    return bCoreShowChannels && live != nullptr && currentPbx();
 }
 
 std::optional<std::uint64_t> ManagerClient::sendHangup(std::string_view channel)
@@ -418,6 +612,18 @@ void ManagerClient::followCalls(LiveCalls* calls)
 
 void ManagerClient::pollListing()
 {
+    if (!sResyncId.empty()) {
+        if (++nSkippedPolls < MaxSkippedPolls)
+            return;
+        // A PBX that does not repeat the ActionID: pick the stream up at the next empty line,
+        // pairing answers in order as before.
+        sResyncId.clear();
+        pending.clear();
+        bSkipToBlockEnd = true;
+        nSkippedPolls = 0;
+        sendStatus();
+        return;
+    }
     // One listing at a time: a PBX slower than the period is not asked again and again.
     const bool awaited = (live != nullptr && live->listingOpen()) ||
                          std::any_of(pending.begin(), pending.end(),
@@ -436,9 +642,16 @@ std::uint64_t ManagerClient::track(ActionKind kind)
     return nextTicket++;
 }
 
-void ManagerClient::openRecord()
+void ManagerClient::openRecord(bool coreShowChannel)
 {
     bInStatus = true;
+    bCoreRecord = coreShowChannel;
+    sLinkedid.clear();
+    sBridgeId.clear();
+    sBridgedTo.clear();
+    sState.clear();
+    sApplication.clear();
+    bHasStateDesc = false;
     sCallerID.clear();
     sCallerIDName.clear();
     sExtension.clear();
@@ -492,12 +705,41 @@ void ManagerClient::applyField(Key which, std::string_view value)
         sChannel = value;
         break;
     case Key::Seconds:
-        sSeconds = value;
+        if (!bCoreRecord)
+            sSeconds = value;
+        break;
+    case Key::Duration:
+        if (bCoreRecord)
+            durationSeconds(value, sSeconds);
+        break;
+    case Key::Linkedid:
+        sLinkedid = value;
+        break;
+    case Key::BridgeId:
+        sBridgeId = value;
+        break;
+    case Key::BridgedChannel:
+    case Key::Link:
+        // 1.6 to 11 name the bridged channel BridgedChannel, 1.4 Link; a record has one of them.
+        if (sBridgedTo.empty())
+            sBridgedTo = value;
+        break;
+    case Key::ChannelStateDesc:
+        sState = value;
+        bHasStateDesc = true;
+        break;
+    case Key::State:
+        // The text form of an older PBX; ChannelStateDesc, where there is one, says the same.
+        if (!bHasStateDesc)
+            sState = value;
+        break;
+    case Key::Application:
+        sApplication = value;
         break;
     case Key::Uniqueid:
         sUniqueid = value;
         // A current PBX sends Seconds after Uniqueid; its records end at the empty line.
-        if (!currentPbx())
+        if (!currentPbx() && !bCoreRecord)
             closeRecord();
         break;
     case Key::CallerIDNum:
@@ -517,7 +759,16 @@ void ManagerClient::closeRecord()
 {
     if (live != nullptr) {
         bInStatus = false;
-        live->listedCall(sChannel, sCallerID, sCallerIDName, sExtension, sSeconds, sUniqueid);
+        CallFields fields;
+        fields.number = sCallerID;
+        fields.name = sCallerIDName;
+        fields.extension = sExtension;
+        fields.linkedid = sLinkedid;
+        fields.bridgeId = sBridgeId;
+        fields.bridgedTo = sBridgedTo;
+        fields.state = sState;
+        fields.application = sApplication;
+        live->listedCall(sChannel, fields, sSeconds, sUniqueid);
         return;
     }
     bInStatus = false;

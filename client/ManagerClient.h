@@ -33,7 +33,16 @@ enum class Key
     Exten,
     Seconds,
     Uniqueid,
-    Challenge
+    Challenge,
+    ActionID,
+    Linkedid,
+    BridgeId, // "BridgeID" in a status record, "BridgeId" in CoreShowChannel
+    BridgedChannel,
+    Link,
+    ChannelStateDesc,
+    State,
+    Application,
+    Duration
 };
 
 // How the client logs in: with the secret in the login action, or with the key made from the
@@ -55,6 +64,15 @@ public:
 
     // Before the greeting arrives.
     void setAuth(Auth method) { auth = method; }
+    // Live mode with a current PBX (12 and later): list with CoreShowChannels, whose records
+    // escape every name and give each channel's bridge, instead of Status. Other PBXs, and the
+    // list of entries, keep Status.
+    void useCoreShowChannels(bool on) { bCoreShowChannels = on; }
+
+    // A ManagerClient serves one connection. Before the next one: forgets everything of the
+    // old one (unfinished line, greeting, awaited answers, open record, event or answer) but
+    // keeps the login method, live mode and its calls. Not from inside a window call.
+    void newConnection();
 
     // Every byte the PBX sends comes in here, in chunks of any size.
     void dataArrival(std::string_view bytes);
@@ -86,7 +104,7 @@ public:
 
     // Bytes that arrive while a message opened from inside a line is on screen wait for it to
     // close, up to this many; beyond it they are dropped and the stream is picked up again at
-    // the next empty line (in live mode with a new listing).
+    // the next empty line (in live mode at the answer to a new listing, which names itself).
     static constexpr std::size_t MaxDeferred = 4u << 20;
     std::size_t deferredBytes() const { return sDeferred.size(); }
     std::size_t lostArrivals() const { return nLost; }
@@ -104,15 +122,21 @@ private:
     void finishAnswer();
     void answerChallenge(const Answer& answer);
     void realignToStatus();
+    void loginAnswered(std::string_view message);
+    void listingBegins();
+    static bool isGreeting(std::string_view line);
     void readGreeting(std::string_view line);
+    void recordLine(Key which, bool empty, std::string_view value);
     void sendLogin();
-    void openRecord();
+    void openRecord(bool coreShowChannel);
+    bool listsWithCoreShowChannels() const;
     bool insideRecordBlock() const;
     void applyField(Key which, std::string_view value);
     void closeRecord();
     bool listingReplaced() const;
     void end();
     void resynchronise();
+    void awaitResyncAnswer(std::string_view line);
 
     WindowOps& window;
     LineFramer framer; // holds sBuffer, the unfinished line
@@ -126,12 +150,22 @@ private:
     std::string sChannel;
     std::string sSeconds;
     std::string sUniqueid;
+    std::string sLinkedid;
+    std::string sBridgeId;
+    std::string sBridgedTo;
+    std::string sState;
+    std::string sApplication;
+    bool bHasStateDesc = false;
+    bool bCoreRecord = false; // a CoreShowChannel record: Duration instead of Seconds
     bool bHasCallerID = false;
     bool bHasExtension = false;
     unsigned nKeysSet = 0;    // one bit per Key the open record has read
     bool bBlockEnded = false; // an older PBX's record has passed an empty line
+    bool bRecordTail = false; // an older PBX's record closed, its block not yet ended
+    bool bFirstLine = true;   // no line of this connection read yet
 
     Auth auth = Auth::Plain;
+    bool bCoreShowChannels = false;
     std::string sEvents{EventsOff}; // the Events header of every login
     std::string sChallenge;         // the PBX's answer to the challenge action
 
@@ -155,6 +189,11 @@ private:
 
     bool bDeferredLost = false;   // deferred bytes were dropped during this run
     bool bSkipToBlockEnd = false; // after a loss, lines are dropped up to an empty one
+    // Live mode after a loss: lines are dropped up to the answer that carries this ActionID.
+    std::string sResyncId;
+    std::string sResyncResponse; // the Response line just before, when it was the last line
+    bool bResyncResponse = false;
+    std::uint64_t nResyncs = 0;
     std::size_t nLost = 0;
 };
 

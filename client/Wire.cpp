@@ -41,6 +41,16 @@ std::optional<std::string> md5LoginAction(std::string_view user, std::string_vie
     return text;
 }
 
+std::string actionWithId(std::string_view action, std::string_view actionId)
+{
+    std::string text = "Action: ";
+    text += action;
+    text += "\r\nActionID: ";
+    text += actionId;
+    text += "\r\n\r\n";
+    return text;
+}
+
 std::optional<std::string> hangupAction(std::string_view channel)
 {
     if (!isSafeHeaderValue(channel))

@@ -1,6 +1,8 @@
 // libFuzzer target: any bytes from the PBX, in any chunks, must leave the client within its
-// rules. See FuzzSession for what is checked.
+// rules, and live mode's calls must follow the channels. See FuzzSession and LiveSession for what
+// is checked.
 #include "FuzzSession.h"
+#include "LiveSession.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -30,7 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const bool german = size > 0 && (data[size - 1] & 4) != 0;
     corvale::fuzz::FuzzSession session(german ? germanOrClassic() : std::locale::classic());
-    const std::string failure = session.run(data, size);
+    std::string failure = session.run(data, size);
+    if (failure.empty()) {
+        // The same bytes read as a script of channels coming and going, for live mode.
+        corvale::fuzz::LiveSession live;
+        failure = live.run(data, size);
+    }
     if (!failure.empty()) {
         std::fprintf(stderr, "\nCORVALE FUZZ VIOLATION: %s\n", failure.c_str());
         std::abort();

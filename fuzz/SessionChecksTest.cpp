@@ -2,6 +2,7 @@
 
 #include "FuzzSession.h"
 #include "LineFramer.h"
+#include "LiveSession.h"
 
 #include <gtest/gtest.h>
 
@@ -263,5 +264,60 @@ TEST(FuzzSessionTest, ChallengeLoginsPassWithoutTheSecret)
         FuzzSession session(std::locale::classic());
         EXPECT_EQ(session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()),
                   "");
+    }
+}
+
+namespace {
+
+// A LiveSession input from its choices in the order they are taken (FuzzedDataProvider takes
+// them from the input's end).
+std::string liveInput(std::vector<std::uint8_t> choices)
+{
+    return std::string(choices.rbegin(), choices.rend());
+}
+
+// Every kind of step, names carrying each kind of line, in every generation of PBX.
+std::vector<std::uint8_t> everyStep(std::uint8_t generation)
+{
+    std::vector<std::uint8_t> choices = {generation, 2, 7, 1, 0};
+    for (std::uint8_t arg = 0; arg < 30; ++arg) {
+        for (const std::uint8_t op :
+             std::initializer_list<std::uint8_t>{0, 0x80, 1, 0x85, 3, 0x83, 4, 2, 0x82, 3, 6}) {
+            choices.push_back(op);
+            choices.push_back(static_cast<std::uint8_t>(arg * 7 + op));
+        }
+        choices.push_back(static_cast<std::uint8_t>(5 + 7 * arg)); // a listing
+        choices.push_back(arg);
+    }
+    return choices;
+}
+
+} // namespace
+
+TEST(LiveSessionTest, EveryStepInEveryGenerationPasses)
+{
+    for (const std::uint8_t generation : std::initializer_list<std::uint8_t>{0, 1, 2, 3, 4, 0x83}) {
+        const std::string input = liveInput(everyStep(generation));
+        LiveSession session;
+        EXPECT_EQ(session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()),
+                  "")
+            << int(generation);
+    }
+}
+
+TEST(LiveSessionTest, CallsThatDifferFromTheChannelsAreCaught)
+{
+    const std::string input = liveInput(everyStep(3));
+    for (const bool drop : {true, false}) {
+        LiveSession session;
+        session.afterStep = [drop](corvale::LiveCalls& calls) {
+            if (drop && calls.size() > 1)
+                calls.hungUp(calls.at(0).channel);
+            else if (!drop && calls.size() > 1)
+                calls.appeared("Fake/1", {});
+        };
+        const std::string failure =
+            session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+        EXPECT_NE(failure.find("the calls are"), std::string::npos) << failure;
     }
 }

@@ -227,6 +227,15 @@ void Session::connectNow()
     tcpConn.connectToRemote();
 }
 
+void Session::retryNow()
+{
+    if (current != State::Reconnecting || !retryTimer.isActive())
+        return;
+    retryTimer.stop();
+    connectNow();
+    emit reconnectProgress();
+}
+
 void Session::close()
 {
     if (ended())
@@ -718,6 +727,8 @@ void Session::listingComplete()
 
 void Session::showMessage(std::string_view text)
 {
+    // Only a greeting, or what follows it, makes the client speak before it sends anything.
+    greeted();
     sLastMessage = fromView(text);
     emit report(sLastMessage);
 }
@@ -737,14 +748,19 @@ void Session::endProgram()
 
 void Session::send(std::string_view bytes)
 {
-    if (!bGreeted) {
-        // The first thing the client sends answers the greeting.
-        bGreeted = true;
-        greetingTimer.stop();
-        if (current == State::Connecting)
-            setState(State::LoggingIn);
-    }
+    // The first thing the client sends answers the greeting.
+    greeted();
     tcpConn.sendData(bytes);
+}
+
+void Session::greeted()
+{
+    if (bGreeted)
+        return;
+    bGreeted = true;
+    greetingTimer.stop();
+    if (current == State::Connecting)
+        setState(State::LoggingIn);
 }
 
 void Session::actionAnswered(const Answer& answer)

@@ -106,6 +106,8 @@ public:
     // by its report and a refresh. A queued call that has ended or changed meanwhile is dropped.
     void hangUp(const std::string& channel);
     void close(); // ends the session, no reconnection, no report
+    // While waiting to reconnect: the next attempt now.
+    void retryNow();
 
     // A view has a modal box open: reading stops at ReadLimit, and a connection error waits
     // until the box closes.
@@ -187,6 +189,7 @@ private:
     void socketError(int number, const QString& description);
     void tlsFailed(SocketAdapter::TlsProblem problem);
     void greetingOverdue();
+    void greeted();
     // The connection failed or went: retried when it may be, else the end with `text`.
     void lose(const QString& text, const QString& cause, bool retryable = true);
     void finish(const QString& text);

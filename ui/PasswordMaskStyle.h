@@ -14,3 +14,9 @@ public:
                   const QWidget* widget = nullptr,
                   QStyleHintReturn* returnData = nullptr) const override;
 };
+
+class QLineEdit;
+
+// Makes `field` a secret's field: masked with "*", closed to input methods, and answering no
+// input method's question with its text.
+void protectSecretField(QLineEdit& field);

@@ -1,13 +1,13 @@
 #include "frmMain.h"
 
 #include "LiveCallList.h"
+#include "LoginInput.h"
 #include "PasswordMaskStyle.h"
 #include "WindowIcon.h"
 #include "Wire.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QInputMethodQueryEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,28 +39,6 @@ struct Twips
     int width;
     int height;
 };
-
-// A user name or password goes out on one header line.
-bool isSendableLogin(const QString& text)
-{
-    return std::none_of(text.cbegin(), text.cend(),
-                        [](QChar c) { return c == u'\r' || c == u'\n' || c == u'\0'; });
-}
-
-std::optional<int> readPort(const QString& text)
-{
-    if (text.isEmpty() || text.size() > 5)
-        return std::nullopt;
-    int port = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        port = port * 10 + (c.unicode() - u'0');
-    }
-    if (port < 1 || port > 65535)
-        return std::nullopt;
-    return port;
-}
 
 QString withoutColon(const QString& label)
 {
@@ -206,14 +184,7 @@ void frmMain::createControls()
     field(txtPassword, "txtPassword", QString(), lblPassword);
     button(cmdConnect, "cmdConnect", QStringLiteral("Connect"));
 
-    txtPassword->setEchoMode(QLineEdit::Password);
-    auto* mask = new PasswordMaskStyle();
-    mask->setParent(this);
-    txtPassword->setStyle(mask);
-    // After setEchoMode, which would turn the input method back on.
-    txtPassword->setAttribute(Qt::WA_InputMethodEnabled, false);
-    txtPassword->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData |
-                                     Qt::ImhNoPredictiveText);
+    protectSecretField(*txtPassword);
 
     lstCalls = new QListView(this);
     lstCalls->setObjectName(QStringLiteral("lstCalls"));
@@ -294,24 +265,6 @@ void frmMain::resizeEvent(QResizeEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == txtPassword && event->type() == QEvent::InputMethodQuery) {
-        // The secret takes no input method; a line edit would otherwise say it does.
-        auto* query = static_cast<QInputMethodQueryEvent*>(event);
-        const auto queries = static_cast<unsigned>(query->queries());
-        for (unsigned bit = 1; bit != 0; bit <<= 1) {
-            if ((queries & bit) == 0)
-                continue;
-            const auto one = static_cast<Qt::InputMethodQuery>(bit);
-            // A line edit answers the text queries with its clear text, even masked.
-            const bool text = one == Qt::ImSurroundingText || one == Qt::ImCurrentSelection ||
-                              one == Qt::ImTextBeforeCursor || one == Qt::ImTextAfterCursor;
-            query->setValue(one, one == Qt::ImEnabled ? QVariant(false)
-                                 : text               ? QVariant(QString())
-                                                      : txtPassword->inputMethodQuery(one));
-        }
-        query->accept();
-        return true;
-    }
     // Key preview: Enter in login mode connects, and the key still goes on to the control.
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +74,37 @@ inline std::size_t countEvents(std::string_view text, std::string_view event)
     for (const Block& block : splitBlocks(text))
         n += !block.empty() && block.front() == "Event: " + std::string(event) ? 1 : 0;
     return n;
+}
+
+#ifdef CORVALE_FIXTURES_DIR
+// The bytes of a file in tests/fixtures/pbx, "19_status_bridged.recv.bin" for one.
+inline std::string fixture(const std::string& name)
+{
+    std::ifstream in(std::string(CORVALE_FIXTURES_DIR) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+#endif
+
+// The blocks of `text` that begin with `first`, e.g. "Event: CoreShowChannel".
+inline std::vector<Block> blocksStarting(std::string_view text, std::string_view first)
+{
+    std::vector<Block> found;
+    for (Block& block : splitBlocks(text)) {
+        if (!block.empty() && block.front() == first)
+            found.push_back(std::move(block));
+    }
+    return found;
+}
+
+// Each block's event name, in order.
+inline std::vector<std::string> eventNames(std::string_view text)
+{
+    std::vector<std::string> names;
+    for (const Block& block : splitBlocks(text)) {
+        if (!block.empty() && keyOf(block.front()) == "Event")
+            names.push_back(valueOf(block.front()));
+    }
+    return names;
 }
 
 } // namespace simtest

@@ -105,3 +105,30 @@ TEST(CallTableTest, MasqueradeLeavesTheCloneNameWithTheRightUniqueid)
         EXPECT_FALSE(table.masquerade(clone.channel, clone.channel, swap));
     }
 }
+
+TEST(CallTableTest, ABridgeEndsWithEitherSideAndFollowsARename)
+{
+    CallTable table(generateCalls(4, 3, 1000));
+    const std::string a = table.calls()[0].channel;
+    const std::string b = table.calls()[1].channel;
+    const std::string c = table.calls()[2].channel;
+    EXPECT_FALSE(table.bridge(a, a, "x"));
+    EXPECT_FALSE(table.unbridge(a));
+    ASSERT_TRUE(table.bridge(a, b, "x"));
+    EXPECT_FALSE(table.bridge(a, c, "y"));
+    EXPECT_FALSE(table.bridge(c, b, "y"));
+    ASSERT_TRUE(table.rename(b, "SIP/renamed-00000001"));
+    EXPECT_EQ(table.find(a)->bridgedTo, "SIP/renamed-00000001");
+
+    // Unbridged, they go on apart, still one conversation.
+    ASSERT_TRUE(table.unbridge("SIP/renamed-00000001"));
+    EXPECT_EQ(table.find(a)->bridgedTo + table.find(a)->bridgeId, "");
+    EXPECT_EQ(linkedidOf(*table.find(a)), linkedidOf(*table.find("SIP/renamed-00000001")));
+    EXPECT_TRUE(table.hangup(a));
+    EXPECT_EQ(table.size(), 3u);
+
+    ASSERT_TRUE(table.bridge(c, "SIP/renamed-00000001", "z"));
+    EXPECT_TRUE(table.hangup("SIP/renamed-00000001"));
+    EXPECT_EQ(table.size(), 1u);
+    EXPECT_EQ(table.find(c), nullptr);
+}

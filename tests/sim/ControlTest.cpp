@@ -23,6 +23,23 @@ protected:
 
 using Kind = CallChange::Kind;
 
+// Records what the connection commands ask of the server.
+class FakeTransport : public Transport
+{
+public:
+    QueueFigures queued() const override { return {5, 7, 1}; }
+    void restart(std::uint32_t seconds) override
+    {
+        asked.push_back("restart " + std::to_string(seconds));
+    }
+    void freeze(std::uint32_t seconds) override
+    {
+        asked.push_back("freeze " + std::to_string(seconds));
+    }
+    void setSilent(bool on) override { asked.push_back(on ? "silent" : "heard"); }
+    std::vector<std::string> asked;
+};
+
 } // namespace
 
 TEST_F(ControlTest, CommandsChangeTheCallsAndSaySo)
@@ -57,6 +74,38 @@ TEST_F(ControlTest, CommandsChangeTheCallsAndSaySo)
                             "churn many", "churn 5 soon", "masquerade a a"})
         EXPECT_EQ(control.run(bad, Now).substr(0, 6), "error ") << bad;
     EXPECT_EQ(table.size(), 4u);
+}
+
+TEST_F(ControlTest, ConnectionCommandsGoToTheServer)
+{
+    EXPECT_EQ(control.run("restart 2", Now), "error no connections here");
+    FakeTransport server;
+    control.setTransport(&server);
+    EXPECT_EQ(control.run("restart 2", Now), "ok");
+    EXPECT_EQ(control.run("freeze 0", Now), "ok");
+    EXPECT_EQ(control.run("silent", Now), "ok");
+    EXPECT_EQ(control.run("silent off", Now), "ok");
+    EXPECT_EQ(control.run("silent on", Now), "ok");
+    EXPECT_EQ(control.run("queued", Now), "ok 5 7 1");
+    EXPECT_EQ(control.run("restart soon", Now), "error usage: restart SECONDS");
+    EXPECT_EQ(control.run("silent maybe", Now), "error usage: silent [on|off]");
+    EXPECT_EQ(control.run("freeze", Now), "error missing argument; usage: freeze SECONDS");
+    EXPECT_EQ(server.asked,
+              (std::vector<std::string>{"restart 2", "freeze 0", "silent", "heard", "silent"}));
+}
+
+TEST_F(ControlTest, UnknownCommandsAreToldWhatThereIs)
+{
+    const std::string help = control.run("help", Now);
+    ASSERT_EQ(help.substr(0, 3), "ok ");
+    const std::string list = help.substr(3);
+    for (const char* usage : {"start [CHANNEL [NUMBER [NAME...]]]", "hangup CHANNEL",
+                              "restart SECONDS", "freeze SECONDS", "silent [on|off]"})
+        EXPECT_NE(list.find(usage), std::string::npos) << usage;
+    EXPECT_EQ(control.run("bogus", Now), "error unknown command bogus; commands: " + list);
+    EXPECT_EQ(control.run("bogus x y", Now), "error unknown command bogus; commands: " + list);
+    EXPECT_EQ(control.run("callerid SIP/x", Now),
+              "error missing argument; usage: callerid CHANNEL NUMBER [NAME...]");
 }
 
 TEST_F(ControlTest, MasqueradeFollowsTheGreetingsGeneration)

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 using namespace pbxsim;
 using namespace simtest;
@@ -268,4 +269,126 @@ TEST(EventsTest, EventsHeaderAndGreetingAreReadAsAClientWould)
     const Call call = leg("SIP/1-1", "1", "", "c", "600", "1.1");
     EXPECT_TRUE(eventsOf({Kind::Started, call}, EventStyle::Current, "system").empty());
     EXPECT_TRUE(eventsOf({Kind::HungUp, call}, EventStyle::Pbx14, "off").empty());
+}
+
+namespace {
+
+// The events each change of `table` gives a session of one generation reading `call`.
+class Recorder : public CallTable::Listener
+{
+public:
+    Recorder(CallTable& calls, EventStyle eventStyle, bool unlinkAsBridge = false)
+        : table(calls)
+        , style(eventStyle)
+        , bridgeUnlink(unlinkAsBridge)
+    {
+        table.subscribe(this);
+    }
+    ~Recorder() { table.unsubscribe(this); }
+    void callChanged(const CallChange& change) override
+    {
+        appendCallEvents(text, change, style, EventClass::Call, bridgeUnlink);
+    }
+    // The events since the last take.
+    std::vector<Block> take() { return splitBlocks(std::exchange(text, {})); }
+
+private:
+    CallTable& table;
+    EventStyle style;
+    bool bridgeUnlink;
+    std::string text;
+};
+
+Call older(Call call)
+{
+    call.startedAt = -1;
+    return call;
+}
+
+} // namespace
+
+// Recording 20: a desk leg and a caller leg bridged, then the desk side ends the call. The bridge's
+// own events and the caller leg's blocks equal the recorded ones; the far side is hung up too.
+TEST(EventsTest, CurrentBridgeEventsEqualTheRecordedOnes)
+{
+    const std::vector<Block> recording = recordedEvents("20_events_bridged_lifecycle");
+    const Call desk =
+        older(leg("Local/4011@answer-00000042;1", "4011", "", "answer", "", "1796813989.132"));
+    const Call caller = leg("Local/4011@bridged-00000041;2", "5554011", "Bridged 4011", "bridged",
+                            "4011", "1796813989.131");
+    CallTable table({desk, caller});
+    Recorder session(table, EventStyle::Current);
+    ASSERT_TRUE(table.bridge(desk.channel, caller.channel, "969311d5-ad15-4a93-bf02-c2b94bd67d76"));
+    const std::vector<Block> entered = session.take();
+    ASSERT_EQ(namesOf(entered),
+              (std::vector<std::string>{"BridgeCreate", "BridgeEnter", "BridgeEnter"}));
+    EXPECT_TRUE(recorded(entered[0], recording));
+    EXPECT_TRUE(recorded(entered[2], recording)) << entered[2].size();
+    // One conversation: the caller leg takes the older desk leg's linked id.
+    EXPECT_EQ(field(entered[2], "Linkedid"), desk.uniqueid);
+    EXPECT_FALSE(table.bridge(desk.channel, caller.channel, "again"));
+
+    ASSERT_TRUE(table.hangup(desk.channel));
+    const std::vector<Block> ended = session.take();
+    ASSERT_EQ(namesOf(ended),
+              (std::vector<std::string>{"HangupRequest", "BridgeLeave", "BridgeLeave", "Hangup",
+                                        "DeviceStateChange", "BridgeDestroy", "HangupRequest",
+                                        "Hangup", "DeviceStateChange"}));
+    EXPECT_EQ(field(ended[1], "BridgeNumChannels") + field(ended[2], "BridgeNumChannels"), "10");
+    EXPECT_TRUE(recorded(ended[2], recording));
+    EXPECT_TRUE(recorded(ended[5], recording));
+    EXPECT_EQ(field(ended[7], "Channel"), caller.channel);
+    EXPECT_EQ(table.size(), 0u);
+}
+
+// Up to 11 one event names both channels; how a bridge ends changed in 10.
+TEST(EventsTest, OlderGenerationsLinkAndUnlinkAPair)
+{
+    const Call a = leg("SIP/2041-00000001", "2041", "Alice", "from-internal", "600", "10.1");
+    const Call b = leg("SIP/telco-00000002", "", "", "from-trunk", "600", "10.2");
+    const std::vector<std::string> pair = {"Event",     "Privilege", "Channel1",  "Channel2",
+                                           "Uniqueid1", "Uniqueid2", "CallerID1", "CallerID2"};
+    auto bridgeKeys = pair;
+    bridgeKeys.insert(bridgeKeys.begin() + 2, {"Bridgestate", "Bridgetype"});
+    struct Generation
+    {
+        EventStyle style;
+        bool unlinkAsBridge;
+        std::vector<std::string> link, unlink, hangup;
+    };
+    for (const Generation& g : std::vector<Generation>{
+             {EventStyle::Pbx14, false, {"Link"}, {"Unlink"}, {"Unlink", "Hangup", "Hangup"}},
+             {EventStyle::Pbx16, false, {"Bridge"}, {"Unlink"}, {"Unlink", "Hangup", "Hangup"}},
+             {EventStyle::Pbx16, true, {"Bridge"}, {"Bridge"}, {"Bridge", "Hangup", "Hangup"}},
+             {EventStyle::Pbx11,
+              true,
+              {"Bridge"},
+              {"Bridge"},
+              {"SoftHangupRequest", "Bridge", "Hangup", "HangupRequest", "Hangup"}}}) {
+        CallTable table({a, b});
+        Recorder session(table, g.style, g.unlinkAsBridge);
+        ASSERT_TRUE(table.bridge(a.channel, b.channel, "x"));
+        const std::vector<Block> link = session.take();
+        EXPECT_EQ(namesOf(link), g.link);
+        EXPECT_EQ(keysOf(link.at(0)), g.style == EventStyle::Pbx14 ? pair : bridgeKeys);
+        EXPECT_EQ(field(link[0], "Channel2") + " " + field(link[0], "Uniqueid2") + " [" +
+                      field(link[0], "CallerID1") + "|" + field(link[0], "CallerID2") + "]",
+                  "SIP/telco-00000002 10.2 [2041|]");
+        if (g.style != EventStyle::Pbx14) {
+            EXPECT_EQ(field(link[0], "Bridgestate"), "Link");
+        }
+
+        ASSERT_TRUE(table.unbridge(b.channel));
+        const std::vector<Block> unlink = session.take();
+        EXPECT_EQ(namesOf(unlink), g.unlink);
+        EXPECT_EQ(field(unlink.at(0), "Channel1"), b.channel);
+        if (g.unlinkAsBridge) {
+            EXPECT_EQ(field(unlink[0], "Bridgestate"), "Unlink");
+        }
+
+        ASSERT_TRUE(table.bridge(a.channel, b.channel, "x"));
+        session.take();
+        ASSERT_TRUE(table.hangup(a.channel, true));
+        EXPECT_EQ(namesOf(session.take()), g.hangup);
+    }
 }

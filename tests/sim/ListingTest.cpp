@@ -1,6 +1,7 @@
 #include "Listing.h"
 
 #include "Blocks.h"
+#include "CallTable.h"
 #include "RecordedCalls.h"
 
 #include <gtest/gtest.h>
@@ -137,4 +138,109 @@ TEST(ListingTest, GeneratedCallsLookRealAndRepeatForASeed)
     };
     EXPECT_TRUE(std::equal(calls.begin(), calls.end(), again.begin(), same));
     EXPECT_FALSE(std::equal(calls.begin(), calls.end(), other.begin(), same));
+}
+
+// Recording 19: the legs of a bridge share a BridgeID and a Linkedid; older generations name the
+// peer instead (1.4's Link, 1.8 to 11's BridgedChannel and BridgedUniqueid when bridged).
+TEST(ListingTest, BridgedCallsCarryTheirBridgeInEveryDialect)
+{
+    const std::string id = "c2a9a126-513a-4b27-9928-08eca28835bc";
+    std::vector<Call> calls = generateCalls(3, 7, Now);
+    CallTable table(calls);
+    const Call& a = calls[0];
+    const Call& b = calls[1];
+    ASSERT_TRUE(table.bridge(b.channel, a.channel, id));
+    const Call& older = a.startedAt <= b.startedAt ? a : b;
+
+    const std::vector<Block> modern =
+        splitBlocks(statusAnswer(table.calls(), Dialect::Modern, Now));
+    ASSERT_EQ(modern.size(), 5u);
+    EXPECT_EQ(shapeOf(statusAnswer(table.calls(), Dialect::Modern, Now))[1],
+              shapeOf(recordedStatus("19_status_bridged"))[1]);
+    EXPECT_EQ(field(modern[1], "BridgeID") + field(modern[2], "BridgeID"), id + id);
+    EXPECT_EQ(field(modern[3], "BridgeID"), "");
+    EXPECT_EQ(field(modern[1], "Linkedid"), older.uniqueid);
+    EXPECT_EQ(field(modern[2], "Linkedid"), older.uniqueid);
+    EXPECT_EQ(field(modern[3], "Linkedid"), calls[2].uniqueid);
+
+    const std::vector<Block> legacy =
+        splitBlocks(statusAnswer(table.calls(), Dialect::Legacy, Now));
+    EXPECT_EQ(field(legacy[1], "Link") + "|" + field(legacy[2], "Link") + "|" +
+                  field(legacy[3], "Link"),
+              b.channel + "|" + a.channel + "|");
+
+    const auto shape = shapeOf(statusAnswer(table.calls(), Dialect::Pbx18, Now));
+    const std::vector<std::string> unbridged = {
+        "Event",        "Privilege",        "Channel",           "CallerIDNum",
+        "CallerIDName", "ConnectedLineNum", "ConnectedLineName", "Accountcode",
+        "ChannelState", "ChannelStateDesc", "Context",           "Extension",
+        "Priority",     "Seconds",          "Uniqueid"};
+    std::vector<std::string> bridged = unbridged;
+    bridged.insert(bridged.end() - 1, {"BridgedChannel", "BridgedUniqueid"});
+    EXPECT_EQ(shape,
+              (std::vector<std::vector<std::string>>{
+                  {"Response", "Message"}, bridged, bridged, unbridged, {"Event", "Items"}}));
+    const std::vector<Block> pbx18 = splitBlocks(statusAnswer(table.calls(), Dialect::Pbx18, Now));
+    EXPECT_EQ(field(pbx18[1], "BridgedUniqueid"), b.uniqueid);
+}
+
+namespace {
+
+// The CoreShowChannels answer of recording 19, from its list answer to its completion.
+std::string recordedCoreShowChannels()
+{
+    const std::string bytes = recording("19_status_bridged.recv.bin");
+    const std::size_t from =
+        bytes.find("Response: Success\r\nEventList: start\r\nMessage: Channels");
+    const std::size_t to = bytes.find("\r\n\r\n", bytes.find("Event: CoreShowChannelsComplete"));
+    return from == std::string::npos || to == std::string::npos ? std::string()
+                                                                : bytes.substr(from, to + 4 - from);
+}
+
+} // namespace
+
+// Recording 19: a current PBX lists its channels in the channel block its events carry.
+TEST(ListingTest, CoreShowChannelsAsRecorded)
+{
+    const std::string recorded = recordedCoreShowChannels();
+    ASSERT_FALSE(recorded.empty());
+    std::vector<Call> calls = generateCalls(8, 3, Now);
+    EXPECT_EQ(shapeOf(coreShowChannelsAnswer(calls, true, Now, "")), shapeOf(recorded));
+
+    // The agent leg of the first call, byte for byte.
+    Call agent = leg(4001, 1, 0, "", "1796813979.122", 4);
+    agent.channel = "Local/4001@bridged-0000003d;1";
+    const std::vector<Block> ours = splitBlocks(coreShowChannelsAnswer({agent}, true, Now, ""));
+    ASSERT_EQ(ours.size(), 3u);
+    EXPECT_EQ(ours[1], splitBlocks(recorded)[1]);
+    EXPECT_EQ(ours[2],
+              (Block{"Event: CoreShowChannelsComplete", "EventList: Complete", "ListItems: 1"}));
+
+    // Every name escaped; a bridge named; an ActionID in every block.
+    CallTable table(generateCalls(2, 3, Now));
+    Call quoted = hostileCalls(Now)[11]; // O'Neil "Bob" back\slash ...
+    quoted.startedAt = Now;
+    table.start(quoted);
+    ASSERT_TRUE(table.bridge(table.calls()[0].channel, table.calls()[1].channel, "b-1"));
+    const std::vector<Block> current =
+        splitBlocks(coreShowChannelsAnswer(table.calls(), true, Now + 3725, "x9"));
+    EXPECT_EQ(field(current[3], "CallerIDName"), cEscape(table.calls()[2].callerName));
+    EXPECT_EQ(field(current[3], "Duration"), "01:02:05");
+    EXPECT_EQ(field(current[1], "BridgeId") + field(current[2], "BridgeId"), "b-1b-1");
+    for (const Block& block : current)
+        EXPECT_EQ(field(block, "ActionID"), "x9");
+
+    // 1.8 to 11: their own field names, names raw and unset ones empty, the peer by name.
+    const std::string older = coreShowChannelsAnswer(table.calls(), false, Now, "");
+    const std::vector<Block> blocks = splitBlocks(older);
+    EXPECT_EQ(shapeOf(older)[1],
+              (std::vector<std::string>{
+                  "Event", "Channel", "UniqueID", "Context", "Extension", "Priority",
+                  "ChannelState", "ChannelStateDesc", "Application", "ApplicationData",
+                  "CallerIDnum", "CallerIDname", "ConnectedLineNum", "ConnectedLineName",
+                  "Duration", "AccountCode", "BridgedChannel", "BridgedUniqueID"}));
+    EXPECT_EQ(field(blocks[3], "CallerIDname"), table.calls()[2].callerName);
+    EXPECT_EQ(field(blocks[1], "BridgedChannel"), table.calls()[1].channel);
+    EXPECT_EQ(field(blocks[1], "BridgedUniqueID"), table.calls()[1].uniqueid);
+    EXPECT_EQ(shapeOf(older).back(), (std::vector<std::string>{"Event", "EventList", "ListItems"}));
 }

@@ -1,8 +1,11 @@
 #include "Session.h"
 
+#include "Blocks.h"
 #include "CallTable.h"
 
 #include <gtest/gtest.h>
+
+#include <regex>
 
 using namespace pbxsim;
 
@@ -47,7 +50,63 @@ TEST_F(SessionTest, ReadsLinesAsThePbxDoes)
     using namespace std::literals;
     EXPECT_EQ(answersTo("aCTION: LoGiN\nUSERNAME:\tADMIN\r\nsecret:pw\0 ignored\n\n"sv, true),
               Accepted);
-    EXPECT_EQ(answersTo("Action: Ping\r\n\r\n"), "Response: Pong\r\n\r\n");
+    EXPECT_EQ(answersTo("Action: Ping\r\n\r\n").substr(0, 31),
+              "Response: Success\r\nPing: Pong\r\n");
+}
+
+TEST(PingTest, AnswersAsEachGenerationAndEchoesTheActionId)
+{
+    CallTable table;
+    auto pong = [&](const char* version, std::string_view action) {
+        SessionOptions options;
+        options.greetingVersion = version;
+        Session session(options, table);
+        std::vector<Output> out;
+        session.receive("Action: login\r\nUsername: admin\r\nSecret: \r\n\r\n", Now, out);
+        out.clear();
+        session.receive(action, Now, out);
+        return out.size() == 1 ? out[0].bytes : std::string("(none)");
+    };
+    const std::string ping = "Action: Ping\r\n\r\n";
+    const std::string withId = "Action: Ping\r\nActionID: k-7\r\n\r\n";
+    EXPECT_EQ(pong("1.0", ping), "Response: Pong\r\n\r\n");
+    EXPECT_EQ(pong("1.0", withId), "Response: Pong\r\nActionID: k-7\r\n\r\n");
+
+    // As recorded after the restart, the Timestamp to the microsecond of the real clock.
+    const std::string recorded =
+        simtest::fixture("22_login_after_restart.recv.bin").substr(178, 63);
+    ASSERT_EQ(recorded.substr(0, 31), "Response: Success\r\nPing: Pong\r\n");
+    const std::regex stamp("[0-9]{10}\\.[0-9]{6}");
+    for (const char* version : {"1.1", "1.3", "13.0.0"}) {
+        const std::string answer = pong(version, ping);
+        EXPECT_EQ(simtest::shapeOf(answer), simtest::shapeOf(recorded)) << version;
+        const std::vector<simtest::Block> blocks = simtest::splitBlocks(answer);
+        ASSERT_EQ(blocks.size(), 1u);
+        EXPECT_TRUE(std::regex_match(simtest::field(blocks[0], "Timestamp"), stamp)) << answer;
+        EXPECT_EQ(simtest::splitBlocks(pong(version, withId))[0][1], "ActionID: k-7");
+    }
+}
+
+TEST(CoreShowChannelsTest, ExistsFromOneOneOnAndEchoesTheActionId)
+{
+    CallTable table{generateCalls(2, 1, Now)};
+    auto listing = [&](const char* version) {
+        SessionOptions options;
+        options.greetingVersion = version;
+        Session session(options, table);
+        std::vector<Output> out;
+        session.receive("Action: login\r\nUsername: admin\r\nSecret: \r\n\r\n"
+                        "Action: CoreShowChannels\r\nActionID: 9\r\n\r\n",
+                        Now, out);
+        return out.size() == 2 ? out[1].bytes : std::string("(none)");
+    };
+    EXPECT_EQ(listing("1.0"), answer("Error", "Invalid/unknown command"));
+    for (const char* version : {"1.1", "13.0.0"}) {
+        const std::string text = listing(version);
+        EXPECT_EQ(text.substr(0, 50), "Response: Success\r\nActionID: 9\r\nEventList: start\r\n");
+        EXPECT_EQ(simtest::countEvents(text, "CoreShowChannel"), 2u);
+        EXPECT_EQ(text.find("UniqueID: ") != std::string::npos, std::string(version) == "1.1");
+    }
 }
 
 TEST_F(SessionTest, LoneCrStaysInTheValue)

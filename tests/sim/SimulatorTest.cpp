@@ -347,26 +347,6 @@ TEST_F(SimulatorTest, ChallengeErrorOptionAnswersWithAMessage)
     EXPECT_EQ(client.readBlock(), LoginAccepted);
 }
 
-namespace {
-
-std::string loginWithEvents(std::string_view events)
-{
-    return "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: " + std::string(events) +
-           "\r\n\r\n";
-}
-
-std::vector<std::string> eventNames(const std::string& text)
-{
-    std::vector<std::string> names;
-    for (const Block& block : splitBlocks(text)) {
-        if (!block.empty() && keyOf(block.front()) == "Event")
-            names.push_back(valueOf(block.front()));
-    }
-    return names;
-}
-
-} // namespace
-
 TEST_F(SimulatorTest, CallChangesReachOnlyTheClientsThatAskedForEvents)
 {
     start({"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "2"});
@@ -516,4 +496,32 @@ TEST_F(SimulatorTest, ChurnOptionStartsWithTheSimulator)
     EXPECT_FALSE(client.timedOut());
     EXPECT_NE(events.find("Event: Hangup\r\n"), std::string::npos);
     EXPECT_EQ(sim->command("count"), "ok 5");
+}
+
+TEST_F(SimulatorTest, BridgedPairsListTogetherAndEndTogether)
+{
+    start(
+        {"--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "4", "--bridged", "1"});
+    login();
+    client.send(StatusAction);
+    const std::vector<Block> records = blocksStarting(client.readStatus(), "Event: Status");
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_NE(field(records[0], "BridgeID"), "");
+    EXPECT_EQ(field(records[0], "BridgeID"), field(records[1], "BridgeID"));
+    EXPECT_EQ(field(records[0], "Linkedid"), field(records[1], "Linkedid"));
+    EXPECT_EQ(field(records[2], "BridgeID") + field(records[3], "BridgeID"), "");
+
+    const QString third = QString::fromStdString(field(records[2], "Channel"));
+    const QString fourth = QString::fromStdString(field(records[3], "Channel"));
+    EXPECT_EQ(sim->command("bridge " + third + " " + fourth), "ok");
+    EXPECT_TRUE(sim->command("bridge " + fourth + " " + third).startsWith("error "));
+    client.send("Action: Hangup\r\nChannel: " + field(records[3], "Channel") + "\r\n\r\n");
+    EXPECT_EQ(client.readBlock(), answer("Success", "Channel Hungup"));
+    EXPECT_EQ(sim->command("count"), "ok 2");
+    EXPECT_EQ(sim->command("unbridge " + QString::fromStdString(field(records[0], "Channel"))),
+              "ok");
+    client.send(StatusAction);
+    EXPECT_EQ(
+        channelsIn(client.readStatus()),
+        (std::vector<std::string>{field(records[0], "Channel"), field(records[1], "Channel")}));
 }

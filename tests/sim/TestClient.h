@@ -43,3 +43,10 @@ constexpr std::string_view DefaultLogin =
 constexpr std::string_view LoginAccepted =
     "Response: Success\r\nMessage: Authentication accepted\r\n\r\n";
 constexpr std::string_view StatusAction = "Action: Status\r\n\r\n";
+
+// The default login asking for these event classes.
+inline std::string loginWithEvents(std::string_view events)
+{
+    return "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: " + std::string(events) +
+           "\r\n\r\n";
+}

@@ -13,6 +13,8 @@
 //   sim.command("hangup SIP/2041-00000001")                  // "ok", or "error no such channel"
 // command() returns once the simulator has made the change and queued its events for every
 // client that asked for them, so the events are on their way when it returns: no timing to guess.
+// Others act on the connections: "restart 2" (Shutdown, close, refuse for 2 s, take them again),
+// "freeze 3" (a dead link for 3 s), "silent" / "silent off" (taken but never greeted).
 // The commands are listed in tools/pbxsim/README.md.
 class PbxSim
 {

@@ -78,9 +78,65 @@ bool CallTable::hangup(std::string_view name, bool byAction)
         return false;
     CallChange change{CallChange::Kind::HungUp, active[at]};
     change.byAction = byAction;
+    const std::size_t peer = active[at].bridgedTo.empty() ? None : indexOf(active[at].bridgedTo);
+    if (peer == None) {
+        notify(change);
+        remove(at);
+        return true;
+    }
+    // The bridge of two ends with either: the other side is hung up by the PBX.
+    change.peer = &active[peer];
     notify(change);
+    leaveBridge(at, peer);
+    const std::string other = active[peer].channel;
     remove(at);
+    const std::size_t then = indexOf(other); // the removal may have moved it
+    notify({CallChange::Kind::HungUp, active[then]});
+    remove(then);
     return true;
+}
+
+bool CallTable::bridge(std::string_view first, std::string_view second, std::string bridgeId)
+{
+    const std::size_t a = indexOf(first);
+    const std::size_t b = indexOf(second);
+    if (a == None || b == None || a == b || !active[a].bridgedTo.empty() ||
+        !active[b].bridgedTo.empty())
+        return false;
+    const std::string linked =
+        linkedidOf(active[b].startedAt < active[a].startedAt ? active[b] : active[a]);
+    for (const auto& [self, other] : {std::pair{a, b}, std::pair{b, a}}) {
+        active[self].linkedid = linked;
+        active[self].bridgeId = bridgeId;
+        active[self].bridgedTo = active[other].channel;
+        active[self].bridgedUniqueid = active[other].uniqueid;
+    }
+    CallChange change{CallChange::Kind::Bridged, active[a]};
+    change.peer = &active[b];
+    notify(change);
+    return true;
+}
+
+bool CallTable::unbridge(std::string_view name)
+{
+    const std::size_t at = indexOf(name);
+    if (at == None || active[at].bridgedTo.empty())
+        return false;
+    const std::size_t peer = indexOf(active[at].bridgedTo);
+    CallChange change{CallChange::Kind::Unbridged, active[at]};
+    change.peer = &active[peer];
+    notify(change);
+    leaveBridge(at, peer);
+    return true;
+}
+
+void CallTable::leaveBridge(std::size_t at, std::size_t peer)
+{
+    for (const std::size_t i : {at, peer}) {
+        active[i].bridgeId.clear();
+        active[i].bridgedTo.clear();
+        active[i].bridgedUniqueid.clear();
+    }
 }
 
 bool CallTable::setCallerId(std::string_view name, std::string number, std::string callerName)
@@ -116,6 +172,10 @@ bool CallTable::rename(std::string_view name, std::string newName)
     const std::string oldName = std::move(active[at].channel);
     byName.erase(foldCase(oldName));
     active[at].channel = std::move(newName);
+    if (const std::size_t peer =
+            active[at].bridgedTo.empty() ? None : indexOf(active[at].bridgedTo);
+        peer != None)
+        active[peer].bridgedTo = active[at].channel;
     byName[newKey] = at;
     CallChange change{CallChange::Kind::Renamed, active[at]};
     change.oldName = oldName;
@@ -129,6 +189,9 @@ bool CallTable::masquerade(std::string_view original, std::string_view clone, bo
     const std::size_t c = indexOf(clone);
     if (o == None || c == None || o == c)
         return false;
+    // A channel taken over leaves its bridge first; names and ids are about to change.
+    unbridge(active[o].channel);
+    unbridge(active[c].channel);
     CallChange change{CallChange::Kind::Masqueraded, active[c]};
     change.original = &active[o];
     notify(change);

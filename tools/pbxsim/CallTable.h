@@ -21,13 +21,17 @@ struct CallChange
         Extension,   // `call` moved on to another extension
         Renamed,     // `call` was named `oldName`
         Masqueraded, // `original` took over `call` (the clone); both as they were before
-        HungUp       // `call` has ended; `byAction` when a manager Hangup asked for it
+        HungUp,      // `call` has ended; `byAction` when a manager Hangup asked for it; with a
+                     // `peer` it was bridged to it, and the peer's own hangup follows
+        Bridged,     // `call` and `peer` are one conversation now, in `call.bridgeId`
+        Unbridged    // `call` and `peer` have left their bridge, which is gone; both as they were
     };
     Kind kind;
     const Call& call;
     std::string_view oldName = {};
     const Call* original = nullptr;
     bool byAction = false;
+    const Call* peer = nullptr;
 };
 
 // The calls that are up. One table serves every connection, so a hangup on one connection is
@@ -73,12 +77,18 @@ public:
     // Older PBX versions keep the original's unique id under the clone's name; current ones keep
     // the clone's (`swapUniqueids`).
     bool masquerade(std::string_view original, std::string_view clone, bool swapUniqueids);
+    // Two calls that are up and in no bridge become one conversation in bridge `bridgeId`; both
+    // take the older one's linked id, as a PBX links a bridge's channels.
+    bool bridge(std::string_view first, std::string_view second, std::string bridgeId);
+    // The call's bridge ends; both calls go on, still linked.
+    bool unbridge(std::string_view name);
 
 private:
     std::size_t indexOf(std::string_view name) const; // npos when there is none
     void notify(const CallChange& change);
     void remove(std::size_t index);
     void compact() const;
+    void leaveBridge(std::size_t at, std::size_t peer);
     void index(std::size_t at) const;
 
     // Ended calls leave a hole that is closed when the list is next read, or when the holes

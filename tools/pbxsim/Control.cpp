@@ -1,6 +1,7 @@
 #include "Control.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 
@@ -39,6 +40,34 @@ bool readNumber(std::string_view text, std::uint32_t& value)
     return ec == std::errc() && end == text.data() + text.size();
 }
 
+// Each command with its arguments: in capitals what must be given, in brackets what may be.
+constexpr std::array<std::string_view, 17> Usages = {
+    "start [CHANNEL [NUMBER [NAME...]]]",
+    "hangup CHANNEL",
+    "callerid CHANNEL NUMBER [NAME...]",
+    "exten CHANNEL EXTENSION",
+    "rename CHANNEL NEWNAME",
+    "masquerade ORIGINAL CLONE",
+    "bridge CHANNEL CHANNEL",
+    "unbridge CHANNEL",
+    "churn PER-SECOND [SECONDS]",
+    "count",
+    "dump FILE",
+    "flooded",
+    "queued",
+    "restart SECONDS",
+    "freeze SECONDS",
+    "silent [on|off]",
+    "help",
+};
+std::string commandList()
+{
+    std::string list;
+    for (const std::string_view usage : Usages)
+        list += (list.empty() ? "" : ", ") + std::string(usage);
+    return list;
+}
+
 std::string result(bool done, std::string_view why = "no such channel")
 {
     return done ? std::string("ok") : "error " + std::string(why);
@@ -52,14 +81,18 @@ Control::Control(CallTable& calls, CallGenerator& callGenerator, EventStyle even
     , generator(callGenerator)
     , style(eventStyle)
     , rng(seed ^ 0x5eed)
+    , bridgeIds(seed ^ 0xb41d)
 {}
 
 void Control::churnStep(std::uint64_t count, std::int64_t now)
 {
     for (std::uint64_t i = 0; i < count; ++i) {
+        // A bridged call takes its peer with it: as many start as ended.
+        const std::size_t before = table.size();
         if (const Call* call = table.pick(rng.next()))
             table.hangup(std::string(call->channel));
-        table.start(generator.next(now, true));
+        for (std::size_t n = std::max<std::size_t>(before - table.size(), 1); n > 0; --n)
+            table.start(generator.next(now, true));
     }
 }
 
@@ -67,6 +100,28 @@ std::string Control::run(std::string_view line, std::int64_t now)
 {
     std::string_view rest = line;
     const std::string_view command = word(rest);
+    if (command.empty())
+        return "error empty command; commands: " + commandList();
+    const std::string_view* usage = nullptr;
+    for (const std::string_view& known : Usages) {
+        std::string_view name = known;
+        if (word(name) == command)
+            usage = &known;
+    }
+    if (usage == nullptr)
+        return "error unknown command " + std::string(command) + "; commands: " + commandList();
+    // Every argument in capitals without brackets must be there.
+    std::size_t needed = 0;
+    for (std::string_view u = *usage; !u.empty();) {
+        const std::string_view part = word(u);
+        needed += !part.empty() && part.front() != '[' && part != command ? 1 : 0;
+    }
+    std::size_t given = 0;
+    for (std::string_view r = rest; !word(r).empty();)
+        ++given;
+    if (given < needed)
+        return "error missing argument; usage: " + std::string(*usage);
+
     const std::string_view first = word(rest);
     if (command == "start") {
         Call call;
@@ -85,6 +140,8 @@ std::string Control::run(std::string_view line, std::int64_t now)
         return table.start(std::move(call)) ? "ok " + channel
                                             : "error channel " + channel + " exists";
     }
+    if (command == "help")
+        return "ok " + commandList();
     if (command == "count")
         return "ok " + std::to_string(table.size());
     if (command == "flooded")
@@ -98,20 +155,16 @@ std::string Control::run(std::string_view line, std::int64_t now)
         timing.begin(perSecond, seconds, Churn::Clock::now());
         return "ok";
     }
-    if (first.empty())
-        return command.empty() ? "error empty command" : "error missing argument";
     if (command == "hangup")
         return result(table.hangup(first));
     if (command == "callerid") {
         const std::string_view number = word(rest);
         return result(table.setCallerId(first, std::string(number), std::string(remainder(rest))));
     }
-    const std::string_view second = word(rest);
     if (command == "dump")
         return dumpChannels(table, std::string(first)) ? "ok " + std::to_string(table.size())
                                                        : "error cannot write " + std::string(first);
-    if (second.empty())
-        return "error missing argument";
+    const std::string_view second = word(rest);
     if (command == "exten")
         return result(table.setExtension(first, std::string(second)));
     if (command == "rename")
@@ -119,7 +172,34 @@ std::string Control::run(std::string_view line, std::int64_t now)
     if (command == "masquerade")
         return result(table.masquerade(first, second, style == EventStyle::Current),
                       "needs two different channels that are up");
-    return "error unknown command " + std::string(command);
+    if (command == "bridge")
+        return result(table.bridge(first, second, bridgeUuid(bridgeIds)),
+                      "needs two different channels that are up and in no bridge");
+    if (command == "unbridge")
+        return result(table.unbridge(first), "no such channel in a bridge");
+
+    // The rest act on the connections.
+    if (transport == nullptr)
+        return "error no connections here";
+    if (command == "queued") {
+        const Transport::QueueFigures figures = transport->queued();
+        return "ok " + std::to_string(figures.now) + " " + std::to_string(figures.peak) + " " +
+               std::to_string(figures.dropped);
+    }
+    if (command == "silent") {
+        if (first != "on" && first != "off" && !first.empty())
+            return "error usage: " + std::string(*usage);
+        transport->setSilent(first != "off");
+        return "ok";
+    }
+    std::uint32_t seconds = 0;
+    if (!readNumber(first, seconds))
+        return "error usage: " + std::string(*usage);
+    if (command == "restart")
+        transport->restart(seconds);
+    else
+        transport->freeze(seconds);
+    return "ok";
 }
 
 bool dumpChannels(const CallTable& table, const std::string& path)

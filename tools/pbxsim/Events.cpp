@@ -113,11 +113,9 @@ Snapshot ringing(const Call& call)
     return {call, Ring, {}, {}, "1"};
 }
 
-// The channel block every current event starts with.
-void currentBlock(std::string& out, std::string_view event, std::string_view privilege,
-                  const Snapshot& s)
+// The channel block every current event about a channel carries.
+void channelFields(std::string& out, const Snapshot& s)
 {
-    head(out, event, privilege);
     field(out, "Channel", s.channel);
     field(out, "ChannelState", s.state.number);
     field(out, "ChannelStateDesc", s.state.text);
@@ -131,7 +129,14 @@ void currentBlock(std::string& out, std::string_view event, std::string_view pri
     field(out, "Exten", s.call.extension);
     field(out, "Priority", s.priority);
     field(out, "Uniqueid", s.uniqueid);
-    field(out, "Linkedid", s.uniqueid);
+    field(out, "Linkedid", s.uniqueid == s.call.uniqueid ? linkedidOf(s.call) : s.uniqueid);
+}
+
+void currentBlock(std::string& out, std::string_view event, std::string_view privilege,
+                  const Snapshot& s)
+{
+    head(out, event, privilege);
+    channelFields(out, s);
 }
 
 void dialplanStep(std::string& out, std::string_view application, std::string_view data,
@@ -163,10 +168,11 @@ std::string setCallerIdData(const Call& call)
 class Writer
 {
 public:
-    Writer(std::string& text, EventStyle eventStyle, unsigned eventMask)
+    Writer(std::string& text, EventStyle eventStyle, unsigned eventMask, bool bridgeUnlink)
         : out(text)
         , style(eventStyle)
         , mask(eventMask)
+        , unlinkAsBridge(bridgeUnlink)
     {}
 
     void write(const CallChange& change)
@@ -204,7 +210,18 @@ public:
             break;
         case CallChange::Kind::HungUp:
             if (wants(EventClass::Call))
-                hungUp(Snapshot{call}, change.byAction ? ByAction : Normal, change.byAction);
+                hungUp(Snapshot{call}, change.byAction ? ByAction : Normal, change.byAction,
+                       change.peer);
+            break;
+        case CallChange::Kind::Bridged:
+            if (wants(EventClass::Call))
+                bridged(call, *change.peer);
+            break;
+        case CallChange::Kind::Unbridged:
+            if (wants(EventClass::Call)) {
+                left(call, *change.peer);
+                destroyed(call.bridgeId);
+            }
             break;
         }
     }
@@ -371,12 +388,93 @@ private:
         end(out);
     }
 
-    void hungUp(const Snapshot& s, Cause cause, bool byAction)
+    // With a peer the call leaves its bridge on the way, as the PBX reports it: the bridge is
+    // left before the hangup itself and destroyed once the channel is gone.
+    void hungUp(const Snapshot& s, Cause cause, bool byAction, const Call* peer = nullptr)
     {
         if (style == EventStyle::Current || style == EventStyle::Pbx11)
             request(s, byAction);
+        if (peer != nullptr)
+            left(s.call, *peer);
         hangup(s, cause, false);
         deviceState(s.channel, "NOT_INUSE");
+        if (peer != nullptr)
+            destroyed(s.call.bridgeId);
+    }
+
+    // BridgeCreate, BridgeEnter and BridgeLeave say which bridge, and with how many in it.
+    void bridgeBlock(std::string_view event, std::string_view bridgeId, int channels)
+    {
+        head(out, event, CallPrivilege);
+        field(out, "BridgeUniqueid", bridgeId);
+        field(out, "BridgeType", "basic");
+        field(out, "BridgeTechnology", "simple_bridge");
+        field(out, "BridgeCreator", Unknown);
+        field(out, "BridgeName", Unknown);
+        field(out, "BridgeNumChannels", std::to_string(channels));
+        field(out, "BridgeVideoSourceMode", "none");
+    }
+
+    // Up to 11 one event names both channels: Link and Unlink in 1.4, Bridge from 1.6 on.
+    void pairEvent(std::string_view event, std::string_view state, const Call& a, const Call& b)
+    {
+        head(out, event, CallPrivilege);
+        if (!state.empty()) {
+            field(out, "Bridgestate", state);
+            field(out, "Bridgetype", "core");
+        }
+        field(out, "Channel1", a.channel);
+        field(out, "Channel2", b.channel);
+        field(out, "Uniqueid1", a.uniqueid);
+        field(out, "Uniqueid2", b.uniqueid);
+        field(out, "CallerID1", a.callerNum);
+        field(out, "CallerID2", b.callerNum);
+        end(out);
+    }
+
+    void bridged(const Call& a, const Call& b)
+    {
+        if (!current()) {
+            if (style == EventStyle::Pbx14)
+                pairEvent("Link", {}, a, b);
+            else
+                pairEvent("Bridge", "Link", a, b);
+            return;
+        }
+        bridgeBlock("BridgeCreate", a.bridgeId, 0);
+        end(out);
+        int inBridge = 0;
+        for (const Call* call : {&a, &b}) {
+            bridgeBlock("BridgeEnter", a.bridgeId, ++inBridge);
+            channelFields(out, Snapshot{*call});
+            end(out);
+        }
+    }
+
+    // Both leave; the bridge itself goes with destroyed().
+    void left(const Call& a, const Call& b)
+    {
+        if (!current()) {
+            if (unlinkAsBridge && style != EventStyle::Pbx14)
+                pairEvent("Bridge", "Unlink", a, b);
+            else
+                pairEvent("Unlink", {}, a, b);
+            return;
+        }
+        int inBridge = 2;
+        for (const Call* call : {&a, &b}) {
+            bridgeBlock("BridgeLeave", a.bridgeId, --inBridge);
+            channelFields(out, Snapshot{*call});
+            end(out);
+        }
+    }
+
+    void destroyed(std::string_view bridgeId)
+    {
+        if (!current())
+            return;
+        bridgeBlock("BridgeDestroy", bridgeId, 0);
+        end(out);
     }
 
     // The original takes over the clone. Up to 11 the names go round in three renames and the
@@ -412,6 +510,7 @@ private:
     std::string& out;
     EventStyle style;
     unsigned mask;
+    bool unlinkAsBridge;
 };
 
 } // namespace
@@ -461,9 +560,17 @@ unsigned eventMask(std::string_view value)
     return mask;
 }
 
-void appendCallEvents(std::string& out, const CallChange& change, EventStyle style, unsigned mask)
+bool unlinksAsBridge(std::string_view greetingVersion)
 {
-    Writer(out, style, mask).write(change);
+    const EventStyle style = eventStyleFor(greetingVersion);
+    return style == EventStyle::Pbx11 ||
+           (style == EventStyle::Pbx16 && greetingVersion.substr(0, 3) == "1.2");
+}
+
+void appendCallEvents(std::string& out, const CallChange& change, EventStyle style, unsigned mask,
+                      bool unlinkAsBridge)
+{
+    Writer(out, style, mask, unlinkAsBridge).write(change);
 }
 
 void appendLoginEvents(std::string& out, EventStyle style, unsigned mask, const LoginFacts& facts)
@@ -501,6 +608,14 @@ void appendLoginEvents(std::string& out, EventStyle style, unsigned mask, const 
         field(out, "SessionTV", when);
         end(out);
     }
+}
+
+void appendShutdownEvent(std::string& out)
+{
+    head(out, "Shutdown", "system,all");
+    field(out, "Shutdown", "Cleanly");
+    field(out, "Restart", "True");
+    end(out);
 }
 
 } // namespace pbxsim

@@ -33,9 +33,14 @@ inline constexpr unsigned All = 0x7fffffffu;
 // a comma list of class names in lower case.
 unsigned eventMask(std::string_view value);
 
+// 10 and 11 (greetings 1.2 and 1.3) end every bridge with a Bridge event in state Unlink, where
+// 1.6 and 1.8 still send the old Unlink event.
+bool unlinksAsBridge(std::string_view greetingVersion);
+
 // Appends the events that a session of this style reading these classes gets for the change:
 // whole blocks, each ended by its empty line.
-void appendCallEvents(std::string& out, const CallChange& change, EventStyle style, unsigned mask);
+void appendCallEvents(std::string& out, const CallChange& change, EventStyle style, unsigned mask,
+                      bool unlinkAsBridge = false);
 
 // What a session is told right after "Authentication accepted".
 struct LoginFacts
@@ -48,5 +53,9 @@ struct LoginFacts
     std::uint64_t sessionId = 0;
 };
 void appendLoginEvents(std::string& out, EventStyle style, unsigned mask, const LoginFacts& facts);
+
+// What a PBX that is restarting tells the sessions that read system events, the same in every
+// version, before it closes them.
+void appendShutdownEvent(std::string& out);
 
 } // namespace pbxsim

@@ -65,12 +65,9 @@ std::string_view orUnknown(std::string_view value)
     return value.empty() ? Unknown : value;
 }
 
-void modernRecord(std::string& out, const Call& call, std::int64_t now)
+// The current PBX's description of a channel, as its events and listings carry it.
+void channelBlock(std::string& out, const Call& call, const ChannelTraits& traits)
 {
-    const ChannelTraits traits = traitsOf(call);
-    const std::int64_t seconds = now > call.startedAt ? now - call.startedAt : 0;
-    field(out, "Event", "Status");
-    field(out, "Privilege", "Call");
     field(out, "Channel", call.channel);
     field(out, "ChannelState", "6");
     field(out, "ChannelStateDesc", "Up");
@@ -85,13 +82,32 @@ void modernRecord(std::string& out, const Call& call, std::int64_t now)
     field(out, "Exten", call.extension);
     field(out, "Priority", traits.priority);
     field(out, "Uniqueid", call.uniqueid);
-    field(out, "Linkedid", call.uniqueid);
+    field(out, "Linkedid", linkedidOf(call));
+}
+
+// "01:02:03"; the hours are not limited to two digits.
+std::string duration(std::int64_t seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds % 3600 / 60),
+                  static_cast<long long>(seconds % 60));
+    return text;
+}
+
+void modernRecord(std::string& out, const Call& call, std::int64_t now)
+{
+    const ChannelTraits traits = traitsOf(call);
+    const std::int64_t seconds = now > call.startedAt ? now - call.startedAt : 0;
+    field(out, "Event", "Status");
+    field(out, "Privilege", "Call");
+    channelBlock(out, call, traits);
     field(out, "Type", channelType(call.channel));
     field(out, "DNID", traits.dnid);
     field(out, "EffectiveConnectedLineNum", Unknown);
     field(out, "EffectiveConnectedLineName", Unknown);
     field(out, "TimeToHangup", "0");
-    field(out, "BridgeID", "");
+    field(out, "BridgeID", call.bridgeId);
     field(out, "Application", traits.application);
     field(out, "Data", traits.data);
     out += "Nativeformats: (";
@@ -123,7 +139,34 @@ void legacyRecord(std::string& out, const Call& call, std::int64_t now)
     field(out, "Extension", call.extension);
     field(out, "Priority", traitsOf(call).priority);
     field(out, "Seconds", std::to_string(seconds));
-    field(out, "Link", "");
+    field(out, "Link", call.bridgedTo);
+    field(out, "Uniqueid", call.uniqueid);
+    out += "\r\n";
+}
+
+// 1.8 to 11, for a channel in the dialplan: connected line fields, the state as a number and a
+// text, and the bridged peer only when there is one. Names are sent raw.
+void pbx18Record(std::string& out, const Call& call, std::int64_t now)
+{
+    const std::int64_t seconds = now > call.startedAt ? now - call.startedAt : 0;
+    field(out, "Event", "Status");
+    field(out, "Privilege", "Call");
+    field(out, "Channel", call.channel);
+    field(out, "CallerIDNum", orUnknown(call.callerNum));
+    field(out, "CallerIDName", orUnknown(call.callerName));
+    field(out, "ConnectedLineNum", Unknown);
+    field(out, "ConnectedLineName", Unknown);
+    field(out, "Accountcode", "");
+    field(out, "ChannelState", "6");
+    field(out, "ChannelStateDesc", "Up");
+    field(out, "Context", call.context);
+    field(out, "Extension", call.extension);
+    field(out, "Priority", traitsOf(call).priority);
+    field(out, "Seconds", std::to_string(seconds));
+    if (!call.bridgedTo.empty()) {
+        field(out, "BridgedChannel", call.bridgedTo);
+        field(out, "BridgedUniqueid", call.bridgedUniqueid);
+    }
     field(out, "Uniqueid", call.uniqueid);
     out += "\r\n";
 }
@@ -257,6 +300,20 @@ Call CallGenerator::next(std::int64_t now, bool justStarted)
     return call;
 }
 
+std::string bridgeUuid(Rng& rng)
+{
+    const std::uint64_t high = rng.next();
+    const std::uint64_t low = rng.next();
+    char text[40];
+    std::snprintf(text, sizeof text, "%08llx-%04llx-4%03llx-%04llx-%012llx",
+                  static_cast<unsigned long long>(high >> 32),
+                  static_cast<unsigned long long>((high >> 16) & 0xffff),
+                  static_cast<unsigned long long>(high & 0xfff),
+                  static_cast<unsigned long long>(0x8000 | ((low >> 48) & 0x3fff)),
+                  static_cast<unsigned long long>(low & 0xffffffffffffULL));
+    return text;
+}
+
 std::string CallGenerator::nextUniqueid(std::int64_t now)
 {
     return std::to_string(now) + '.' + std::to_string(idCounter++);
@@ -299,6 +356,61 @@ std::vector<Call> namedCalls(const std::vector<std::string>& names, std::int64_t
     return callsNamed(names, now, {7701, "ff", 30, 7000});
 }
 
+std::string coreShowChannelsAnswer(const std::vector<Call>& calls, bool current, std::int64_t now,
+                                   std::string_view actionId)
+{
+    std::string id;
+    if (!actionId.empty())
+        field(id, "ActionID", actionId);
+    std::string out;
+    out.reserve(256 + calls.size() * (current ? 460 : 400));
+    field(out, "Response", "Success");
+    out += id;
+    field(out, "EventList", "start");
+    field(out, "Message", "Channels will follow");
+    out += "\r\n";
+    for (const Call& call : calls) {
+        const ChannelTraits traits = traitsOf(call);
+        const std::string up = duration(now > call.startedAt ? now - call.startedAt : 0);
+        field(out, "Event", "CoreShowChannel");
+        out += id;
+        if (current) {
+            // Every name escaped here, unlike Status.
+            channelBlock(out, call, traits);
+            field(out, "Application", traits.application);
+            field(out, "ApplicationData", traits.data);
+            field(out, "Duration", up);
+            field(out, "BridgeId", call.bridgeId);
+        } else {
+            // Up to 11 names go out raw, and unset ones empty.
+            field(out, "Channel", call.channel);
+            field(out, "UniqueID", call.uniqueid);
+            field(out, "Context", call.context);
+            field(out, "Extension", call.extension);
+            field(out, "Priority", traits.priority);
+            field(out, "ChannelState", "6");
+            field(out, "ChannelStateDesc", "Up");
+            field(out, "Application", traits.application);
+            field(out, "ApplicationData", traits.data);
+            field(out, "CallerIDnum", call.callerNum);
+            field(out, "CallerIDname", call.callerName);
+            field(out, "ConnectedLineNum", "");
+            field(out, "ConnectedLineName", "");
+            field(out, "Duration", up);
+            field(out, "AccountCode", "");
+            field(out, "BridgedChannel", call.bridgedTo);
+            field(out, "BridgedUniqueID", call.bridgedUniqueid);
+        }
+        out += "\r\n";
+    }
+    field(out, "Event", "CoreShowChannelsComplete");
+    field(out, "EventList", "Complete");
+    field(out, "ListItems", std::to_string(calls.size()));
+    out += id;
+    out += "\r\n";
+    return out;
+}
+
 std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::int64_t now)
 {
     const bool modern = dialect == Dialect::Modern;
@@ -312,6 +424,8 @@ std::string statusAnswer(const std::vector<Call>& calls, Dialect dialect, std::i
     for (const Call& call : calls) {
         if (modern)
             modernRecord(out, call, now);
+        else if (dialect == Dialect::Pbx18)
+            pbx18Record(out, call, now);
         else
             legacyRecord(out, call, now);
     }

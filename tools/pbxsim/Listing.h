@@ -8,23 +8,34 @@
 
 namespace pbxsim {
 
-// Older PBX versions send the short status record; current ones send the long one.
+// The status record: 1.4's short one (legacy), 1.8 to 11's (Pbx18) or the current long one.
 enum class Dialect
 {
     Legacy,
-    Modern
+    Modern,
+    Pbx18
 };
 
 struct Call
 {
-    std::string channel;    // e.g. "SIP/2041-0000a3f1" or "PJSIP/2041-00000a3f" (bytes)
-    std::string callerNum;  // e.g. "2041"
-    std::string callerName; // raw bytes as the caller set it (may be UTF-8 or hostile text)
-    std::string extension;  // e.g. "600"
-    std::string context;    // e.g. "from-internal"
-    std::string uniqueid;   // e.g. "1796751510.12"
-    std::int64_t startedAt; // unix seconds when the call started
+    std::string channel;        // e.g. "SIP/2041-0000a3f1" or "PJSIP/2041-00000a3f" (bytes)
+    std::string callerNum;      // e.g. "2041"
+    std::string callerName;     // raw bytes as the caller set it (may be UTF-8 or hostile text)
+    std::string extension;      // e.g. "600"
+    std::string context;        // e.g. "from-internal"
+    std::string uniqueid;       // e.g. "1796751510.12"
+    std::int64_t startedAt;     // unix seconds when the call started
+    std::string linkedid = {};  // the conversation it belongs to; empty: its own uniqueid
+    std::string bridgeId = {};  // the bridge it is in, e.g. "c2a9a126-513a-4b27-9928-08eca28835bc"
+    std::string bridgedTo = {}; // the channel it is bridged to; empty when it is not
+    std::string bridgedUniqueid = {};
 };
+
+// The conversation a channel belongs to, as Linkedid says it.
+inline const std::string& linkedidOf(const Call& call)
+{
+    return call.linkedid.empty() ? call.uniqueid : call.linkedid;
+}
 
 // splitmix64: the standard distributions differ between library implementations, this does not.
 class Rng
@@ -45,6 +56,9 @@ public:
 private:
     std::uint64_t state;
 };
+
+// A bridge's unique id as a current PBX makes them: a random UUID.
+std::string bridgeUuid(Rng& rng);
 
 // Makes the calls of generateCalls one at a time, so that calls started later continue the same
 // channel and unique id counters and never repeat a name.
@@ -87,6 +101,13 @@ struct ChannelTraits
     std::string_view dnid;
 };
 ChannelTraits traitsOf(const Call& call);
+
+// The complete bytes a PBX sends in answer to "Action: CoreShowChannels" at time `now`: the list
+// answer, one CoreShowChannel per call and CoreShowChannelsComplete, in the current form or (not
+// `current`) in that of 1.8 to 11. A non-empty `actionId` is echoed in every block, as the PBX
+// does.
+std::string coreShowChannelsAnswer(const std::vector<Call>& calls, bool current, std::int64_t now,
+                                   std::string_view actionId);
 
 // The complete bytes a PBX sends in answer to "Action: Status" for these calls at time `now`:
 // the Response block, one Event: Status block per call and the StatusComplete block.

@@ -62,7 +62,8 @@ std::string usage()
            "  --secret TEXT           manager secret (default empty)\n"
            "  --calls N               generated calls (default 12)\n"
            "  --seed N                seed for the generated calls (default 1)\n"
-           "  --dialect legacy|modern status record layout (default legacy)\n"
+           "  --dialect legacy|1.8|modern  status record layout: 1.4's, 1.8 to 11's or current\n"
+           "                          (default legacy)\n"
            "  --greeting-version V    version in the greeting (default 1.1)\n"
            "  --hostile               add calls whose caller names look like manager text\n"
            "  --name-hex HEX          add a call whose caller name is these bytes (repeatable)\n"
@@ -81,10 +82,14 @@ std::string usage()
            "  --no-hangup-answer      end hung-up calls but never answer the Hangup\n"
            "  --unanswered-hangups N  the same for only the first N Hangups of a connection\n"
            "  --control               read commands on standard input (start, hangup, callerid,\n"
-           "                          exten, rename, masquerade, count, dump, flooded) and\n"
-           "                          answer each with one line on standard output\n"
+           "                          exten, rename, masquerade, churn, count, dump, flooded,\n"
+           "                          queued, restart, freeze, silent, help) and answer each\n"
+           "                          with one line on standard output\n"
            "  --churn N               N calls start and N end every second, each with its events\n"
            "  --churn-seconds S       churn for S seconds only (default: until the end)\n"
+           "  --bridged N             bridge N pairs of the calls at start\n"
+           "  --max-queued BYTES      end a connection that leaves more than BYTES of events\n"
+           "                          unread (default 8 MiB)\n"
            "  --dump-channels FILE    at exit, write the channels that are up to FILE\n"
            "  --tls-cert FILE         serve TLS with this PEM certificate (and any chain after "
            "it)\n"
@@ -136,6 +141,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
                 session.dialect = Dialect::Legacy;
             else if (dialect == "modern")
                 session.dialect = Dialect::Modern;
+            else if (dialect == "1.8")
+                session.dialect = Dialect::Pbx18;
             else
                 ok = false;
         } else if (name == "--greeting-version") {
@@ -176,6 +183,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             ok = readNumber(value(), options.churn, std::uint32_t{1'000'000});
         } else if (name == "--churn-seconds") {
             ok = readNumber(value(), options.churnSeconds);
+        } else if (name == "--bridged") {
+            ok = readNumber(value(), options.bridged);
+        } else if (name == "--max-queued") {
+            ok = readNumber(value(), options.maxQueued);
         } else if (name == "--dump-channels") {
             options.dumpChannels = value();
         } else if (name == "--tls-cert") {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -79,10 +80,14 @@ Server::Server(const Options& serverOptions, CallTable& calls, Control& commands
     , tls(tlsServer)
     , commandsOpen(serverOptions.control)
     , readBuffer(64 * 1024)
-{}
+    , sessionOptions(serverOptions.session)
+{
+    control.setTransport(this);
+}
 
 Server::~Server()
 {
+    control.setTransport(nullptr);
     for (const auto& c : connections)
         close(*c);
     if (listenFd >= 0)
@@ -95,29 +100,38 @@ bool Server::listen(std::string& error)
         error = errorText(("cannot write " + options.transcript).c_str());
         return false;
     }
+    return openListener(error);
+}
+
+bool Server::openListener(std::string& error)
+{
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(options.port);
+    // After a restart the port first chosen, even when the kernel chose it.
+    addr.sin_port = htons(listenFd == -1 && boundPort != 0 ? boundPort : options.port);
     const std::string host = options.host == "localhost" ? "127.0.0.1" : options.host;
     if (inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
         error = "not an IPv4 address: " + options.host;
         return false;
     }
-    listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (listenFd < 0) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
         error = errorText("socket");
         return false;
     }
     const int one = 1;
-    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         error = errorText("bind");
+        ::close(fd);
         return false;
     }
-    if (::listen(listenFd, 64) != 0 || !setNonBlocking(listenFd)) {
+    if (::listen(fd, 64) != 0 || !setNonBlocking(fd)) {
         error = errorText("listen");
+        ::close(fd);
         return false;
     }
+    listenFd = fd;
     socklen_t len = sizeof addr;
     getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
     char text[INET_ADDRSTRLEN] = {};
@@ -127,12 +141,49 @@ bool Server::listen(std::string& error)
     return true;
 }
 
+void Server::restart(std::uint32_t seconds)
+{
+    passOnEvents();
+    for (const auto& c : connections) {
+        if (c->closing || c->dead)
+            continue;
+        c->frozenUntil = {};
+        // A restarting PBX does not wait for a slow reader to take what it still had queued.
+        c->endBy = Clock::now() + Linger;
+        fresh.clear();
+        c->session->restart(fresh);
+        for (Output& out : fresh)
+            enqueue(*c, std::move(out));
+    }
+    ::close(listenFd);
+    listenFd = -1;
+    reopenAt = Clock::now() + std::chrono::seconds(seconds);
+    transcript.note(0, "restarting: connections refused for " + std::to_string(seconds) + " s");
+}
+
+void Server::freeze(std::uint32_t seconds)
+{
+    const Clock::time_point until = Clock::now() + std::chrono::seconds(seconds);
+    for (const auto& c : connections)
+        c->frozenUntil = until;
+}
+
 void Server::run(const volatile std::sig_atomic_t& stop)
 {
     std::vector<pollfd> fds;
     if (options.churn > 0)
         control.churn().begin(options.churn, options.churnSeconds, Clock::now());
     while (stop == 0) {
+        if (listenFd < 0 && Clock::now() >= reopenAt) {
+            std::string error;
+            if (openListener(error)) {
+                sessionOptions.bootTime = unixNow(options);
+                transcript.note(0, "taking connections again");
+            } else {
+                std::fprintf(stderr, "pbxsim: after the restart: %s\n", error.c_str());
+                reopenAt = Clock::now() + std::chrono::milliseconds(100);
+            }
+        }
         if (control.churn().active())
             control.churnStep(control.churn().due(Clock::now()), unixNow(options));
         passOnEvents();
@@ -146,18 +197,29 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         Clock::time_point wake = now + std::chrono::hours(1);
         if (control.churn().active())
             wake = std::max(now, control.churn().nextDue());
+        if (listenFd < 0)
+            wake = std::min(wake, std::max(now, reopenAt));
         for (const auto& c : connections) {
+            if (c->frozenUntil > now) {
+                // Left out of the poll: a dead link reports nothing, not even a hang-up.
+                fds.push_back({-1, 0, 0});
+                wake = std::min(wake, c->frozenUntil);
+                continue;
+            }
             short events = POLLIN;
             if (wantsWrite(*c, now))
                 events |= POLLOUT;
             fds.push_back({c->fd, events, 0});
             if (c->closing && c->closeBy < wake)
                 wake = c->closeBy;
+            wake = std::min(wake, c->endBy);
             if (!c->closing && !c->queue.empty() && c->headTimed && c->readyAt > now &&
                 c->readyAt < wake)
                 wake = c->readyAt;
         }
-        const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+        // Never negative: that would be no time limit at all.
+        const auto waitMs = std::max<std::chrono::milliseconds::rep>(
+            0, std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
         if (::poll(fds.data(), fds.size(), static_cast<int>(waitMs)) < 0) {
             if (errno == EINTR)
                 continue;
@@ -171,6 +233,8 @@ void Server::run(const volatile std::sig_atomic_t& stop)
             readCommands();
         for (std::size_t i = 0; i < polled; ++i) {
             Connection& c = *connections[i];
+            if (fds[i + first].fd < 0)
+                continue; // frozen
             const short revents = fds[i + first].revents;
             if (c.handshaking && revents != 0)
                 handshake(c);
@@ -179,7 +243,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
                 readFrom(c);
             if (!c.dead)
                 writeTo(c, Clock::now());
-            if (c.closing && !c.dead && Clock::now() >= c.closeBy)
+            if ((c.closing && !c.dead && Clock::now() >= c.closeBy) || Clock::now() >= c.endBy)
                 c.dead = true;
         }
         // New connections get their greeting out at once.
@@ -213,10 +277,12 @@ void Server::accept()
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->id = nextId++;
-        c->session = std::make_unique<Session>(options.session, table);
+        c->session = std::make_unique<Session>(sessionOptions, table);
         c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
-        c->queue.push_back({c->session->greeting()});
-        transcript.note(c->id, "connected");
+        c->mute = silent;
+        if (!c->mute)
+            enqueue(*c, {c->session->greeting()});
+        transcript.note(c->id, c->mute ? "connected, never to be greeted" : "connected");
         if (tls != nullptr) {
             c->tls = tls->open(fd);
             c->handshaking = true;
@@ -245,12 +311,12 @@ void Server::readFrom(Connection& c)
             return;
         const std::string_view bytes(readBuffer.data(), n);
         transcript.received(c.id, bytes);
-        if (c.closing)
+        if (c.closing || c.mute)
             continue;
         fresh.clear();
         c.session->receive(bytes, unixNow(options), fresh);
         for (Output& out : fresh)
-            c.queue.push_back(std::move(out));
+            enqueue(c, std::move(out));
     }
 }
 
@@ -378,8 +444,39 @@ void Server::passOnEvents()
         fresh.clear();
         c->session->takeEvents(fresh);
         for (Output& out : fresh)
-            c->queue.push_back(std::move(out));
+            enqueue(*c, std::move(out));
+        // A PBX gives up on a client that does not take its events: it logs and disconnects
+        // rather than hold them without limit. Answers alone never count, so that one large
+        // listing to a slow reader goes out whole.
+        if (!fresh.empty() && c->queued > options.maxQueued && c->frozenUntil <= Clock::now()) {
+            std::fprintf(stderr,
+                         "pbxsim: connection %d reads too slowly, %zu bytes waiting: closed\n",
+                         c->id, c->queued);
+            transcript.note(c->id, "reads too slowly: closed with " + std::to_string(c->queued) +
+                                       " bytes waiting");
+            c->queue.clear();
+            c->queued = 0;
+            c->dead = true;
+            ++nDropped;
+        }
     }
+}
+
+void Server::enqueue(Connection& c, Output out)
+{
+    c.queued += out.bytes.size();
+    peakQueued = std::max<std::uint64_t>(peakQueued, c.queued);
+    c.queue.push_back(std::move(out));
+}
+
+Transport::QueueFigures Server::queued() const
+{
+    QueueFigures figures;
+    for (const auto& c : connections)
+        figures.now += c->queued;
+    figures.peak = peakQueued;
+    figures.dropped = nDropped;
+    return figures;
 }
 
 bool Server::wantsWrite(const Connection& c, Clock::time_point now) const
@@ -412,6 +509,7 @@ void Server::writeTo(Connection& c, Clock::time_point now)
                 return;
             transcript.sent(c.id, std::string_view(head.bytes).substr(c.offset, sent));
             c.offset += sent;
+            c.queued -= sent;
             c.sentTotal += sent;
         }
         if (options.closeAfterBytes > 0 && c.sentTotal >= options.closeAfterBytes) {
@@ -467,6 +565,7 @@ void Server::shutDown(Connection& c, const char* why)
     c.closing = true;
     c.closeBy = Clock::now() + Linger;
     c.queue.clear();
+    c.queued = 0;
 }
 
 } // namespace pbxsim

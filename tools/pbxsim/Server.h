@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CallTable.h"
+#include "Control.h"
 #include "Session.h"
 #include "Transcript.h"
 
@@ -18,12 +19,11 @@ typedef struct ssl_st SSL;
 namespace pbxsim {
 
 struct Options;
-class Control;
 class TlsServer;
 
 // Serves any number of manager connections from one thread with poll(): reads actions, queues
 // the answers and writes them out as the socket takes them, with the transport faults applied.
-class Server
+class Server : private Transport
 {
 public:
     // With options.control, commands for `control` are read from standard input and answered on
@@ -51,6 +51,7 @@ private:
         std::unique_ptr<Session> session;
         std::deque<Output> queue;
         std::size_t offset = 0;  // bytes of queue.front() already sent
+        std::size_t queued = 0;  // bytes in the queue not yet sent
         std::size_t flooded = 0; // bytes of queue.front()'s flood already sent
         bool headTimed = false;  // queue.front()'s delay has been set off
         Clock::time_point readyAt;
@@ -59,8 +60,11 @@ private:
         Clock::time_point closeBy;
         bool dead = false;
         SSL* tls = nullptr;
-        bool handshaking = false;   // nothing is read or written before the handshake is done
-        bool tlsWantsWrite = false; // TLS needs the socket writable to go on, even to read
+        bool handshaking = false;      // nothing is read or written before the handshake is done
+        bool tlsWantsWrite = false;    // TLS needs the socket writable to go on, even to read
+        Clock::time_point frozenUntil; // nothing moves either way before then
+        bool mute = false;             // taken while silent: never greeted, never answered
+        Clock::time_point endBy = Clock::time_point::max(); // closed then, read up or not
     };
 
     // How moving bytes over a connection's socket, with or without TLS, came out.
@@ -84,6 +88,12 @@ private:
     Io transmit(Connection& c, const char* data, std::size_t size, std::size_t& sent);
     void close(Connection& c);
     void passOnEvents();
+    void enqueue(Connection& c, Output out);
+    bool openListener(std::string& error);
+    QueueFigures queued() const override;
+    void restart(std::uint32_t seconds) override;
+    void freeze(std::uint32_t seconds) override;
+    void setSilent(bool on) override { silent = on; }
 
     const Options& options;
     CallTable& table;
@@ -99,6 +109,11 @@ private:
     std::vector<std::unique_ptr<Connection>> connections;
     std::vector<Output> fresh; // reused for the answers of one read
     std::vector<char> readBuffer;
+    SessionOptions sessionOptions; // the sessions' own: a restart sets a new boot time
+    bool silent = false;
+    Clock::time_point reopenAt;   // while the listener is closed for a restart
+    std::uint64_t peakQueued = 0; // the most bytes one connection has had waiting
+    std::uint64_t nDropped = 0;   // connections ended for reading too slowly
 };
 
 } // namespace pbxsim

@@ -3,6 +3,8 @@
 #include "CallTable.h"
 
 #include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <openssl/evp.h>
 #include <random>
 
@@ -70,6 +72,7 @@ Session::Session(const SessionOptions& sessionOptions, CallTable& calls)
     : options(sessionOptions)
     , table(calls)
     , style(eventStyleFor(sessionOptions.greetingVersion))
+    , bridgeUnlink(unlinksAsBridge(sessionOptions.greetingVersion))
 {}
 
 Session::~Session()
@@ -86,7 +89,7 @@ void Session::setAddresses(std::string local, std::string remote)
 void Session::callChanged(const CallChange& change)
 {
     if (bLoggedIn && !bFinished && eventClasses != 0)
-        appendCallEvents(events, change, style, eventClasses);
+        appendCallEvents(events, change, style, eventClasses, bridgeUnlink);
 }
 
 void Session::takeEvents(std::vector<Output>& out)
@@ -96,6 +99,17 @@ void Session::takeEvents(std::vector<Output>& out)
     if (!bFinished)
         out.push_back({std::move(events)});
     events.clear();
+}
+
+void Session::restart(std::vector<Output>& out)
+{
+    takeEvents(out);
+    Output last;
+    if (bLoggedIn && !bFinished && (eventClasses & EventClass::System) != 0)
+        appendShutdownEvent(last.bytes);
+    last.closeAfter = true;
+    out.push_back(std::move(last));
+    bFinished = true;
 }
 
 std::string Session::greeting() const
@@ -159,10 +173,11 @@ void Session::handle(const Action& action, std::int64_t now, std::vector<Output>
     } else if (name == "hangup") {
         hangup(action, out);
     } else if (name == "ping") {
-        out.push_back({options.dialect == Dialect::Modern
-                           ? "Response: Success\r\nPing: Pong\r\nTimestamp: " +
-                                 std::to_string(now) + ".000000\r\n\r\n"
-                           : std::string("Response: Pong\r\n\r\n")});
+        out.push_back({ping(action, now)});
+    } else if (name == "coreshowchannels" && style != EventStyle::Pbx14) {
+        // The greeting's generation, as for the events: 1.4 has no such action.
+        out.push_back({coreShowChannelsAnswer(table.calls(), style == EventStyle::Current, now,
+                                              action.header("ActionID"))});
     } else {
         out.push_back({answer("Error", "Invalid/unknown command")});
     }
@@ -235,6 +250,24 @@ void Session::challengeAction(const Action& action, std::vector<Output>& out)
 bool Session::keyMatches(std::string_view key) const
 {
     return !key.empty() && !challenge.empty() && key == md5Hex(challenge + options.secret);
+}
+
+std::string Session::ping(const Action& action, std::int64_t now) const
+{
+    const std::string_view id = action.header("ActionID");
+    const std::string echo = id.empty() ? std::string() : "ActionID: " + std::string(id) + "\r\n";
+    if (style == EventStyle::Pbx14)
+        return "Response: Pong\r\n" + echo + "\r\n";
+    long long micros = 0;
+    if (!options.fixedClock) {
+        const auto since = std::chrono::system_clock::now().time_since_epoch();
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(since).count();
+        now = us / 1'000'000;
+        micros = us % 1'000'000;
+    }
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%lld.%06lld", static_cast<long long>(now), micros);
+    return "Response: Success\r\n" + echo + "Ping: Pong\r\nTimestamp: " + stamp + "\r\n\r\n";
 }
 
 void Session::hangup(const Action& action, std::vector<Output>& out)

@@ -30,6 +30,7 @@ struct SessionOptions
     std::size_t unansweredHangups = 0; // the same, for only the first this many hangups
     bool challengeError = false;       // every Challenge is answered with an error
     std::int64_t bootTime = 0;         // unix seconds the PBX came up, for FullyBooted's Uptime
+    bool fixedClock = false;           // time stands still (--clock): Ping's Timestamp too
 };
 
 // Bytes to send, in order with the others of the connection.
@@ -65,6 +66,9 @@ public:
     bool loggedIn() const { return bLoggedIn; }
     // Moves the events of changes made since the last call into `out`, as one output.
     void takeEvents(std::vector<Output>& out);
+    // The PBX restarts: the events not yet handed out, then Shutdown if the session reads system
+    // events, and the connection closes; the session reads nothing more.
+    void restart(std::vector<Output>& out);
 
 private:
     void handle(const Action& action, std::int64_t now, std::vector<Output>& out);
@@ -73,6 +77,7 @@ private:
     bool keyMatches(std::string_view key) const;
     void callChanged(const CallChange& change) override;
     void hangup(const Action& action, std::vector<Output>& out);
+    std::string ping(const Action& action, std::int64_t now) const;
 
     const SessionOptions& options;
     CallTable& table;
@@ -83,6 +88,7 @@ private:
     std::size_t nHangups = 0;
     std::string challenge; // issued on this connection; empty until the first Challenge
     EventStyle style;
+    bool bridgeUnlink;         // how a bridge's end is told, see unlinksAsBridge
     unsigned eventClasses = 0; // asked for at login
     std::string events;        // events not yet handed out
     std::string localAddress = "127.0.0.1/5038";

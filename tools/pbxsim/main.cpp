@@ -63,6 +63,7 @@ int main(int argc, char** argv)
     const std::int64_t now =
         options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
     options.session.bootTime = now;
+    options.session.fixedClock = options.clock != 0;
     // Calls started later come from the same generator, so their channels never repeat a name.
     pbxsim::CallGenerator generator(options.seed);
     std::vector<pbxsim::Call> calls;
@@ -75,7 +76,17 @@ int main(int argc, char** argv)
     }
     for (pbxsim::Call& call : pbxsim::namedCalls(options.rawNames, now))
         calls.push_back(std::move(call));
+    if (options.bridged * 2 > calls.size()) {
+        std::fprintf(stderr, "pbxsim: --bridged %zu needs %zu calls, there are %zu\n",
+                     options.bridged, options.bridged * 2, calls.size());
+        return 2;
+    }
     pbxsim::CallTable table(std::move(calls));
+    // Neighbours in the list become one conversation each, before anyone listens.
+    pbxsim::Rng bridgeIds(options.seed ^ 0xb41d9e);
+    for (std::size_t i = 0; i < options.bridged; ++i)
+        table.bridge(table.calls()[2 * i].channel, table.calls()[2 * i + 1].channel,
+                     pbxsim::bridgeUuid(bridgeIds));
 
     // Without SA_RESTART, so that poll returns and the loop sees the request.
     struct sigaction action = {};

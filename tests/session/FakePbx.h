@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <functional>
+
+// A PBX manager for Session tests, on 127.0.0.1: it greets, reads actions block by block and
+// answers them as a current PBX does (login, Status with its calls, Hangup, Ping), and can
+// fall silent, refuse logins, close connections and stop listening, as a PBX that restarts.
+class FakePbx : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Call
+    {
+        QByteArray channel;
+        QByteArray uniqueid;
+    };
+
+    FakePbx();
+
+    bool listen(quint16 port = 0);
+    void stopListening() { server.close(); }
+    quint16 port() const { return nPort; }
+
+    // Closes every connection, as a PBX that goes away.
+    void closeAll();
+    // Sent to the connection last accepted.
+    void send(const QByteArray& bytes);
+    // Answers each hangup held so far.
+    void releaseHangups();
+
+    bool greet = true;
+    bool acceptLogin = true;
+    bool answerPing = true;
+    bool holdHangups = false;
+    QList<Call> calls;
+    // Runs when an action arrives, before it is answered; returns false to leave it unanswered.
+    std::function<bool(const QByteArray& action)> onAction;
+
+    int connections() const { return accepted; }
+    const QByteArray& received() const { return all; }
+    // Whole actions received, in order, over every connection.
+    const QList<QByteArray>& actions() const { return blocks; }
+    int count(const QByteArray& actionName) const;
+
+    QByteArray listing() const;
+
+signals:
+    void actionArrived(const QByteArray& action);
+
+private:
+    void accept();
+    void read(QTcpSocket* peer);
+    void answer(QTcpSocket* peer, const QByteArray& action);
+
+    QTcpServer server;
+    quint16 nPort = 0;
+    QList<QPointer<QTcpSocket>> peers;
+    QList<QByteArray> buffers;
+    QList<QPointer<QTcpSocket>> heldHangups;
+    QByteArray all;
+    QList<QByteArray> blocks;
+    int accepted = 0;
+};
