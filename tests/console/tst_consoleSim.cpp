@@ -1,6 +1,7 @@
 #include "CallTreeModel.h"
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
+#include "Conversations.h"
 #include "PbxSim.h"
 
 #include <QLabel>
@@ -18,7 +19,20 @@ class tst_consoleSim : public QObject
 private slots:
     void initTestCase();
     void followsThePbxAndEndsACall();
+    void bridgedChannelsAreOneCall_data();
+    void bridgedChannelsAreOneCall();
+
+private:
+    static void connect(ConsoleConnection& connection, const PbxSim& sim);
 };
+
+void tst_consoleSim::connect(ConsoleConnection& connection, const PbxSim& sim)
+{
+    ConnectionFields fields;
+    fields.host = QStringLiteral("127.0.0.1");
+    fields.port = QString::number(sim.port());
+    connection.connectTo(fields, "");
+}
 
 void tst_consoleSim::initTestCase()
 {
@@ -44,10 +58,7 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     QStringList failures;
     window.showFailure = [&failures](const QString& text) { failures << text; };
     ConsoleConnection connection(window);
-    ConnectionFields fields;
-    fields.host = QStringLiteral("127.0.0.1");
-    fields.port = QString::number(sim.port());
-    connection.connectTo(fields, "");
+    connect(connection, sim);
     window.show();
 
     auto* state = window.findChild<QLabel*>(QStringLiteral("connectionLabel"));
@@ -94,6 +105,63 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     window.ender().end({"SIP/2042-00000002"});
     QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
     QVERIFY2(failures[0].contains(QStringLiteral("SIP/2042-00000002")), qPrintable(failures[0]));
+}
+
+void tst_consoleSim::bridgedChannelsAreOneCall_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("greeting");
+    // A current PBX keeps the linked id the bridge gave both sides: parted, they are still one
+    // call. An older one has nothing left that ties them.
+    QTest::addColumn<QList<int>>("parted");
+    QTest::newRow("current PBX: bridge ids")
+        << QStringLiteral("modern") << QStringLiteral("13.0.0") << QList<int>{2, 2, 2};
+    QTest::newRow("PBX 1.8: channels naming each other")
+        << QStringLiteral("legacy") << QStringLiteral("1.1") << QList<int>{2, 2, 1, 1};
+}
+
+// The PBX's own listings and events group the channels: two bridged pairs and a lone call at
+// the start, then a bridge made and parted while the console watches.
+void tst_consoleSim::bridgedChannelsAreOneCall()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, greeting);
+    QFETCH(QList<int>, parted);
+    PbxSim sim({"--control", "--dialect", dialect, "--greeting-version", greeting, "--calls", "5",
+                "--bridged", "2"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    ConsoleWindow window;
+    ConsoleConnection connection(window);
+    connect(connection, sim);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
+    const auto legs = [&window] {
+        QList<int> counts;
+        for (int row = 0; row < window.model()->rowCount(); ++row)
+            counts << window.model()->rowCount(window.model()->index(row, 0));
+        return counts;
+    };
+    QCOMPARE(legs(), (QList<int>{2, 2, 1}));
+    // Once bridged, To names the other side.
+    const corvale::Conversation& first = window.model()->conversations().at(0);
+    const corvale::LiveCall& other = *first.legs[1]->call;
+    QCOMPARE(window.model()->index(0, CallTreeModel::To).data().toString(),
+             CallTreeModel::partyText(other.number, other.name));
+
+    QCOMPARE(sim.command(QStringLiteral("start SIP/2041-00000001 2041 Alice Smith")).left(2),
+             QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 4, 10000);
+    const QString lone =
+        QString::fromStdString(window.model()->conversations().at(2).legs[0]->call->channel);
+    QCOMPARE(sim.command(QStringLiteral("bridge SIP/2041-00000001 ") + lone), QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(legs(), (QList<int>{2, 2, 2}), 10000);
+    QCOMPARE(sim.command(QStringLiteral("unbridge SIP/2041-00000001")), QStringLiteral("ok"));
+    const auto aliceParted = [&window] {
+        const corvale::LiveCalls& calls = window.model()->conversations().liveCalls();
+        const auto row = calls.rowOf("SIP/2041-00000001");
+        return row && calls.at(*row).bridgeId.empty() && calls.at(*row).bridgedTo.empty();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(aliceParted(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(legs(), parted, 10000);
 }
 
 QTEST_MAIN(tst_consoleSim)
