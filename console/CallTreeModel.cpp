@@ -161,10 +161,24 @@ double CallTreeModel::sortSeconds(const QModelIndex& index) const
     return seconds ? *seconds : -1.0;
 }
 
+const Leg& CallTreeModel::callerOf(const Conversation& conversation) const
+{
+    // The leg that started first: the caller. Legs are kept in the order the client first saw
+    // them, which for calls already up at the login is the listing's order, not their age.
+    const Leg* caller = conversation.legs.front();
+    std::optional<double> longest = secondsOf(*caller);
+    for (const Leg* leg : conversation.legs)
+        if (const auto seconds = secondsOf(*leg); seconds && (!longest || *seconds > *longest)) {
+            longest = seconds;
+            caller = leg;
+        }
+    return *caller;
+}
+
 QString CallTreeModel::fromText(const Conversation& conversation) const
 {
-    const corvale::LiveCall& first = *conversation.legs.front()->call;
-    return partyText(first.number, first.name);
+    const corvale::LiveCall& caller = *callerOf(conversation).call;
+    return partyText(caller.number, caller.name);
 }
 
 QString CallTreeModel::toText(const Conversation& conversation) const
@@ -172,19 +186,22 @@ QString CallTreeModel::toText(const Conversation& conversation) const
     // Once bridged, the other party is the first leg after the caller that is not a half of a
     // Local channel (the agent behind a queue's Local channel, not the queue's own leg).
     const auto& legs = conversation.legs;
+    const Leg& caller = callerOf(conversation);
     const bool anyBridged = std::any_of(legs.begin(), legs.end(), bridged);
     if (anyBridged && legs.size() > 1) {
         const Leg* other = nullptr;
-        for (std::size_t i = 1; i < legs.size() && other == nullptr; ++i)
-            if (legs[i]->localHalf.empty())
-                other = legs[i];
+        for (const Leg* leg : legs)
+            if (leg != &caller && leg->localHalf.empty()) {
+                other = leg;
+                break;
+            }
         if (other == nullptr)
-            other = legs.back();
+            other = legs.back() != &caller ? legs.back() : legs.front();
         const QString party = partyText(other->call->number, other->call->name);
         if (!party.isEmpty())
             return party;
     }
-    return decoded(legs.front()->call->extension);
+    return decoded(caller.call->extension);
 }
 
 QString CallTreeModel::stateText(const Conversation& conversation) const

@@ -68,7 +68,9 @@ public:
     // The durations shown in these rows are due again.
     void tick(const QModelIndexList& rows);
 
-    // What the operator sees of a conversation, as in its row.
+    // What the operator sees of a conversation, as in its row: From is its caller, the leg that
+    // started first.
+    const corvale::Leg& callerOf(const corvale::Conversation& conversation) const;
     QString fromText(const corvale::Conversation& conversation) const;
     QString toText(const corvale::Conversation& conversation) const;
     std::optional<double> secondsOf(const corvale::Conversation& conversation) const;

@@ -68,6 +68,18 @@ void tst_callTreeModel::columnsOfAFourLegCall()
     c.add({"SIP/8-04", "+4930123", "<unknown>", "", "L8", "", "Up"});
     QCOMPARE(text(c.model, 2, CallTreeModel::From), QStringLiteral("+4930123"));
 
+    // Calls up at the login come in the listing's order: From is the leg that started first.
+    c.calls.listingStarted();
+    c.calls.listedCall("PJSIP/2002-05", "2002", "Desk", "", "100");
+    c.calls.listedCall("PJSIP/5552002-05", "5552002", "Dan", "2002", "160");
+    c.mutableCall("PJSIP/2002-05").bridgeId = "B5";
+    c.mutableCall("PJSIP/5552002-05").bridgeId = "B5";
+    c.calls.listingComplete(false);
+    c.conversations.flush();
+    QCOMPARE(text(c.model, 3, CallTreeModel::From), QStringLiteral("5552002 <Dan>"));
+    QCOMPARE(text(c.model, 3, CallTreeModel::To), QStringLiteral("2002 <Desk>"));
+    QCOMPARE(text(c.model, 3, CallTreeModel::Duration), QStringLiteral("0:02:40"));
+
     QCOMPARE(c.model.headerData(CallTreeModel::Duration, Qt::Horizontal).toString(),
              QStringLiteral("Duration"));
     for (int column = 0; column < CallTreeModel::ColumnCount; ++column)
