@@ -157,6 +157,8 @@ QString valueWanted(const QCommandLineOption& option)
         return u"a user name"_s;
     if (name == u"FILE"_s)
         return u"a file name"_s;
+    if (name == u"NAME"_s)
+        return u"a profile name"_s;
     if (name == u"MINUTES"_s)
         return u"a number of minutes"_s;
     return name.split(u'|').join(u" or "_s);
@@ -204,9 +206,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
         u"long-call"_s,
         u"With --console: a call up for more than MINUTES (1 to 1440) counts as long."_s,
         u"MINUTES"_s);
-    const QList<const QCommandLineOption*> known = {&help,  &version, &host,      &port,
-                                                    &user,  &live,    &reconnect, &tls,
-                                                    &tlsCa, &auth,    &console,   &longCall};
+    const QCommandLineOption profile(
+        u"profile"_s,
+        u"connect to the saved PBX profile NAME at start (repeatable; console only)"_s, u"NAME"_s);
+    const QList<const QCommandLineOption*> known = {&help,    &version,   &host,   &port,  &user,
+                                                    &live,    &reconnect, &tls,    &tlsCa, &auth,
+                                                    &console, &longCall,  &profile};
     for (const QCommandLineOption* option : known)
         parser.addOption(*option);
 
@@ -278,6 +283,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
 
     for (const QCommandLineOption* option : known) {
+        // Several saved PBXs may be connected at start.
+        if (option == &profile)
+            continue;
         if (given.value(longName(*option)).size() > 1)
             return refuse(u"--"_s + longName(*option), u"given more than once"_s);
     }
@@ -333,6 +341,18 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (!isWholeNumber(text, 1440))
             return refuse(u"--long-call"_s, u"must be a whole number of minutes from 1 to 1440"_s);
         options.longCallMinutes = text.toInt();
+    }
+    if (isSet(profile)) {
+        if (!isSet(console))
+            return refuse(u"--profile"_s, u"only works with --console"_s);
+        for (const QString& name : given.value(longName(profile))) {
+            if (name.trimmed().isEmpty())
+                return refuse(u"--profile"_s, u"needs "_s + valueWanted(profile));
+            if (hasControlCharacter(name))
+                return refuse(u"--profile"_s, u"holds a control character"_s);
+            if (!options.profiles.contains(name))
+                options.profiles << name;
+        }
     }
     options.live = isSet(live);
     options.reconnect = isSet(reconnect);

@@ -26,6 +26,8 @@ struct StartOptions
     bool console = false; // the operator console instead of the call list window
     // With --console: the minutes after which a call counts as long (1 to 1440).
     std::optional<int> longCallMinutes;
+    // With --console: the saved PBX profiles to connect to at start, in the order given.
+    QStringList profiles;
 };
 
 // The outcome of reading the command line: either the window runs with these options, or the

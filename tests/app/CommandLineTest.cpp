@@ -62,7 +62,7 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutRunning)
     EXPECT_TRUE(help.out.startsWith(u"Usage: corvale [options]\n"_s));
     for (const QString& option :
          {u"--host"_s, u"--port"_s, u"--user"_s, u"--version"_s, u"--live"_s, u"--reconnect"_s,
-          u"--console"_s, u"--long-call <MINUTES>"_s})
+          u"--console"_s, u"--long-call <MINUTES>"_s, u"--profile <NAME>"_s})
         EXPECT_TRUE(help.out.contains(option)) << option.toStdString();
     EXPECT_FALSE(help.out.contains(u"--secret"_s));
     // The defaults, and what each exit status means (as main and the window end the run);
@@ -324,6 +324,30 @@ TEST(CommandLine, ReconnectConsoleAndLongCall)
              {u"--console"_s, u"--long-call"_s, u"10"_s, u"--long-call"_s, u"20"_s}}) {
         const CommandLine refused = parse(arguments);
         EXPECT_FALSE(refused.run) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(refused.status, UsageErrorStatus);
+    }
+}
+
+TEST(CommandLine, ProfilesAreRepeatableWithTheConsoleOnly)
+{
+    EXPECT_TRUE(parse({u"--console"_s}).options.profiles.isEmpty());
+    const CommandLine command = parse({u"--profile"_s, u"HQ"_s, u"--console"_s,
+                                       u"--profile=Branch office"_s, u"--profile"_s, u"HQ"_s});
+    ASSERT_TRUE(command.run) << command.err.toStdString();
+    // In the order given, each once.
+    EXPECT_EQ(command.options.profiles, (QStringList{u"HQ"_s, u"Branch office"_s}));
+
+    const QString Hint = u" (see corvale --help)\n"_s;
+    const std::pair<QStringList, QString> refusals[] = {
+        {{u"--profile"_s, u"HQ"_s}, u"--profile: only works with --console"_s},
+        {{u"--console"_s, u"--profile="_s}, u"--profile: needs a profile name"_s},
+        {{u"--console"_s, u"--profile"_s, u"  "_s}, u"--profile: needs a profile name"_s},
+        {{u"--console"_s, u"--profile"_s}, u"--profile: needs a profile name"_s},
+        {{u"--console"_s, u"--profile"_s, u"a\tb"_s}, u"--profile: holds a control character"_s},
+    };
+    for (const auto& [arguments, why] : refusals) {
+        const CommandLine refused = parse(arguments);
+        EXPECT_EQ(refused.err, u"corvale: "_s + why + Hint) << arguments.join(u' ').toStdString();
         EXPECT_EQ(refused.status, UsageErrorStatus);
     }
 }
