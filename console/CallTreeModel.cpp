@@ -34,16 +34,176 @@ bool bridged(const Leg* leg)
 
 } // namespace
 
+// Legs' rows carry their source's serial above their conversation's id.
+constexpr int SerialShift = 40;
+constexpr quint64 IdMask = (quint64{1} << SerialShift) - 1;
+
+// Tells the model of one source's changes, naming the source.
+class CallTreeModel::Relay : public corvale::Conversations::Listener
+{
+public:
+    Relay(CallTreeModel& toldModel, Source& toldSource)
+        : model(toldModel)
+        , source(toldSource)
+    {}
+    void conversationAboutToBeAdded(std::size_t row) override
+    {
+        model.conversationAboutToBeAdded(source, row);
+    }
+    void conversationAdded() override { model.conversationAdded(source); }
+    void conversationAboutToBeRemoved(std::size_t row) override
+    {
+        model.conversationAboutToBeRemoved(source, row);
+    }
+    void conversationRemoved() override { model.conversationRemoved(); }
+    void legAboutToBeAdded(const Conversation& conversation, std::size_t position) override
+    {
+        model.legAboutToBeAdded(conversation, position);
+    }
+    void legAdded() override { model.legAdded(); }
+    void legAboutToBeRemoved(const Conversation& conversation, std::size_t position) override
+    {
+        model.legAboutToBeRemoved(conversation, position);
+    }
+    void legRemoved() override { model.legRemoved(); }
+    void conversationChanged(const Conversation& conversation) override
+    {
+        model.conversationChanged(source, conversation);
+    }
+    void legChanged(const Conversation& conversation, std::size_t position) override
+    {
+        model.legChanged(conversation, position);
+    }
+
+private:
+    CallTreeModel& model;
+    Source& source;
+};
+
+struct CallTreeModel::Source
+{
+    int key = 0;
+    quint64 serial = 0;
+    corvale::Conversations* calls = nullptr;
+    QString name;
+    std::unique_ptr<Relay> relay;
+    std::size_t nAddedRow = 0;
+};
+
 CallTreeModel::CallTreeModel(corvale::Conversations& conversations, QObject* parent)
     : QAbstractItemModel(parent)
-    , calls(conversations)
 {
-    calls.setListener(this);
+    addSource(0, conversations, QString());
 }
 
 CallTreeModel::~CallTreeModel()
 {
-    calls.setListener(nullptr);
+    // Another model may have taken a source over since.
+    for (const auto& source : sources)
+        if (source->calls->listener() == source->relay.get())
+            source->calls->setListener(nullptr);
+}
+
+void CallTreeModel::addSource(int key, corvale::Conversations& conversations, const QString& name)
+{
+    auto source = std::make_unique<Source>();
+    source->key = key;
+    source->serial = nextSerial++;
+    source->calls = &conversations;
+    source->name = name;
+    source->relay = std::make_unique<Relay>(*this, *source);
+    const int first = rowCount();
+    const auto size = static_cast<int>(conversations.size());
+    if (size > 0)
+        beginInsertRows(QModelIndex(), first, first + size - 1);
+    conversations.setListener(source->relay.get());
+    for (std::size_t row = 0; row < conversations.size(); ++row) {
+        const Conversation& conversation = conversations.at(row);
+        conversation.marked = isLong(conversation);
+        nLong += conversation.marked ? 1 : 0;
+    }
+    sources.push_back(std::move(source));
+    if (size > 0)
+        endInsertRows();
+}
+
+void CallTreeModel::removeSource(int key)
+{
+    const auto it = std::find_if(sources.begin(), sources.end(),
+                                 [key](const auto& source) { return source->key == key; });
+    if (it == sources.end())
+        return;
+    Source& source = **it;
+    const int first = offsetOf(source);
+    const auto size = static_cast<int>(source.calls->size());
+    if (size > 0)
+        beginRemoveRows(QModelIndex(), first, first + size - 1);
+    source.calls->setListener(nullptr);
+    for (std::size_t row = 0; row < source.calls->size(); ++row)
+        nLong -= source.calls->at(row).marked ? 1 : 0;
+    foldedConversations.clear();
+    foldedLegs.clear();
+    sources.erase(it);
+    if (size > 0)
+        endRemoveRows();
+}
+
+bool CallTreeModel::hasSource(int key) const
+{
+    return std::any_of(sources.begin(), sources.end(),
+                       [key](const auto& source) { return source->key == key; });
+}
+
+int CallTreeModel::sourceOf(const Conversation& conversation) const
+{
+    const Source* source = sourceOfConversation(conversation);
+    return source != nullptr ? source->key : -1;
+}
+
+std::pair<const CallTreeModel::Source*, std::size_t> CallTreeModel::sourceAt(int row) const
+{
+    if (row < 0)
+        return {nullptr, 0};
+    auto local = static_cast<std::size_t>(row);
+    for (const auto& source : sources) {
+        if (local < source->calls->size())
+            return {source.get(), local};
+        local -= source->calls->size();
+    }
+    return {nullptr, 0};
+}
+
+const CallTreeModel::Source* CallTreeModel::sourceWithSerial(quint64 serial) const
+{
+    for (const auto& source : sources)
+        if (source->serial == serial)
+            return source.get();
+    return nullptr;
+}
+
+const CallTreeModel::Source*
+CallTreeModel::sourceOfConversation(const Conversation& conversation) const
+{
+    for (const auto& source : sources)
+        if (source->calls == conversation.owner)
+            return source.get();
+    return nullptr;
+}
+
+int CallTreeModel::offsetOf(const Source& source) const
+{
+    std::size_t offset = 0;
+    for (const auto& other : sources) {
+        if (other.get() == &source)
+            break;
+        offset += other->calls->size();
+    }
+    return static_cast<int>(offset);
+}
+
+quint64 CallTreeModel::foldKey(const Source& source, const Conversation& conversation)
+{
+    return source.serial << SerialShift | conversation.id;
 }
 
 QModelIndex CallTreeModel::index(int row, int column, const QModelIndex& parent) const
@@ -51,23 +211,38 @@ QModelIndex CallTreeModel::index(int row, int column, const QModelIndex& parent)
     if (row < 0 || column < 0 || column >= ColumnCount)
         return {};
     if (!parent.isValid()) {
-        if (static_cast<std::size_t>(row) >= calls.size())
+        if (sourceAt(row).first == nullptr)
             return {};
         return createIndex(row, column, TopLevel);
     }
     if (parent.internalId() != TopLevel)
         return {};
-    const Conversation& conversation = calls.at(static_cast<std::size_t>(parent.row()));
+    const auto [source, local] = sourceAt(parent.row());
+    if (source == nullptr)
+        return {};
+    const Conversation& conversation = source->calls->at(local);
     if (static_cast<std::size_t>(row) >= conversation.legs.size())
         return {};
-    return createIndex(row, column, static_cast<quintptr>(conversation.id));
+    return createIndex(row, column, static_cast<quintptr>(foldKey(*source, conversation)));
+}
+
+const Conversation* CallTreeModel::conversationOf(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return nullptr;
+    if (index.internalId() == TopLevel) {
+        const auto [source, local] = sourceAt(index.row());
+        return source != nullptr ? &source->calls->at(local) : nullptr;
+    }
+    const Source* source = sourceWithSerial(index.internalId() >> SerialShift);
+    return source != nullptr ? source->calls->find(index.internalId() & IdMask) : nullptr;
 }
 
 QModelIndex CallTreeModel::parent(const QModelIndex& child) const
 {
     if (!child.isValid() || child.internalId() == TopLevel)
         return {};
-    const Conversation* conversation = calls.find(child.internalId());
+    const Conversation* conversation = conversationOf(child);
     if (conversation == nullptr)
         return {};
     return indexOf(*conversation);
@@ -75,16 +250,25 @@ QModelIndex CallTreeModel::parent(const QModelIndex& child) const
 
 QModelIndex CallTreeModel::indexOf(const Conversation& conversation, int column) const
 {
-    return createIndex(static_cast<int>(calls.rowOf(conversation)), column, TopLevel);
+    const Source* source = sourceOfConversation(conversation);
+    if (source == nullptr)
+        return {};
+    return createIndex(offsetOf(*source) + static_cast<int>(source->calls->rowOf(conversation)),
+                       column, TopLevel);
 }
 
 int CallTreeModel::rowCount(const QModelIndex& parent) const
 {
-    if (!parent.isValid())
-        return static_cast<int>(calls.size());
+    if (!parent.isValid()) {
+        std::size_t all = 0;
+        for (const auto& source : sources)
+            all += source->calls->size();
+        return static_cast<int>(all);
+    }
     if (parent.internalId() != TopLevel || parent.column() != 0)
         return 0;
-    return static_cast<int>(calls.at(static_cast<std::size_t>(parent.row())).legs.size());
+    const Conversation* conversation = conversationOf(parent);
+    return conversation != nullptr ? static_cast<int>(conversation->legs.size()) : 0;
 }
 
 int CallTreeModel::columnCount(const QModelIndex&) const
@@ -96,16 +280,14 @@ const Conversation* CallTreeModel::conversationAt(const QModelIndex& index) cons
 {
     if (!index.isValid() || index.model() != this)
         return nullptr;
-    if (index.internalId() == TopLevel)
-        return &calls.at(static_cast<std::size_t>(index.row()));
-    return calls.find(index.internalId());
+    return conversationOf(index);
 }
 
 const Leg* CallTreeModel::legAt(const QModelIndex& index) const
 {
     if (!index.isValid() || index.internalId() == TopLevel)
         return nullptr;
-    const Conversation* conversation = calls.find(index.internalId());
+    const Conversation* conversation = conversationOf(index);
     if (conversation == nullptr ||
         static_cast<std::size_t>(index.row()) >= conversation->legs.size())
         return nullptr;
@@ -138,7 +320,8 @@ std::optional<double> CallTreeModel::secondsOf(const Leg& leg) const
     if (!call.seconds)
         return std::nullopt;
     // Not rounded: two calls compare the same way whenever they are compared.
-    const std::chrono::duration<double> since = calls.liveCalls().now() - call.since;
+    const std::chrono::duration<double> since =
+        leg.conversation->owner->liveCalls().now() - call.since;
     return *call.seconds + std::max(since.count(), 0.0);
 }
 
@@ -225,12 +408,14 @@ QVariant CallTreeModel::conversationData(const Conversation& conversation, int c
                                          int role) const
 {
     if (role == FoldedRole) {
-        auto it = foldedConversations.find(conversation.id);
+        const Source* source = sourceOfConversation(conversation);
+        const quint64 key = source != nullptr ? foldKey(*source, conversation) : conversation.id;
+        auto it = foldedConversations.find(key);
         if (it == foldedConversations.end()) {
             const QString text =
                 QStringList{fromText(conversation), toText(conversation), stateText(conversation)}
                     .join(QLatin1Char('\n'));
-            it = foldedConversations.insert(conversation.id, CallFilterModel::fold(text));
+            it = foldedConversations.insert(key, CallFilterModel::fold(text));
         }
         return *it;
     }
@@ -293,8 +478,10 @@ QVariant CallTreeModel::conversationData(const Conversation& conversation, int c
         break;
     }
     case Pbx:
-        if (shown || role == SortRole || role == Qt::AccessibleTextRole)
-            return sPbx;
+        if (shown || role == SortRole || role == Qt::AccessibleTextRole) {
+            const Source* source = sourceOfConversation(conversation);
+            return source != nullptr ? source->name : QString();
+        }
         break;
     default:
         break;
@@ -350,8 +537,10 @@ QVariant CallTreeModel::legData(const Leg& leg, int column, int role) const
         break;
     }
     case Pbx:
-        if (shown || role == SortRole)
-            return sPbx;
+        if (shown || role == SortRole) {
+            const Source* source = sourceOfConversation(*leg.conversation);
+            return source != nullptr ? source->name : QString();
+        }
         break;
     default:
         break;
@@ -364,10 +553,9 @@ QVariant CallTreeModel::data(const QModelIndex& index, int role) const
     if (!index.isValid())
         return {};
     if (index.internalId() == TopLevel) {
-        if (static_cast<std::size_t>(index.row()) >= calls.size())
-            return {};
-        return conversationData(calls.at(static_cast<std::size_t>(index.row())), index.column(),
-                                role);
+        const Conversation* conversation = conversationOf(index);
+        return conversation == nullptr ? QVariant()
+                                       : conversationData(*conversation, index.column(), role);
     }
     const Leg* leg = legAt(index);
     return leg == nullptr ? QVariant() : legData(*leg, index.column(), role);
@@ -418,13 +606,40 @@ QVariant CallTreeModel::headerData(int section, Qt::Orientation orientation, int
 
 void CallTreeModel::setPbxName(const QString& name)
 {
-    if (name == sPbx)
-        return;
-    sPbx = name;
-    foldedConversations.clear();
-    foldedLegs.clear();
-    if (calls.size() > 0)
-        emit dataChanged(index(0, Pbx), index(static_cast<int>(calls.size()) - 1, Pbx));
+    setPbxName(sources.front()->key, name);
+}
+
+const corvale::Conversations& CallTreeModel::conversations() const
+{
+    return *sources.front()->calls;
+}
+
+QString CallTreeModel::pbxName() const
+{
+    return sources.front()->name;
+}
+
+QString CallTreeModel::pbxName(int key) const
+{
+    for (const auto& source : sources)
+        if (source->key == key)
+            return source->name;
+    return {};
+}
+
+void CallTreeModel::setPbxName(int key, const QString& name)
+{
+    for (const auto& source : sources) {
+        if (source->key != key || source->name == name)
+            continue;
+        source->name = name;
+        foldedConversations.clear();
+        foldedLegs.clear();
+        const int first = offsetOf(*source);
+        const auto size = static_cast<int>(source->calls->size());
+        if (size > 0)
+            emit dataChanged(index(first, Pbx), index(first + size - 1, Pbx));
+    }
 }
 
 void CallTreeModel::setLongCallSeconds(int seconds)
@@ -436,16 +651,17 @@ void CallTreeModel::setLongCallSeconds(int seconds)
 int CallTreeModel::updateLongCalls()
 {
     int count = 0;
-    for (std::size_t row = 0; row < calls.size(); ++row) {
-        const Conversation& conversation = calls.at(row);
-        const bool now = isLong(conversation);
-        count += now ? 1 : 0;
-        if (now == conversation.marked)
-            continue;
-        conversation.marked = now;
-        const int at = static_cast<int>(row);
-        emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
-    }
+    int at = 0;
+    for (const auto& source : sources)
+        for (std::size_t row = 0; row < source->calls->size(); ++row, ++at) {
+            const Conversation& conversation = source->calls->at(row);
+            const bool now = isLong(conversation);
+            count += now ? 1 : 0;
+            if (now == conversation.marked)
+                continue;
+            conversation.marked = now;
+            emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
+        }
     nLong = count;
     return count;
 }
@@ -460,35 +676,37 @@ void CallTreeModel::tick(const QModelIndexList& rows)
     }
 }
 
-void CallTreeModel::forget(const Conversation& conversation)
+void CallTreeModel::forget(const Source& source, const Conversation& conversation)
 {
-    foldedConversations.remove(conversation.id);
+    foldedConversations.remove(foldKey(source, conversation));
     for (const Leg* leg : conversation.legs)
         foldedLegs.remove(leg);
 }
 
-void CallTreeModel::conversationAboutToBeAdded(std::size_t row)
+void CallTreeModel::conversationAboutToBeAdded(Source& source, std::size_t row)
 {
-    nAddedRow = row;
-    beginInsertRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
+    source.nAddedRow = row;
+    const int at = offsetOf(source) + static_cast<int>(row);
+    beginInsertRows(QModelIndex(), at, at);
 }
 
-void CallTreeModel::conversationAdded()
+void CallTreeModel::conversationAdded(Source& source)
 {
     // A call already long when it is first seen (a listing after the login) is marked at once.
-    const Conversation& conversation = calls.at(nAddedRow);
+    const Conversation& conversation = source.calls->at(source.nAddedRow);
     const bool marked = isLong(conversation);
     conversation.marked = marked;
     nLong += marked ? 1 : 0;
     endInsertRows();
 }
 
-void CallTreeModel::conversationAboutToBeRemoved(std::size_t row)
+void CallTreeModel::conversationAboutToBeRemoved(Source& source, std::size_t row)
 {
-    const Conversation& conversation = calls.at(row);
+    const Conversation& conversation = source.calls->at(row);
     nLong -= conversation.marked ? 1 : 0;
-    forget(conversation);
-    beginRemoveRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
+    forget(source, conversation);
+    const int at = offsetOf(source) + static_cast<int>(row);
+    beginRemoveRows(QModelIndex(), at, at);
 }
 
 void CallTreeModel::conversationRemoved()
@@ -517,10 +735,10 @@ void CallTreeModel::legRemoved()
     endRemoveRows();
 }
 
-void CallTreeModel::conversationChanged(const Conversation& conversation)
+void CallTreeModel::conversationChanged(const Source& source, const Conversation& conversation)
 {
-    foldedConversations.remove(conversation.id);
-    const int row = static_cast<int>(calls.rowOf(conversation));
+    foldedConversations.remove(foldKey(source, conversation));
+    const int row = offsetOf(source) + static_cast<int>(source.calls->rowOf(conversation));
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 

@@ -7,12 +7,17 @@
 #include <QIcon>
 #include <QString>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 // The console's calls: a row per conversation, its legs as child rows. Texts and durations are
 // made when the view asks for them; rows come and go one at a time, never by a reset, so the
 // selection and the expanded conversations stay where the operator left them.
-class CallTreeModel : public QAbstractItemModel, private corvale::Conversations::Listener
+//
+// The conversations may come from several PBXs, each a source of its own: a source's rows follow
+// those of the sources added before it, and its name is the PBX column's text.
+class CallTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
 
@@ -35,8 +40,19 @@ public:
         LongCallRole,                // bool: a conversation past the long-call threshold
     };
 
+    // One source, under the key 0.
     explicit CallTreeModel(corvale::Conversations& conversations, QObject* parent = nullptr);
     ~CallTreeModel() override;
+
+    // Adds the conversations of another PBX after the others' (their rows at once), and follows
+    // them until removed. The key is the caller's; it must not be in use.
+    void addSource(int key, corvale::Conversations& conversations, const QString& name);
+    // Removes a source's rows and stops following it.
+    void removeSource(int key);
+    bool hasSource(int key) const;
+    std::size_t sourceCount() const { return sources.size(); }
+    // The key of the source a conversation is in; -1 for none.
+    int sourceOf(const corvale::Conversation& conversation) const;
 
     QModelIndex index(int row, int column,
                       const QModelIndex& parent = QModelIndex()) const override;
@@ -47,15 +63,19 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    const corvale::Conversations& conversations() const { return calls; }
+    // The first source's conversations.
+    const corvale::Conversations& conversations() const;
     // The conversation of a row, or of a leg's row; nullptr for none.
     const corvale::Conversation* conversationAt(const QModelIndex& index) const;
     // The leg of a leg's row; nullptr for a conversation's row.
     const corvale::Leg* legAt(const QModelIndex& index) const;
     QModelIndex indexOf(const corvale::Conversation& conversation, int column = 0) const;
 
+    // The PBX column's text for the first source, or for the source with this key.
     void setPbxName(const QString& name);
-    QString pbxName() const { return sPbx; }
+    void setPbxName(int key, const QString& name);
+    QString pbxName() const;
+    QString pbxName(int key) const;
 
     // Conversations that have lasted at least this long are long calls.
     void setLongCallSeconds(int seconds);
@@ -81,28 +101,38 @@ public:
     static QString partyText(const std::string& number, const std::string& name);
 
 private:
-    void conversationAboutToBeAdded(std::size_t row) override;
-    void conversationAdded() override;
-    void conversationAboutToBeRemoved(std::size_t row) override;
-    void conversationRemoved() override;
-    void legAboutToBeAdded(const corvale::Conversation& conversation,
-                           std::size_t position) override;
-    void legAdded() override;
-    void legAboutToBeRemoved(const corvale::Conversation& conversation,
-                             std::size_t position) override;
-    void legRemoved() override;
-    void conversationChanged(const corvale::Conversation& conversation) override;
-    void legChanged(const corvale::Conversation& conversation, std::size_t position) override;
+    struct Source;
+    class Relay;
+    friend class Relay;
+
+    // The source a top-level row is in, and the row within it.
+    std::pair<const Source*, std::size_t> sourceAt(int row) const;
+    const Source* sourceWithSerial(quint64 serial) const;
+    const Source* sourceOfConversation(const corvale::Conversation& conversation) const;
+    int offsetOf(const Source& source) const;
+    const corvale::Conversation* conversationOf(const QModelIndex& index) const;
+
+    void conversationAboutToBeAdded(Source& source, std::size_t row);
+    void conversationAdded(Source& source);
+    void conversationAboutToBeRemoved(Source& source, std::size_t row);
+    void conversationRemoved();
+    void legAboutToBeAdded(const corvale::Conversation& conversation, std::size_t position);
+    void legAdded();
+    void legAboutToBeRemoved(const corvale::Conversation& conversation, std::size_t position);
+    void legRemoved();
+    void conversationChanged(const Source& source, const corvale::Conversation& conversation);
+    void legChanged(const corvale::Conversation& conversation, std::size_t position);
 
     QVariant conversationData(const corvale::Conversation& conversation, int column,
                               int role) const;
     QVariant legData(const corvale::Leg& leg, int column, int role) const;
     QString stateText(const corvale::Conversation& conversation) const;
     bool isLong(const corvale::Conversation& conversation) const;
-    void forget(const corvale::Conversation& conversation);
+    void forget(const Source& source, const corvale::Conversation& conversation);
+    static quint64 foldKey(const Source& source, const corvale::Conversation& conversation);
 
-    corvale::Conversations& calls;
-    QString sPbx;
+    std::vector<std::unique_ptr<Source>> sources; // in the order of their rows
+    quint64 nextSerial = 1;
     int nLongSeconds = 600;
     int nLong = 0;
     std::size_t nAddedRow = 0;

@@ -1,5 +1,7 @@
 #include "ConnectDialog.h"
 
+#include "PbxProfile.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -50,6 +52,7 @@ ConnectDialog::ConnectDialog(QWidget* parent)
     , authCombo(new QComboBox(this))
     , errorLabel(new QLabel(this))
     , connectButton(nullptr)
+    , form(new QFormLayout)
 {
     setWindowTitle(tr("Connect to a PBX"));
     setObjectName(QStringLiteral("ConnectDialog"));
@@ -81,7 +84,6 @@ ConnectDialog::ConnectDialog(QWidget* parent)
     authCombo->setAccessibleName(tr("Login method"));
     errorLabel->setAccessibleName(tr("What is wrong"));
 
-    auto* form = new QFormLayout;
     form->addRow(tr("&Host:"), hostEdit);
     form->addRow(tr("&Port:"), portEdit);
     form->addRow(tr("&User:"), userEdit);
@@ -182,8 +184,59 @@ QString ConnectDialog::checkCaFile(const QString& path, QList<QSslCertificate>& 
     return {};
 }
 
+void ConnectDialog::setProfile(const PbxProfile& profile, const QStringList& takenNames)
+{
+    taken = takenNames;
+    if (nameEdit == nullptr) {
+        setWindowTitle(tr("Saved PBX"));
+        nameEdit = new QLineEdit(this);
+        nameEdit->setObjectName(QStringLiteral("nameEdit"));
+        nameEdit->setAccessibleName(tr("Name"));
+        form->insertRow(0, tr("&Name:"), nameEdit);
+        rememberCheck = new QCheckBox(tr("&Remember the secret in the keyring"), this);
+        rememberCheck->setObjectName(QStringLiteral("rememberCheck"));
+        reconnectCheck = new QCheckBox(tr("R&econnect when the connection is lost"), this);
+        reconnectCheck->setObjectName(QStringLiteral("reconnectCheck"));
+        startCheck = new QCheckBox(tr("Connect at &start"), this);
+        startCheck->setObjectName(QStringLiteral("startCheck"));
+        form->addRow(QString(), rememberCheck);
+        form->addRow(QString(), reconnectCheck);
+        form->addRow(QString(), startCheck);
+        secretEdit->setPlaceholderText(tr("Asked at each connect unless remembered"));
+        connectButton->setText(tr("&Save"));
+        setTabOrder(nameEdit, hostEdit);
+    }
+    setFields(profile.fields);
+    nameEdit->setText(profile.name);
+    rememberCheck->setChecked(profile.rememberSecret);
+    reconnectCheck->setChecked(profile.reconnect);
+    startCheck->setChecked(profile.connectAtStart);
+    nameEdit->setFocus();
+}
+
+PbxProfile ConnectDialog::profile() const
+{
+    PbxProfile profile;
+    profile.fields = accepted;
+    if (nameEdit != nullptr) {
+        profile.name = nameEdit->text();
+        profile.rememberSecret = rememberCheck->isChecked();
+        profile.reconnect = reconnectCheck->isChecked();
+        profile.connectAtStart = startCheck->isChecked();
+    }
+    return profile;
+}
+
 QString ConnectDialog::check(ConnectionFields& out) const
 {
+    if (nameEdit != nullptr) {
+        const QString name = nameEdit->text();
+        const QString why = PbxProfile::checkName(name);
+        if (!why.isEmpty())
+            return why;
+        if (taken.contains(name))
+            return tr("There is already a PBX named %1.").arg(name);
+    }
     out.host = hostEdit->text().trimmed();
     out.port = portEdit->text().trimmed();
     out.user = userEdit->text();

@@ -7,6 +7,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+struct PbxProfile;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -44,6 +46,13 @@ public:
     // Why this file cannot be a file of authorities, or nothing; its certificates into `out`.
     static QString checkCaFile(const QString& path, QList<QSslCertificate>& out);
 
+    // Makes the dialog a saved PBX's: its name (none of `takenNames`), whether its secret is
+    // remembered in the keyring, reconnection and connecting at start. An empty secret keeps a
+    // remembered one.
+    void setProfile(const PbxProfile& profile, const QStringList& takenNames);
+    // The profile as accepted.
+    PbxProfile profile() const;
+
     void accept() override;
 
 private:
@@ -60,6 +69,13 @@ private:
     QComboBox* authCombo;
     QLabel* errorLabel;
     QPushButton* connectButton;
+    QFormLayout* form;
+    // Only for a saved PBX.
+    QLineEdit* nameEdit = nullptr;
+    QCheckBox* rememberCheck = nullptr;
+    QCheckBox* reconnectCheck = nullptr;
+    QCheckBox* startCheck = nullptr;
+    QStringList taken;
     QList<QSslCertificate> givenTrusted; // from the command line, without a file name
     ConnectionFields accepted;
 };

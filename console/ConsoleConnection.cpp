@@ -31,9 +31,25 @@ ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, QObject* pare
     };
 }
 
+ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, int key, const QString& name,
+                                     QObject* parent)
+    : QObject(parent)
+    , window(consoleWindow)
+    , nKey(key)
+    , sName(name)
+{}
+
 ConsoleConnection::~ConsoleConnection()
 {
     drop();
+    if (several())
+        window.removePbxStatus(nKey);
+}
+
+void ConsoleConnection::close()
+{
+    drop();
+    updateStatus();
 }
 
 bool ConsoleConnection::askAndConnect()
@@ -80,8 +96,13 @@ void ConsoleConnection::drop()
     if (!current)
         return;
     // The window lets go of the calls before they go.
-    window.setCalls(nullptr);
-    window.connectionLost();
+    if (several()) {
+        window.removeCalls(nKey);
+        window.connectionLost(nKey);
+    } else {
+        window.setCalls(nullptr);
+        window.connectionLost();
+    }
     disconnect(current.get(), nullptr, this, nullptr);
     disconnect(current.get(), nullptr, &window, nullptr);
     current->close();
@@ -105,7 +126,7 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     settings.ownAuthorities = !fields.trusted.isEmpty();
     settings.auth = fields.challengeLogin ? corvale::Auth::Md5 : corvale::Auth::Plain;
     settings.live = true;
-    settings.reconnect = true;
+    settings.reconnect = bReconnect;
     settings.keepalive = true;
 
     current = std::make_unique<Session>();
@@ -117,11 +138,15 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
 
     connect(&session, &Session::stateChanged, this, &ConsoleConnection::updateStatus);
     connect(&session, &Session::reconnectProgress, this, &ConsoleConnection::updateStatus);
-    connect(&session, &Session::callsChanged, &window, &ConsoleWindow::callsChanged);
+    if (several())
+        connect(&session, &Session::callsChanged, this, [this] { window.callsChanged(nKey); });
+    else
+        connect(&session, &Session::callsChanged, &window,
+                qOverload<>(&ConsoleWindow::callsChanged));
     connect(&session, &Session::report, this, [this](const QString& text) {
         if (nHangupDepth > 0)
             reports << text;
-        window.showMessage(text);
+        window.showMessage(several() ? tr("%1: %2").arg(sName, text) : text);
     });
     connect(&session, &Session::hangupFinished, this,
             [this](const std::string& channel, bool ok, const QString& reason) {
@@ -130,14 +155,23 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
             });
     connect(&session, &Session::finished, this, [this] {
         // The calls shown would no longer change: an empty view says so better.
-        window.connectionLost();
-        window.setCalls(nullptr);
+        if (several()) {
+            window.connectionLost(nKey);
+            window.removeCalls(nKey);
+        } else {
+            window.connectionLost();
+            window.setCalls(nullptr);
+        }
         updateStatus();
     });
 
-    window.setCalls(session.liveCalls());
-    window.setPbxName(fields.host);
-    window.setWindowTitle(tr("Corvale Console - %1").arg(fields.host));
+    if (several()) {
+        window.addCalls(nKey, session.liveCalls(), sName);
+    } else {
+        window.setCalls(session.liveCalls());
+        window.setPbxName(fields.host);
+        window.setWindowTitle(tr("Corvale Console - %1").arg(fields.host));
+    }
     session.open();
     updateStatus();
 }
@@ -209,5 +243,8 @@ QString ConsoleConnection::protectionText() const
 
 void ConsoleConnection::updateStatus()
 {
-    window.setConnectionStatus(stateText(), current ? protectionText() : QString());
+    if (several())
+        window.setPbxStatus(nKey, sName, stateText(), current ? protectionText() : QString());
+    else
+        window.setConnectionStatus(stateText(), current ? protectionText() : QString());
 }

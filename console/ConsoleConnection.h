@@ -20,6 +20,11 @@ class ConsoleConnection : public QObject
 
 public:
     explicit ConsoleConnection(ConsoleWindow& window, QObject* parent = nullptr);
+    // One of several PBXs: its calls are added to the window's under `key` (1 and up) beside the
+    // others', its state is a status bar label of its own, and the window's commands stay with
+    // whoever routes them.
+    ConsoleConnection(ConsoleWindow& window, int key, const QString& name,
+                      QObject* parent = nullptr);
     ~ConsoleConnection() override;
 
     // Where the connect dialog starts.
@@ -32,6 +37,12 @@ public:
     void connectTo(const ConnectionFields& fields, const std::string& secret);
 
     corvale::Session* session() const { return current.get(); }
+    // Whether a lost connection is retried (on unless a saved PBX says otherwise).
+    void setReconnect(bool on) { bReconnect = on; }
+    // Hangs up one channel; the answer goes to the window.
+    void hangUp(const std::string& channel);
+    // Ends the session and takes its calls off the window.
+    void close();
     // The session's state and protection as the status bar words them.
     QString stateText() const;
     QString protectionText() const;
@@ -46,13 +57,16 @@ public:
 private:
     void drop();
     void updateStatus();
-    void hangUp(const std::string& channel);
     void settle();
+    bool several() const { return nKey > 0; }
 
     ConsoleWindow& window;
     std::unique_ptr<corvale::Session> current;
     ConnectionFields lastFields;
     std::string sSecret; // for the logins of reconnections; never stored
+    int nKey = 0;        // 0: the window's only connection
+    QString sName;
+    bool bReconnect = true;
 
     // Hangups asked and not yet answered; a session drops some without an answer (a call ended
     // meanwhile, no connection), which once it is done are reported with what it said.

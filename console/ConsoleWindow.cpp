@@ -108,10 +108,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
         if (showFailure)
             showFailure(text);
     });
-    hangups.hangUp = [this](const std::string& channel) {
-        if (hangUp)
-            hangUp(channel);
-    };
+    hangups.hangUp = [this](const std::string& channel) { sendHangUp(channel); };
 
     confirm = [this](const QString& question, bool& dontAsk) {
         QMessageBox box(QMessageBox::Question, tr("Corvale Console"), question,
@@ -209,6 +206,10 @@ void ConsoleWindow::buildActions()
     callMenu->addSeparator();
     callMenu->addAction(actQuit);
 
+    // Filled by whoever keeps the saved PBXs, as it opens.
+    pbxes = menuBar()->addMenu(tr("P&BXs"));
+    pbxes->setObjectName(QStringLiteral("pbxMenu"));
+
     QToolBar* tools = addToolBar(tr("Calls"));
     tools->setObjectName(QStringLiteral("callTools"));
     tools->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -236,11 +237,118 @@ void ConsoleWindow::setCalls(corvale::LiveCalls* liveCalls)
     model->setLongCallSeconds(nLongMinutes * 60);
     model->setPbxName(sPbx);
     grouped->flush();
+    // The other PBXs' calls stay, in the new model.
+    for (const auto& [key, pbx] : pbxCalls)
+        model->addSource(key, *pbx, calls ? calls->pbxName(key) : QString());
     filtered.setSourceModel(model.get());
     calls = std::move(model);
     conversations = std::move(grouped);
+    updatePbxColumn();
     updateActions();
     updateCounts();
+}
+
+void ConsoleWindow::addCalls(int key, corvale::LiveCalls* liveCalls, const QString& name)
+{
+    removeCalls(key);
+    if (liveCalls == nullptr)
+        return;
+    auto grouped = std::make_unique<corvale::Conversations>(*liveCalls);
+    grouped->flush();
+    calls->addSource(key, *grouped, name);
+    pbxCalls[key] = std::move(grouped);
+    updatePbxColumn();
+    updateActions();
+    updateCounts();
+}
+
+void ConsoleWindow::removeCalls(int key)
+{
+    const auto it = pbxCalls.find(key);
+    if (it == pbxCalls.end())
+        return;
+    calls->removeSource(key);
+    pbxCalls.erase(it);
+    updatePbxColumn();
+    updateActions();
+    updateCounts();
+}
+
+void ConsoleWindow::callsChanged(int key)
+{
+    if (const auto it = pbxCalls.find(key); it != pbxCalls.end())
+        it->second->flush();
+}
+
+void ConsoleWindow::connectionLost(int key)
+{
+    std::vector<std::string> lost;
+    for (const auto& [channel, pbx] : hangupRoutes)
+        if (pbx == key)
+            lost.push_back(channel);
+    for (const std::string& channel : lost)
+        hangupFinished(channel, false, tr("the connection to its PBX ended"));
+}
+
+void ConsoleWindow::setPbxStatus(int key, const QString& name, const QString& state,
+                                 const QString& protection)
+{
+    QLabel*& label = pbxLabels[key];
+    if (label == nullptr) {
+        label = new QLabel(this);
+        label->setObjectName(QStringLiteral("pbxLabel%1").arg(key));
+        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        label->setContentsMargins(4, 0, 4, 0);
+        statusBar()->addPermanentWidget(label);
+    }
+    label->setText(tr("%1: %2").arg(name, state));
+    label->setToolTip(protection);
+    label->setAccessibleName(tr("State of the PBX %1").arg(name));
+    // The single connection's label says nothing while only saved PBXs are connected.
+    connectionLabel->setVisible(bShowing || pbxLabels.empty());
+    protectionLabel->setVisible(connectionLabel->isVisible() && !protectionLabel->text().isEmpty());
+}
+
+void ConsoleWindow::removePbxStatus(int key)
+{
+    const auto it = pbxLabels.find(key);
+    if (it == pbxLabels.end())
+        return;
+    statusBar()->removeWidget(it->second);
+    it->second->deleteLater();
+    pbxLabels.erase(it);
+    connectionLabel->setVisible(bShowing || pbxLabels.empty());
+}
+
+QString ConsoleWindow::pbxStatusText() const
+{
+    QStringList texts;
+    for (const auto& [key, label] : pbxLabels)
+        texts << label->text();
+    return texts.join(QStringLiteral(" · "));
+}
+
+bool ConsoleWindow::showsPbxColumn() const
+{
+    return !callTree->isColumnHidden(CallTreeModel::Pbx);
+}
+
+void ConsoleWindow::updatePbxColumn()
+{
+    const std::size_t shown = (bShowing ? 1 : 0) + pbxCalls.size();
+    callTree->setColumnHidden(CallTreeModel::Pbx, shown <= 1);
+}
+
+void ConsoleWindow::sendHangUp(const std::string& channel)
+{
+    const auto it = hangupRoutes.find(channel);
+    if (it != hangupRoutes.end() && pbxCalls.count(it->second) > 0) {
+        if (hangUpOn)
+            hangUpOn(it->second, channel);
+        return;
+    }
+    if (hangUp)
+        hangUp(channel);
 }
 
 void ConsoleWindow::callsChanged()
@@ -251,6 +359,7 @@ void ConsoleWindow::callsChanged()
 
 void ConsoleWindow::hangupFinished(const std::string& channel, bool ok, const QString& reason)
 {
+    hangupRoutes.erase(channel);
     hangups.finished(channel, ok, reason);
 }
 
@@ -360,6 +469,18 @@ void ConsoleWindow::endChoice(const CallEnder::Choice& choice)
     // Read the channels before asking: the calls go on changing while the question is open, and
     // what the operator agreed to is what was named.
     const std::vector<std::string> channels = CallEnder::channelsOf(choice);
+    // Each hangup goes to its own PBX.
+    std::map<std::string, int> routes;
+    const auto route = [&](const corvale::Leg& leg) {
+        const int key = calls->sourceOf(*leg.conversation);
+        if (pbxCalls.count(key) > 0)
+            routes[leg.call->channel] = key;
+    };
+    for (const corvale::Conversation* conversation : choice.conversations)
+        for (const corvale::Leg* leg : conversation->legs)
+            route(*leg);
+    for (const corvale::Leg* leg : choice.legs)
+        route(*leg);
     if (bConfirm && confirm) {
         bool dontAsk = false;
         if (!confirm(CallEnder::question(*calls, choice), dontAsk))
@@ -369,6 +490,8 @@ void ConsoleWindow::endChoice(const CallEnder::Choice& choice)
             saveSettings();
         }
     }
+    for (const auto& [channel, key] : routes)
+        hangupRoutes[channel] = key;
     hangups.end(channels);
 }
 
@@ -463,7 +586,7 @@ void ConsoleWindow::restoreSettings()
     if (header->restoreState(settings.value(QStringLiteral("columns")).toByteArray()))
         callTree->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
     // The PBX column stays hidden while one PBX is shown, whatever was saved.
-    callTree->setColumnHidden(CallTreeModel::Pbx, true);
+    updatePbxColumn();
     bConfirm = settings.value(QStringLiteral("confirmHangups"), true).toBool();
     setLongCallMinutes(
         settings.value(QStringLiteral("longCallMinutes"), DefaultLongCallMinutes).toInt(), true);

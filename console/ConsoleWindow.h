@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@ class CallTreeModel;
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QTreeView;
 
 namespace corvale {
@@ -48,6 +50,24 @@ public:
     void showMessage(const QString& text);
     void setPbxName(const QString& name);
 
+    // Several PBXs at once: the calls of one more PBX under a key of the caller's (1 and up),
+    // shown after the others until removed; the PBX column is shown while calls of more than one
+    // PBX are.
+    void addCalls(int key, corvale::LiveCalls* calls, const QString& name);
+    // Must be called before those calls are destroyed.
+    void removeCalls(int key);
+    void callsChanged(int key);
+    // One PBX's connection ended: its hangups still awaited get no answer; the others' still do.
+    void connectionLost(int key);
+    // One small status bar label per PBX: "NAME: state", its protection as the tool tip.
+    void setPbxStatus(int key, const QString& name, const QString& state,
+                      const QString& protection);
+    void removePbxStatus(int key);
+    QString pbxStatusText() const;
+    QMenu* pbxMenu() const { return pbxes; }
+    // Whether the PBX column is shown.
+    bool showsPbxColumn() const;
+
     // The long-call threshold; remembered for later runs only when the operator chose it (the
     // command line's is for this run).
     void setLongCallMinutes(int minutes, bool remember = false);
@@ -56,6 +76,8 @@ public:
 
     // What the window asks of the connection.
     std::function<void(const std::string& channel)> hangUp;
+    // A hangup of a channel of the PBX added under this key.
+    std::function<void(int key, const std::string& channel)> hangUpOn;
     std::function<void()> refresh;
     std::function<void()> connectRequested;
     // Questions and messages for the operator; tests replace them. confirm returns whether to go
@@ -96,6 +118,8 @@ private:
     void endChoice(const CallEnder::Choice& choice);
     CallEnder::Choice selectedChoice() const;
     QModelIndex toSource(const QModelIndex& viewIndex) const;
+    void updatePbxColumn();
+    void sendHangUp(const std::string& channel);
 
     // Shown while no connection's calls are: the view keeps its columns, and with them the
     // widths and order the operator chose.
@@ -110,6 +134,11 @@ private:
     bool bConfirm = true;
     bool bShowing = false;
     QString sPbx;
+    // The conversations of the PBXs added by key, and which PBX each channel being hung up is on.
+    std::map<int, std::unique_ptr<corvale::Conversations>> pbxCalls;
+    std::map<int, QLabel*> pbxLabels;
+    std::map<std::string, int> hangupRoutes;
+    QMenu* pbxes = nullptr;
 
     QLineEdit* filterEdit;
     QTreeView* callTree;

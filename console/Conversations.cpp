@@ -132,6 +132,7 @@ Conversation& Conversations::newConversation()
 {
     auto conversation = std::make_unique<Conversation>();
     conversation->id = nextId++;
+    conversation->owner = this;
     Conversation& made = *conversation;
     byId.emplace(made.id, &made);
     conversations.push_back(std::move(conversation));

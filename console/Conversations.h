@@ -13,6 +13,7 @@
 namespace corvale {
 
 struct Conversation;
+class Conversations;
 
 // One channel of a conversation: a row of the live calls.
 struct Leg
@@ -31,9 +32,10 @@ struct Leg
 // The channels that talk to each other: one call as the operator sees it.
 struct Conversation
 {
-    std::uint64_t id = 0;        // never reused; conversations are kept in the order of their ids
-    std::vector<Leg*> legs;      // oldest channel first
-    mutable bool marked = false; // free for a view (the console marks long calls)
+    std::uint64_t id = 0; // never reused; conversations are kept in the order of their ids
+    const Conversations* owner = nullptr; // the grouping it belongs to (a view shows several)
+    std::vector<Leg*> legs;               // oldest channel first
+    mutable bool marked = false;          // free for a view (the console marks long calls)
 };
 
 // Groups the live calls into conversations and keeps them up to date, one change at a time, from
@@ -75,6 +77,7 @@ public:
     Conversations& operator=(const Conversations&) = delete;
 
     void setListener(Listener* listener) { observer = listener; }
+    Listener* listener() const { return observer; }
     const LiveCalls& liveCalls() const { return calls; }
 
     // Takes in the calls added since the last time (the live calls add rows only at the end and

@@ -2,6 +2,8 @@
 
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
+#include "ProfileConnections.h"
+#include "SecretStore.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -46,10 +48,16 @@ int runConsole(const ConsoleOptions& options)
         window.setLongCallMinutes(*options.longCallMinutes);
     ConsoleConnection connection(window);
     connection.setFields(startFields(options));
+    KeychainSecretStore secrets;
+    ProfileConnections profiles(window, secrets);
     window.show();
 
-    // Ask where to connect once the window is on screen, so the dialog has a parent to sit on.
-    QTimer::singleShot(0, &window, [&connection] { connection.askAndConnect(); });
+    // Connect to the saved PBXs asked for; without any, ask where to connect once the window is
+    // on screen, so the dialog has a parent to sit on.
+    QTimer::singleShot(0, &window, [&connection, &profiles, &options] {
+        if (!profiles.start(options.profiles) && options.profiles.isEmpty())
+            connection.askAndConnect();
+    });
     const int status = QApplication::exec();
     window.setCalls(nullptr);
     return status;

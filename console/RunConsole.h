@@ -3,6 +3,7 @@
 #include <QList>
 #include <QSslCertificate>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -17,6 +18,7 @@ struct ConsoleOptions
     QList<QSslCertificate> trusted; // --tls-ca: the only authorities
     bool challengeLogin = false;    // --auth md5
     std::optional<int> longCallMinutes;
+    QStringList profiles; // --profile: saved PBXs to connect to at start
 };
 
 // Opens the operator console, asks where to connect and runs until it is closed; the
