@@ -86,6 +86,7 @@ private slots:
     void unknownProfileIsSaidAndStartConnectsMarkedOnes();
     void twoPbxsInOneTree();
     void realKeychainWithoutSessionBusReportsNoKeyring();
+    void realKeychainRemembersAndForgets();
 
 private:
     QString settingsFile() const;
@@ -331,6 +332,50 @@ void tst_profiles::twoPbxsInOneTree()
     QCOMPARE(branchRows(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 2, 10000);
     QVERIFY(window.showsPbxColumn());
+}
+
+namespace {
+
+// Waits for one answer of the store.
+struct Answer
+{
+    std::optional<SecretStore::Outcome> outcome;
+    std::string secret;
+    SecretStore::Callback callback()
+    {
+        return [this](SecretStore::Outcome got, const std::string& text, const QString&) {
+            outcome = got;
+            secret = text;
+        };
+    }
+};
+
+} // namespace
+
+void tst_profiles::realKeychainRemembersAndForgets()
+{
+    // Run by keyring-session.sh, which starts a Secret Service for this test alone.
+    if (qEnvironmentVariableIsEmpty("CORVALE_REAL_KEYRING"))
+        QSKIP("needs the keyring of keyring-session.sh");
+    KeychainSecretStore store;
+    const QString name = QStringLiteral("HQ Zürich");
+    Answer written;
+    store.write(name, "s3cret \xc3\xa4", written.callback());
+    QTRY_VERIFY_WITH_TIMEOUT(written.outcome.has_value(), 20000);
+    QCOMPARE(*written.outcome, SecretStore::Outcome::Done);
+    Answer read;
+    store.read(name, read.callback());
+    QTRY_VERIFY_WITH_TIMEOUT(read.outcome.has_value(), 20000);
+    QCOMPARE(*read.outcome, SecretStore::Outcome::Done);
+    QCOMPARE(read.secret, std::string("s3cret \xc3\xa4"));
+    Answer removed;
+    store.remove(name, removed.callback());
+    QTRY_VERIFY_WITH_TIMEOUT(removed.outcome.has_value(), 20000);
+    QCOMPARE(*removed.outcome, SecretStore::Outcome::Done);
+    Answer gone;
+    store.read(name, gone.callback());
+    QTRY_VERIFY_WITH_TIMEOUT(gone.outcome.has_value(), 20000);
+    QCOMPARE(*gone.outcome, SecretStore::Outcome::NotFound);
 }
 
 void tst_profiles::realKeychainWithoutSessionBusReportsNoKeyring()
