@@ -133,4 +133,21 @@ if name in medians:
     print(f"{name:28} {ms:7.0f} ms from the restarted PBX taking connections until the list equals its calls "
           f"(worst {medians[name]['worst_ms']:.0f} ms)  {verdict(ms < 1000, name + ' 1 s or more')} (< 1000 ms)")
 
+# The console with several PBXs: five under churn, twenty connected at once.
+name = "console_pbxs/churn/5x2000"
+if name in medians:
+    b = medians[name]
+    cpu = b["cpu_share"] * 100
+    print(f"{name + ' cpu':28} {cpu:7.1f} % of one core during {seconds(name):.0f} s of 100+100 calls/s on each of 5 PBXs  "
+          f"{verdict(cpu < 50, name + ' above half a core')} (< 50 %)")
+    print(f"{name + ' stall':28} {b['longest_stall_ms']:7.1f} ms longest event-loop stall during the churn  "
+          f"{verdict(b['longest_stall_ms'] < 50, name + ' stall of 50 ms or more')} (< 50 ms)")
+    print(f"{name + ' converge':28} {b['converge_ms']:7.0f} ms from the churn's end until each PBX's part of the tree equals its channels  "
+          f"{verdict(b['converge_ms'] < 2000, name + ' tree not right within 2 s')} (< 2000 ms)")
+name = "console_pbxs/start/20x500"
+if name in medians:
+    ms = seconds(name) * 1e3
+    print(f"{name:28} {ms:7.0f} ms from connecting 20 PBXs until all 10,000 calls are in the tree  "
+          f"{verdict(ms < 2000, name + ' 2 s or more')} (< 2000 ms)")
+
 print("targets missed: " + ("; ".join(misses) if misses else "none"))
