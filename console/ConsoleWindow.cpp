@@ -137,6 +137,9 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
 ConsoleWindow::~ConsoleWindow()
 {
     filtered.setSourceModel(nullptr);
+    // The model lets go of every PBX's calls before their grouping goes.
+    for (const auto& [key, grouped] : pbxCalls)
+        calls->removeSource(key);
 }
 
 void ConsoleWindow::buildActions()

@@ -6,6 +6,7 @@
 #include "ProfileConnections.h"
 #include "SecretStore.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,6 +82,7 @@ private slots:
     void initTestCase();
     void init();
     void profilesAreSavedWithoutTheirSecret();
+    void profileDialogChecksTheName();
     void rememberedSecretLogsIn();
     void withoutKeyringTheSecretIsAskedAtEachConnect();
     void unknownProfileIsSaidAndStartConnectsMarkedOnes();
@@ -171,6 +173,30 @@ void tst_profiles::profilesAreSavedWithoutTheirSecret()
     // Names that would break the settings' groups are refused.
     for (const QString& bad : {QString(), QStringLiteral("a/b"), QStringLiteral(" HQ")})
         QVERIFY(!PbxProfile::checkName(bad).isEmpty());
+}
+
+void tst_profiles::profileDialogChecksTheName()
+{
+    ConnectDialog dialog;
+    PbxProfile branch;
+    branch.name = QStringLiteral("HQ");
+    branch.fields.host = QStringLiteral("branch.example.org");
+    branch.connectAtStart = true;
+    dialog.setProfile(branch, {QStringLiteral("HQ")});
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("nameEdit"));
+    auto* why = dialog.findChild<QLabel*>(QStringLiteral("errorLabel"));
+    QVERIFY(name && why);
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(why->text(), QStringLiteral("There is already a PBX named HQ."));
+    name->setText(QStringLiteral("Branch"));
+    dialog.findChild<QCheckBox*>(QStringLiteral("rememberCheck"))->setChecked(true);
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    const PbxProfile accepted = dialog.profile();
+    QCOMPARE(accepted.name, QStringLiteral("Branch"));
+    QCOMPARE(accepted.fields.host, QStringLiteral("branch.example.org"));
+    QVERIFY(accepted.rememberSecret && accepted.connectAtStart && accepted.reconnect);
 }
 
 void tst_profiles::rememberedSecretLogsIn()
