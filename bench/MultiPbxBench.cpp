@@ -178,9 +178,16 @@ struct Console
 
 void churn(benchmark::State& state)
 {
-    constexpr int Pbxs = 5;
-    constexpr int Calls = 2000;
-    constexpr int PerSecond = 100;
+    // CORVALE_PBXS_CHURN_SHAPE=PBXS,CALLS,PER_SECOND changes the shape, for comparisons.
+    int Pbxs = 5;
+    int Calls = 2000;
+    int PerSecond = 100;
+    if (const QStringList shape = qEnvironmentVariable("CORVALE_PBXS_CHURN_SHAPE").split(u',');
+        shape.size() == 3) {
+        Pbxs = shape[0].toInt();
+        Calls = shape[1].toInt();
+        PerSecond = shape[2].toInt();
+    }
     Console console;
     if (const QString why = console.start(Pbxs, Calls); !why.isEmpty()) {
         state.SkipWithError(why.toLocal8Bit().constData());

@@ -123,6 +123,7 @@ void CallTreeModel::addSource(int key, corvale::Conversations& conversations, co
         nLong += conversation.marked ? 1 : 0;
     }
     sources.push_back(std::move(source));
+    rowsMoved();
     if (size > 0)
         endInsertRows();
 }
@@ -144,6 +145,7 @@ void CallTreeModel::removeSource(int key)
     foldedConversations.clear();
     foldedLegs.clear();
     sources.erase(it);
+    rowsMoved();
     if (size > 0)
         endRemoveRows();
 }
@@ -160,17 +162,33 @@ int CallTreeModel::sourceOf(const Conversation& conversation) const
     return source != nullptr ? source->key : -1;
 }
 
+const std::vector<std::size_t>& CallTreeModel::starts() const
+{
+    if (startsStale) {
+        rowStarts.clear();
+        std::size_t at = 0;
+        for (const auto& source : sources) {
+            rowStarts.push_back(at);
+            at += source->calls->size();
+        }
+        rowStarts.push_back(at);
+        startsStale = false;
+    }
+    return rowStarts;
+}
+
 std::pair<const CallTreeModel::Source*, std::size_t> CallTreeModel::sourceAt(int row) const
 {
     if (row < 0)
         return {nullptr, 0};
-    auto local = static_cast<std::size_t>(row);
-    for (const auto& source : sources) {
-        if (local < source->calls->size())
-            return {source.get(), local};
-        local -= source->calls->size();
-    }
-    return {nullptr, 0};
+    const auto at = static_cast<std::size_t>(row);
+    const std::vector<std::size_t>& first = starts();
+    if (at >= first.back())
+        return {nullptr, 0};
+    // The last source starting at or before the row; empty sources start where the next does.
+    const auto next = std::upper_bound(first.begin(), first.end() - 1, at);
+    const auto index = static_cast<std::size_t>(next - first.begin()) - 1;
+    return {sources[index].get(), at - first[index]};
 }
 
 const CallTreeModel::Source* CallTreeModel::sourceWithSerial(quint64 serial) const
@@ -192,13 +210,11 @@ CallTreeModel::sourceOfConversation(const Conversation& conversation) const
 
 int CallTreeModel::offsetOf(const Source& source) const
 {
-    std::size_t offset = 0;
-    for (const auto& other : sources) {
-        if (other.get() == &source)
-            break;
-        offset += other->calls->size();
-    }
-    return static_cast<int>(offset);
+    const std::vector<std::size_t>& first = starts();
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        if (sources[i].get() == &source)
+            return static_cast<int>(first[i]);
+    return static_cast<int>(first.back());
 }
 
 quint64 CallTreeModel::foldKey(const Source& source, const Conversation& conversation)
@@ -259,12 +275,8 @@ QModelIndex CallTreeModel::indexOf(const Conversation& conversation, int column)
 
 int CallTreeModel::rowCount(const QModelIndex& parent) const
 {
-    if (!parent.isValid()) {
-        std::size_t all = 0;
-        for (const auto& source : sources)
-            all += source->calls->size();
-        return static_cast<int>(all);
-    }
+    if (!parent.isValid())
+        return static_cast<int>(starts().back());
     if (parent.internalId() != TopLevel || parent.column() != 0)
         return 0;
     const Conversation* conversation = conversationOf(parent);
@@ -697,6 +709,7 @@ void CallTreeModel::conversationAdded(Source& source)
     const bool marked = isLong(conversation);
     conversation.marked = marked;
     nLong += marked ? 1 : 0;
+    rowsMoved();
     endInsertRows();
 }
 
@@ -711,6 +724,7 @@ void CallTreeModel::conversationAboutToBeRemoved(Source& source, std::size_t row
 
 void CallTreeModel::conversationRemoved()
 {
+    rowsMoved();
     endRemoveRows();
 }
 

@@ -132,6 +132,12 @@ private:
     static quint64 foldKey(const Source& source, const corvale::Conversation& conversation);
 
     std::vector<std::unique_ptr<Source>> sources; // in the order of their rows
+    // Where each source's rows start, and after the last the row count: the proxy and the view
+    // ask for rows far more often than they change. Made again when next asked after a change.
+    void rowsMoved() { startsStale = true; }
+    const std::vector<std::size_t>& starts() const;
+    mutable std::vector<std::size_t> rowStarts;
+    mutable bool startsStale = true;
     quint64 nextSerial = 1;
     int nLongSeconds = 600;
     int nLong = 0;
