@@ -283,6 +283,15 @@ int CallTreeModel::rowCount(const QModelIndex& parent) const
     return conversation != nullptr ? static_cast<int>(conversation->legs.size()) : 0;
 }
 
+bool CallTreeModel::hasChildren(const QModelIndex& parent) const
+{
+    // Asked of every row as the proxy and the view follow changes: a conversation always has a
+    // leg, so no lookup is needed.
+    if (!parent.isValid())
+        return rowCount() > 0;
+    return parent.internalId() == TopLevel && parent.column() == 0 && parent.model() == this;
+}
+
 int CallTreeModel::columnCount(const QModelIndex&) const
 {
     return ColumnCount;
