@@ -216,8 +216,6 @@ void ProfileConnections::addProfile()
     if (!editDialog || !editDialog(profile, secret, PbxProfile::names()))
         return;
     saveProfile(profile, secret);
-    if (profile.connectAtStart)
-        connectProfile(profile.name);
 }
 
 void ProfileConnections::editProfile(const QString& name)
