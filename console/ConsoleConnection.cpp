@@ -1,0 +1,213 @@
+#include "ConsoleConnection.h"
+
+#include "ConsoleWindow.h"
+#include "session/DisplayText.h"
+
+#include <QSettings>
+
+#include <cmath>
+
+using corvale::Session;
+
+ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, QObject* parent)
+    : QObject(parent)
+    , window(consoleWindow)
+{
+    window.hangUp = [this](const std::string& channel) { hangUp(channel); };
+    window.refresh = [this] {
+        if (current)
+            current->refresh();
+    };
+    window.connectRequested = [this] { askAndConnect(); };
+    ask = [this](ConnectionFields& fields, std::string& secret) {
+        ConnectDialog dialog(&window);
+        dialog.setFields(fields);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        fields = dialog.fields();
+        secret = dialog.secret();
+        dialog.clearSecret();
+        return true;
+    };
+}
+
+ConsoleConnection::~ConsoleConnection()
+{
+    drop();
+}
+
+bool ConsoleConnection::askAndConnect()
+{
+    ConnectionFields fields = lastFields;
+    std::string secret;
+    if (!ask || !ask(fields, secret))
+        return false;
+    remember(fields);
+    connectTo(fields, secret);
+    return true;
+}
+
+void ConsoleConnection::remember(const ConnectionFields& fields)
+{
+    // Where to connect next time; never the secret.
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("connection"));
+    settings.setValue(QStringLiteral("host"), fields.host);
+    settings.setValue(QStringLiteral("port"), fields.port);
+    settings.setValue(QStringLiteral("user"), fields.user);
+    settings.setValue(QStringLiteral("tls"), fields.tls);
+    settings.setValue(QStringLiteral("caFile"), fields.caFile);
+    settings.setValue(QStringLiteral("challengeLogin"), fields.challengeLogin);
+}
+
+ConnectionFields ConsoleConnection::remembered()
+{
+    ConnectionFields fields;
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("connection"));
+    fields.host = settings.value(QStringLiteral("host"), fields.host).toString();
+    fields.port = settings.value(QStringLiteral("port"), fields.port).toString();
+    fields.user = settings.value(QStringLiteral("user"), fields.user).toString();
+    fields.tls = settings.value(QStringLiteral("tls"), fields.tls).toBool();
+    fields.caFile = settings.value(QStringLiteral("caFile")).toString();
+    fields.challengeLogin =
+        settings.value(QStringLiteral("challengeLogin"), fields.challengeLogin).toBool();
+    return fields;
+}
+
+void ConsoleConnection::drop()
+{
+    if (!current)
+        return;
+    // The window lets go of the calls before they go.
+    window.setCalls(nullptr);
+    window.connectionLost();
+    disconnect(current.get(), nullptr, this, nullptr);
+    disconnect(current.get(), nullptr, &window, nullptr);
+    current->close();
+    // The session may be waiting in a hangup of its own, further up the stack.
+    current.release()->deleteLater();
+}
+
+void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::string& secret)
+{
+    drop();
+    lastFields = fields;
+    sSecret = secret;
+    asked.clear();
+    reports.clear();
+
+    corvale::SessionSettings settings;
+    settings.host = fields.host;
+    settings.port = fields.port.toInt();
+    settings.tls = fields.tls;
+    settings.trusted = fields.trusted;
+    settings.ownAuthorities = !fields.trusted.isEmpty();
+    settings.auth = fields.challengeLogin ? corvale::Auth::Md5 : corvale::Auth::Plain;
+    settings.live = true;
+    settings.reconnect = true;
+    settings.keepalive = true;
+
+    current = std::make_unique<Session>();
+    Session& session = *current;
+    session.setSettings(settings);
+    const std::string user = fields.user.toStdString();
+    session.userName = [user] { return user; };
+    session.password = [this] { return sSecret; };
+
+    connect(&session, &Session::stateChanged, this, &ConsoleConnection::updateStatus);
+    connect(&session, &Session::reconnectProgress, this, &ConsoleConnection::updateStatus);
+    connect(&session, &Session::callsChanged, &window, &ConsoleWindow::callsChanged);
+    connect(&session, &Session::report, this, [this](const QString& text) {
+        if (nHangupDepth > 0)
+            reports << text;
+        window.showMessage(text);
+    });
+    connect(&session, &Session::hangupFinished, this,
+            [this](const std::string& channel, bool ok, const QString& reason) {
+                asked.erase(channel);
+                window.hangupFinished(channel, ok, reason);
+            });
+    connect(&session, &Session::finished, this, [this] {
+        // The calls shown would no longer change: an empty view says so better.
+        window.connectionLost();
+        window.setCalls(nullptr);
+        updateStatus();
+    });
+
+    window.setCalls(session.liveCalls());
+    window.setPbxName(fields.host);
+    window.setWindowTitle(tr("Corvale Console - %1").arg(fields.host));
+    session.open();
+    updateStatus();
+}
+
+void ConsoleConnection::hangUp(const std::string& channel)
+{
+    if (!current)
+        return;
+    asked.insert(channel);
+    // The outermost call returns once this hangup and every one queued meanwhile is done.
+    ++nHangupDepth;
+    current->hangUp(channel);
+    --nHangupDepth;
+    if (nHangupDepth == 0)
+        settle();
+}
+
+void ConsoleConnection::settle()
+{
+    // What the session dropped without an answer, with its own words for why where it gave them.
+    const std::set<std::string> unanswered = std::exchange(asked, {});
+    const QStringList said = std::exchange(reports, {});
+    for (const std::string& channel : unanswered) {
+        const QString shown = corvale::displayText(channel);
+        QString why = tr("no hangup was sent");
+        for (auto it = said.crbegin(); it != said.crend(); ++it)
+            if (it->contains(shown)) {
+                why = *it;
+                break;
+            }
+        window.hangupFinished(channel, false, why);
+    }
+}
+
+QString ConsoleConnection::stateText() const
+{
+    if (!current)
+        return tr("Not connected");
+    const Session& session = *current;
+    const QString where = QStringLiteral("%1:%2").arg(lastFields.host, lastFields.port);
+    switch (session.state()) {
+    case Session::State::Idle:
+        return tr("Not connected");
+    case Session::State::Connecting:
+        return tr("Connecting to %1...").arg(where);
+    case Session::State::LoggingIn:
+        return tr("Logging in to %1 as %2...").arg(where, lastFields.user);
+    case Session::State::Listed:
+        return tr("Connected to %1 as %2").arg(where, lastFields.user);
+    case Session::State::Reconnecting: {
+        const auto seconds =
+            static_cast<int>(std::ceil(static_cast<double>(session.nextTryIn().count()) / 1000.0));
+        return tr("Reconnecting, attempt %1, next in %2 s").arg(session.attempt()).arg(seconds);
+    }
+    case Session::State::Ended:
+        return session.everLoggedIn() ? tr("Disconnected: %1").arg(session.endReason())
+                                      : tr("Refused: %1").arg(session.endReason());
+    }
+    return {};
+}
+
+QString ConsoleConnection::protectionText() const
+{
+    if (lastFields.tls)
+        return lastFields.challengeLogin ? tr("TLS, certificate checked, challenge login")
+                                         : tr("TLS, certificate checked");
+    return lastFields.challengeLogin ? tr("Challenge login, not encrypted") : tr("Not encrypted");
+}
+
+void ConsoleConnection::updateStatus()
+{
+    window.setConnectionStatus(stateText(), current ? protectionText() : QString());
+}

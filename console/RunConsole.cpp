@@ -1,0 +1,56 @@
+#include "RunConsole.h"
+
+#include "ConsoleConnection.h"
+#include "ConsoleWindow.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace {
+
+// Where the connect dialog starts: what was used last, then what the command line says.
+ConnectionFields startFields(const ConsoleOptions& options)
+{
+    ConnectionFields fields = ConsoleConnection::remembered();
+    if (options.tls) {
+        fields.tls = true;
+        if (fields.port == QStringLiteral("5038"))
+            fields.port = QStringLiteral("5039");
+    }
+    if (!options.trusted.isEmpty()) {
+        fields.caFile.clear();
+        fields.trusted = options.trusted;
+    }
+    if (options.host)
+        fields.host = *options.host;
+    if (options.port)
+        fields.port = *options.port;
+    if (options.user)
+        fields.user = *options.user;
+    if (options.challengeLogin)
+        fields.challengeLogin = true;
+    return fields;
+}
+
+} // namespace
+
+int runConsole(const ConsoleOptions& options)
+{
+    // Settings live under the names of the desktop id org.example.corvale.
+    QCoreApplication::setOrganizationName(QStringLiteral("org.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("corvale"));
+
+    ConsoleWindow window;
+    window.restoreSettings();
+    if (options.longCallMinutes)
+        window.setLongCallMinutes(*options.longCallMinutes);
+    ConsoleConnection connection(window);
+    connection.setFields(startFields(options));
+    window.show();
+
+    // Ask where to connect once the window is on screen, so the dialog has a parent to sit on.
+    QTimer::singleShot(0, &window, [&connection] { connection.askAndConnect(); });
+    const int status = QApplication::exec();
+    window.setCalls(nullptr);
+    return status;
+}

@@ -1,0 +1,168 @@
+#include "CallTreeModel.h"
+#include "ConsoleConnection.h"
+#include "ConsoleWindow.h"
+#include "Conversations.h"
+#include "PbxSim.h"
+
+#include <QLabel>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QtTest>
+
+// The console through a real Session against the simulator: calls shown as they come and go,
+// and a whole call ended from the keyboard.
+class tst_consoleSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void followsThePbxAndEndsACall();
+    void bridgedChannelsAreOneCall_data();
+    void bridgedChannelsAreOneCall();
+
+private:
+    static void connect(ConsoleConnection& connection, const PbxSim& sim);
+};
+
+void tst_consoleSim::connect(ConsoleConnection& connection, const PbxSim& sim)
+{
+    ConnectionFields fields;
+    fields.host = QStringLiteral("127.0.0.1");
+    fields.port = QString::number(sim.port());
+    connection.connectTo(fields, "");
+}
+
+void tst_consoleSim::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("org.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("corvale-console-test"));
+}
+
+void tst_consoleSim::followsThePbxAndEndsACall()
+{
+    PbxSim sim(
+        {"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    QCOMPARE(sim.command(QStringLiteral("start SIP/2041-00000001 2041 Alice Smith")).left(2),
+             QStringLiteral("ok"));
+
+    ConsoleWindow window;
+    QStringList questions;
+    window.confirm = [&questions](const QString& question, bool&) {
+        questions << question;
+        return true;
+    };
+    QStringList failures;
+    window.showFailure = [&failures](const QString& text) { failures << text; };
+    ConsoleConnection connection(window);
+    connect(connection, sim);
+    window.show();
+
+    auto* state = window.findChild<QLabel*>(QStringLiteral("connectionLabel"));
+    auto* protection = window.findChild<QLabel*>(QStringLiteral("protectionLabel"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        state->text(), QStringLiteral("Connected to 127.0.0.1:%1 as admin").arg(sim.port()), 10000);
+    QCOMPARE(protection->text(), QStringLiteral("Not encrypted"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+
+    // A call that starts and one that ends on the PBX come and go by their events.
+    QCOMPARE(
+        sim.command(QStringLiteral("start SIP/2042-00000002 2042 Zo\u00eb M\u00fcller")).left(2),
+        QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 2, 10000);
+    QCOMPARE(window.model()->index(1, CallTreeModel::From).data().toString(),
+             QStringLiteral("2042 <Zo\u00eb M\u00fcller>"));
+
+    // Ended from the console: the Session's hangups one at a time, the PBX's answers, one
+    // account, the calls gone.
+    QCOMPARE(sim.command(QStringLiteral("start SIP/2043-00000003 2043 Bob")).left(2),
+             QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
+    const QModelIndex alice = window.proxy()->mapFromSource(window.model()->index(0, 0));
+    window.tree()->selectionModel()->setCurrentIndex(alice, QItemSelectionModel::ClearAndSelect |
+                                                                QItemSelectionModel::Rows);
+    window.tree()->setFocus();
+    QTest::keyClick(window.tree(), Qt::Key_Delete);
+    QCOMPARE(questions, QStringList{QStringLiteral(
+                            "End the call from 2041 <Alice Smith> to 600 (1 channel)?")});
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 1 channel."), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 2, 10000);
+    window.tree()->selectAll();
+    QTest::keyClick(window.tree(), Qt::Key_Delete);
+    QCOMPARE(questions.size(), 2);
+    QVERIFY(questions[1].startsWith(QStringLiteral("Hang up 2 channels?")));
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 2 channels."), 10000);
+    QVERIFY(failures.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 0, 10000);
+    QCOMPARE(sim.command(QStringLiteral("count")), QStringLiteral("ok 0"));
+
+    // A call the PBX no longer has: the PBX's reason, in one box.
+    window.ender().end({"SIP/2042-00000002"});
+    QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
+    QVERIFY2(failures[0].contains(QStringLiteral("SIP/2042-00000002")), qPrintable(failures[0]));
+}
+
+void tst_consoleSim::bridgedChannelsAreOneCall_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("greeting");
+    // A current PBX keeps the linked id the bridge gave both sides: parted, they are still one
+    // call. An older one has nothing left that ties them.
+    QTest::addColumn<QList<int>>("parted");
+    QTest::newRow("current PBX: bridge ids")
+        << QStringLiteral("modern") << QStringLiteral("13.0.0") << QList<int>{2, 2, 2};
+    QTest::newRow("PBX 1.8: channels naming each other")
+        << QStringLiteral("legacy") << QStringLiteral("1.1") << QList<int>{2, 2, 1, 1};
+}
+
+// The PBX's own listings and events group the channels: two bridged pairs and a lone call at
+// the start, then a bridge made and parted while the console watches.
+void tst_consoleSim::bridgedChannelsAreOneCall()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, greeting);
+    QFETCH(QList<int>, parted);
+    PbxSim sim({"--control", "--dialect", dialect, "--greeting-version", greeting, "--calls", "5",
+                "--bridged", "2"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    ConsoleWindow window;
+    ConsoleConnection connection(window);
+    connect(connection, sim);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
+    const auto legs = [&window] {
+        QList<int> counts;
+        for (int row = 0; row < window.model()->rowCount(); ++row)
+            counts << window.model()->rowCount(window.model()->index(row, 0));
+        return counts;
+    };
+    QCOMPARE(legs(), (QList<int>{2, 2, 1}));
+    // Once bridged, To names the other side.
+    const corvale::Conversation& first = window.model()->conversations().at(0);
+    const corvale::LiveCall& other = *first.legs[1]->call;
+    QCOMPARE(window.model()->index(0, CallTreeModel::To).data().toString(),
+             CallTreeModel::partyText(other.number, other.name));
+
+    QCOMPARE(sim.command(QStringLiteral("start SIP/2041-00000001 2041 Alice Smith")).left(2),
+             QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 4, 10000);
+    const QString lone =
+        QString::fromStdString(window.model()->conversations().at(2).legs[0]->call->channel);
+    QCOMPARE(sim.command(QStringLiteral("bridge SIP/2041-00000001 ") + lone), QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(legs(), (QList<int>{2, 2, 2}), 10000);
+    QCOMPARE(sim.command(QStringLiteral("unbridge SIP/2041-00000001")), QStringLiteral("ok"));
+    const auto aliceParted = [&window] {
+        const corvale::LiveCalls& calls = window.model()->conversations().liveCalls();
+        const auto row = calls.rowOf("SIP/2041-00000001");
+        return row && calls.at(*row).bridgeId.empty() && calls.at(*row).bridgedTo.empty();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(aliceParted(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(legs(), parted, 10000);
+}
+
+QTEST_MAIN(tst_consoleSim)
+#include "tst_consoleSim.moc"
