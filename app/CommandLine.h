@@ -26,6 +26,9 @@ struct StartOptions
     bool console = false; // the operator console instead of the call list window
     // With --console: the minutes after which a call counts as long (1 to 1440).
     std::optional<int> longCallMinutes;
+    // --lang: the language of the texts and the conventions of numbers, instead of the
+    // system's ("de", "de_DE").
+    std::optional<QString> lang;
 };
 
 // The outcome of reading the command line: either the window runs with these options, or the
