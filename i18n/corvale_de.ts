@@ -5,476 +5,476 @@
     <name>CallEnder</name>
     <message>
         <source>1 channel</source>
-        <translation type="unfinished"></translation>
+        <translation>1 Kanal</translation>
     </message>
     <message numerus="yes">
         <source>%n channels</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n Kanal</numerusform>
+            <numerusform>%n Kanäle</numerusform>
         </translation>
     </message>
     <message>
         <source>the call from %1 (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation>Anruf von %1 (%2)</translation>
     </message>
     <message>
         <source>the call from %1 to %2 (%3)</source>
-        <translation type="unfinished"></translation>
+        <translation>Anruf von %1 an %2 (%3)</translation>
     </message>
     <message>
         <source>End the call from %1 (%2)?</source>
-        <translation type="unfinished"></translation>
+        <translation>Anruf von %1 beenden (%2)?</translation>
     </message>
     <message>
         <source>End the call from %1 to %2 (%3)?</source>
-        <translation type="unfinished"></translation>
+        <translation>Anruf von %1 an %2 beenden (%3)?</translation>
     </message>
     <message>
         <source>Hang up the channel %1 of %2?</source>
-        <translation type="unfinished"></translation>
+        <translation>Den Kanal %1 auflegen? Er gehört zum %2.</translation>
     </message>
     <message>
         <source>- %1</source>
-        <translation type="unfinished"></translation>
+        <translation>- %1</translation>
     </message>
     <message>
         <source>- the channel %1</source>
-        <translation type="unfinished"></translation>
+        <translation>- Kanal %1</translation>
     </message>
     <message>
         <source>Hang up %1?</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 auflegen?</translation>
     </message>
     <message>
         <source>Hanging up %1...</source>
-        <translation type="unfinished"></translation>
+        <translation>Auflegen: %1...</translation>
     </message>
     <message>
         <source>%1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: %2</translation>
     </message>
     <message>
         <source>%1: no answer, the connection ended</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: keine Antwort, die Verbindung wurde beendet</translation>
     </message>
     <message>
         <source>Hung up %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>Aufgelegt: %1.</translation>
     </message>
     <message>
         <source>Hung up %1 of %2 channels.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 von %2 Kanälen aufgelegt.</translation>
     </message>
     <message>
         <source>These channels could not be hung up:</source>
-        <translation type="unfinished"></translation>
+        <translation>Diese Kanäle konnten nicht aufgelegt werden:</translation>
     </message>
 </context>
 <context>
     <name>CallTreeModel</name>
     <message>
         <source>%1, long call</source>
-        <translation type="unfinished"></translation>
+        <translation>%1, langes Gespräch</translation>
     </message>
     <message>
         <source>1 channel</source>
-        <translation type="unfinished"></translation>
+        <translation>1 Kanal</translation>
     </message>
     <message numerus="yes">
         <source>%n channels</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n Kanal</numerusform>
+            <numerusform>%n Kanäle</numerusform>
         </translation>
     </message>
     <message>
         <source>From</source>
-        <translation type="unfinished"></translation>
+        <translation>Von</translation>
     </message>
     <message>
         <source>To</source>
-        <translation type="unfinished"></translation>
+        <translation>An</translation>
     </message>
     <message>
         <source>Channels</source>
-        <translation type="unfinished"></translation>
+        <translation>Kanäle</translation>
     </message>
     <message>
         <source>State</source>
-        <translation type="unfinished"></translation>
+        <translation>Status</translation>
     </message>
     <message>
         <source>Duration</source>
-        <translation type="unfinished"></translation>
+        <translation>Dauer</translation>
     </message>
     <message>
         <source>PBX</source>
-        <translation type="unfinished"></translation>
+        <translation>TK-Anlage</translation>
     </message>
     <message>
         <source>Calling party: number and name</source>
-        <translation type="unfinished"></translation>
+        <translation>Anrufer: Nummer und Name</translation>
     </message>
     <message>
         <source>Called party: extension, or number and name once answered</source>
-        <translation type="unfinished"></translation>
+        <translation>Angerufener: Nebenstelle, nach der Annahme Nummer und Name</translation>
     </message>
     <message>
         <source>Channels: how many a call has, or a channel&apos;s name</source>
-        <translation type="unfinished"></translation>
+        <translation>Kanäle: wie viele ein Gespräch hat, oder der Name eines Kanals</translation>
     </message>
     <message>
         <source>Channel state</source>
-        <translation type="unfinished"></translation>
+        <translation>Kanalstatus</translation>
     </message>
     <message>
         <source>Duration in hours, minutes and seconds</source>
-        <translation type="unfinished"></translation>
+        <translation>Dauer in Stunden, Minuten und Sekunden</translation>
     </message>
     <message>
         <source>PBX the call is on</source>
-        <translation type="unfinished"></translation>
+        <translation>TK-Anlage, über die das Gespräch läuft</translation>
     </message>
 </context>
 <context>
     <name>ConnectDialog</name>
     <message>
         <source>Use &amp;TLS</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;TLS verwenden</translation>
     </message>
     <message>
         <source>&amp;Browse...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Durchsuchen...</translation>
     </message>
     <message>
         <source>Connect to a PBX</source>
-        <translation type="unfinished"></translation>
+        <translation>Mit einer TK-Anlage verbinden</translation>
     </message>
     <message>
         <source>The system&apos;s authorities</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Zertifizierungsstellen des Systems</translation>
     </message>
     <message>
         <source>Plain: the secret is sent</source>
-        <translation type="unfinished"></translation>
+        <translation>Einfach: das Kennwort wird gesendet</translation>
     </message>
     <message>
         <source>Challenge (md5): the secret stays here</source>
-        <translation type="unfinished"></translation>
+        <translation>Challenge (md5): das Kennwort bleibt hier</translation>
     </message>
     <message>
         <source>Host</source>
-        <translation type="unfinished"></translation>
+        <translation>Host</translation>
     </message>
     <message>
         <source>Port</source>
-        <translation type="unfinished"></translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>User</source>
-        <translation type="unfinished"></translation>
+        <translation>Benutzer</translation>
     </message>
     <message>
         <source>Secret</source>
-        <translation type="unfinished"></translation>
+        <translation>Kennwort</translation>
     </message>
     <message>
         <source>Use TLS</source>
-        <translation type="unfinished"></translation>
+        <translation>TLS verwenden</translation>
     </message>
     <message>
         <source>File of trusted certificates</source>
-        <translation type="unfinished"></translation>
+        <translation>Datei mit vertrauenswürdigen Zertifikaten</translation>
     </message>
     <message>
         <source>Choose the file of trusted certificates</source>
-        <translation type="unfinished"></translation>
+        <translation>Datei mit vertrauenswürdigen Zertifikaten auswählen</translation>
     </message>
     <message>
         <source>Login method</source>
-        <translation type="unfinished"></translation>
+        <translation>Anmeldeverfahren</translation>
     </message>
     <message>
         <source>What is wrong</source>
-        <translation type="unfinished"></translation>
+        <translation>Was nicht stimmt</translation>
     </message>
     <message>
         <source>&amp;Host:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Host:</translation>
     </message>
     <message>
         <source>&amp;Port:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Port:</translation>
     </message>
     <message>
         <source>&amp;User:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Benutzer:</translation>
     </message>
     <message>
         <source>&amp;Secret:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Kennwort:</translation>
     </message>
     <message>
         <source>&amp;CA file:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;CA-Datei:</translation>
     </message>
     <message>
         <source>&amp;Login:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Anmeldung:</translation>
     </message>
     <message>
         <source>&amp;Connect</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Verbinden</translation>
     </message>
     <message>
         <source>The certificates given on the command line</source>
-        <translation type="unfinished"></translation>
+        <translation>Die auf der Kommandozeile angegebenen Zertifikate</translation>
     </message>
     <message>
         <source>PEM certificates (*.pem *.crt);;All files (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>PEM-Zertifikate (*.pem *.crt);;Alle Dateien (*)</translation>
     </message>
     <message>
         <source>There is no file %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 gibt es nicht.</translation>
     </message>
     <message>
         <source>%1 is a folder, not a file.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 ist ein Ordner, keine Datei.</translation>
     </message>
     <message>
         <source>%1 is not a regular file.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 ist keine reguläre Datei.</translation>
     </message>
     <message>
         <source>%1 is larger than 1 MiB, too large for certificates.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 ist größer als 1 MiB, zu groß für Zertifikate.</translation>
     </message>
     <message>
         <source>%1 cannot be read.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 kann nicht gelesen werden.</translation>
     </message>
     <message>
         <source>%1 holds no PEM certificate.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 enthält kein PEM-Zertifikat.</translation>
     </message>
     <message>
         <source>The host needs a host name or address.</source>
-        <translation type="unfinished"></translation>
+        <translation>Als Host ist ein Hostname oder eine Adresse nötig.</translation>
     </message>
     <message>
         <source>The host holds a control character.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Host enthält ein Steuerzeichen.</translation>
     </message>
     <message>
         <source>The port must be a whole number from 1 to 65535.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Port muss eine ganze Zahl von 1 bis 65535 sein.</translation>
     </message>
     <message>
         <source>The user name holds a control character.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Benutzername enthält ein Steuerzeichen.</translation>
     </message>
 </context>
 <context>
     <name>ConsoleConnection</name>
     <message>
         <source>Corvale Console - %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Corvale-Konsole - %1</translation>
     </message>
     <message>
         <source>no hangup was sent</source>
-        <translation type="unfinished"></translation>
+        <translation>es wurde kein Auflegen gesendet</translation>
     </message>
     <message>
         <source>Not connected</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht verbunden</translation>
     </message>
     <message>
         <source>Connecting to %1...</source>
-        <translation type="unfinished"></translation>
+        <translation>Verbinde mit %1...</translation>
     </message>
     <message>
         <source>Logging in to %1 as %2...</source>
-        <translation type="unfinished"></translation>
+        <translation>Anmeldung bei %1 als %2...</translation>
     </message>
     <message>
         <source>Connected to %1 as %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Verbunden mit %1 als %2</translation>
     </message>
     <message>
         <source>Reconnecting, attempt %1, next in %2 s</source>
-        <translation type="unfinished"></translation>
+        <translation>Verbindung wird wiederhergestellt, Versuch %1, nächster in %2 s</translation>
     </message>
     <message>
         <source>Disconnected: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Getrennt: %1</translation>
     </message>
     <message>
         <source>Refused: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Abgelehnt: %1</translation>
     </message>
     <message>
         <source>TLS, certificate checked, challenge login</source>
-        <translation type="unfinished"></translation>
+        <translation>TLS, Zertifikat geprüft, Challenge-Anmeldung</translation>
     </message>
     <message>
         <source>TLS, certificate checked</source>
-        <translation type="unfinished"></translation>
+        <translation>TLS, Zertifikat geprüft</translation>
     </message>
     <message>
         <source>Challenge login, not encrypted</source>
-        <translation type="unfinished"></translation>
+        <translation>Challenge-Anmeldung, unverschlüsselt</translation>
     </message>
     <message>
         <source>Not encrypted</source>
-        <translation type="unfinished"></translation>
+        <translation>Unverschlüsselt</translation>
     </message>
 </context>
 <context>
     <name>ConsoleWindow</name>
     <message>
         <source>Corvale Console</source>
-        <translation type="unfinished"></translation>
+        <translation>Corvale-Konsole</translation>
     </message>
     <message>
         <source>Filter calls by number, name, extension or channel</source>
-        <translation type="unfinished"></translation>
+        <translation>Gespräche nach Nummer, Name, Nebenstelle oder Kanal filtern</translation>
     </message>
     <message>
         <source>Filter calls</source>
-        <translation type="unfinished"></translation>
+        <translation>Gespräche filtern</translation>
     </message>
     <message>
         <source>Shows only the calls holding this text, regardless of case and accents</source>
-        <translation type="unfinished"></translation>
+        <translation>Zeigt nur die Gespräche mit diesem Text, ohne Rücksicht auf Groß- und Kleinschreibung und Akzente</translation>
     </message>
     <message>
         <source>Calls</source>
-        <translation type="unfinished"></translation>
+        <translation>Gespräche</translation>
     </message>
     <message>
         <source>Not connected</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht verbunden</translation>
     </message>
     <message>
         <source>&amp;Hang up</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Auflegen</translation>
     </message>
     <message>
         <source>&amp;Do not ask again</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Nicht mehr fragen</translation>
     </message>
     <message>
         <source>&amp;Connect...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Verbinden...</translation>
     </message>
     <message>
         <source>Connect to a PBX (Ctrl+N)</source>
-        <translation type="unfinished"></translation>
+        <translation>Mit einer TK-Anlage verbinden (Strg+N)</translation>
     </message>
     <message>
         <source>&amp;Refresh</source>
-        <translation type="unfinished"></translation>
+        <translation>A&amp;ktualisieren</translation>
     </message>
     <message>
         <source>List the calls again (F5)</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Gespräche neu auflisten (F5)</translation>
     </message>
     <message>
         <source>&amp;Hang Up</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Auflegen</translation>
     </message>
     <message>
         <source>&amp;Find</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Suchen</translation>
     </message>
     <message>
         <source>&amp;Preferences...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Einstellungen...</translation>
     </message>
     <message>
         <source>&amp;Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Beenden</translation>
     </message>
     <message>
         <source>Clear the filter</source>
-        <translation type="unfinished"></translation>
+        <translation>Filter leeren</translation>
     </message>
     <message>
         <source>Show all calls</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle Gespräche zeigen</translation>
     </message>
     <message>
         <source>&amp;Calls</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Gespräche</translation>
     </message>
     <message>
         <source>Hang up this channel</source>
-        <translation type="unfinished"></translation>
+        <translation>Diesen Kanal auflegen</translation>
     </message>
     <message>
         <source>End the whole call</source>
-        <translation type="unfinished"></translation>
+        <translation>Das ganze Gespräch beenden</translation>
     </message>
     <message>
         <source>End the selected calls</source>
-        <translation type="unfinished"></translation>
+        <translation>Die ausgewählten Gespräche beenden</translation>
     </message>
     <message>
         <source> (Delete)</source>
-        <translation type="unfinished"></translation>
+        <translation> (Entf)</translation>
     </message>
     <message>
         <source>1 call</source>
-        <translation type="unfinished"></translation>
+        <translation>1 Gespräch</translation>
     </message>
     <message>
         <source>%1 calls</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Gespräche</translation>
     </message>
     <message>
         <source>%1 of 1 call</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 von 1 Gespräch</translation>
     </message>
     <message>
         <source>%1 of %2 calls</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 von %2 Gesprächen</translation>
     </message>
     <message>
         <source>1 long call</source>
-        <translation type="unfinished"></translation>
+        <translation>1 langes Gespräch</translation>
     </message>
     <message>
         <source>%1 long calls</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 lange Gespräche</translation>
     </message>
 </context>
 <context>
     <name>PreferencesDialog</name>
     <message>
         <source>&amp;Ask before hanging up</source>
-        <translation type="unfinished"></translation>
+        <translation>Vor dem &amp;Auflegen fragen</translation>
     </message>
     <message>
         <source>Console Preferences</source>
-        <translation type="unfinished"></translation>
+        <translation>Einstellungen der Konsole</translation>
     </message>
     <message>
         <source> min</source>
-        <translation type="unfinished"></translation>
+        <translation> min</translation>
     </message>
     <message>
         <source>A call is long after this many minutes</source>
-        <translation type="unfinished"></translation>
+        <translation>Ein Gespräch gilt nach so vielen Minuten als lang</translation>
     </message>
     <message>
         <source>Ask before hanging up</source>
-        <translation type="unfinished"></translation>
+        <translation>Vor dem Auflegen fragen</translation>
     </message>
     <message>
         <source>A call is &amp;long after:</source>
-        <translation type="unfinished"></translation>
+        <translation>Ein Gespräch gilt als &amp;lang nach:</translation>
     </message>
 </context>
 </TS>
