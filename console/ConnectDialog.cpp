@@ -90,7 +90,9 @@ ConnectDialog::ConnectDialog(QWidget* parent)
     auto* caRow = new QHBoxLayout;
     caRow->addWidget(caFileEdit, 1);
     caRow->addWidget(caFileButton);
-    form->addRow(tr("&CA file:"), caRow);
+    auto* caLabel = new QLabel(tr("&CA file:"), this);
+    caLabel->setBuddy(caFileEdit);
+    form->addRow(caLabel, caRow);
     form->addRow(tr("&Login:"), authCombo);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
@@ -123,6 +125,11 @@ void ConnectDialog::setFields(const ConnectionFields& fields)
     authCombo->setCurrentIndex(fields.challengeLogin ? 1 : 0);
     tlsToggled(fields.tls);
     accepted = fields;
+    // With where and who filled in, the secret is all that is left to type.
+    if (fields.host.isEmpty() || fields.user.isEmpty())
+        hostEdit->setFocus();
+    else
+        secretEdit->setFocus();
 }
 
 void ConnectDialog::tlsToggled(bool on)
