@@ -194,6 +194,7 @@ void Session::configureClient()
 {
     manager->setAuth(config.auth);
     manager->followCalls(live.get());
+    manager->useCoreShowChannels(config.coreShowChannels);
     // A PBX that shuts down says so first: live mode reads events anyway, and reconnects at once.
     if (live && config.reconnect)
         manager->askForSystemEvents();

@@ -40,6 +40,9 @@ struct SessionSettings
     bool live = false;      // Events: call, the live set, periodic listing
     bool reconnect = false; // after a successful login, a lost link is retried
     bool keepalive = false; // Ping after 20 s of silence (on with live or reconnect)
+    // Live mode with a current PBX: list with CoreShowChannels, which carries the bridge and the
+    // linked id, escapes every name and is answered without locking each channel.
+    bool coreShowChannels = false;
 };
 
 // How long the session waits for things; tests make them short.

@@ -114,10 +114,14 @@ void tst_consoleSim::bridgedChannelsAreOneCall_data()
     // A current PBX keeps the linked id the bridge gave both sides: parted, they are still one
     // call. An older one has nothing left that ties them.
     QTest::addColumn<QList<int>>("parted");
+    // The action that lists: CoreShowChannels where the PBX has the current form of it.
+    QTest::addColumn<QString>("listing");
     QTest::newRow("current PBX: bridge ids")
-        << QStringLiteral("modern") << QStringLiteral("13.0.0") << QList<int>{2, 2, 2};
+        << QStringLiteral("modern") << QStringLiteral("13.0.0") << QList<int>{2, 2, 2}
+        << QStringLiteral("Action: CoreShowChannels");
     QTest::newRow("PBX 1.8: channels naming each other")
-        << QStringLiteral("legacy") << QStringLiteral("1.1") << QList<int>{2, 2, 1, 1};
+        << QStringLiteral("legacy") << QStringLiteral("1.1") << QList<int>{2, 2, 1, 1}
+        << QStringLiteral("Action: Status");
 }
 
 // The PBX's own listings and events group the channels: two bridged pairs and a lone call at
@@ -127,8 +131,11 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     QFETCH(QString, dialect);
     QFETCH(QString, greeting);
     QFETCH(QList<int>, parted);
+    QFETCH(QString, listing);
+    QTemporaryDir dir;
+    const QString transcript = dir.filePath(QStringLiteral("transcript"));
     PbxSim sim({"--control", "--dialect", dialect, "--greeting-version", greeting, "--calls", "5",
-                "--bridged", "2"});
+                "--bridged", "2", "--transcript", transcript});
     QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
     ConsoleWindow window;
     ConsoleConnection connection(window);
@@ -162,6 +169,16 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     };
     QTRY_VERIFY_WITH_TIMEOUT(aliceParted(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(legs(), parted, 10000);
+
+    QFile sent(transcript);
+    QVERIFY(sent.open(QIODevice::ReadOnly));
+    const QString conversation = QString::fromLatin1(sent.readAll());
+    QVERIFY2(conversation.contains(QStringLiteral("C> ") + listing),
+             qPrintable(conversation.left(2000)));
+    const QString notUsed = listing.endsWith(u"Status")
+                                ? QStringLiteral("C> Action: CoreShowChannels")
+                                : QStringLiteral("C> Action: Status");
+    QVERIFY(!conversation.contains(notUsed));
 }
 
 QTEST_MAIN(tst_consoleSim)
