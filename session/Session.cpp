@@ -613,6 +613,8 @@ bool Session::stillThere(const Queued& call)
     }
     emit report(
         QStringLiteral("The call on %1 has already ended, so it was not disconnected.").arg(shown));
+    // Gone is what a hangup is for: a view that ends a whole call counts this leg as ended.
+    emit hangupFinished(call.channel, true, QString());
     return false;
 }
 

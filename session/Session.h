@@ -149,6 +149,7 @@ signals:
     // Why a connection failed or was lost, for a log: "the connection was refused", ...
     void connectionProblem(const QString& cause);
     // A hangup has been answered (or not, within answerWait); ok false with the PBX's reason.
+    // ok also when the call had already gone before its hangup could be sent.
     void hangupFinished(const std::string& channel, bool ok, const QString& reason);
     // Data was read: the calls (live) or the entries (snapshot) may have changed.
     void callsChanged();

@@ -1,3 +1,4 @@
+#include "CallEnder.h"
 #include "CallTreeModel.h"
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
@@ -101,10 +102,15 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 0, 10000);
     QCOMPARE(sim.command(QStringLiteral("count")), QStringLiteral("ok 0"));
 
-    // A call the PBX no longer has: the PBX's reason, in one box.
+    // A channel the PBX no longer has is gone, as asked: nothing failed.
     window.ender().end({"SIP/2042-00000002"});
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 1 channel."), 10000);
+    QVERIFY(failures.isEmpty());
+    // One that could not be hung up: the reason, in one box.
+    window.ender().end({"/SIP/2042-00000002"});
     QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
-    QVERIFY2(failures[0].contains(QStringLiteral("SIP/2042-00000002")), qPrintable(failures[0]));
+    QVERIFY2(failures[0].contains(QStringLiteral("/SIP/2042-00000002")), qPrintable(failures[0]));
 }
 
 void tst_consoleSim::bridgedChannelsAreOneCall_data()
@@ -169,6 +175,19 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     };
     QTRY_VERIFY_WITH_TIMEOUT(aliceParted(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(legs(), parted, 10000);
+
+    // Ending a bridged call: the first hangup ends the other side too, whose own hangup then
+    // finds it gone; the whole call counts as ended.
+    QStringList failures;
+    window.showFailure = [&failures](const QString& text) { failures << text; };
+    CallEnder::Choice whole;
+    whole.conversations.push_back(&window.model()->conversations().at(0));
+    const std::vector<std::string> channels = CallEnder::channelsOf(whole);
+    QCOMPARE(channels.size(), std::size_t{2});
+    window.ender().end(channels);
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 2 channels."), 10000);
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
 
     QFile sent(transcript);
     QVERIFY(sent.open(QIODevice::ReadOnly));
