@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "RunConsole.h"
 #include "Translations.h"
 #include "frmMain.h"
 
@@ -27,8 +28,20 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("corvale"));
     QApplication::setApplicationVersion(QStringLiteral(CORVALE_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.corvale"));
-    frmMain window;
     const StartOptions& options = command.options;
+    if (options.console) {
+        ConsoleOptions console;
+        console.host = options.host;
+        console.port = options.port;
+        console.user = options.user;
+        console.tls = options.tls;
+        console.trusted = options.trusted;
+        console.challengeLogin = options.challengeLogin;
+        console.longCallMinutes = options.longCallMinutes;
+        return runConsole(console);
+    }
+
+    frmMain window;
     window.prefillLogin(options.host, options.port, options.user);
     window.setLive(options.live);
     window.setReconnect(options.reconnect);

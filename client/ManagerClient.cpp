@@ -3,7 +3,9 @@
 #include "LiveCalls.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace corvale {
 
@@ -260,7 +262,15 @@ void ManagerClient::resynchronise()
     bListingTrusted = false;
     bSkipToBlockEnd = false;
     pending.clear();
-    sResyncId = "corvale-resync-";
+    // Not to be guessed: a name the PBX writes raw could otherwise hold the answer's first lines,
+    // and the stream would be picked up inside that name.
+    std::random_device entropy;
+    const std::uint64_t salt = (std::uint64_t{entropy()} << 32) ^ entropy();
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(salt));
+    sResyncId = "corvale-";
+    sResyncId += hex;
+    sResyncId += '-';
     sResyncId += std::to_string(++nResyncs);
     bResyncResponse = false;
     nSkippedPolls = 0;
@@ -321,16 +331,6 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             eventBlock.field(key, value);
         return;
     }
-    if (bFirstLine) {
-        // The PBX greets once, first thing on the connection; anywhere else the greeting's
-        // text is only text, such as a caller's name.
-        bFirstLine = false;
-        if (isGreeting(sData)) {
-            readGreeting(sData);
-            sendLogin();
-            return;
-        }
-    }
     if (insideRecordBlock()) {
         // Every line of a record's block is one of its fields, whatever it looks like: a PBX
         // does not escape every value a caller can set, so a name can hold whole lines.
@@ -341,6 +341,14 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         // An older PBX's record closed at its Uniqueid; what follows up to the empty line is
         // still its block.
         bRecordTail = !sData.empty();
+        return;
+    }
+    if (!bGreeted && isGreeting(sData)) {
+        // The PBX greets once, before anything else it says of its own; inside a record, or
+        // again later, the greeting's text is only text, such as a caller's name.
+        bGreeted = true;
+        readGreeting(sData);
+        sendLogin();
         return;
     }
     if (sData.empty() || which == Key::Response || which == Key::Message ||
@@ -407,7 +415,7 @@ bool ManagerClient::isGreeting(std::string_view line)
 void ManagerClient::newConnection()
 {
     framer.reset();
-    bFirstLine = true;
+    bGreeted = false;
     nVersion = 0;
     bEnded = false;
     sDeferred.clear();

@@ -162,7 +162,7 @@ private:
     unsigned nKeysSet = 0;    // one bit per Key the open record has read
     bool bBlockEnded = false; // an older PBX's record has passed an empty line
     bool bRecordTail = false; // an older PBX's record closed, its block not yet ended
-    bool bFirstLine = true;   // no line of this connection read yet
+    bool bGreeted = false;    // this connection's greeting has been read
 
     Auth auth = Auth::Plain;
     bool bCoreShowChannels = false;

@@ -194,6 +194,7 @@ void Session::configureClient()
 {
     manager->setAuth(config.auth);
     manager->followCalls(live.get());
+    manager->useCoreShowChannels(config.coreShowChannels);
     // A PBX that shuts down says so first: live mode reads events anyway, and reconnects at once.
     if (live && config.reconnect)
         manager->askForSystemEvents();
@@ -388,16 +389,14 @@ void Session::greetingOverdue()
 {
     if (ended() || bGreeted)
         return;
+    // Either way the operator gets the connection error, as for a host that is not there; the
+    // log line says which wait ran out.
     const bool handshake = tcpConn.tls() && !tcpConn.encrypted();
     tcpConn.close();
-    if (handshake)
-        lose(tlsFailureMessage(SocketAdapter::TlsProblem::Handshake, tcpConn.host(),
-                               config.ownAuthorities),
-             QStringLiteral("TLS failure: no handshake within %1 s")
-                 .arg(seconds(timing.greetingWait)));
-    else
-        lose(fromView(ConnectionErrorMessage),
-             QStringLiteral("no answer within %1 s").arg(seconds(timing.greetingWait)));
+    const QString wait = seconds(timing.greetingWait);
+    lose(fromView(ConnectionErrorMessage),
+         handshake ? QStringLiteral("TLS failure: no handshake within %1 s").arg(wait)
+                   : QStringLiteral("no answer within %1 s").arg(wait));
 }
 
 void Session::lose(const QString& text, const QString& cause, bool retryable)
@@ -614,6 +613,8 @@ bool Session::stillThere(const Queued& call)
     }
     emit report(
         QStringLiteral("The call on %1 has already ended, so it was not disconnected.").arg(shown));
+    // Gone is what a hangup is for: a view that ends a whole call counts this leg as ended.
+    emit hangupFinished(call.channel, true, QString());
     return false;
 }
 

@@ -551,18 +551,28 @@ const std::string AfterTheLoss =
 TEST_F(LiveLossTest, TheStreamIsPickedUpAtTheAnswerOfANewListing)
 {
     ASSERT_EQ(window.sent.size(), 3u); // Status, hangup, and the listing that repairs
-    EXPECT_EQ(window.sent[2], "Action: Status\r\nActionID: corvale-resync-1\r\n\r\n");
+    // Its ActionID cannot be guessed, so no name can pass for its answer.
+    const std::string head = "Action: Status\r\nActionID: corvale-";
+    const std::string& resync = window.sent[2];
+    ASSERT_EQ(resync.substr(0, head.size()), head);
+    ASSERT_EQ(resync.substr(resync.size() - 4), "\r\n\r\n");
+    const std::size_t from = head.size() - 8; // "corvale-" is the ActionID's own
+    const std::string id = resync.substr(from, resync.size() - 4 - from);
     const auto hangup = client.sendHangup("SIP/gone");
     window.answers.clear();
 
-    client.dataArrival(AfterTheLoss);
+    // What follows the loss, and a name of the earlier listing that holds an answer's start.
+    client.dataArrival(AfterTheLoss + wire({"Event: Status", "Channel: SIP/x",
+                                            "CallerIDName: Response: Success",
+                                            "Response: Success", "ActionID: corvale-resync-1",
+                                            "Uniqueid: 1", ""}));
     EXPECT_TRUE(window.answers.empty());
     EXPECT_EQ(calls.size(), 2u);
-    client.dataArrival(wire(
-        {"Response: Success", "ActionID: corvale-resync-1", "Message: Channel status will follow",
-         "", "Event: Status", "Channel: SIP/new", "ActionID: corvale-resync-1", "", "Event: Status",
-         "Channel: SIP/kept", "", "Event: StatusComplete", "ActionID: corvale-resync-1", "",
-         "Response: Error", "Message: No such channel", ""}));
+    client.dataArrival(wire({"Response: Success", "ActionID: " + id,
+                             "Message: Channel status will follow", "", "Event: Status",
+                             "Channel: SIP/new", "ActionID: " + id, "", "Event: Status",
+                             "Channel: SIP/kept", "", "Event: StatusComplete", "ActionID: " + id,
+                             "", "Response: Error", "Message: No such channel", ""}));
     ASSERT_EQ(window.answers.size(), 2u);
     EXPECT_EQ(window.answers[0].kind, ActionKind::Status);
     EXPECT_EQ(window.answers[1].ticket, *hangup);

@@ -63,7 +63,7 @@ TEST_F(ManagerClientTest, ChainOrderAndRepeats)
     receive({"Event: StatusComplete", "Event: StatusComplete"});
     EXPECT_EQ(window.calls, std::vector<std::string>{"Currently No Calls"});
 
-    // Only the first line of a connection can be the greeting; later its text logs in nowhere.
+    // A greeting inside a record is one of its fields: it logs in nowhere.
     receive({"Event: Status", "Channel: A", "Asterisk Call Manager/1.0", "Event: StatusComplete",
              "", "Uniqueid: 1"});
     EXPECT_TRUE(window.sent.empty());
@@ -159,7 +159,7 @@ TEST_F(ManagerClientTest, GreetingVersionChoosesHowRecordsAreRead)
         {"Asterisk Call Manager/x.1", 0},     {"Asterisk Call Manager/", 0},
     };
     for (const auto& [greeting, version] : greetings) {
-        client.newConnection();
+        client.newConnection(); // one greeting per connection
         client.dataArrival(greeting + "\r\n");
         EXPECT_EQ(client.pbxVersion(), version) << greeting;
     }

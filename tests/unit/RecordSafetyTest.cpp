@@ -141,11 +141,11 @@ TEST(RecordSafetyTest, AnOldRecordsBlockOutlastsAForgedUniqueid)
 TEST(RecordSafetyTest, OnlyTheLoginsAnswerLogsIn)
 {
     // A Message block that answers nothing, or answers another action, neither ends the
-    // program nor asks for a listing.
+    // program nor asks for a listing; a second greeting does not log in again.
     FakeWindow window;
     ManagerClient client(window, std::locale::classic());
     client.dataArrival(wire({"Asterisk Call Manager/13.0.0", "Message: Authentication failed", "",
-                             "Message: Authentication accepted", ""}));
+                             "Message: Authentication accepted", "", "Asterisk Call Manager/1.1"}));
     EXPECT_EQ(window.sent.size(), 1u);
     EXPECT_EQ(window.ends, 0);
     client.sendHangup("SIP/1");
