@@ -153,7 +153,7 @@
     </message>
     <message>
         <source>The system&apos;s authorities</source>
-        <translation>Die Zertifizierungsstellen des Systems</translation>
+        <translation>Systemzertifikate</translation>
     </message>
     <message>
         <source>Plain: the secret is sent</source>
@@ -229,7 +229,7 @@
     </message>
     <message>
         <source>The certificates given on the command line</source>
-        <translation>Die auf der Kommandozeile angegebenen Zertifikate</translation>
+        <translation>Zertifikate von der Kommandozeile</translation>
     </message>
     <message>
         <source>PEM certificates (*.pem *.crt);;All files (*)</source>
