@@ -275,6 +275,42 @@
         <source>The user name holds a control character.</source>
         <translation>Der Benutzername enthält ein Steuerzeichen.</translation>
     </message>
+    <message>
+        <source>Saved PBX</source>
+        <translation>Gespeicherte TK-Anlage</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>&amp;Remember the secret in the keyring</source>
+        <translation>Kennwort im Schlüsselbund &amp;merken</translation>
+    </message>
+    <message>
+        <source>R&amp;econnect when the connection is lost</source>
+        <translation>Bei Verbindungsverlust neu v&amp;erbinden</translation>
+    </message>
+    <message>
+        <source>Connect at &amp;start</source>
+        <translation>Beim Pr&amp;ogrammstart verbinden</translation>
+    </message>
+    <message>
+        <source>Asked at each connect unless remembered</source>
+        <translation>Wird bei jeder Verbindung abgefragt, sofern nicht gemerkt</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>There is already a PBX named %1.</source>
+        <translation>Es gibt bereits eine TK-Anlage namens %1.</translation>
+    </message>
 </context>
 <context>
     <name>ConsoleConnection</name>
@@ -329,6 +365,10 @@
     <message>
         <source>Not encrypted</source>
         <translation>Unverschlüsselt</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
@@ -449,6 +489,41 @@
         <source>%1 long calls</source>
         <translation>%1 lange Gespräche</translation>
     </message>
+    <message>
+        <source>P&amp;BXs</source>
+        <translation>&amp;TK-Anlagen</translation>
+    </message>
+    <message>
+        <source>the connection to its PBX ended</source>
+        <translation>die Verbindung zu seiner TK-Anlage wurde beendet</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>State of the PBX %1</source>
+        <translation>Status der TK-Anlage %1</translation>
+    </message>
+</context>
+<context>
+    <name>PbxProfile</name>
+    <message>
+        <source>The PBX needs a name.</source>
+        <translation>Die TK-Anlage braucht einen Namen.</translation>
+    </message>
+    <message>
+        <source>The name cannot begin or end with a space.</source>
+        <translation>Der Name darf nicht mit einem Leerzeichen beginnen oder enden.</translation>
+    </message>
+    <message>
+        <source>The name cannot hold / or \.</source>
+        <translation>Der Name darf weder / noch \ enthalten.</translation>
+    </message>
+    <message>
+        <source>The name holds a control character.</source>
+        <translation>Der Name enthält ein Steuerzeichen.</translation>
+    </message>
 </context>
 <context>
     <name>PreferencesDialog</name>
@@ -475,6 +550,57 @@
     <message>
         <source>A call is &amp;long after:</source>
         <translation>Ein Gespräch gilt als &amp;lang nach:</translation>
+    </message>
+</context>
+<context>
+    <name>ProfileConnections</name>
+    <message>
+        <source>Secret</source>
+        <translation>Kennwort</translation>
+    </message>
+    <message>
+        <source>The secret for the PBX %1:</source>
+        <translation>Das Kennwort für die TK-Anlage %1:</translation>
+    </message>
+    <message>
+        <source>&amp;Add a PBX...</source>
+        <translation>TK-Anlage &amp;hinzufügen...</translation>
+    </message>
+    <message>
+        <source>%1 (connected)</source>
+        <translation>%1 (verbunden)</translation>
+    </message>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>&amp;Verbinden</translation>
+    </message>
+    <message>
+        <source>&amp;Disconnect</source>
+        <translation>&amp;Trennen</translation>
+    </message>
+    <message>
+        <source>&amp;Edit...</source>
+        <translation>&amp;Bearbeiten...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>No PBX is saved under the name %1.</source>
+        <translation>Unter dem Namen %1 ist keine TK-Anlage gespeichert.</translation>
+    </message>
+    <message>
+        <source>No keyring is available: the secret will be asked for at each connect.</source>
+        <translation>Kein Schlüsselbund verfügbar: Das Kennwort wird bei jeder Verbindung abgefragt.</translation>
+    </message>
+    <message>
+        <source>New PBX</source>
+        <translation>Neue TK-Anlage</translation>
+    </message>
+    <message>
+        <source>its PBX is no longer connected</source>
+        <translation>seine TK-Anlage ist nicht mehr verbunden</translation>
     </message>
 </context>
 </TS>
