@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QSslSocket>
 
 #include <algorithm>
@@ -161,7 +163,24 @@ QString valueWanted(const QCommandLineOption& option)
         return u"a profile name"_s;
     if (name == u"MINUTES"_s)
         return u"a number of minutes"_s;
+    if (name == u"CODE"_s)
+        return u"a language code"_s;
     return name.split(u'|').join(u" or "_s);
+}
+
+// Why a language code cannot be used, or nothing: a language of two or three letters, then
+// optionally a script and a country or region, as LANG names them without the character set
+// (or with dashes, as BCP 47 does).
+QString badLanguage(const QString& code)
+{
+    static const QRegularExpression form(
+        u"^[a-z]{2,3}([_-][A-Z][a-z]{3})?([_-]([A-Z]{2}|[0-9]{3}))?$"_s);
+    if (!form.match(code).hasMatch())
+        return u"must be a language code such as de or de_DE"_s;
+    // QLocale takes the C locale for a language it does not know.
+    if (QLocale(code).language() == QLocale::C)
+        return u"%1 is no language known here"_s.arg(code);
+    return {};
 }
 
 } // namespace
@@ -209,9 +228,14 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption profile(
         u"profile"_s,
         u"connect to the saved PBX profile NAME at start (repeatable; console only)"_s, u"NAME"_s);
-    const QList<const QCommandLineOption*> known = {&help,    &version,   &host,   &port,  &user,
-                                                    &live,    &reconnect, &tls,    &tlsCa, &auth,
-                                                    &console, &longCall,  &profile};
+    const QCommandLineOption lang(
+        u"lang"_s,
+        u"Show the texts in this language, and numbers by its conventions, instead of the "
+        "system's (LANG); CODE is a language code such as de or de_DE."_s,
+        u"CODE"_s);
+    const QList<const QCommandLineOption*> known = {&help,    &version,   &host,    &port,  &user,
+                                                    &live,    &reconnect, &tls,     &tlsCa, &auth,
+                                                    &console, &longCall,  &profile, &lang};
     for (const QCommandLineOption* option : known)
         parser.addOption(*option);
 
@@ -353,6 +377,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
             if (!options.profiles.contains(name))
                 options.profiles << name;
         }
+    }
+    if (isSet(lang)) {
+        const QString text = value(lang);
+        if (const QString why = badLanguage(text); !why.isEmpty())
+            return refuse(u"--lang"_s, why);
+        options.lang = text;
     }
     options.live = isSet(live);
     options.reconnect = isSet(reconnect);

@@ -28,6 +28,9 @@ struct StartOptions
     std::optional<int> longCallMinutes;
     // With --console: the saved PBX profiles to connect to at start, in the order given.
     QStringList profiles;
+    // --lang: the language of the texts and the conventions of numbers, instead of the
+    // system's ("de", "de_DE").
+    std::optional<QString> lang;
 };
 
 // The outcome of reading the command line: either the window runs with these options, or the

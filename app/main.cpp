@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "RunConsole.h"
+#include "Translations.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -20,7 +21,10 @@ int main(int argc, char* argv[])
         return command.status;
     }
 
+    // Before QApplication, which takes the C library's locale from the environment.
+    const QLocale language = command.options.lang ? useLanguage(*command.options.lang) : QLocale();
     QApplication app(argc, argv);
+    installTranslations(language, translationFolders());
     QApplication::setApplicationName(QStringLiteral("corvale"));
     QApplication::setApplicationVersion(QStringLiteral(CORVALE_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.corvale"));

@@ -102,7 +102,9 @@ void CallEnder::finished(const std::string& channel, bool ok, const QString& rea
     if (it == pending.end())
         return; // not one of ours (the specified window's, or one already abandoned)
     pending.erase(it);
-    if (ok)
+    // Ending one leg of a call often ends the others before their own hangups arrive, and the
+    // PBX then knows no such channel: the leg is gone, which is what was asked for.
+    if (ok || reason == QLatin1String(NoSuchChannel))
         ++nEnded;
     else
         failures << tr("%1: %2").arg(corvale::displayText(channel), reason);

@@ -32,6 +32,9 @@ public:
 
     explicit CallEnder(QObject* parent = nullptr);
 
+    // The PBX's answer to a hangup of a channel it does not have.
+    static constexpr const char* NoSuchChannel = "No such channel";
+
     // Asks the connection to hang up one channel; the answer comes to finished().
     std::function<void(const std::string& channel)> hangUp;
 

@@ -131,6 +131,7 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     settings.tls = fields.tls;
     settings.trusted = fields.trusted;
     settings.ownAuthorities = !fields.trusted.isEmpty();
+    settings.coreShowChannels = true;
     settings.auth = fields.challengeLogin ? corvale::Auth::Md5 : corvale::Auth::Plain;
     settings.live = true;
     settings.reconnect = bReconnect;

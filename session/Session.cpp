@@ -194,6 +194,7 @@ void Session::configureClient()
 {
     manager->setAuth(config.auth);
     manager->followCalls(live.get());
+    manager->useCoreShowChannels(config.coreShowChannels);
     // A PBX that shuts down says so first: live mode reads events anyway, and reconnects at once.
     if (live && config.reconnect)
         manager->askForSystemEvents();
@@ -612,6 +613,8 @@ bool Session::stillThere(const Queued& call)
     }
     emit report(
         QStringLiteral("The call on %1 has already ended, so it was not disconnected.").arg(shown));
+    // Gone is what a hangup is for: a view that ends a whole call counts this leg as ended.
+    emit hangupFinished(call.channel, true, QString());
     return false;
 }
 

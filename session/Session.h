@@ -40,6 +40,9 @@ struct SessionSettings
     bool live = false;      // Events: call, the live set, periodic listing
     bool reconnect = false; // after a successful login, a lost link is retried
     bool keepalive = false; // Ping after 20 s of silence (on with live or reconnect)
+    // Live mode with a current PBX: list with CoreShowChannels, which carries the bridge and the
+    // linked id, escapes every name and is answered without locking each channel.
+    bool coreShowChannels = false;
 };
 
 // How long the session waits for things; tests make them short.
@@ -146,6 +149,7 @@ signals:
     // Why a connection failed or was lost, for a log: "the connection was refused", ...
     void connectionProblem(const QString& cause);
     // A hangup has been answered (or not, within answerWait); ok false with the PBX's reason.
+    // ok also when the call had already gone before its hangup could be sent.
     void hangupFinished(const std::string& channel, bool ok, const QString& reason);
     // Data was read: the calls (live) or the entries (snapshot) may have changed.
     void callsChanged();

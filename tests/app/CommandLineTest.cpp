@@ -62,7 +62,7 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutRunning)
     EXPECT_TRUE(help.out.startsWith(u"Usage: corvale [options]\n"_s));
     for (const QString& option :
          {u"--host"_s, u"--port"_s, u"--user"_s, u"--version"_s, u"--live"_s, u"--reconnect"_s,
-          u"--console"_s, u"--long-call <MINUTES>"_s, u"--profile <NAME>"_s})
+          u"--console"_s, u"--long-call <MINUTES>"_s, u"--profile <NAME>"_s, u"--lang <CODE>"_s})
         EXPECT_TRUE(help.out.contains(option)) << option.toStdString();
     EXPECT_FALSE(help.out.contains(u"--secret"_s));
     // The defaults, and what each exit status means (as main and the window end the run);
@@ -289,6 +289,9 @@ TEST(CommandLine, EveryRefusalNamesWhatIsWrongAlike)
         {{u"--console"_s, u"--long-call"_s, u"1441"_s},
          u"--long-call: must be a whole number of minutes from 1 to 1440"_s},
         {{u"--console"_s, u"--long-call"_s}, u"--long-call: needs a number of minutes"_s},
+        {{u"--lang"_s}, u"--lang: needs a language code"_s},
+        {{u"--lang"_s, u"de_DE.UTF-8"_s}, u"--lang: must be a language code such as de or de_DE"_s},
+        {{u"--lang"_s, u"xx"_s}, u"--lang: xx is no language known here"_s},
         // What is shown of a stray word stays on one line.
         {{u"new\nline"_s}, u"new?line: unexpected argument"_s},
     };
@@ -361,6 +364,29 @@ TEST(CommandLine, LiveIsASwitch)
     // It takes no value: a word after it is a stray argument.
     for (const QStringList& arguments :
          QList<QStringList>{{u"--live=yes"_s}, {u"--live"_s, u"on"_s}}) {
+        const CommandLine refused = parse(arguments);
+        EXPECT_FALSE(refused.run) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(refused.status, UsageErrorStatus);
+    }
+}
+
+TEST(CommandLine, LangTakesALanguageWithCountryOrScript)
+{
+    EXPECT_FALSE(parse({}).options.lang);
+    for (const QString& code :
+         {u"de"_s, u"de_DE"_s, u"de-AT"_s, u"en"_s, u"es_419"_s, u"sr_Latn_RS"_s, u"gsw"_s}) {
+        const CommandLine command = parse({u"--lang"_s, code});
+        ASSERT_TRUE(command.run) << command.err.toStdString();
+        EXPECT_EQ(command.options.lang, code);
+    }
+    for (const QStringList& arguments :
+         QList<QStringList>{{u"--lang="_s},
+                            {u"--lang"_s, u"german"_s},
+                            {u"--lang"_s, u"DE"_s},
+                            {u"--lang"_s, u"de_"_s},
+                            {u"--lang"_s, u"de_DE@euro"_s},
+                            {u"--lang"_s, u"../../etc/passwd"_s},
+                            {u"--lang"_s, u"de"_s, u"--lang"_s, u"en"_s}}) {
         const CommandLine refused = parse(arguments);
         EXPECT_FALSE(refused.run) << arguments.join(u' ').toStdString();
         EXPECT_EQ(refused.status, UsageErrorStatus);

@@ -1,3 +1,4 @@
+#include "CallEnder.h"
 #include "CallTreeModel.h"
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
@@ -101,10 +102,15 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 0, 10000);
     QCOMPARE(sim.command(QStringLiteral("count")), QStringLiteral("ok 0"));
 
-    // A call the PBX no longer has: the PBX's reason, in one box.
+    // A channel the PBX no longer has is gone, as asked: nothing failed.
     window.ender().end({"SIP/2042-00000002"});
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 1 channel."), 10000);
+    QVERIFY(failures.isEmpty());
+    // One that could not be hung up: the reason, in one box.
+    window.ender().end({"/SIP/2042-00000002"});
     QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
-    QVERIFY2(failures[0].contains(QStringLiteral("SIP/2042-00000002")), qPrintable(failures[0]));
+    QVERIFY2(failures[0].contains(QStringLiteral("/SIP/2042-00000002")), qPrintable(failures[0]));
 }
 
 void tst_consoleSim::bridgedChannelsAreOneCall_data()
@@ -114,10 +120,14 @@ void tst_consoleSim::bridgedChannelsAreOneCall_data()
     // A current PBX keeps the linked id the bridge gave both sides: parted, they are still one
     // call. An older one has nothing left that ties them.
     QTest::addColumn<QList<int>>("parted");
+    // The action that lists: CoreShowChannels where the PBX has the current form of it.
+    QTest::addColumn<QString>("listing");
     QTest::newRow("current PBX: bridge ids")
-        << QStringLiteral("modern") << QStringLiteral("13.0.0") << QList<int>{2, 2, 2};
+        << QStringLiteral("modern") << QStringLiteral("13.0.0") << QList<int>{2, 2, 2}
+        << QStringLiteral("Action: CoreShowChannels");
     QTest::newRow("PBX 1.8: channels naming each other")
-        << QStringLiteral("legacy") << QStringLiteral("1.1") << QList<int>{2, 2, 1, 1};
+        << QStringLiteral("legacy") << QStringLiteral("1.1") << QList<int>{2, 2, 1, 1}
+        << QStringLiteral("Action: Status");
 }
 
 // The PBX's own listings and events group the channels: two bridged pairs and a lone call at
@@ -127,8 +137,11 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     QFETCH(QString, dialect);
     QFETCH(QString, greeting);
     QFETCH(QList<int>, parted);
+    QFETCH(QString, listing);
+    QTemporaryDir dir;
+    const QString transcript = dir.filePath(QStringLiteral("transcript"));
     PbxSim sim({"--control", "--dialect", dialect, "--greeting-version", greeting, "--calls", "5",
-                "--bridged", "2"});
+                "--bridged", "2", "--transcript", transcript});
     QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
     ConsoleWindow window;
     ConsoleConnection connection(window);
@@ -162,6 +175,29 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     };
     QTRY_VERIFY_WITH_TIMEOUT(aliceParted(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(legs(), parted, 10000);
+
+    // Ending a bridged call: the first hangup ends the other side too, whose own hangup then
+    // finds it gone; the whole call counts as ended.
+    QStringList failures;
+    window.showFailure = [&failures](const QString& text) { failures << text; };
+    CallEnder::Choice whole;
+    whole.conversations.push_back(&window.model()->conversations().at(0));
+    const std::vector<std::string> channels = CallEnder::channelsOf(whole);
+    QCOMPARE(channels.size(), std::size_t{2});
+    window.ender().end(channels);
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 2 channels."), 10000);
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+
+    QFile sent(transcript);
+    QVERIFY(sent.open(QIODevice::ReadOnly));
+    const QString conversation = QString::fromLatin1(sent.readAll());
+    QVERIFY2(conversation.contains(QStringLiteral("C> ") + listing),
+             qPrintable(conversation.left(2000)));
+    const QString notUsed = listing.endsWith(u"Status")
+                                ? QStringLiteral("C> Action: CoreShowChannels")
+                                : QStringLiteral("C> Action: Status");
+    QVERIFY(!conversation.contains(notUsed));
 }
 
 QTEST_MAIN(tst_consoleSim)

@@ -1,0 +1,606 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>CallEnder</name>
+    <message>
+        <source>1 channel</source>
+        <translation>1 Kanal</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n channels</source>
+        <translation>
+            <numerusform>%n Kanal</numerusform>
+            <numerusform>%n Kanäle</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>the call from %1 (%2)</source>
+        <translation>Anruf von %1 (%2)</translation>
+    </message>
+    <message>
+        <source>the call from %1 to %2 (%3)</source>
+        <translation>Anruf von %1 an %2 (%3)</translation>
+    </message>
+    <message>
+        <source>End the call from %1 (%2)?</source>
+        <translation>Anruf von %1 beenden (%2)?</translation>
+    </message>
+    <message>
+        <source>End the call from %1 to %2 (%3)?</source>
+        <translation>Anruf von %1 an %2 beenden (%3)?</translation>
+    </message>
+    <message>
+        <source>Hang up the channel %1 of %2?</source>
+        <translation>Den Kanal %1 auflegen? Er gehört zum %2.</translation>
+    </message>
+    <message>
+        <source>- %1</source>
+        <translation>- %1</translation>
+    </message>
+    <message>
+        <source>- the channel %1</source>
+        <translation>- Kanal %1</translation>
+    </message>
+    <message>
+        <source>Hang up %1?</source>
+        <translation>%1 auflegen?</translation>
+    </message>
+    <message>
+        <source>Hanging up %1...</source>
+        <translation>Auflegen: %1...</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: no answer, the connection ended</source>
+        <translation>%1: keine Antwort, die Verbindung wurde beendet</translation>
+    </message>
+    <message>
+        <source>Hung up %1.</source>
+        <translation>Aufgelegt: %1.</translation>
+    </message>
+    <message>
+        <source>Hung up %1 of %2 channels.</source>
+        <translation>%1 von %2 Kanälen aufgelegt.</translation>
+    </message>
+    <message>
+        <source>These channels could not be hung up:</source>
+        <translation>Diese Kanäle konnten nicht aufgelegt werden:</translation>
+    </message>
+</context>
+<context>
+    <name>CallTreeModel</name>
+    <message>
+        <source>%1, long call</source>
+        <translation>%1, langes Gespräch</translation>
+    </message>
+    <message>
+        <source>1 channel</source>
+        <translation>1 Kanal</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n channels</source>
+        <translation>
+            <numerusform>%n Kanal</numerusform>
+            <numerusform>%n Kanäle</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>An</translation>
+    </message>
+    <message>
+        <source>Channels</source>
+        <translation>Kanäle</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Dauer</translation>
+    </message>
+    <message>
+        <source>PBX</source>
+        <translation>TK-Anlage</translation>
+    </message>
+    <message>
+        <source>Calling party: number and name</source>
+        <translation>Anrufer: Nummer und Name</translation>
+    </message>
+    <message>
+        <source>Called party: extension, or number and name once answered</source>
+        <translation>Angerufener: Nebenstelle, nach der Annahme Nummer und Name</translation>
+    </message>
+    <message>
+        <source>Channels: how many a call has, or a channel&apos;s name</source>
+        <translation>Kanäle: wie viele ein Gespräch hat, oder der Name eines Kanals</translation>
+    </message>
+    <message>
+        <source>Channel state</source>
+        <translation>Kanalstatus</translation>
+    </message>
+    <message>
+        <source>Duration in hours, minutes and seconds</source>
+        <translation>Dauer in Stunden, Minuten und Sekunden</translation>
+    </message>
+    <message>
+        <source>PBX the call is on</source>
+        <translation>TK-Anlage, über die das Gespräch läuft</translation>
+    </message>
+</context>
+<context>
+    <name>ConnectDialog</name>
+    <message>
+        <source>Use &amp;TLS</source>
+        <translation>&amp;TLS verwenden</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Connect to a PBX</source>
+        <translation>Mit einer TK-Anlage verbinden</translation>
+    </message>
+    <message>
+        <source>The system&apos;s authorities</source>
+        <translation>Systemzertifikate</translation>
+    </message>
+    <message>
+        <source>Plain: the secret is sent</source>
+        <translation>Einfach: das Kennwort wird gesendet</translation>
+    </message>
+    <message>
+        <source>Challenge (md5): the secret stays here</source>
+        <translation>Challenge (md5): das Kennwort bleibt hier</translation>
+    </message>
+    <message>
+        <source>Host</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <source>Secret</source>
+        <translation>Kennwort</translation>
+    </message>
+    <message>
+        <source>Use TLS</source>
+        <translation>TLS verwenden</translation>
+    </message>
+    <message>
+        <source>File of trusted certificates</source>
+        <translation>Datei mit vertrauenswürdigen Zertifikaten</translation>
+    </message>
+    <message>
+        <source>Choose the file of trusted certificates</source>
+        <translation>Datei mit vertrauenswürdigen Zertifikaten auswählen</translation>
+    </message>
+    <message>
+        <source>Login method</source>
+        <translation>Anmeldeverfahren</translation>
+    </message>
+    <message>
+        <source>What is wrong</source>
+        <translation>Was nicht stimmt</translation>
+    </message>
+    <message>
+        <source>&amp;Host:</source>
+        <translation>&amp;Host:</translation>
+    </message>
+    <message>
+        <source>&amp;Port:</source>
+        <translation>&amp;Port:</translation>
+    </message>
+    <message>
+        <source>&amp;User:</source>
+        <translation>&amp;Benutzer:</translation>
+    </message>
+    <message>
+        <source>&amp;Secret:</source>
+        <translation>&amp;Kennwort:</translation>
+    </message>
+    <message>
+        <source>&amp;CA file:</source>
+        <translation>&amp;CA-Datei:</translation>
+    </message>
+    <message>
+        <source>&amp;Login:</source>
+        <translation>&amp;Anmeldung:</translation>
+    </message>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>&amp;Verbinden</translation>
+    </message>
+    <message>
+        <source>The certificates given on the command line</source>
+        <translation>Zertifikate von der Kommandozeile</translation>
+    </message>
+    <message>
+        <source>PEM certificates (*.pem *.crt);;All files (*)</source>
+        <translation>PEM-Zertifikate (*.pem *.crt);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>There is no file %1.</source>
+        <translation>Die Datei %1 gibt es nicht.</translation>
+    </message>
+    <message>
+        <source>%1 is a folder, not a file.</source>
+        <translation>%1 ist ein Ordner, keine Datei.</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file.</source>
+        <translation>%1 ist keine reguläre Datei.</translation>
+    </message>
+    <message>
+        <source>%1 is larger than 1 MiB, too large for certificates.</source>
+        <translation>%1 ist größer als 1 MiB, zu groß für Zertifikate.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read.</source>
+        <translation>%1 kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>%1 holds no PEM certificate.</source>
+        <translation>%1 enthält kein PEM-Zertifikat.</translation>
+    </message>
+    <message>
+        <source>The host needs a host name or address.</source>
+        <translation>Als Host ist ein Hostname oder eine Adresse nötig.</translation>
+    </message>
+    <message>
+        <source>The host holds a control character.</source>
+        <translation>Der Host enthält ein Steuerzeichen.</translation>
+    </message>
+    <message>
+        <source>The port must be a whole number from 1 to 65535.</source>
+        <translation>Der Port muss eine ganze Zahl von 1 bis 65535 sein.</translation>
+    </message>
+    <message>
+        <source>The user name holds a control character.</source>
+        <translation>Der Benutzername enthält ein Steuerzeichen.</translation>
+    </message>
+    <message>
+        <source>Saved PBX</source>
+        <translation>Gespeicherte TK-Anlage</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>&amp;Remember the secret in the keyring</source>
+        <translation>Kennwort im Schlüsselbund &amp;merken</translation>
+    </message>
+    <message>
+        <source>R&amp;econnect when the connection is lost</source>
+        <translation>Bei Verbindungsverlust neu v&amp;erbinden</translation>
+    </message>
+    <message>
+        <source>Connect at &amp;start</source>
+        <translation>Beim Pr&amp;ogrammstart verbinden</translation>
+    </message>
+    <message>
+        <source>Asked at each connect unless remembered</source>
+        <translation>Wird bei jeder Verbindung abgefragt, sofern nicht gemerkt</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>There is already a PBX named %1.</source>
+        <translation>Es gibt bereits eine TK-Anlage namens %1.</translation>
+    </message>
+</context>
+<context>
+    <name>ConsoleConnection</name>
+    <message>
+        <source>Corvale Console - %1</source>
+        <translation>Corvale-Konsole - %1</translation>
+    </message>
+    <message>
+        <source>no hangup was sent</source>
+        <translation>es wurde kein Auflegen gesendet</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>Nicht verbunden</translation>
+    </message>
+    <message>
+        <source>Connecting to %1...</source>
+        <translation>Verbinde mit %1...</translation>
+    </message>
+    <message>
+        <source>Logging in to %1 as %2...</source>
+        <translation>Anmeldung bei %1 als %2...</translation>
+    </message>
+    <message>
+        <source>Connected to %1 as %2</source>
+        <translation>Verbunden mit %1 als %2</translation>
+    </message>
+    <message>
+        <source>Reconnecting, attempt %1, next in %2 s</source>
+        <translation>Verbindung wird wiederhergestellt, Versuch %1, nächster in %2 s</translation>
+    </message>
+    <message>
+        <source>Disconnected: %1</source>
+        <translation>Getrennt: %1</translation>
+    </message>
+    <message>
+        <source>Refused: %1</source>
+        <translation>Abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>TLS, certificate checked, challenge login</source>
+        <translation>TLS, Zertifikat geprüft, Challenge-Anmeldung</translation>
+    </message>
+    <message>
+        <source>TLS, certificate checked</source>
+        <translation>TLS, Zertifikat geprüft</translation>
+    </message>
+    <message>
+        <source>Challenge login, not encrypted</source>
+        <translation>Challenge-Anmeldung, unverschlüsselt</translation>
+    </message>
+    <message>
+        <source>Not encrypted</source>
+        <translation>Unverschlüsselt</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ConsoleWindow</name>
+    <message>
+        <source>Corvale Console</source>
+        <translation>Corvale-Konsole</translation>
+    </message>
+    <message>
+        <source>Filter calls by number, name, extension or channel</source>
+        <translation>Gespräche nach Nummer, Name, Nebenstelle oder Kanal filtern</translation>
+    </message>
+    <message>
+        <source>Filter calls</source>
+        <translation>Gespräche filtern</translation>
+    </message>
+    <message>
+        <source>Shows only the calls holding this text, regardless of case and accents</source>
+        <translation>Zeigt nur die Gespräche mit diesem Text, ohne Rücksicht auf Groß- und Kleinschreibung und Akzente</translation>
+    </message>
+    <message>
+        <source>Calls</source>
+        <translation>Gespräche</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>Nicht verbunden</translation>
+    </message>
+    <message>
+        <source>&amp;Hang up</source>
+        <translation>&amp;Auflegen</translation>
+    </message>
+    <message>
+        <source>&amp;Do not ask again</source>
+        <translation>&amp;Nicht mehr fragen</translation>
+    </message>
+    <message>
+        <source>&amp;Connect...</source>
+        <translation>&amp;Verbinden...</translation>
+    </message>
+    <message>
+        <source>Connect to a PBX (Ctrl+N)</source>
+        <translation>Mit einer TK-Anlage verbinden (Strg+N)</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>A&amp;ktualisieren</translation>
+    </message>
+    <message>
+        <source>List the calls again (F5)</source>
+        <translation>Die Gespräche neu auflisten (F5)</translation>
+    </message>
+    <message>
+        <source>&amp;Hang Up</source>
+        <translation>&amp;Auflegen</translation>
+    </message>
+    <message>
+        <source>&amp;Find</source>
+        <translation>&amp;Suchen</translation>
+    </message>
+    <message>
+        <source>&amp;Preferences...</source>
+        <translation>&amp;Einstellungen...</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>Clear the filter</source>
+        <translation>Filter leeren</translation>
+    </message>
+    <message>
+        <source>Show all calls</source>
+        <translation>Alle Gespräche zeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Calls</source>
+        <translation>&amp;Gespräche</translation>
+    </message>
+    <message>
+        <source>Hang up this channel</source>
+        <translation>Diesen Kanal auflegen</translation>
+    </message>
+    <message>
+        <source>End the whole call</source>
+        <translation>Das ganze Gespräch beenden</translation>
+    </message>
+    <message>
+        <source>End the selected calls</source>
+        <translation>Die ausgewählten Gespräche beenden</translation>
+    </message>
+    <message>
+        <source> (Delete)</source>
+        <translation> (Entf)</translation>
+    </message>
+    <message>
+        <source>1 call</source>
+        <translation>1 Gespräch</translation>
+    </message>
+    <message>
+        <source>%1 calls</source>
+        <translation>%1 Gespräche</translation>
+    </message>
+    <message>
+        <source>%1 of 1 call</source>
+        <translation>%1 von 1 Gespräch</translation>
+    </message>
+    <message>
+        <source>%1 of %2 calls</source>
+        <translation>%1 von %2 Gesprächen</translation>
+    </message>
+    <message>
+        <source>1 long call</source>
+        <translation>1 langes Gespräch</translation>
+    </message>
+    <message>
+        <source>%1 long calls</source>
+        <translation>%1 lange Gespräche</translation>
+    </message>
+    <message>
+        <source>P&amp;BXs</source>
+        <translation>&amp;TK-Anlagen</translation>
+    </message>
+    <message>
+        <source>the connection to its PBX ended</source>
+        <translation>die Verbindung zu seiner TK-Anlage wurde beendet</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>State of the PBX %1</source>
+        <translation>Status der TK-Anlage %1</translation>
+    </message>
+</context>
+<context>
+    <name>PbxProfile</name>
+    <message>
+        <source>The PBX needs a name.</source>
+        <translation>Die TK-Anlage braucht einen Namen.</translation>
+    </message>
+    <message>
+        <source>The name cannot begin or end with a space.</source>
+        <translation>Der Name darf nicht mit einem Leerzeichen beginnen oder enden.</translation>
+    </message>
+    <message>
+        <source>The name cannot hold / or \.</source>
+        <translation>Der Name darf weder / noch \ enthalten.</translation>
+    </message>
+    <message>
+        <source>The name holds a control character.</source>
+        <translation>Der Name enthält ein Steuerzeichen.</translation>
+    </message>
+</context>
+<context>
+    <name>PreferencesDialog</name>
+    <message>
+        <source>&amp;Ask before hanging up</source>
+        <translation>Vor dem &amp;Auflegen fragen</translation>
+    </message>
+    <message>
+        <source>Console Preferences</source>
+        <translation>Einstellungen der Konsole</translation>
+    </message>
+    <message>
+        <source> min</source>
+        <translation> min</translation>
+    </message>
+    <message>
+        <source>A call is long after this many minutes</source>
+        <translation>Ein Gespräch gilt nach so vielen Minuten als lang</translation>
+    </message>
+    <message>
+        <source>Ask before hanging up</source>
+        <translation>Vor dem Auflegen fragen</translation>
+    </message>
+    <message>
+        <source>A call is &amp;long after:</source>
+        <translation>Ein Gespräch gilt als &amp;lang nach:</translation>
+    </message>
+</context>
+<context>
+    <name>ProfileConnections</name>
+    <message>
+        <source>Secret</source>
+        <translation>Kennwort</translation>
+    </message>
+    <message>
+        <source>The secret for the PBX %1:</source>
+        <translation>Das Kennwort für die TK-Anlage %1:</translation>
+    </message>
+    <message>
+        <source>&amp;Add a PBX...</source>
+        <translation>TK-Anlage &amp;hinzufügen...</translation>
+    </message>
+    <message>
+        <source>%1 (connected)</source>
+        <translation>%1 (verbunden)</translation>
+    </message>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>&amp;Verbinden</translation>
+    </message>
+    <message>
+        <source>&amp;Disconnect</source>
+        <translation>&amp;Trennen</translation>
+    </message>
+    <message>
+        <source>&amp;Edit...</source>
+        <translation>&amp;Bearbeiten...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>No PBX is saved under the name %1.</source>
+        <translation>Unter dem Namen %1 ist keine TK-Anlage gespeichert.</translation>
+    </message>
+    <message>
+        <source>No keyring is available: the secret will be asked for at each connect.</source>
+        <translation>Kein Schlüsselbund verfügbar: Das Kennwort wird bei jeder Verbindung abgefragt.</translation>
+    </message>
+    <message>
+        <source>New PBX</source>
+        <translation>Neue TK-Anlage</translation>
+    </message>
+    <message>
+        <source>its PBX is no longer connected</source>
+        <translation>seine TK-Anlage ist nicht mehr verbunden</translation>
+    </message>
+</context>
+</TS>
