@@ -83,16 +83,21 @@ bool ProfileConnections::start(const QStringList& names)
             if (const auto profile = PbxProfile::load(name); profile && profile->connectAtStart)
                 wanted << name;
     QStringList unknown;
+    bool begun = false;
     for (const QString& name : wanted) {
-        if (PbxProfile::load(name))
+        if (PbxProfile::load(name)) {
+            // A remembered secret arrives later from the keyring: the connection is begun all
+            // the same.
             connectProfile(name);
-        else
+            begun = true;
+        } else {
             unknown << name;
+        }
     }
     if (!unknown.isEmpty())
         window.showMessage(
             tr("No PBX is saved under the name %1.").arg(unknown.join(QStringLiteral(", "))));
-    return !connections.empty();
+    return begun;
 }
 
 void ProfileConnections::connectProfile(const QString& name)

@@ -28,7 +28,8 @@ public:
     ~ProfileConnections() override;
 
     // Connects to these saved PBXs and to every one marked "connect at start"; an unknown name is
-    // said in the status bar. Returns whether any connection was started.
+    // said in the status bar. Returns whether any connection was begun (one whose secret is in
+    // the keyring connects once the keyring answers).
     bool start(const QStringList& names);
 
     void connectProfile(const QString& name);

@@ -270,22 +270,31 @@ void tst_profiles::withoutKeyringTheSecretIsAskedAtEachConnect()
 
 void tst_profiles::unknownProfileIsSaidAndStartConnectsMarkedOnes()
 {
-    PbxSim sim({"--calls", "1"});
+    PbxSim sim({"--calls", "1", "--secret", "any"});
     QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
     ConsoleWindow window;
     FakeSecrets secrets;
     ProfileConnections profiles(window, secrets);
     profiles.askSecret = [](const QString&, std::string&) { return true; };
-    PbxProfile marked = profileFor(QStringLiteral("Branch"), sim, false);
+    // Its secret comes from the keyring, later: start() has begun a connection all the same, so
+    // no connect dialog is needed.
+    PbxProfile marked = profileFor(QStringLiteral("Branch"), sim, true);
     marked.connectAtStart = true;
-    profiles.saveProfile(marked, {});
+    profiles.saveProfile(marked, "any");
     profiles.saveProfile(profileFor(QStringLiteral("Other"), sim, false), {});
+    QTRY_COMPARE(secrets.stored.size(), std::size_t{1});
 
     QVERIFY(profiles.start({QStringLiteral("Nowhere")}));
     QCOMPARE(window.statusBar()->currentMessage(),
              QStringLiteral("No PBX is saved under the name Nowhere."));
-    QCOMPARE(profiles.connected(), QStringList{QStringLiteral("Branch")});
+    QTRY_COMPARE(profiles.connected(), QStringList{QStringLiteral("Branch")});
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+
+    // Nothing to connect: the caller opens the connect dialog.
+    ConsoleWindow other;
+    ProfileConnections none(other, secrets);
+    PbxProfile::remove(QStringLiteral("Branch"));
+    QVERIFY(!none.start({}));
 }
 
 void tst_profiles::twoPbxsInOneTree()
