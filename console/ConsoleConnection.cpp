@@ -249,6 +249,32 @@ QString ConsoleConnection::stateText() const
     return {};
 }
 
+QString ConsoleConnection::shortStateText() const
+{
+    if (!current)
+        return tr("not connected");
+    const Session& session = *current;
+    switch (session.state()) {
+    case Session::State::Idle:
+        return tr("not connected");
+    case Session::State::Connecting:
+        return tr("connecting");
+    case Session::State::LoggingIn:
+        return tr("logging in");
+    case Session::State::Listed:
+        return tr("connected");
+    case Session::State::Reconnecting: {
+        const auto seconds =
+            static_cast<int>(std::ceil(static_cast<double>(session.nextTryIn().count()) / 1000.0));
+        return tr("reconnecting, attempt %1, next in %2 s").arg(session.attempt()).arg(seconds);
+    }
+    case Session::State::Ended:
+        return session.everLoggedIn() ? tr("disconnected: %1").arg(session.endReason())
+                                      : tr("refused: %1").arg(session.endReason());
+    }
+    return {};
+}
+
 QString ConsoleConnection::protectionText() const
 {
     if (lastFields.tls)
@@ -260,7 +286,9 @@ QString ConsoleConnection::protectionText() const
 void ConsoleConnection::updateStatus()
 {
     if (several())
-        window.setPbxStatus(nKey, sName, stateText(), current ? protectionText() : QString());
+        window.setPbxStatus(nKey, sName, shortStateText(),
+                            current ? stateText() + QLatin1Char('\n') + protectionText()
+                                    : stateText());
     else
         window.setConnectionStatus(stateText(), current ? protectionText() : QString());
 }

@@ -46,6 +46,8 @@ public:
     // The session's state and protection as the status bar words them.
     QString stateText() const;
     QString protectionText() const;
+    // The state in a few words, for one of several PBXs' status bar labels.
+    QString shortStateText() const;
 
     // The fields used last (never the secret), and the defaults for those never used.
     static ConnectionFields remembered();

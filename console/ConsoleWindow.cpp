@@ -294,7 +294,7 @@ void ConsoleWindow::connectionLost(int key)
 }
 
 void ConsoleWindow::setPbxStatus(int key, const QString& name, const QString& state,
-                                 const QString& protection)
+                                 const QString& details)
 {
     QLabel*& label = pbxLabels[key];
     if (label == nullptr) {
@@ -305,7 +305,7 @@ void ConsoleWindow::setPbxStatus(int key, const QString& name, const QString& st
         statusBar()->addPermanentWidget(label);
     }
     label->setText(tr("%1: %2").arg(name, state));
-    label->setToolTip(protection);
+    label->setToolTip(details);
     label->setAccessibleName(tr("State of the PBX %1").arg(name));
     // The single connection's label says nothing while only saved PBXs are connected.
     connectionLabel->setVisible(bShowing || pbxLabels.empty());

@@ -59,9 +59,8 @@ public:
     void callsChanged(int key);
     // One PBX's connection ended: its hangups still awaited get no answer; the others' still do.
     void connectionLost(int key);
-    // One small status bar label per PBX: "NAME: state", its protection as the tool tip.
-    void setPbxStatus(int key, const QString& name, const QString& state,
-                      const QString& protection);
+    // One small status bar label per PBX: "NAME: state", the details as its tool tip.
+    void setPbxStatus(int key, const QString& name, const QString& state, const QString& details);
     void removePbxStatus(int key);
     QString pbxStatusText() const;
     QMenu* pbxMenu() const { return pbxes; }

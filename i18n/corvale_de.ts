@@ -370,6 +370,34 @@
         <source>%1: %2</source>
         <translation>%1: %2</translation>
     </message>
+    <message>
+        <source>not connected</source>
+        <translation>nicht verbunden</translation>
+    </message>
+    <message>
+        <source>connecting</source>
+        <translation>verbindet</translation>
+    </message>
+    <message>
+        <source>logging in</source>
+        <translation>meldet sich an</translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation>verbunden</translation>
+    </message>
+    <message>
+        <source>reconnecting, attempt %1, next in %2 s</source>
+        <translation>verbindet neu, Versuch %1, nächster in %2 s</translation>
+    </message>
+    <message>
+        <source>disconnected: %1</source>
+        <translation>getrennt: %1</translation>
+    </message>
+    <message>
+        <source>refused: %1</source>
+        <translation>abgelehnt: %1</translation>
+    </message>
 </context>
 <context>
     <name>ConsoleWindow</name>
