@@ -56,7 +56,14 @@ public:
                 const qint64 sent = clock.nsecsElapsed();
                 QMetaObject::invokeMethod(
                     this,
-                    [this, sent] { longest = std::max(longest, clock.nsecsElapsed() - sent); },
+                    [this, sent] {
+                        const qint64 late = clock.nsecsElapsed() - sent;
+                        longest = std::max(longest, late);
+                        if (late > 60'000'000 && qEnvironmentVariableIsSet("CORVALE_STALL_LOG"))
+                            std::fprintf(stderr, "stall %.0f ms at %.2f s\n",
+                                         static_cast<double>(late) / 1e6,
+                                         static_cast<double>(sent) / 1e9);
+                    },
                     Qt::QueuedConnection);
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
