@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <locale.h>
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -45,16 +46,19 @@ void setNumericLocale(const QByteArray& name)
     setenv("LC_NUMERIC", name.constData(), 1);
 }
 
-bool load(const QLocale& language, const QString& file, const QStringList& folders)
+// The language of the translation installed, or nothing when none was found.
+std::optional<QLocale> load(const QLocale& language, const QString& file,
+                            const QStringList& folders)
 {
     auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
     for (const QString& folder : folders) {
         if (translator->load(language, file, u"_"_s, folder)) {
+            const QLocale found(translator->language());
             QCoreApplication::installTranslator(translator.release());
-            return true;
+            return found;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace
@@ -77,11 +81,14 @@ QStringList translationFolders()
 
 bool installTranslations(const QLocale& language, const QStringList& folders)
 {
-    if (!load(language, u"corvale"_s, folders))
+    // The language may be the second choice of several (LANGUAGE=fr:de); Qt's texts follow the
+    // one Corvale's were found in.
+    const std::optional<QLocale> found = load(language, u"corvale"_s, folders);
+    if (!found)
         return false;
     QStringList qtFolders = {QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
     if (!qtFolders.contains(u"/usr/share/qt6/translations"_s))
         qtFolders << u"/usr/share/qt6/translations"_s;
-    load(language, u"qtbase"_s, qtFolders);
+    load(*found, u"qtbase"_s, qtFolders);
     return true;
 }

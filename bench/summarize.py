@@ -133,6 +133,38 @@ if name in medians:
     print(f"{name:28} {ms:7.0f} ms from the restarted PBX taking connections until the list equals its calls "
           f"(worst {medians[name]['worst_ms']:.0f} ms)  {verdict(ms < 1000, name + ' 1 s or more')} (< 1000 ms)")
 
+# The console's model with 10,000 conversations of two legs.
+name = "console/filter_keystroke"
+if name in medians:
+    ms = seconds(name) * 1e3
+    print(f"{name:28} {ms:7.1f} ms a keystroke in the filter over 10,000 conversations  "
+          f"{verdict(ms < 30, name + ' 30 ms or more')} (< 30 ms)")
+name = "console/sort_by_duration"
+if name in medians:
+    ms = seconds(name) * 1e3
+    print(f"{name:28} {ms:7.1f} ms a sort by duration over 10,000 conversations  "
+          f"{verdict(ms < 50, name + ' 50 ms or more')} (< 50 ms)")
+for name, what in (("console/call_replaced", "a call of two legs ended and another started, shown sorted"),
+                   ("console/call_replaced_grouping_only", "the same, the live calls and their grouping alone")):
+    if name in medians:
+        print(f"{name:28} {seconds(name) * 1e6:7.1f} us {what}")
+
+# The console end to end: 30 s of 500 conversations ending and 500 starting a second.
+name = "console_live/modern/10000"
+if name in medians:
+    b = medians[name]
+    cpu = b["cpu_share"] * 100
+    print(f"{name + ' cpu':28} {cpu:7.1f} % of one core during {seconds(name):.0f} s of 500+500 conversations/s  "
+          f"{verdict(cpu < 50, name + ' above half a core')} (< 50 %)")
+    print(f"{name + ' stall':28} {b['longest_stall_ms']:7.1f} ms longest event-loop stall during the churn  "
+          f"{verdict(b['longest_stall_ms'] < 50, name + ' stall of 50 ms or more')} (< 50 ms)")
+    print(f"{name + ' converge':28} {b['converge_ms']:7.0f} ms from the churn's end until the tree equals the PBX's conversations  "
+          f"{verdict(b['converge_ms'] < 2000, name + ' tree not equal to the PBX within 2 s')} (< 2000 ms)")
+    if "rss_20s_mib" in b:
+        growth = b["rss_end_mib"] - b["rss_20s_mib"]
+        print(f"{name + ' memory':28} {b['rss_10s_mib']:7.1f} MiB after 10 s, {b['rss_20s_mib']:.1f} after 20 s, "
+              f"{b['rss_end_mib']:.1f} at the end, {b['rss_max_mib']:.1f} at most since 20 s  "
+              f"{verdict(growth < 1, name + ' memory grew')} (no growth from 20 s)")
 # The console with several PBXs: five under churn, twenty connected at once.
 name = "console_pbxs/churn/5x2000"
 if name in medians:

@@ -35,6 +35,14 @@ void CallFilterModel::setFilterText(const QString& text)
     invalidateFilter();
 }
 
+bool CallFilterModel::hasChildren(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return QSortFilterProxyModel::hasChildren(parent);
+    const QModelIndex source = mapToSource(parent);
+    return source.isValid() && sourceModel()->hasChildren(source);
+}
+
 bool CallFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
 {
     if (sFolded.isEmpty())

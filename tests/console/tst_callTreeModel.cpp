@@ -158,6 +158,21 @@ void tst_callTreeModel::churnKeepsSortAndSelection()
     QVERIFY(std::find(tags.begin(), tags.end(), chosen) == tags.end());
 }
 
+// Whether every row the filter shows says it has children exactly when it shows some: the view
+// draws a row's expander from the one and its legs from the other.
+static bool childrenAgree(const QAbstractItemModel& proxy)
+{
+    for (int row = 0; row < proxy.rowCount(); ++row) {
+        const QModelIndex call = proxy.index(row, 0);
+        if (proxy.hasChildren(call) != (proxy.rowCount(call) > 0))
+            return false;
+        for (int leg = 0; leg < proxy.rowCount(call); ++leg)
+            if (proxy.hasChildren(proxy.index(leg, 0, call)))
+                return false;
+    }
+    return true;
+}
+
 void tst_callTreeModel::filterIgnoresCaseAndAccentsAndKeepsTheWholeCall()
 {
     QCOMPARE(CallFilterModel::fold(QStringLiteral("Zo\u00eb M\u00dcLLER \u00c5se")),
@@ -174,11 +189,13 @@ void tst_callTreeModel::filterIgnoresCaseAndAccentsAndKeepsTheWholeCall()
              QStringLiteral("5552002 <Zo\u00eb M\u00fcller>"));
     // The call is shown whole.
     QCOMPARE(c.proxy.rowCount(c.proxy.index(0, 0)), 2);
+    QVERIFY(childrenAgree(c.proxy));
 
     // A leg's channel name alone keeps its conversation.
     c.proxy.setFilterText(QStringLiteral("pjsip/2001"));
     QCOMPARE(c.proxy.rowCount(), 1);
     QCOMPARE(text(c.proxy, 0, CallTreeModel::From), QStringLiteral("5552001 <Carol Smith>"));
+    QVERIFY(childrenAgree(c.proxy));
 
     // A call that starts or changes while filtered is judged by its new text.
     c.proxy.setFilterText(QStringLiteral("\u00c9LODIE"));
@@ -190,6 +207,7 @@ void tst_callTreeModel::filterIgnoresCaseAndAccentsAndKeepsTheWholeCall()
 
     c.proxy.setFilterText(QString());
     QCOMPARE(c.proxy.rowCount(), 4);
+    QVERIFY(childrenAgree(c.proxy));
 }
 
 void tst_callTreeModel::longCallsAreMarked()

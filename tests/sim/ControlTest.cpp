@@ -122,6 +122,40 @@ TEST_F(ControlTest, MasqueradeFollowsTheGreetingsGeneration)
     EXPECT_EQ(current.find(clone.channel)->uniqueid, clone.uniqueid);
 }
 
+TEST(ChurnPairsTest, BridgedPairsAreReplacedByBridgedPairs)
+{
+    for (const bool pairs : {false, true}) {
+        CallGenerator generator{1};
+        CallTable table{generateCalls(6, 77, Now)};
+        Control control{table, generator, EventStyle::Current, 1};
+        control.setChurnPairs(pairs);
+        std::vector<std::string> channels;
+        for (const Call& call : table.calls())
+            channels.push_back(call.channel);
+        for (std::size_t i = 0; i < channels.size(); i += 2)
+            ASSERT_EQ(control.run("bridge " + channels[i] + " " + channels[i + 1], Now), "ok");
+        control.churnStep(20, Now + 1);
+
+        ASSERT_EQ(table.size(), 6u);
+        std::size_t bridged = 0;
+        for (const Call& call : table.calls()) {
+            if (call.bridgedTo.empty())
+                continue;
+            ++bridged;
+            const Call* peer = table.find(call.bridgedTo);
+            ASSERT_NE(peer, nullptr);
+            EXPECT_EQ(peer->bridgedTo, call.channel);
+            EXPECT_EQ(peer->bridgeId, call.bridgeId);
+            EXPECT_EQ(peer->linkedid, call.linkedid);
+        }
+        // Without pairs a pair that ends is replaced by two calls of their own.
+        if (pairs)
+            EXPECT_EQ(bridged, 6u);
+        else
+            EXPECT_LT(bridged, 6u);
+    }
+}
+
 TEST(ChurnTest, SpreadsTheCallsOverEachSecondAndStopsInTime)
 {
     using namespace std::chrono_literals;

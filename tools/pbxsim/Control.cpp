@@ -91,7 +91,18 @@ void Control::churnStep(std::uint64_t count, std::int64_t now)
         const std::size_t before = table.size();
         if (const Call* call = table.pick(rng.next()))
             table.hangup(std::string(call->channel));
-        for (std::size_t n = std::max<std::size_t>(before - table.size(), 1); n > 0; --n)
+        const std::size_t ended = std::max<std::size_t>(before - table.size(), 1);
+        if (bChurnPairs && ended == 2) {
+            Call caller = generator.next(now, true);
+            Call callee = generator.next(now, true);
+            const std::string first = caller.channel;
+            const std::string second = callee.channel;
+            table.start(std::move(caller));
+            table.start(std::move(callee));
+            table.bridge(first, second, bridgeUuid(bridgeIds));
+            continue;
+        }
+        for (std::size_t n = ended; n > 0; --n)
             table.start(generator.next(now, true));
     }
 }

@@ -66,6 +66,9 @@ public:
     Churn& churn() { return timing; }
     // Ends `count` calls chosen at random and starts as many new ones.
     void churnStep(std::uint64_t count, std::int64_t now);
+    // With pairs on, a bridged call that the churn ends with its peer is replaced by a new
+    // bridged pair, so that a PBX of conversations stays one.
+    void setChurnPairs(bool on) { bChurnPairs = on; }
 
 private:
     CallTable& table;
@@ -75,6 +78,7 @@ private:
     Rng rng;
     Rng bridgeIds; // apart from `rng`, so that bridges leave the churn's choices as they were
     std::uint64_t nFlooded = 0;
+    bool bChurnPairs = false;
     Transport* transport = nullptr;
 };
 

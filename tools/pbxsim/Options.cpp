@@ -88,6 +88,7 @@ std::string usage()
            "  --churn N               N calls start and N end every second, each with its events\n"
            "  --churn-seconds S       churn for S seconds only (default: until the end)\n"
            "  --bridged N             bridge N pairs of the calls at start\n"
+           "  --churn-pairs           the churn replaces a bridged pair by a new bridged pair\n"
            "  --max-queued BYTES      end a connection that leaves more than BYTES of events\n"
            "                          unread (default 8 MiB)\n"
            "  --dump-channels FILE    at exit, write the channels that are up to FILE\n"
@@ -185,6 +186,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             ok = readNumber(value(), options.churnSeconds);
         } else if (name == "--bridged") {
             ok = readNumber(value(), options.bridged);
+        } else if (name == "--churn-pairs") {
+            options.churnPairs = true;
         } else if (name == "--max-queued") {
             ok = readNumber(value(), options.maxQueued);
         } else if (name == "--dump-channels") {

@@ -32,6 +32,7 @@ struct Options
     std::string tlsCaCert, tlsCaKey;   // the authority that signs the one made at start
     std::string makeCerts;             // write a set of test certificates here and end
     std::size_t bridged = 0;           // pairs of calls bridged at start
+    bool churnPairs = false;           // the churn replaces a bridged pair by a bridged pair
     std::size_t maxQueued = 8 << 20;   // events waiting for one connection before it is dropped
     SessionOptions session;
     bool help = false;

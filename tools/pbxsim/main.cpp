@@ -98,6 +98,7 @@ int main(int argc, char** argv)
 
     pbxsim::Control control(table, generator,
                             pbxsim::eventStyleFor(options.session.greetingVersion), options.seed);
+    control.setChurnPairs(options.churnPairs);
     pbxsim::Server server(options, table, control, useTls ? &tls : nullptr);
     if (!server.listen(error)) {
         std::fprintf(stderr, "pbxsim: %s\n", error.c_str());

@@ -1,0 +1,354 @@
+// The operator console, offscreen, following the simulator over loopback through its Session:
+// 10,000 conversations of two bridged channels each (a current PBX, listed with
+// CoreShowChannels), then 500 conversations ending and 500 starting every second for 30 seconds,
+// each a bridged pair with its events. Measured: the share of one core the process used, the
+// longest time the event loop was kept busy, its memory, and how long after the churn stops the
+// tree holds exactly the PBX's conversations, each with its two legs.
+#include "CallTreeModel.h"
+#include "ConsoleConnection.h"
+#include "ConsoleWindow.h"
+#include "PbxSim.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int Conversations = 10000;
+constexpr int ChurnPerSecond = 500; // conversations: each ends or starts two channels
+// CORVALE_CONSOLE_CHURN_SECONDS shortens or lengthens the churn, for profiling.
+const int ChurnSeconds = qEnvironmentVariableIsSet("CORVALE_CONSOLE_CHURN_SECONDS")
+                             ? qEnvironmentVariableIntValue("CORVALE_CONSOLE_CHURN_SECONDS")
+                             : 30;
+constexpr int WaitLimitMs = 60000;
+
+// Posts a note of the time to the main thread's event loop every 5 ms from a thread of its own
+// and keeps the longest delay before one was read.
+class StallProbe : public QObject
+{
+public:
+    void start()
+    {
+        clock.start();
+        running = true;
+        thread = std::thread([this] {
+            while (running) {
+                const qint64 sent = clock.nsecsElapsed();
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, sent] {
+                        const qint64 late = clock.nsecsElapsed() - sent;
+                        longest = std::max(longest, late);
+                        if (late > 60'000'000 && qEnvironmentVariableIsSet("CORVALE_STALL_LOG"))
+                            std::fprintf(stderr, "stall %.0f ms at %.2f s\n",
+                                         static_cast<double>(late) / 1e6,
+                                         static_cast<double>(sent) / 1e9);
+                    },
+                    Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+    }
+    void stop()
+    {
+        running = false;
+        if (thread.joinable())
+            thread.join();
+        QCoreApplication::processEvents(); // the notes still queued
+    }
+    double longestMs() const { return static_cast<double>(longest) / 1e6; }
+
+private:
+    QElapsedTimer clock;
+    std::atomic<bool> running{false};
+    std::thread thread;
+    qint64 longest = 0; // read and written on the main thread only
+};
+
+// Runs the event loop until `done` holds, looking every `everyMs`; false on running out of time.
+template <class Done> bool waitFor(Done done, qint64 limitMs = WaitLimitMs, int everyMs = 10)
+{
+    if (done())
+        return true;
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(everyMs);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || waited.elapsed() > limitMs)
+            loop.quit();
+    });
+    check.start();
+    loop.exec();
+    return done();
+}
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double residentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    if (fields.size() < 2)
+        return 0;
+    return fields[1].toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// A conversation as a set of channels; the whole tree or PBX as a set of those.
+using Grouping = std::set<std::set<std::string>>;
+
+// What the console's tree shows: each conversation row with the channels of its leg rows.
+Grouping treeGrouping(const CallTreeModel& model)
+{
+    Grouping out;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex conversation = model.index(row, 0);
+        std::set<std::string> legs;
+        for (int leg = 0; leg < model.rowCount(conversation); ++leg)
+            legs.insert(model.index(leg, 0, conversation)
+                            .data(CallTreeModel::ChannelRole)
+                            .toByteArray()
+                            .toStdString());
+        out.insert(std::move(legs));
+    }
+    return out;
+}
+
+std::set<std::string> pbxChannels(PbxSim& sim, const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("channels.txt"));
+    std::set<std::string> out;
+    if (!sim.command(QStringLiteral("dump ") + path, 10000).startsWith(QStringLiteral("ok")))
+        return out;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            out.insert(line.toStdString());
+    }
+    return out;
+}
+
+// The PBX's conversations, from a CoreShowChannels listing of a connection of its own: the
+// channels that share a BridgeId are one, a channel in no bridge is one alone. Read apart from
+// the console, so that its grouping is checked against the PBX's and not against itself.
+Grouping pbxGrouping(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    socket.write("Action: Login\r\nUsername: admin\r\nSecret: secret\r\nEvents: off\r\n\r\n"
+                 "Action: CoreShowChannels\r\nActionID: truth\r\n\r\n");
+    QByteArray bytes;
+    const auto complete = [&] {
+        bytes += socket.readAll();
+        return bytes.contains("Event: CoreShowChannelsComplete\r\n") && bytes.endsWith("\r\n\r\n");
+    };
+    if (!waitFor(complete, 30000, 5))
+        return {};
+    std::map<std::string, std::set<std::string>> byBridge;
+    Grouping out;
+    std::string channel;
+    std::string bridge;
+    bool inEntry = false;
+    for (QByteArray line : bytes.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line == "Event: CoreShowChannel") {
+            inEntry = true;
+        } else if (inEntry && line.startsWith("Channel: ")) {
+            channel = line.mid(9).toStdString();
+        } else if (inEntry && line.startsWith("BridgeId: ")) {
+            bridge = line.mid(10).toStdString();
+        } else if (inEntry && line.isEmpty()) {
+            if (bridge.empty())
+                out.insert({channel});
+            else
+                byBridge[bridge].insert(channel);
+            channel.clear();
+            bridge.clear();
+            inEntry = false;
+        }
+    }
+    for (auto& [id, channels] : byBridge)
+        out.insert(std::move(channels));
+    return out;
+}
+
+std::size_t channelCount(const Grouping& grouping)
+{
+    std::size_t n = 0;
+    for (const auto& conversation : grouping)
+        n += conversation.size();
+    return n;
+}
+
+void followChurn(benchmark::State& state)
+{
+    PbxSim sim({"--calls", QString::number(2 * Conversations), "--bridged",
+                QString::number(Conversations), "--churn-pairs", "--dialect", "modern",
+                "--greeting-version", "13.0.0", "--secret", "secret"},
+               30000);
+    if (sim.port() == 0) {
+        state.SkipWithError(sim.error().toLocal8Bit().constData());
+        return;
+    }
+    QTemporaryDir dir;
+
+    ConsoleWindow window;
+    QStringList failures;
+    window.confirm = [](const QString&, bool&) { return false; };
+    window.showFailure = [&](const QString& text) { failures << text; };
+    ConsoleConnection connection(window);
+    ConnectionFields fields;
+    fields.host = QStringLiteral("127.0.0.1");
+    fields.port = QString::number(sim.port());
+    connection.connectTo(fields, "secret");
+    window.resize(1000, 700);
+    window.show();
+    CallTreeModel& model = *window.model();
+    if (!waitFor([&] {
+            return model.conversations().legCount() == 2 * Conversations &&
+                   model.rowCount() == Conversations;
+        })) {
+        state.SkipWithError("the first listing did not arrive");
+        return;
+    }
+    // The operator looks at the middle of the calls, sorted by duration (the window's own
+    // order), with a call selected and opened there.
+    QTreeView* tree = window.tree();
+    const QModelIndex middle = tree->model()->index(Conversations / 2, 0);
+    tree->scrollTo(middle, QAbstractItemView::PositionAtTop);
+    tree->setCurrentIndex(middle);
+    tree->expand(middle);
+
+    StallProbe probe;
+    // Memory once a second; the figures at 10 s, 20 s and the end are kept.
+    std::vector<double> rss;
+    QTimer sampler;
+    sampler.setInterval(1000);
+    QObject::connect(&sampler, &QTimer::timeout, [&] { rss.push_back(residentMiB()); });
+
+    for (auto _ : state) {
+        const double cpuBefore = cpuSeconds();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (sim.command(QStringLiteral("churn %1 %2").arg(ChurnPerSecond).arg(ChurnSeconds)) !=
+            QStringLiteral("ok")) {
+            state.SkipWithError("the simulator did not start its churn");
+            break;
+        }
+        probe.start();
+        sampler.start();
+        runFor(ChurnSeconds * 1000);
+        probe.stop();
+        sampler.stop();
+        const double churnWall = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
+        const double cpu = cpuSeconds() - cpuBefore;
+
+        // The churn's time is over; its last calls may still be on their way in the simulator.
+        // Its channels are the truth once two looks 100 ms apart agree; then its conversations
+        // are read from a listing of its own. The time until the tree equals them counts from
+        // the end of the churn, those waits included.
+        QElapsedTimer converging;
+        converging.start();
+        std::set<std::string> channels = pbxChannels(sim, dir);
+        for (int look = 0; look < 50; ++look) {
+            runFor(100);
+            std::set<std::string> again = pbxChannels(sim, dir);
+            const bool still = again == channels;
+            channels = std::move(again);
+            if (still)
+                break;
+        }
+        const Grouping truth = pbxGrouping(sim.port());
+        const bool equal = waitFor([&] { return treeGrouping(model) == truth; }, 30000, 20);
+        const double convergeMs = static_cast<double>(converging.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(churnWall);
+
+        if (truth.size() != static_cast<std::size_t>(Conversations) ||
+            channelCount(truth) != channels.size())
+            state.SkipWithError("the simulator's conversations could not be read");
+        else if (!equal)
+            state.SkipWithError("the tree did not come to equal the PBX's conversations");
+        state.counters["longest_stall_ms"] = probe.longestMs();
+        state.counters["cpu_share"] = cpu / churnWall;
+        state.counters["converge_ms"] = convergeMs;
+        if (qEnvironmentVariableIsSet("CORVALE_LIVE_RSS_SERIES")) {
+            for (const double mib : rss)
+                std::fprintf(stderr, "%.1f ", mib);
+            std::fprintf(stderr, "MiB\n");
+        }
+        if (rss.size() >= 20) {
+            state.counters["rss_10s_mib"] = rss[9];
+            state.counters["rss_20s_mib"] = rss[19];
+            state.counters["rss_end_mib"] = rss.back();
+            state.counters["rss_max_mib"] = *std::max_element(rss.begin() + 19, rss.end());
+        }
+        state.counters["conversations"] = model.rowCount();
+    }
+    if (!failures.isEmpty())
+        state.SkipWithError(
+            ("the console showed: " + failures.join(" / ")).toLocal8Bit().constData());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The console reads and writes its settings; a benchmark keeps out of the operator's.
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("org.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("corvale-console-bench"));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RegisterBenchmark("console_live/modern/10000", followChurn)
+        ->UseManualTime()
+        ->Unit(benchmark::kSecond)
+        ->Iterations(1);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
