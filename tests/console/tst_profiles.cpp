@@ -221,6 +221,10 @@ void tst_profiles::rememberedSecretLogsIn()
     QCOMPARE(asked, 0);
     // One PBX: no PBX column.
     QVERIFY(!window.showsPbxColumn());
+    // The connect dialog's own connection coming and going keeps the saved PBX's calls.
+    window.setCalls(nullptr);
+    QCOMPARE(window.model()->rowCount(), 2);
+    QCOMPARE(window.model()->index(1, CallTreeModel::Pbx).data().toString(), QStringLiteral("HQ"));
 
     profiles.disconnectProfile(QStringLiteral("HQ"));
     QCOMPARE(window.model()->rowCount(), 0);
