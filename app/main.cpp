@@ -38,6 +38,7 @@ int main(int argc, char* argv[])
         console.trusted = options.trusted;
         console.challengeLogin = options.challengeLogin;
         console.longCallMinutes = options.longCallMinutes;
+        console.profiles = options.profiles;
         return runConsole(console);
     }
 
