@@ -100,7 +100,7 @@ void CallEnder::finished(const std::string& channel, bool ok, const QString& rea
 {
     const auto it = pending.find(channel);
     if (it == pending.end())
-        return; // not one of ours (the specified window's, or one already abandoned)
+        return; // not one of ours (the call list window's, or one already abandoned)
     pending.erase(it);
     // Ending one leg of a call often ends the others before their own hangups arrive, and the
     // PBX then knows no such channel: the leg is gone, which is what was asked for.

@@ -62,7 +62,7 @@ void tst_callTreeModel::columnsOfAFourLegCall()
     QCOMPARE(c.model.index(1, 0, call).data(CallTreeModel::ChannelRole).toByteArray(),
              QByteArray("Local/2001@agents-0001;1"));
 
-    // Bytes that are not UTF-8 are shown one byte per character, as the specified window does.
+    // Bytes that are not UTF-8 are shown one byte per character, as the call list window does.
     c.add({"SIP/7-03", "7", "M\xfcller", "", "L7", "", "Up"});
     QCOMPARE(text(c.model, 1, CallTreeModel::From), QStringLiteral("7 <M\u00fcller>"));
     c.add({"SIP/8-04", "+4930123", "<unknown>", "", "L8", "", "Up"});

@@ -92,7 +92,7 @@ void FrmMainReconnectTest::whileReconnectingTheListIsGreyAndTheTitleSaysSo()
 
     QCOMPARE(pbx.received(), sent);
 
-    // Back: the same login, a new listing that replaces the list, the specified title and a
+    // Back: the same login, a new listing that replaces the list, the usual title and a
     // list that can be used again.
     pbx.onRequest("Events: Off\r\n\r\n", Accepted);
     pbx.onRequest(StatusAction, listing("SIP/200-0c0d", "Bob"));

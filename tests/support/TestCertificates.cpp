@@ -125,7 +125,7 @@ QStringList TestCertificates::serverArguments(const QString& name) const
     return {"--tls-cert", certificateFile(name), "--tls-key", keyFile(name)};
 }
 
-bool TestCertificates::make(const QString& name, const Made& spec)
+bool TestCertificates::make(const QString& name, const Made& wanted)
 {
     const auto fail = [this, &name](const QString& why) {
         sError = "cannot make the certificate " + name + ": " + why;
@@ -137,16 +137,16 @@ bool TestCertificates::make(const QString& name, const Made& spec)
         return fail("out of memory");
     X509* cert = certificate.get();
 
-    const bool self = spec.signedBy == name;
+    const bool self = wanted.signedBy == name;
     Key issuerKey;
     Certificate issuerCertificate;
     if (!self) {
-        const QByteArray pem = readFile(certificateFile(spec.signedBy));
-        const QByteArray keyPem = readFile(keyFile(spec.signedBy));
+        const QByteArray pem = readFile(certificateFile(wanted.signedBy));
+        const QByteArray keyPem = readFile(keyFile(wanted.signedBy));
         issuerCertificate.reset(PEM_read_bio_X509(memoryOf(pem).get(), nullptr, nullptr, nullptr));
         issuerKey.reset(PEM_read_bio_PrivateKey(memoryOf(keyPem).get(), nullptr, nullptr, nullptr));
         if (!issuerCertificate || !issuerKey)
-            return fail("no certificate and key " + spec.signedBy + " to sign it with");
+            return fail("no certificate and key " + wanted.signedBy + " to sign it with");
     }
     X509* issuer = self ? cert : issuerCertificate.get();
     EVP_PKEY* signer = self ? key.get() : issuerKey.get();
@@ -155,10 +155,10 @@ bool TestCertificates::make(const QString& name, const Made& spec)
     static long serial = 1000;
     ASN1_INTEGER_set(X509_get_serialNumber(cert), ++serial);
     X509_set_version(cert, 2);
-    X509_gmtime_adj(X509_getm_notBefore(cert), spec.fromDays * Day);
-    X509_gmtime_adj(X509_getm_notAfter(cert), spec.toDays * Day);
+    X509_gmtime_adj(X509_getm_notBefore(cert), wanted.fromDays * Day);
+    X509_gmtime_adj(X509_getm_notAfter(cert), wanted.toDays * Day);
     X509_set_pubkey(cert, key.get());
-    const QByteArray commonName = spec.commonName.toUtf8();
+    const QByteArray commonName = wanted.commonName.toUtf8();
     X509_NAME* subject = X509_get_subject_name(cert);
     X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_ASC,
                                reinterpret_cast<const unsigned char*>("Corvale tests"), -1, -1, 0);
@@ -168,7 +168,7 @@ bool TestCertificates::make(const QString& name, const Made& spec)
     X509_set_issuer_name(cert, X509_get_subject_name(issuer));
 
     bool ok = addExtension(cert, issuer, NID_subject_key_identifier, "hash");
-    if (spec.authority) {
+    if (wanted.authority) {
         ok = ok && addExtension(cert, issuer, NID_basic_constraints, "critical,CA:TRUE") &&
              addExtension(cert, issuer, NID_key_usage,
                           "critical,keyCertSign,cRLSign,digitalSignature");
@@ -177,12 +177,12 @@ bool TestCertificates::make(const QString& name, const Made& spec)
              addExtension(cert, issuer, NID_key_usage, "critical,digitalSignature") &&
              addExtension(cert, issuer, NID_ext_key_usage, "serverAuth");
     }
-    if (!spec.altNames.isEmpty())
-        ok = ok && addExtension(cert, issuer, NID_subject_alt_name, spec.altNames.toUtf8());
+    if (!wanted.altNames.isEmpty())
+        ok = ok && addExtension(cert, issuer, NID_subject_alt_name, wanted.altNames.toUtf8());
     if (!self)
         ok = ok && addExtension(cert, issuer, NID_authority_key_identifier, "keyid");
     if (!ok)
-        return fail("bad extensions (subjectAltName " + spec.altNames + ")");
+        return fail("bad extensions (subjectAltName " + wanted.altNames + ")");
     if (X509_sign(cert, signer, EVP_sha256()) == 0)
         return fail("signing failed");
 

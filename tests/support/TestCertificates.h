@@ -24,9 +24,9 @@
 //   {"--tls-fault", "expired", "--tls-ca-cert", certs.caFile(), "--tls-ca-key", certs.caKeyFile()}
 //
 // Any other certificate is made to order, beside them:
-//   TestCertificates::Made spec;
-//   spec.altNames = "DNS:other.example.org";                 // CN stays localhost
-//   ASSERT_TRUE(certs.make("other", spec)) << certs.error().toStdString();
+//   TestCertificates::Made wanted;
+//   wanted.altNames = "DNS:other.example.org";                 // CN stays localhost
+//   ASSERT_TRUE(certs.make("other", wanted)) << certs.error().toStdString();
 //   PbxSim sim(certs.serverArguments("other"));
 class TestCertificates
 {
@@ -71,7 +71,7 @@ public:
 
     // Writes `name`.pem and `name`.key beside the others; false, with error() saying why, if it
     // could not.
-    bool make(const QString& name, const Made& spec);
+    bool make(const QString& name, const Made& wanted);
     QString certificateFile(const QString& name) const;
     QString keyFile(const QString& name) const;
     QStringList serverArguments(const QString& name) const;

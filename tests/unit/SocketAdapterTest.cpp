@@ -229,9 +229,9 @@ protected:
     }
 
     // Makes a certificate; SetUp has made none.
-    static void make(const QString& name, const TestCertificates::Made& spec)
+    static void make(const QString& name, const TestCertificates::Made& wanted)
     {
-        ASSERT_TRUE(certs->make(name, spec)) << certs->error().toStdString();
+        ASSERT_TRUE(certs->make(name, wanted)) << certs->error().toStdString();
     }
     static QList<QSslCertificate> certificatesIn(const QString& name)
     {
@@ -381,12 +381,12 @@ TEST_F(SocketAdapterOverTlsTest, HostNamesMatchAsForTheWeb)
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.commonName) + " / " + c.altNames + " for " + c.host);
-        TestCertificates::Made spec;
-        spec.commonName = QString::fromUtf8(c.commonName);
-        spec.altNames = QString::fromUtf8(c.altNames);
+        TestCertificates::Made wanted;
+        wanted.commonName = QString::fromUtf8(c.commonName);
+        wanted.altNames = QString::fromUtf8(c.altNames);
         const QString name = QStringLiteral("names-%1").arg(++n);
-        spec.signedBy = name;
-        make(name, spec);
+        wanted.signedBy = name;
+        make(name, wanted);
         EXPECT_EQ(
             SocketAdapter::namesHost(certificatesIn(name).value(0), QString::fromUtf8(c.host)),
             c.names);
