@@ -4,6 +4,7 @@
 // each a bridged pair with its events. Measured: the share of one core the process used, the
 // longest time the event loop was kept busy, its memory, and how long after the churn stops the
 // tree holds exactly the PBX's conversations, each with its two legs.
+#include "BenchSupport.h"
 #include "CallTreeModel.h"
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
@@ -19,16 +20,13 @@
 #include <QTreeView>
 
 #include <algorithm>
-#include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <set>
 #include <string>
-#include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -37,100 +35,10 @@ namespace {
 constexpr int Conversations = 10000;
 constexpr int ChurnPerSecond = 500; // conversations: each ends or starts two channels
 // CORVALE_CONSOLE_CHURN_SECONDS shortens or lengthens the churn, for profiling.
-const int ChurnSeconds = qEnvironmentVariableIsSet("CORVALE_CONSOLE_CHURN_SECONDS")
-                             ? qEnvironmentVariableIntValue("CORVALE_CONSOLE_CHURN_SECONDS")
-                             : 30;
+const int ChurnSeconds = bench::environmentSeconds("CORVALE_CONSOLE_CHURN_SECONDS", 30);
 constexpr int WaitLimitMs = 60000;
 
-// Posts a note of the time to the main thread's event loop every 5 ms from a thread of its own
-// and keeps the longest delay before one was read.
-class StallProbe : public QObject
-{
-public:
-    void start()
-    {
-        clock.start();
-        running = true;
-        thread = std::thread([this] {
-            while (running) {
-                const qint64 sent = clock.nsecsElapsed();
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, sent] {
-                        const qint64 late = clock.nsecsElapsed() - sent;
-                        longest = std::max(longest, late);
-                        if (late > 60'000'000 && qEnvironmentVariableIsSet("CORVALE_STALL_LOG"))
-                            std::fprintf(stderr, "stall %.0f ms at %.2f s\n",
-                                         static_cast<double>(late) / 1e6,
-                                         static_cast<double>(sent) / 1e9);
-                    },
-                    Qt::QueuedConnection);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
-    }
-    void stop()
-    {
-        running = false;
-        if (thread.joinable())
-            thread.join();
-        QCoreApplication::processEvents(); // the notes still queued
-    }
-    double longestMs() const { return static_cast<double>(longest) / 1e6; }
-
-private:
-    QElapsedTimer clock;
-    std::atomic<bool> running{false};
-    std::thread thread;
-    qint64 longest = 0; // read and written on the main thread only
-};
-
-// Runs the event loop until `done` holds, looking every `everyMs`; false on running out of time.
-template <class Done> bool waitFor(Done done, qint64 limitMs = WaitLimitMs, int everyMs = 10)
-{
-    if (done())
-        return true;
-    QElapsedTimer waited;
-    waited.start();
-    QEventLoop loop;
-    QTimer check;
-    check.setInterval(everyMs);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || waited.elapsed() > limitMs)
-            loop.quit();
-    });
-    check.start();
-    loop.exec();
-    return done();
-}
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-double residentMiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    if (fields.size() < 2)
-        return 0;
-    return fields[1].toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
+using namespace bench;
 
 // A conversation as a set of channels; the whole tree or PBX as a set of those.
 using Grouping = std::set<std::set<std::string>>;
@@ -148,22 +56,6 @@ Grouping treeGrouping(const CallTreeModel& model)
                             .toByteArray()
                             .toStdString());
         out.insert(std::move(legs));
-    }
-    return out;
-}
-
-std::set<std::string> pbxChannels(PbxSim& sim, const QTemporaryDir& dir)
-{
-    const QString path = dir.filePath(QStringLiteral("channels.txt"));
-    std::set<std::string> out;
-    if (!sim.command(QStringLiteral("dump ") + path, 10000).startsWith(QStringLiteral("ok")))
-        return out;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return out;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
-            out.insert(line.toStdString());
     }
     return out;
 }
@@ -245,10 +137,12 @@ void followChurn(benchmark::State& state)
     window.resize(1000, 700);
     window.show();
     CallTreeModel& model = *window.model();
-    if (!waitFor([&] {
-            return model.conversations().legCount() == 2 * Conversations &&
-                   model.rowCount() == Conversations;
-        })) {
+    if (!waitFor(
+            [&] {
+                return model.conversations().legCount() == 2 * Conversations &&
+                       model.rowCount() == Conversations;
+            },
+            WaitLimitMs)) {
         state.SkipWithError("the first listing did not arrive");
         return;
     }
@@ -290,10 +184,12 @@ void followChurn(benchmark::State& state)
         // the end of the churn, those waits included.
         QElapsedTimer converging;
         converging.start();
-        std::set<std::string> channels = pbxChannels(sim, dir);
+        std::set<std::string> channels =
+            pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
         for (int look = 0; look < 50; ++look) {
             runFor(100);
-            std::set<std::string> again = pbxChannels(sim, dir);
+            std::set<std::string> again =
+                pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
             const bool still = again == channels;
             channels = std::move(again);
             if (still)

@@ -2,6 +2,7 @@
 // up, then 500 calls starting and 500 ending every second for 60 seconds. Measured: the longest
 // time the event loop was kept busy, the share of one core the process used, its memory over the
 // minute, and how long after the churn stops the list equals the PBX's channels.
+#include "BenchSupport.h"
 #include "LiveCallList.h"
 #include "PbxSim.h"
 #include "frmMain.h"
@@ -16,135 +17,22 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
 #include <set>
 #include <string>
-#include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
 constexpr int Calls = 10000;
 constexpr int ChurnPerSecond = 500;
 // CORVALE_LIVE_CHURN_SECONDS shortens the churn, for profiling.
-const int ChurnSeconds = qEnvironmentVariableIsSet("CORVALE_LIVE_CHURN_SECONDS")
-                             ? qEnvironmentVariableIntValue("CORVALE_LIVE_CHURN_SECONDS")
-                             : 60;
+const int ChurnSeconds = bench::environmentSeconds("CORVALE_LIVE_CHURN_SECONDS", 60);
 constexpr int WaitLimitMs = 60000;
 
-// Posts a note of the time to the main thread's event loop every 5 ms from a thread of its own
-// and keeps the longest delay before one was read.
-class StallProbe : public QObject
-{
-public:
-    void start()
-    {
-        clock.start();
-        running = true;
-        thread = std::thread([this] {
-            while (running) {
-                const qint64 sent = clock.nsecsElapsed();
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, sent] { longest = std::max(longest, clock.nsecsElapsed() - sent); },
-                    Qt::QueuedConnection);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
-    }
-    void stop()
-    {
-        running = false;
-        if (thread.joinable())
-            thread.join();
-        QCoreApplication::processEvents(); // the notes still queued
-    }
-    double longestMs() const { return static_cast<double>(longest) / 1e6; }
-
-private:
-    QElapsedTimer clock;
-    std::atomic<bool> running{false};
-    std::thread thread;
-    qint64 longest = 0; // read and written on the main thread only
-};
-
-// Runs the event loop until `done` holds, looking every 10 ms; false on running out of time.
-// (processEvents with a time limit does not wait for events: looping on it would spin.)
-template <class Done> bool waitFor(Done done, qint64 limitMs = WaitLimitMs)
-{
-    if (done())
-        return true;
-    QElapsedTimer waited;
-    waited.start();
-    QEventLoop loop;
-    QTimer check;
-    check.setInterval(10);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || waited.elapsed() > limitMs)
-            loop.quit();
-    });
-    check.start();
-    loop.exec();
-    return done();
-}
-
-// Runs the event loop for this long, and nothing else.
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-double residentMiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    if (fields.size() < 2)
-        return 0;
-    return fields[1].toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
-std::set<std::string> windowChannels(const frmMain& window)
-{
-    std::set<std::string> out;
-    const corvale::LiveCalls& calls = window.liveList()->calls();
-    for (std::size_t row = 0; row < calls.size(); ++row)
-        out.insert(calls.at(row).channel);
-    return out;
-}
-
-std::set<std::string> pbxChannels(PbxSim& sim, const QTemporaryDir& dir)
-{
-    const QString path = dir.filePath(QStringLiteral("channels.txt"));
-    std::set<std::string> out;
-    if (!sim.command(QStringLiteral("dump ") + path, 10000).startsWith(QStringLiteral("ok")))
-        return out;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return out;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
-            out.insert(line.toStdString());
-    }
-    return out;
-}
+using namespace bench;
 
 void followChurn(benchmark::State& state, const char* dialect, const char* greeting)
 {
@@ -168,7 +56,8 @@ void followChurn(benchmark::State& state, const char* dialect, const char* greet
     window.findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(QString::number(sim.port()));
     window.findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText("secret");
     window.findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
-    if (!waitFor([&] { return list->model()->rowCount() == Calls || !messages.isEmpty(); }) ||
+    if (!waitFor([&] { return list->model()->rowCount() == Calls || !messages.isEmpty(); },
+                 WaitLimitMs) ||
         list->model()->rowCount() != Calls) {
         state.SkipWithError("the first listing did not arrive");
         return;
@@ -211,16 +100,19 @@ void followChurn(benchmark::State& state, const char* dialect, const char* greet
         // equals them counts from the end of the churn, that wait included.
         QElapsedTimer converging;
         converging.start();
-        std::set<std::string> truth = pbxChannels(sim, dir);
+        std::set<std::string> truth =
+            pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
         for (int look = 0; look < 50; ++look) {
             runFor(100);
-            std::set<std::string> again = pbxChannels(sim, dir);
+            std::set<std::string> again =
+                pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
             const bool still = again == truth;
             truth = std::move(again);
             if (still)
                 break;
         }
-        const bool equal = waitFor([&] { return windowChannels(window) == truth; }, 30000);
+        const bool equal =
+            waitFor([&] { return channelsOf(window.liveList()->calls()) == truth; }, 30000);
         const double convergeMs = static_cast<double>(converging.nsecsElapsed()) / 1e6;
         state.SetIterationTime(churnWall);
 

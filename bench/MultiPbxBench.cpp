@@ -4,6 +4,7 @@
 // longest time its event loop was kept busy, and how long after the churn each PBX's part of the
 // tree equals that PBX's channels. Start: twenty PBXs with 500 calls each, all connected at once;
 // measured: the time until every call of every PBX is in the tree.
+#include "BenchSupport.h"
 #include "CallTreeModel.h"
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
@@ -17,108 +18,21 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
-#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
 namespace {
 
 // CORVALE_PBXS_CHURN_SECONDS changes the churn's length.
-const int ChurnSeconds = qEnvironmentVariableIsSet("CORVALE_PBXS_CHURN_SECONDS")
-                             ? qEnvironmentVariableIntValue("CORVALE_PBXS_CHURN_SECONDS")
-                             : 30;
+const int ChurnSeconds = bench::environmentSeconds("CORVALE_PBXS_CHURN_SECONDS", 30);
 
-// Posts a note of the time to the main thread's event loop every 5 ms from a thread of its own
-// and keeps the longest delay before one was read.
-class StallProbe : public QObject
-{
-public:
-    void start()
-    {
-        clock.start();
-        running = true;
-        thread = std::thread([this] {
-            while (running) {
-                const qint64 sent = clock.nsecsElapsed();
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, sent] { longest = std::max(longest, clock.nsecsElapsed() - sent); },
-                    Qt::QueuedConnection);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
-    }
-    void stop()
-    {
-        running = false;
-        if (thread.joinable())
-            thread.join();
-        QCoreApplication::processEvents();
-    }
-    double longestMs() const { return static_cast<double>(longest) / 1e6; }
-
-private:
-    QElapsedTimer clock;
-    std::atomic<bool> running{false};
-    std::thread thread;
-    qint64 longest = 0;
-};
-
-template <class Done> bool waitFor(Done done, qint64 limitMs)
-{
-    if (done())
-        return true;
-    QElapsedTimer waited;
-    waited.start();
-    QEventLoop loop;
-    QTimer check;
-    check.setInterval(5);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || waited.elapsed() > limitMs)
-            loop.quit();
-    });
-    check.start();
-    loop.exec();
-    return done();
-}
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-std::set<std::string> pbxChannels(PbxSim& sim, const QString& path)
-{
-    std::set<std::string> out;
-    if (!sim.command(QStringLiteral("dump ") + path, 10000).startsWith(QStringLiteral("ok")))
-        return out;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return out;
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (!line.isEmpty())
-            out.insert(line.toStdString());
-    return out;
-}
+using namespace bench;
 
 // What the tree shows of each PBX: the channels of its conversations' legs, by key.
 std::map<int, std::set<std::string>> treeChannels(const CallTreeModel& model)
@@ -194,7 +108,7 @@ void churn(benchmark::State& state)
         return;
     }
     console.connectAll();
-    if (!waitFor([&] { return console.allListed(Calls); }, 60000)) {
+    if (!waitFor([&] { return console.allListed(Calls); }, 60000, 5)) {
         state.SkipWithError("the PBXs' calls were not all listed");
         return;
     }
@@ -233,7 +147,7 @@ void churn(benchmark::State& state)
             runFor(100);
         }
         const bool equal =
-            waitFor([&] { return treeChannels(*console.window.model()) == truth; }, 30000);
+            waitFor([&] { return treeChannels(*console.window.model()) == truth; }, 30000, 5);
         state.SetIterationTime(wall);
         state.counters["cpu_share"] = cpu / wall;
         state.counters["longest_stall_ms"] = probe.longestMs();
@@ -257,7 +171,7 @@ void startMany(benchmark::State& state)
         QElapsedTimer elapsed;
         elapsed.start();
         console.connectAll();
-        const bool listed = waitFor([&] { return console.allListed(Calls); }, 60000);
+        const bool listed = waitFor([&] { return console.allListed(Calls); }, 60000, 5);
         state.SetIterationTime(static_cast<double>(elapsed.nsecsElapsed()) / 1e9);
         if (!listed) {
             state.SkipWithError("the PBXs' calls were not all listed");

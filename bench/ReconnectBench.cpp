@@ -5,6 +5,7 @@
 // calls. While it refuses, a hundred calls end and a hundred start, so that only the new listing
 // can make the list right. The window retries on its own schedule (at once, then about 0.5 and
 // 1 s later, ...), which the figure includes.
+#include "BenchSupport.h"
 #include "LiveCallList.h"
 #include "LiveCalls.h"
 #include "PbxSim.h"
@@ -27,42 +28,9 @@ namespace {
 constexpr int Calls = 10000;
 constexpr int Changed = 100;
 constexpr double RestartSeconds = 1.0;
+constexpr int WaitLimitMs = 30000;
 
-bool waitFor(const std::function<bool()>& done, int limitMs = 30000)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done()) {
-        if (waited.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-std::set<std::string> windowChannels(const frmMain& window)
-{
-    std::set<std::string> out;
-    const corvale::LiveCalls& calls = window.liveList()->calls();
-    for (std::size_t row = 0; row < calls.size(); ++row)
-        out.insert(calls.at(row).channel);
-    return out;
-}
-
-std::set<std::string> pbxChannels(PbxSim& sim, const QTemporaryDir& dir)
-{
-    const QString path = dir.filePath(QStringLiteral("channels.txt"));
-    std::set<std::string> out;
-    if (!sim.command(QStringLiteral("dump ") + path, 10000).startsWith(QStringLiteral("ok")))
-        return out;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return out;
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (!line.isEmpty())
-            out.insert(line.toStdString());
-    return out;
-}
+using namespace bench;
 
 void reconnect(benchmark::State& state)
 {
@@ -88,8 +56,8 @@ void reconnect(benchmark::State& state)
     window.findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText("secret");
     window.findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
     corvale::Session& session = window.session();
-    if (!waitFor(
-            [&] { return window.liveList()->calls().size() == Calls || !messages.isEmpty(); }) ||
+    if (!waitFor([&] { return window.liveList()->calls().size() == Calls || !messages.isEmpty(); },
+                 WaitLimitMs, 5) ||
         !messages.isEmpty()) {
         state.SkipWithError("the first listing did not arrive");
         return;
@@ -104,7 +72,7 @@ void reconnect(benchmark::State& state)
     double worst = 0;
     for (auto _ : state) {
         const std::uint64_t listings = window.liveList()->calls().completedListings();
-        const std::set<std::string> before = windowChannels(window);
+        const std::set<std::string> before = channelsOf(window.liveList()->calls());
         QElapsedTimer elapsed;
         elapsed.start();
         if (!sim.command(QStringLiteral("restart 1")).startsWith(QStringLiteral("ok"))) {
@@ -118,12 +86,16 @@ void reconnect(benchmark::State& state)
             sim.command(QStringLiteral("hangup ") + QString::fromStdString(*gone));
         }
         ++round;
-        const std::set<std::string> truth = pbxChannels(sim, dir);
-        const bool equal = waitFor([&] {
-            return session.state() == corvale::Session::State::Listed &&
-                   window.liveList()->calls().completedListings() > listings &&
-                   !window.liveList()->calls().listingOpen() && windowChannels(window) == truth;
-        });
+        const std::set<std::string> truth =
+            pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
+        const bool equal = waitFor(
+            [&] {
+                return session.state() == corvale::Session::State::Listed &&
+                       window.liveList()->calls().completedListings() > listings &&
+                       !window.liveList()->calls().listingOpen() &&
+                       channelsOf(window.liveList()->calls()) == truth;
+            },
+            WaitLimitMs, 5);
         // From the moment it takes connections again, a second after the restart.
         const double took = static_cast<double>(elapsed.nsecsElapsed()) / 1e9 - RestartSeconds;
         state.SetIterationTime(took);

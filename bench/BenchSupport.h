@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+
+class PbxSim;
+
+namespace corvale {
+class LiveCalls;
+}
+
+// What the end-to-end benchmarks share: the event loop, the process's own costs, and what the
+// simulator and the live calls hold.
+namespace bench {
+
+// Posts a note of the time to the main thread's event loop every 5 ms from a thread of its own
+// and keeps the longest delay before one was read. With CORVALE_STALL_LOG set, every stall over
+// 60 ms is written to standard error with the time it began.
+class StallProbe : public QObject
+{
+public:
+    ~StallProbe() override { stop(); }
+    void start();
+    void stop();
+    double longestMs() const { return static_cast<double>(longest) / 1e6; }
+
+private:
+    QElapsedTimer clock;
+    std::atomic<bool> running{false};
+    std::thread thread;
+    qint64 longest = 0; // read and written on the main thread only
+};
+
+// Runs the event loop until `done` holds, looking every `everyMs`; false on running out of time.
+// (processEvents with a time limit does not wait for events: looping on it would spin.)
+bool waitFor(const std::function<bool()>& done, qint64 limitMs, int everyMs = 10);
+// Runs the event loop for this long, and nothing else.
+void runFor(int ms);
+
+// The CPU time the process has used, user and system, in seconds.
+double cpuSeconds();
+double residentMiB();
+
+// A whole number from the environment, or `fallback` when it is not set.
+int environmentSeconds(const char* name, int fallback);
+
+// The simulator's channels, as its `dump` command writes them to `path`.
+std::set<std::string> pbxChannels(PbxSim& sim, const QString& path);
+std::set<std::string> channelsOf(const corvale::LiveCalls& calls);
+
+} // namespace bench
