@@ -123,7 +123,6 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     lastFields = fields;
     sSecret = secret;
     asked.clear();
-    reports.clear();
 
     corvale::SessionSettings settings;
     settings.host = fields.host;
@@ -160,8 +159,6 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
         connect(&session, &Session::callsChanged, &window,
                 qOverload<>(&ConsoleWindow::callsChanged));
     connect(&session, &Session::report, this, [this](const QString& text) {
-        if (nHangupDepth > 0)
-            reports << text;
         window.showMessage(several() ? tr("%1: %2").arg(sName, text) : text);
     });
     connect(&session, &Session::hangupFinished, this,
@@ -207,19 +204,10 @@ void ConsoleConnection::hangUp(const std::string& channel)
 
 void ConsoleConnection::settle()
 {
-    // What the session dropped without an answer, with its own words for why where it gave them.
-    const std::set<std::string> unanswered = std::exchange(asked, {});
-    const QStringList said = std::exchange(reports, {});
-    for (const std::string& channel : unanswered) {
-        const QString shown = corvale::displayText(channel);
-        QString why = tr("no hangup was sent");
-        for (auto it = said.crbegin(); it != said.crend(); ++it)
-            if (it->contains(shown)) {
-                why = *it;
-                break;
-            }
-        window.hangupFinished(channel, false, why);
-    }
+    // The session answers every hangup it was asked for; one it could not even take (it ended
+    // meanwhile) is accounted for here, so that no hangup waits for ever.
+    for (const std::string& channel : std::exchange(asked, {}))
+        window.hangupFinished(channel, false, tr("no hangup was sent"));
 }
 
 QString ConsoleConnection::stateText() const

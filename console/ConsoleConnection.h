@@ -70,9 +70,7 @@ private:
     QString sName;
     bool bReconnect = true;
 
-    // Hangups asked and not yet answered; a session drops some without an answer (a call ended
-    // meanwhile, no connection), which once it is done are reported with what it said.
+    // Hangups asked and not yet answered.
     int nHangupDepth = 0;
     std::set<std::string> asked;
-    QStringList reports;
 };

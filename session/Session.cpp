@@ -540,10 +540,26 @@ void Session::clearEntries()
     emit entriesCleared();
 }
 
+void Session::refuseHangup(const std::string& channel, const QString& why)
+{
+    emit report(why);
+    emit hangupFinished(channel, false, why);
+}
+
 void Session::hangUp(const std::string& channel)
 {
-    if (commandsHeldBack())
+    if (ended()) {
+        emit hangupFinished(channel, false, QStringLiteral("the connection has ended"));
         return;
+    }
+    if (current == State::Reconnecting) {
+        refuseHangup(channel, fromView(NotConnectedMessage));
+        return;
+    }
+    if (commandsHeldBack()) {
+        emit hangupFinished(channel, false, QStringLiteral("not logged in yet"));
+        return;
+    }
     Queued call{channel, {}};
     if (live) {
         if (const auto row = live->rowOf(channel))
@@ -566,7 +582,7 @@ void Session::hangUp(const std::string& channel)
         Queued next = std::move(queuedDisconnects.front());
         queuedDisconnects.pop_front();
         if (current == State::Reconnecting) {
-            emit report(fromView(NotConnectedMessage));
+            refuseHangup(next.channel, fromView(NotConnectedMessage));
             continue;
         }
         if (!stillThere(next))
@@ -603,9 +619,9 @@ bool Session::stillThere(const Queued& call)
         if (ended())
             return false;
         if (!bListingDone) {
-            emit report(QStringLiteral("The list of calls did not arrive, so the call on %1 was "
-                                       "not disconnected.")
-                            .arg(shown));
+            refuseHangup(call.channel, QStringLiteral("The list of calls did not arrive, so the "
+                                                      "call on %1 was not disconnected.")
+                                           .arg(shown));
             return false;
         }
         if (listedChannels.count(call.channel) > 0)
@@ -624,20 +640,22 @@ void Session::disconnectCall(const Queued& call)
     sDisconnecting = channel;
     const QString shown = displayText(channel);
     if (channel.empty()) {
-        emit report(QStringLiteral("The selected entry names no channel, so nothing was sent."));
+        refuseHangup(channel,
+                     QStringLiteral("The selected entry names no channel, so nothing was sent."));
         return;
     }
     if (!isSafeHeaderValue(channel)) {
-        emit report(
-            QStringLiteral("The channel %1 holds a line break or NUL, so no hangup was sent.")
-                .arg(shown));
+        refuseHangup(channel, QStringLiteral("The channel %1 holds a line break or NUL, so no "
+                                             "hangup was sent.")
+                                  .arg(shown));
         return;
     }
     if (channel.front() == '/') {
         // The PBX reads such a channel as a pattern and hangs up every call that matches.
-        emit report(QStringLiteral("The channel %1 begins with \"/\", which the PBX would read "
-                                   "as a pattern for many calls, so no hangup was sent.")
-                        .arg(shown));
+        refuseHangup(channel, QStringLiteral("The channel %1 begins with \"/\", which the PBX "
+                                             "would read as a pattern for many calls, so no "
+                                             "hangup was sent.")
+                                  .arg(shown));
         return;
     }
     const std::uint64_t connection = nGeneration;
@@ -676,15 +694,13 @@ void Session::disconnectCall(const Queued& call)
         const QString why = QStringLiteral("The connection to the PBX was lost before it "
                                            "answered the request to disconnect %1.")
                                 .arg(shown);
-        emit report(why);
-        emit hangupFinished(channel, false, why);
+        refuseHangup(channel, why);
         return;
     }
     if (!result) {
-        const QString why =
-            QStringLiteral("The PBX did not answer the request to disconnect %1.").arg(shown);
-        emit report(why);
-        emit hangupFinished(channel, false, why);
+        refuseHangup(
+            channel,
+            QStringLiteral("The PBX did not answer the request to disconnect %1.").arg(shown));
     } else if (result->succeeded()) {
         emit report(QStringLiteral("Killed Call ") + shown);
         emit hangupFinished(channel, true, QString());

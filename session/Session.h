@@ -149,7 +149,8 @@ signals:
     // Why a connection failed or was lost, for a log: "the connection was refused", ...
     void connectionProblem(const QString& cause);
     // A hangup has been answered (or not, within answerWait); ok false with the PBX's reason.
-    // ok also when the call had already gone before its hangup could be sent.
+    // ok also when the call had already gone before its hangup could be sent; every hangup asked
+    // for ends here, unless the session itself ends first.
     void hangupFinished(const std::string& channel, bool ok, const QString& reason);
     // Data was read: the calls (live) or the entries (snapshot) may have changed.
     void callsChanged();
@@ -207,6 +208,8 @@ private:
     void requestListing();
     void clearEntries();
     void disconnectCall(const Queued& call);
+    // A hangup that goes no further: the operator is told why, and so is whoever waits for it.
+    void refuseHangup(const std::string& channel, const QString& why);
     bool stillThere(const Queued& call);
     void listingAnswered(const Answer& answer);
 
