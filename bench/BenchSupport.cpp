@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
 #include <sys/resource.h>
@@ -120,6 +121,67 @@ std::set<std::string> channelsOf(const corvale::LiveCalls& calls)
     for (std::size_t row = 0; row < calls.size(); ++row)
         out.insert(calls.at(row).channel);
     return out;
+}
+
+std::set<std::string> settledChannels(PbxSim& sim, const QString& path)
+{
+    std::set<std::string> channels = pbxChannels(sim, path);
+    for (int look = 0; look < 50; ++look) {
+        runFor(100);
+        std::set<std::string> again = pbxChannels(sim, path);
+        const bool still = again == channels;
+        channels = std::move(again);
+        if (still)
+            break;
+    }
+    return channels;
+}
+
+bool followChurn(PbxSim& sim, int perSecond, int seconds, ChurnFigures& out)
+{
+    // Every 5 ms another thread hands the event loop a note of the time; how late the loop reads
+    // it is how long it was kept busy. (A timer due every millisecond would cost the process more
+    // than what is measured.)
+    StallProbe probe;
+    out.rss.clear();
+    QTimer sampler;
+    sampler.setInterval(1000);
+    QObject::connect(&sampler, &QTimer::timeout, [&] { out.rss.push_back(residentMiB()); });
+
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    if (sim.command(QStringLiteral("churn %1 %2").arg(perSecond).arg(seconds)) !=
+        QStringLiteral("ok"))
+        return false;
+    probe.start();
+    sampler.start();
+    runFor(seconds * 1000);
+    probe.stop();
+    sampler.stop();
+    out.wallSeconds = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
+    out.cpuSeconds = cpuSeconds() - cpuBefore;
+    out.longestStallMs = probe.longestMs();
+    return true;
+}
+
+void setCounters(benchmark::State& state, const ChurnFigures& figures, double convergeMs)
+{
+    state.counters["longest_stall_ms"] = figures.longestStallMs;
+    state.counters["cpu_share"] = figures.cpuSeconds / figures.wallSeconds;
+    state.counters["converge_ms"] = convergeMs;
+    const std::vector<double>& rss = figures.rss;
+    if (qEnvironmentVariableIsSet("CORVALE_LIVE_RSS_SERIES")) {
+        for (const double mib : rss)
+            std::fprintf(stderr, "%.1f ", mib);
+        std::fprintf(stderr, "MiB\n");
+    }
+    if (rss.size() >= 20) {
+        state.counters["rss_10s_mib"] = rss[9];
+        state.counters["rss_20s_mib"] = rss[19];
+        state.counters["rss_end_mib"] = rss.back();
+        state.counters["rss_max_mib"] = *std::max_element(rss.begin() + 19, rss.end());
+    }
 }
 
 } // namespace bench

@@ -9,6 +9,11 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
+
+namespace benchmark {
+class State;
+}
 
 class PbxSim;
 
@@ -54,5 +59,23 @@ int environmentSeconds(const char* name, int fallback);
 // The simulator's channels, as its `dump` command writes them to `path`.
 std::set<std::string> pbxChannels(PbxSim& sim, const QString& path);
 std::set<std::string> channelsOf(const corvale::LiveCalls& calls);
+// The simulator's channels once two looks 100 ms apart agree: at the end of a churn its last
+// calls may still be on their way.
+std::set<std::string> settledChannels(PbxSim& sim, const QString& path);
+
+// What the process did while the simulator churned.
+struct ChurnFigures
+{
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    double longestStallMs = 0;
+    std::vector<double> rss; // MiB, once a second
+};
+// Has the simulator start and stop `perSecond` calls a second for `seconds`, and runs the event
+// loop meanwhile with a StallProbe and a memory sample a second. False when it would not churn.
+bool followChurn(PbxSim& sim, int perSecond, int seconds, ChurnFigures& out);
+// The figures as the benchmark's counters, with the time until the view was right. Memory is
+// counted from 20 s: the first periodic listing, at 15 s, leaves buffers the later ones reuse.
+void setCounters(benchmark::State& state, const ChurnFigures& figures, double convergeMs);
 
 } // namespace bench

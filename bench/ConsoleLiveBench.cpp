@@ -113,7 +113,7 @@ std::size_t channelCount(const Grouping& grouping)
     return n;
 }
 
-void followChurn(benchmark::State& state)
+void followTheChurn(benchmark::State& state)
 {
     PbxSim sim({"--calls", QString::number(2 * Conversations), "--bridged",
                 QString::number(Conversations), "--churn-pairs", "--dialect", "modern",
@@ -154,71 +154,29 @@ void followChurn(benchmark::State& state)
     tree->setCurrentIndex(middle);
     tree->expand(middle);
 
-    StallProbe probe;
-    // Memory once a second; the figures at 10 s, 20 s and the end are kept.
-    std::vector<double> rss;
-    QTimer sampler;
-    sampler.setInterval(1000);
-    QObject::connect(&sampler, &QTimer::timeout, [&] { rss.push_back(residentMiB()); });
-
     for (auto _ : state) {
-        const double cpuBefore = cpuSeconds();
-        QElapsedTimer elapsed;
-        elapsed.start();
-        if (sim.command(QStringLiteral("churn %1 %2").arg(ChurnPerSecond).arg(ChurnSeconds)) !=
-            QStringLiteral("ok")) {
+        ChurnFigures figures;
+        if (!followChurn(sim, ChurnPerSecond, ChurnSeconds, figures)) {
             state.SkipWithError("the simulator did not start its churn");
             break;
         }
-        probe.start();
-        sampler.start();
-        runFor(ChurnSeconds * 1000);
-        probe.stop();
-        sampler.stop();
-        const double churnWall = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
-        const double cpu = cpuSeconds() - cpuBefore;
-
-        // The churn's time is over; its last calls may still be on their way in the simulator.
-        // Its channels are the truth once two looks 100 ms apart agree; then its conversations
-        // are read from a listing of its own. The time until the tree equals them counts from
-        // the end of the churn, those waits included.
+        // The time until the view equals the PBX counts from the end of the churn, the wait for
+        // the simulator to stand still included.
         QElapsedTimer converging;
         converging.start();
-        std::set<std::string> channels =
-            pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
-        for (int look = 0; look < 50; ++look) {
-            runFor(100);
-            std::set<std::string> again =
-                pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
-            const bool still = again == channels;
-            channels = std::move(again);
-            if (still)
-                break;
-        }
+        const std::set<std::string> channels =
+            settledChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
         const Grouping truth = pbxGrouping(sim.port());
         const bool equal = waitFor([&] { return treeGrouping(model) == truth; }, 30000, 20);
         const double convergeMs = static_cast<double>(converging.nsecsElapsed()) / 1e6;
-        state.SetIterationTime(churnWall);
+        state.SetIterationTime(figures.wallSeconds);
 
         if (truth.size() != static_cast<std::size_t>(Conversations) ||
             channelCount(truth) != channels.size())
             state.SkipWithError("the simulator's conversations could not be read");
         else if (!equal)
             state.SkipWithError("the tree did not come to equal the PBX's conversations");
-        state.counters["longest_stall_ms"] = probe.longestMs();
-        state.counters["cpu_share"] = cpu / churnWall;
-        state.counters["converge_ms"] = convergeMs;
-        if (qEnvironmentVariableIsSet("CORVALE_LIVE_RSS_SERIES")) {
-            for (const double mib : rss)
-                std::fprintf(stderr, "%.1f ", mib);
-            std::fprintf(stderr, "MiB\n");
-        }
-        if (rss.size() >= 20) {
-            state.counters["rss_10s_mib"] = rss[9];
-            state.counters["rss_20s_mib"] = rss[19];
-            state.counters["rss_end_mib"] = rss.back();
-            state.counters["rss_max_mib"] = *std::max_element(rss.begin() + 19, rss.end());
-        }
+        setCounters(state, figures, convergeMs);
         state.counters["conversations"] = model.rowCount();
     }
     if (!failures.isEmpty())
@@ -240,7 +198,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    benchmark::RegisterBenchmark("console_live/modern/10000", followChurn)
+    benchmark::RegisterBenchmark("console_live/modern/10000", followTheChurn)
         ->UseManualTime()
         ->Unit(benchmark::kSecond)
         ->Iterations(1);

@@ -34,7 +34,7 @@ constexpr int WaitLimitMs = 60000;
 
 using namespace bench;
 
-void followChurn(benchmark::State& state, const char* dialect, const char* greeting)
+void followTheChurn(benchmark::State& state, const char* dialect, const char* greeting)
 {
     PbxSim sim({"--calls", QString::number(Calls), "--dialect", dialect, "--greeting-version",
                 greeting, "--secret", "secret"},
@@ -67,73 +67,28 @@ void followChurn(benchmark::State& state, const char* dialect, const char* greet
     list->scrollTo(middle, QAbstractItemView::PositionAtTop);
     list->setCurrentIndex(middle);
 
-    // Every 5 ms another thread hands the event loop a note of the time; how late the loop
-    // reads it is how long it was kept busy. (A timer due every millisecond would cost the
-    // process more than what is measured.)
-    StallProbe probe;
-    // Memory once a second. The baseline is taken at 20 s: by then the allocator has settled and
-    // the first periodic listing (at 15 s) has come, whose buffers are kept for the next ones.
-    std::vector<double> rss;
-    QTimer sampler;
-    sampler.setInterval(1000);
-    QObject::connect(&sampler, &QTimer::timeout, [&] { rss.push_back(residentMiB()); });
-
     for (auto _ : state) {
-        const double cpuBefore = cpuSeconds();
-        QElapsedTimer elapsed;
-        elapsed.start();
-        if (sim.command(QStringLiteral("churn %1 %2").arg(ChurnPerSecond).arg(ChurnSeconds)) !=
-            QStringLiteral("ok")) {
+        ChurnFigures figures;
+        if (!followChurn(sim, ChurnPerSecond, ChurnSeconds, figures)) {
             state.SkipWithError("the simulator did not start its churn");
             break;
         }
-        probe.start();
-        sampler.start();
-        runFor(ChurnSeconds * 1000);
-        probe.stop();
-        sampler.stop();
-        const double churnWall = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
-        const double cpu = cpuSeconds() - cpuBefore;
-
-        // The churn's time is over; its last calls may still be on their way in the simulator.
-        // Its channels are the truth once two looks 100 ms apart agree. The time until the list
-        // equals them counts from the end of the churn, that wait included.
+        // The time until the view equals the PBX counts from the end of the churn, the wait for
+        // the simulator to stand still included.
         QElapsedTimer converging;
         converging.start();
-        std::set<std::string> truth =
-            pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
-        for (int look = 0; look < 50; ++look) {
-            runFor(100);
-            std::set<std::string> again =
-                pbxChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
-            const bool still = again == truth;
-            truth = std::move(again);
-            if (still)
-                break;
-        }
+        const std::set<std::string> truth =
+            settledChannels(sim, dir.filePath(QStringLiteral("channels.txt")));
         const bool equal =
             waitFor([&] { return channelsOf(window.liveList()->calls()) == truth; }, 30000);
         const double convergeMs = static_cast<double>(converging.nsecsElapsed()) / 1e6;
-        state.SetIterationTime(churnWall);
+        state.SetIterationTime(figures.wallSeconds);
 
         if (truth.size() != static_cast<std::size_t>(Calls))
             state.SkipWithError("the simulator's channels could not be read");
         else if (!equal)
             state.SkipWithError("the list did not come to equal the PBX's channels");
-        state.counters["longest_stall_ms"] = probe.longestMs();
-        state.counters["cpu_share"] = cpu / churnWall;
-        state.counters["converge_ms"] = convergeMs;
-        if (qEnvironmentVariableIsSet("CORVALE_LIVE_RSS_SERIES")) {
-            for (const double mib : rss)
-                std::fprintf(stderr, "%.1f ", mib);
-            std::fprintf(stderr, "MiB\n");
-        }
-        if (rss.size() > 22) {
-            state.counters["rss_10s_mib"] = rss[9];
-            state.counters["rss_20s_mib"] = rss[19];
-            state.counters["rss_end_mib"] = rss.back();
-            state.counters["rss_max_mib"] = *std::max_element(rss.begin() + 19, rss.end());
-        }
+        setCounters(state, figures, convergeMs);
         state.counters["rows"] = list->model()->rowCount();
     }
     if (!messages.isEmpty())
@@ -154,7 +109,7 @@ int main(int argc, char** argv)
     for (const auto& [name, dialect, greeting] :
          {std::tuple{"live_window/modern/10000", "modern", "13.0.0"},
           std::tuple{"live_window/legacy/10000", "legacy", "1.1"}})
-        benchmark::RegisterBenchmark(name, followChurn, dialect, greeting)
+        benchmark::RegisterBenchmark(name, followTheChurn, dialect, greeting)
             ->UseManualTime()
             ->Unit(benchmark::kSecond)
             ->Iterations(1);
