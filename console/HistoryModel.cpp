@@ -216,7 +216,7 @@ QVariant HistoryModel::cell(const HistoryEntry& entry, int column, int role) con
             return entry.seconds ? durationText(*entry.seconds) : QString();
         break;
     case HowEnded:
-        if (role == Qt::ToolTipRole && entry.cause != 0)
+        if (role == Qt::ToolTipRole && entry.cause != 0 && !entry.causeText.empty())
             return tr("%1 (the PBX said: %2, cause %3)")
                 .arg(endingText(entry), decoded(entry.causeText))
                 .arg(entry.cause);
