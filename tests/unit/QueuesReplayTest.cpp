@@ -12,17 +12,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The recordings' PBX clock, near their LastPause and LoginTime.
-constexpr std::chrono::seconds Wall{1796857150};
-
-class Replay : public Queues::Listener
+class Replay
 {
 public:
     explicit Replay(const std::string& name)
         : blocks(blocksOf(fixture(name + ".recv.bin")))
         , actions(blocksOf(fixture(name + ".sent.bin")))
     {
-        queues.setListener(this);
+        queues.setListener(&heard);
     }
 
     // Applies the blocks up to and including the next event of this name.
@@ -43,35 +40,18 @@ public:
     }
 
     std::chrono::steady_clock::time_point clock{};
-    Queues queues{[this] { return clock; },
-                  [] { return std::chrono::system_clock::time_point(Wall); }};
-    std::vector<std::string> history;
-    std::size_t changes = 0;
-
-    void queueChanged(std::size_t) override { ++changes; }
-    void childChanged(const Queue&, Queues::Child, std::size_t) override { ++changes; }
-    void callerAbandoned(const AbandonedCaller& c) override
-    {
-        history.push_back("abandoned " + std::string(c.queue) + " " + std::to_string(c.position) +
-                          "/" + std::to_string(c.originalPosition) + " after " +
-                          std::to_string(c.holdTime) + "s: " + std::string(c.number) + " <" +
-                          std::string(c.name) + "> " + std::string(c.channel));
-    }
-    void callerAnswered(const AnsweredCaller& c) override
-    {
-        history.push_back("answered " + std::string(c.queue) + " by " + std::string(c.memberName) +
-                          " after " + std::to_string(c.holdTime) + "s: " + std::string(c.channel));
-    }
+    Queues queues{[this] { return clock; }, [] { return std::chrono::system_clock::now(); }};
+    Recorder heard{queues};
 
 private:
-    // A listing begins with the answer to the action it was asked for, which names its queue.
+    // A listing begins with the answer to the action that asked for it, which names its queue.
     void apply(const Fields& block)
     {
         if (block.front().first == "Event") {
             feed(reader, queues, block, true);
             return;
         }
-        if (block.front().first != "Response" || sent >= actions.size())
+        if (block.front() != Fields::value_type("Response", "Success") || sent >= actions.size())
             return;
         std::string action, queue;
         for (const auto& [key, value] : actions[sent++]) {
@@ -80,10 +60,9 @@ private:
             if (key == "Queue")
                 queue = value;
         }
-        if (block.front().second == "Success" && action == "QueueStatus")
-            queues.listingStarted(QueueListing::Status, queue);
-        if (block.front().second == "Success" && action == "QueueSummary")
-            queues.listingStarted(QueueListing::Summary, queue);
+        if (action == "QueueStatus" || action == "QueueSummary")
+            queues.listingStarted(
+                action == "QueueStatus" ? QueueListing::Status : QueueListing::Summary, queue);
     }
 
     std::vector<Fields> blocks;
@@ -93,32 +72,50 @@ private:
     QueueBlock reader;
 };
 
-const std::vector<std::string> NobodyWaiting = {
-    "support: 0 waiting, longest 0s; 0 done, 0 gave up; hold 0s talk 0s; level 60s 0.0%; 1 in, 0 "
-    "free, 0 ringing, 0 on a call, 1 paused",
-    "  Cleo Agent Local/6003@queue-agents/n paused, 0 calls",
-    "sales: 0 waiting, longest 0s; 0 done, 0 gave up; hold 0s talk 0s; level 30s 0.0%; 2 in, 0 "
-    "free, 0 ringing, 0 on a call, 2 paused",
-    "  Ben Agent Local/6002@queue-agents/n paused, 0 calls",
-    "  Anna Agent Local/6001@queue-agents/n paused, 0 calls"};
-
-// Recording 23 once its three callers wait, each for `wait` seconds.
-std::vector<std::string> threeWaiting(int wait)
+std::string queueLine(const std::string& name, const std::string& counters,
+                      const std::string& callers, const std::string& members)
 {
-    const std::string w = std::to_string(wait) + "s";
-    return {"support: 1 waiting, longest " + w +
-                "; 0 done, 0 gave up; hold 0s talk 0s; level 60s "
-                "0.0%; 1 in, 0 free, 0 ringing, 0 on a call, 1 paused",
-            "  1 Local/5501@queue-callers-00000002;2 1796857118.5 5565501 <Waiting 5501> " + w,
-            NobodyWaiting[1],
-            "sales: 2 waiting, longest " + w +
-                "; 0 done, 0 gave up; hold 0s talk 0s; level 30s "
-                "0.0%; 2 in, 0 free, 0 ringing, 0 on a call, 2 paused",
-            "  1 Local/5001@queue-callers-00000000;2 1796857118.1 5565001 <Waiting 5001> " + w,
-            "  2 Local/5002@queue-callers-00000001;2 1796857118.3 5565002 <Waiting 5002> " + w,
-            NobodyWaiting[3],
-            NobodyWaiting[4]};
+    return name + " " + counters + " |" + (callers.empty() ? "" : " ") + callers + " | " + members;
 }
+
+std::string figures(const Queue& q)
+{
+    char text[120];
+    std::snprintf(text, sizeof text, "hold %us talk %us level %us %.1f%% %.1f%%", q.holdTime,
+                  q.talkTime, q.serviceLevel, q.serviceLevelPerf.value_or(-1),
+                  q.serviceLevelPerf2.value_or(-1));
+    return text;
+}
+
+// Recording 23: its three callers, each waiting `wait`, or none.
+std::vector<std::string> recording23(const std::string& wait)
+{
+    const std::string pause = " paused@1796857114 0";
+    const auto caller = [&wait](const char* position, const char* extension, const char* n) {
+        return std::string(position) + " Local/" + extension + "@queue-callers-0000000" + n +
+               ";2 556" + extension + " <Waiting " + extension + "> " + wait;
+    };
+    return {
+        queueLine("support", "0/0", wait.empty() ? "" : caller("1", "5501", "2"),
+                  "Local/6003@queue-agents/n Cleo Agent" + pause),
+        queueLine("sales", "0/0",
+                  wait.empty() ? "" : caller("1", "5001", "0") + ", " + caller("2", "5002", "1"),
+                  "Local/6002@queue-agents/n Ben Agent" + pause +
+                      ", Local/6001@queue-agents/n Anna Agent" + pause)};
+}
+
+// Recording 24's sales queue.
+std::string sales24(const std::string& counters, const std::string& callers,
+                    const std::string& anna)
+{
+    return queueLine("sales", counters, callers,
+                     "Local/6002@queue-agents/n Ben Agent paused@1796857127 0, "
+                     "Local/6001@queue-agents/n Anna Agent " +
+                         anna);
+}
+
+const std::string Caller5011 = "Local/5011@queue-callers-00000000;2 5565011 <Waiting 5011> ";
+const std::string Caller5012 = "Local/5012@queue-callers-00000001;2 5565012 <Waiting 5012> ";
 
 } // namespace
 
@@ -127,104 +124,96 @@ TEST(QueuesReplayTest, QueueStatusAndSummaryListThreeCallersAndOneQueueAlone)
     Replay replay("23_queue_status");
     replay.through("QueueStatusComplete");
     EXPECT_TRUE(replay.queues.listed());
-    EXPECT_EQ(dump(replay.queues), NobodyWaiting);
+    EXPECT_EQ(shape(replay.queues), recording23(""));
+    EXPECT_EQ(figures(replay.queues.at(0)), "hold 0s talk 0s level 60s 0.0% 0.0%");
     replay.through("QueueSummaryComplete");
-    EXPECT_EQ(dump(replay.queues), NobodyWaiting);
+    EXPECT_EQ(shape(replay.queues), recording23(""));
 
     replay.through("QueueStatusComplete");
-    EXPECT_EQ(dump(replay.queues), threeWaiting(2));
+    EXPECT_EQ(shape(replay.queues), recording23("2s"));
     const QueueCaller* second = replay.queues.waitingOn("Local/5002@queue-callers-00000001;2");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->queue->name, "sales");
-    EXPECT_EQ(second->position, 2u);
+    EXPECT_EQ(second->uniqueid, "1796857118.3");
+    EXPECT_EQ(replay.queues.at(1).longestWait(replay.queues.now()), 2);
 
     // Two seconds on, the waits have ticked to what the listing of support alone then says;
-    // sales, which it does not cover, keeps its callers.
+    // sales, which it does not cover, keeps its callers; nor do the channel listings touch them.
     replay.through("QueueSummaryComplete");
     replay.clock += 2s;
-    EXPECT_EQ(dump(replay.queues), threeWaiting(4));
-    const auto changesBefore = replay.changes;
+    EXPECT_EQ(shape(replay.queues), recording23("4s"));
+    const auto heardBefore = replay.heard.log.size();
     replay.toEnd();
-    EXPECT_EQ(dump(replay.queues), threeWaiting(4));
-    EXPECT_EQ(replay.changes, changesBefore); // nor do the channel listings touch the queues
+    EXPECT_EQ(shape(replay.queues), recording23("4s"));
+    EXPECT_EQ(replay.heard.log.size(), heardBefore);
 }
 
 TEST(QueuesReplayTest, EventsFollowCallersThroughAbandonAnswerAndEnd)
 {
     Replay replay("24_events_queue_lifecycle");
     replay.through("QueueStatusComplete");
-    EXPECT_EQ(dump(replay.queues), NobodyWaiting);
+    EXPECT_EQ(shape(replay.queues).at(1), sales24("0/0", "", "paused@1796857127 0"));
 
     replay.through("QueueCallerJoin");
     replay.clock += 2s;
     replay.through("QueueCallerJoin");
-    auto sales = dump(replay.queues);
-    ASSERT_EQ(sales.size(), 7u);
-    EXPECT_EQ(sales[2], "sales: 2 waiting, longest 2s; 0 done, 0 gave up; hold 0s talk 0s; level "
-                        "30s 0.0%; 2 in, 0 free, 0 ringing, 0 on a call, 2 paused");
-    EXPECT_EQ(sales[3], "  1 Local/5011@queue-callers-00000000;2 1796857131.1 5565011 "
-                        "<Waiting 5011> 2s");
-    EXPECT_EQ(sales[4], "  2 Local/5012@queue-callers-00000001;2 1796857133.3 5565012 "
-                        "<Waiting 5012> 0s");
+    EXPECT_EQ(
+        shape(replay.queues).at(1),
+        sales24("0/0", "1 " + Caller5011 + "2s, 2 " + Caller5012 + "0s", "paused@1796857127 0"));
 
-    // The first gives up: told, counted, and gone with its Leave; the second moves up.
+    // The first gives up: told and counted, and gone with its Leave; the second moves up.
     replay.through("QueueCallerAbandon");
-    EXPECT_EQ(replay.history,
-              (std::vector<std::string>{"abandoned sales 1/1 after 5s: 5565011 <Waiting 5011> "
+    EXPECT_EQ(replay.heard.history,
+              (std::vector<std::string>{"abandoned sales 1/1 5s 5565011 <Waiting 5011> "
                                         "Local/5011@queue-callers-00000000;2"}));
-    EXPECT_EQ(replay.queues.at(1).abandoned, 1u);
     replay.through("QueueCallerLeave");
-    sales = dump(replay.queues);
-    EXPECT_EQ(sales[3], "  1 Local/5012@queue-callers-00000001;2 1796857133.3 5565012 "
-                        "<Waiting 5012> 0s");
-    EXPECT_EQ(sales.size(), 6u);
+    EXPECT_EQ(shape(replay.queues).at(1),
+              sales24("0/1", "1 " + Caller5012 + "0s", "paused@1796857127 0"));
 
     replay.through("QueueMemberPause");
-    EXPECT_EQ(dump(replay.queues)[5], "  Anna Agent Local/6001@queue-agents/n free, 0 calls");
+    EXPECT_EQ(shape(replay.queues).at(1), sales24("0/1", "1 " + Caller5012 + "0s", "free 0"));
     replay.through("AgentCalled");
-    EXPECT_EQ(dump(replay.queues)[5], "  Anna Agent Local/6001@queue-agents/n ringing, 0 calls");
+    EXPECT_EQ(shape(replay.queues).at(1), sales24("0/1", "1 " + Caller5012 + "0s", "ringing 0"));
 
     replay.through("AgentConnect");
     const std::string caller = "Local/5012@queue-callers-00000001;2";
-    EXPECT_EQ(replay.history.back(), "answered sales by Anna Agent after 6s: " + caller);
+    EXPECT_EQ(replay.heard.history.back(),
+              "answered sales by Anna Agent on Local/6001@queue-agents-00000002;1 6s " + caller);
     EXPECT_EQ(replay.queues.waitingOn(caller), nullptr);
-    const QueueAnswer* answer = replay.queues.answerOn(caller);
-    ASSERT_NE(answer, nullptr);
-    EXPECT_EQ(answer->memberName, "Anna Agent");
-    EXPECT_EQ(answer->memberChannel, "Local/6001@queue-agents-00000002;1");
-    EXPECT_EQ(replay.queues.answerFor("1796857133.3"), answer);
+    ASSERT_NE(replay.queues.answerOn(caller), nullptr);
+    EXPECT_EQ(replay.queues.answerOn(caller)->interface, "Local/6001@queue-agents/n");
+    EXPECT_EQ(replay.queues.answerFor("1796857133.3"), replay.queues.answerOn(caller));
     replay.through("QueueStatusComplete");
-    EXPECT_EQ(dump(replay.queues)[2], "sales: 0 waiting, longest 0s; 0 done, 1 gave up; hold 1s "
-                                      "talk 0s; level 30s 0.0%; 2 in, 0 free, 0 ringing, 1 on a "
-                                      "call, 1 paused");
-    EXPECT_EQ(replay.queues.at(1).serviceLevelPerf2, 100.0);
+    EXPECT_EQ(shape(replay.queues).at(1), sales24("0/1", "", "on a call 0"));
+    EXPECT_EQ(figures(replay.queues.at(1)), "hold 1s talk 0s level 30s 0.0% 100.0%");
+    const MemberCounts counts = replay.queues.at(1).counts();
+    EXPECT_EQ(
+        std::vector<std::size_t>({counts.loggedIn, counts.free, counts.onCall, counts.paused}),
+        std::vector<std::size_t>({2, 0, 1, 1}));
 
     // The agent hangs up: the call is done, and the member's status brings its count.
     replay.through("AgentComplete");
-    EXPECT_EQ(replay.queues.at(1).completed, 1u);
     EXPECT_EQ(replay.queues.answerOn(caller), nullptr);
     replay.through("QueueMemberStatus");
-    EXPECT_EQ(dump(replay.queues)[4], "  Anna Agent Local/6001@queue-agents/n free, 1 calls");
+    EXPECT_EQ(shape(replay.queues).at(1), sales24("1/1", "", "free 1"));
     EXPECT_EQ(replay.queues.at(1).members[1]->lastCall, 1796857145);
     replay.toEnd();
-    EXPECT_EQ(dump(replay.queues)[2], "sales: 0 waiting, longest 0s; 1 done, 1 gave up; hold 1s "
-                                      "talk 6s; level 30s 100.0%; 2 in, 1 free, 0 ringing, 0 on a "
-                                      "call, 1 paused");
-    EXPECT_EQ(replay.history.size(), 2u);
+    EXPECT_EQ(shape(replay.queues).at(1), sales24("1/1", "", "free 1"));
+    EXPECT_EQ(figures(replay.queues.at(1)), "hold 1s talk 6s level 30s 100.0% 100.0%");
+    EXPECT_EQ(replay.heard.history.size(), 2u);
 }
 
 TEST(QueuesReplayTest, WithoutTheAgentClassOnlyTheListingsTellOfCallers)
 {
     Replay replay("25_queue_call_class_only");
-    replay.through("QueueStatusComplete");
-    EXPECT_EQ(dump(replay.queues), NobodyWaiting);
     replay.through("QueueSummaryComplete");
-    const auto changesBefore = replay.changes;
+    const auto heardBefore = replay.heard.log.size();
     replay.through("QueueParams");
-    EXPECT_EQ(replay.changes, changesBefore); // the call events of the caller say nothing here
+    EXPECT_EQ(replay.heard.log.size(), heardBefore); // the caller's call events say nothing here
     replay.toEnd();
-    const auto sales = dump(replay.queues);
-    ASSERT_EQ(sales.size(), 6u);
-    EXPECT_EQ(sales[3], "  1 Local/5021@queue-callers-00000000;2 1796857158.1 5565021 "
-                        "<Waiting 5021> 3s");
+    EXPECT_EQ(shape(replay.queues).at(1),
+              queueLine("sales", "0/0",
+                        "1 Local/5021@queue-callers-00000000;2 5565021 <Waiting 5021> 3s",
+                        "Local/6002@queue-agents/n Ben Agent paused@1796857150 0, "
+                        "Local/6001@queue-agents/n Anna Agent paused@1796857150 0"));
 }

@@ -35,6 +35,15 @@ inline std::vector<Fields> blocksOf(std::string_view bytes)
     return blocks;
 }
 
+// One block as the PBX writes it, from its fields set apart by '|'.
+inline std::string block(std::string_view fields)
+{
+    std::string out;
+    for (const char c : fields)
+        out += c == '|' ? std::string_view("\r\n") : std::string_view(&c, 1);
+    return out + "\r\n\r\n";
+}
+
 // Feeds one event block to the reader, as the client will: its name, its fields, its end.
 inline void feed(corvale::QueueBlock& reader, corvale::Queues& queues, const Fields& block,
                  bool escapedNames)
@@ -47,53 +56,87 @@ inline void feed(corvale::QueueBlock& reader, corvale::Queues& queues, const Fie
 
 inline const char* stateName(corvale::MemberState state)
 {
-    using corvale::MemberState;
-    switch (state) {
-    case MemberState::Free:
-        return "free";
-    case MemberState::Ringing:
-        return "ringing";
-    case MemberState::OnCall:
-        return "on a call";
-    case MemberState::Paused:
-        return "paused";
-    case MemberState::Unavailable:
-        return "unavailable";
-    }
-    return "?";
+    static const char* const names[] = {"free", "ringing", "on a call", "paused", "unavailable"};
+    return names[static_cast<int>(state)];
 }
 
-// The set as lines a test can compare: each queue with its figures, then its callers and its
-// members.
-inline std::vector<std::string> dump(const corvale::Queues& queues)
+// Each queue on a line: completed/abandoned | its callers | its members.
+inline std::vector<std::string> shape(const corvale::Queues& queues)
 {
     std::vector<std::string> out;
-    char line[400];
-    const auto now = queues.now();
     for (std::size_t row = 0; row < queues.size(); ++row) {
         const corvale::Queue& q = queues.at(row);
-        const corvale::MemberCounts n = q.counts();
-        std::snprintf(line, sizeof line,
-                      "%s: %zu waiting, longest %llds; %u done, %u gave up; hold %us talk %us; "
-                      "level %us %.1f%%; %zu in, %zu free, %zu ringing, %zu on a call, %zu paused",
-                      q.name.c_str(), q.callers.size(), static_cast<long long>(q.longestWait(now)),
-                      q.completed, q.abandoned, q.holdTime, q.talkTime, q.serviceLevel,
-                      q.serviceLevelPerf.value_or(-1), n.loggedIn, n.free, n.ringing, n.onCall,
-                      n.paused);
-        out.emplace_back(line);
-        for (const auto& c : q.callers) {
-            std::snprintf(line, sizeof line, "  %u %s %s %s <%s> %llds", c->position,
-                          c->channel.c_str(), c->uniqueid.c_str(), c->number.c_str(),
-                          c->name.c_str(), static_cast<long long>(c->waitSeconds(now)));
-            out.emplace_back(line);
-        }
+        std::string line =
+            q.name + " " + std::to_string(q.completed) + "/" + std::to_string(q.abandoned) + " |";
+        for (const auto& c : q.callers)
+            line += (&c == &q.callers.front() ? " " : ", ") + std::to_string(c->position) + " " +
+                    c->channel + " " + c->number + " <" + c->name + "> " +
+                    std::to_string(c->waitSeconds(queues.now())) + "s";
+        line += " |";
         for (const auto& m : q.members) {
-            std::snprintf(line, sizeof line, "  %s %s %s%s%s, %u calls", m->name.c_str(),
-                          m->interface.c_str(), stateName(m->state()),
-                          m->pausedReason.empty() ? "" : " ", m->pausedReason.c_str(),
-                          m->callsTaken);
-            out.emplace_back(line);
+            line += (&m == &q.members.front() ? " " : ", ") + m->interface +
+                    (m->name.empty() ? "" : " ") + m->name + " " + stateName(m->state()) +
+                    (m->pausedReason.empty() ? "" : " ") + m->pausedReason;
+            if (m->paused)
+                line += "@" + std::to_string(m->pausedAt);
+            line += " " + std::to_string(m->callsTaken);
         }
+        out.push_back(line);
     }
     return out;
 }
+
+// Writes down each announcement with the rows as they stand at that moment, as a view sees them,
+// and the history it is told.
+class Recorder : public corvale::Queues::Listener
+{
+public:
+    using Child = corvale::Queues::Child;
+    explicit Recorder(const corvale::Queues& observed)
+        : queues(observed)
+    {}
+
+    void queueAboutToBeAdded(std::size_t row) override { note("add queue", row); }
+    void queueAboutToBeRemoved(std::size_t row) override
+    {
+        note("remove queue", row, queues.at(row).name);
+    }
+    void queueChanged(std::size_t row) override { note("change queue", row); }
+    void childAboutToBeAdded(const corvale::Queue& q, Child kind, std::size_t at) override
+    {
+        note(kind == Child::Caller ? "add caller" : "add member", at, q.name);
+    }
+    void childAboutToBeRemoved(const corvale::Queue& q, Child kind, std::size_t at) override
+    {
+        note(kind == Child::Caller ? "remove caller" : "remove member", at,
+             kind == Child::Caller ? q.callers[at]->channel : q.members[at]->interface);
+    }
+    void childChanged(const corvale::Queue& q, Child kind, std::size_t at) override
+    {
+        note(kind == Child::Caller ? "change caller" : "change member", at, q.name);
+    }
+    void callerAbandoned(const corvale::AbandonedCaller& c) override
+    {
+        history.push_back("abandoned " + std::string(c.queue) + " " + std::to_string(c.position) +
+                          "/" + std::to_string(c.originalPosition) + " " +
+                          std::to_string(c.holdTime) + "s " + std::string(c.number) + " <" +
+                          std::string(c.name) + "> " + std::string(c.channel));
+    }
+    void callerAnswered(const corvale::AnsweredCaller& c) override
+    {
+        history.push_back("answered " + std::string(c.queue) + " by " + std::string(c.memberName) +
+                          " on " + std::string(c.memberChannel) + " " + std::to_string(c.holdTime) +
+                          "s " + std::string(c.channel));
+    }
+
+    std::vector<std::string> log;
+    std::vector<std::string> history;
+
+private:
+    void note(const char* what, std::size_t at, const std::string& name = {})
+    {
+        log.push_back(std::string(what) + " " + std::to_string(at) + (name.empty() ? "" : " ") +
+                      name);
+    }
+    const corvale::Queues& queues;
+};
