@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -128,8 +129,8 @@ private:
     std::unique_ptr<Row> takeChild(Queue& queue, Child kind,
                                    std::vector<std::unique_ptr<Row>>& list, std::size_t index);
     QueueCaller* callerIn(Queue& queue, std::string_view channel, std::string_view uniqueid);
-    QueueCaller& placeCaller(Queue& queue, const CallerFields& fields, bool renumber);
-    void removeCaller(Queue& queue, std::size_t index, bool renumber);
+    QueueCaller& placeCaller(Queue& queue, const CallerFields& fields, bool join);
+    void removeCaller(Queue& queue, std::size_t index, bool renumbering);
     void renumber(Queue& queue);
     void applyMember(Queue& queue, const MemberFields& fields, bool listing);
     void removeMember(Queue& queue, std::size_t index);
