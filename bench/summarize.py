@@ -182,4 +182,17 @@ if name in medians:
     print(f"{name:28} {ms:7.0f} ms from connecting 20 PBXs until all 10,000 calls are in the tree  "
           f"{verdict(ms < 2000, name + ' 2 s or more')} (< 2000 ms)")
 
+# The queues of a call centre: 200 queues, 2,000 callers waiting, 1,000 members.
+for kind in ("first", "periodic"):
+    name = f"queues_listing/{kind}/200x2000x1000"
+    if name in medians:
+        ms = seconds(name) * 1e3
+        print(f"{name:38} {ms:7.2f} ms a QueueStatus listing framed, read and reconciled  "
+              f"{verdict(ms < 20, name + ' 20 ms or more')} (< 20 ms)")
+name = "queues_events/join_leave/2000"
+if name in medians:
+    per_s = medians[name]["events_per_s"]
+    print(f"{name:38} {per_s / 1e6:7.2f} M queue events applied per second of one core; "
+          f"100 joins + 100 leaves a second: {200 / per_s * 100:.3f} % of a core")
+
 print("targets missed: " + ("; ".join(misses) if misses else "none"))
