@@ -8,12 +8,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
-#include <QStandardPaths>
 #include <QtTest>
 
-#include <algorithm>
 #include <functional>
-#include <memory>
+
+using namespace Qt::StringLiterals;
 
 // Every dialog of the console by keyboard: Tab walks its controls in the order they stand on
 // screen, and no two of its Alt shortcuts are the same.
@@ -22,72 +21,24 @@ class tst_dialogKeyboard : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void tabFollowsTheScreenAndMnemonicsAreUnique_data();
     void tabFollowsTheScreenAndMnemonicsAreUnique();
 };
 
 namespace {
 
-using Check = std::function<void(QDialog&)>;
-using Opening = std::function<void(const Check&)>;
+using Opening = std::function<void(const std::function<void(QDialog&)>& check)>;
 
-// A store that is never asked: the secret prompt needs one to exist.
+// Never asked: the secret prompt's owner needs a store.
 class NoSecrets : public SecretStore
 {
-public:
     void read(const QString&, Callback) override {}
     void write(const QString&, const std::string&, Callback) override {}
     void remove(const QString&, Callback) override {}
 };
 
-ConnectionFields withTls()
-{
-    ConnectionFields fields;
-    fields.tls = true; // the CA file's field and button take part only with TLS
-    return fields;
-}
-
-void checkShown(QDialog& dialog, const Check& check)
-{
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    check(dialog);
-}
-
-QRect place(const QDialog& dialog, const QWidget* w)
-{
-    return QRect(w->mapTo(&dialog, QPoint()), w->size());
-}
-
-// The controls Tab reaches, round the dialog's chain from the one at the top left.
-QList<QWidget*> tabChain(QDialog& dialog)
-{
-    QList<QWidget*> chain;
-    for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain()) {
-        if (w->isVisibleTo(&dialog) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
-            w->focusProxy() == nullptr && !chain.contains(w))
-            chain << w;
-    }
-    const auto first = std::min_element(chain.cbegin(), chain.cend(), [&](auto* a, auto* b) {
-        const QPoint p = place(dialog, a).topLeft(), q = place(dialog, b).topLeft();
-        return std::pair(p.y(), p.x()) < std::pair(q.y(), q.x());
-    });
-    std::rotate(chain.begin(), chain.begin() + (first - chain.cbegin()), chain.end());
-    return chain;
-}
-
-QString named(const QWidget* w)
-{
-    if (!w->objectName().isEmpty())
-        return w->objectName();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(w))
-        return button->text();
-    return QString::fromLatin1(w->metaObject()->className());
-}
-
-// Whether `b` stands after `a` in reading order: on a lower row, or on the same row further
-// right.
+// Whether `b` stands after `a` in reading order: further right on the same row (its middle within
+// a's height), or lower.
 bool after(const QRect& a, const QRect& b)
 {
     const bool sameRow = b.center().y() >= a.top() && b.center().y() <= a.bottom();
@@ -96,64 +47,77 @@ bool after(const QRect& a, const QRect& b)
 
 void checkKeyboard(QDialog& dialog)
 {
-    const QList<QWidget*> chain = tabChain(dialog);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const auto place = [&dialog](const QWidget* w) {
+        return QRect(w->mapTo(&dialog, QPoint()), w->size());
+    };
+    // The controls Tab reaches, round the chain from the one at the top left.
+    QList<QWidget*> chain;
+    for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain())
+        if (w->isVisibleTo(&dialog) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            w->focusProxy() == nullptr && !chain.contains(w))
+            chain << w;
+    const auto first = std::min_element(chain.begin(), chain.end(), [&](auto* a, auto* b) {
+        return std::pair(place(a).top(), place(a).left()) <
+               std::pair(place(b).top(), place(b).left());
+    });
+    std::rotate(chain.begin(), first, chain.end());
     QStringList order;
     for (const QWidget* w : chain)
-        order << named(w);
+        order << (w->objectName().isEmpty() ? w->property("text").toString() : w->objectName());
     QVERIFY2(chain.size() >= 3, qPrintable(order.join(u", ")));
-    for (qsizetype i = 1; i < chain.size(); ++i) {
-        QVERIFY2(after(place(dialog, chain[i - 1]), place(dialog, chain[i])),
-                 qPrintable(QStringLiteral("%1 before %2 in: %3")
-                                .arg(named(chain[i - 1]), named(chain[i]), order.join(u", "))));
-    }
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QVERIFY2(
+            after(place(chain[i - 1]), place(chain[i])),
+            qPrintable(order[i - 1] + u" before "_s + order[i] + u" in: "_s + order.join(u", ")));
 
-    // Each shortcut of a label (for its field) or a button, once.
-    QHash<QKeySequence, QString> taken;
-    const auto claim = [&taken](const QString& text) {
-        const QKeySequence key = QKeySequence::mnemonic(text);
-        if (key.isEmpty())
-            return;
-        QVERIFY2(!taken.contains(key),
-                 qPrintable(QStringLiteral("%1 is both %2 and %3")
-                                .arg(key.toString(), taken.value(key), text)));
-        taken.insert(key, text);
-    };
+    // The shortcuts of the labels (for their fields) and of the buttons, each once.
+    QStringList texts;
     for (const QLabel* label : dialog.findChildren<QLabel*>())
         if (label->isVisibleTo(&dialog) && label->buddy() != nullptr)
-            claim(label->text());
+            texts << label->text();
     for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
         if (button->isVisibleTo(&dialog))
-            claim(button->text());
+            texts << button->text();
+    QHash<QKeySequence, QString> taken;
+    for (const QString& text : texts) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        QVERIFY2(key.isEmpty() || !taken.contains(key),
+                 qPrintable(key.toString() + u" is "_s + taken.value(key) + u" and "_s + text));
+        taken.insert(key, text);
+    }
+}
+
+ConnectionFields withTls()
+{
+    ConnectionFields fields;
+    fields.tls = true; // the CA file's field and button take part only with TLS
+    return fields;
 }
 
 } // namespace
 
-void tst_dialogKeyboard::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
-
 void tst_dialogKeyboard::tabFollowsTheScreenAndMnemonicsAreUnique_data()
 {
     QTest::addColumn<Opening>("open");
-    QTest::newRow("connect") << Opening([](const Check& check) {
+    QTest::newRow("connect") << Opening([](const auto& check) {
         ConnectDialog dialog;
         dialog.setFields(withTls());
-        checkShown(dialog, check);
+        check(dialog);
     });
-    QTest::newRow("saved PBX") << Opening([](const Check& check) {
+    QTest::newRow("saved PBX") << Opening([](const auto& check) {
         ConnectDialog dialog;
         PbxProfile profile;
-        profile.name = QStringLiteral("HQ");
         profile.fields = withTls();
         dialog.setProfile(profile, {});
-        checkShown(dialog, check);
+        check(dialog);
     });
-    QTest::newRow("preferences") << Opening([](const Check& check) {
+    QTest::newRow("preferences") << Opening([](const auto& check) {
         PreferencesDialog dialog;
-        checkShown(dialog, check);
+        check(dialog);
     });
-    QTest::newRow("secret prompt") << Opening([](const Check& check) {
+    QTest::newRow("secret prompt") << Opening([](const auto& check) {
         // The console's own prompt, checked once it is on screen, then cancelled.
         ConsoleWindow window;
         NoSecrets secrets;
@@ -169,8 +133,7 @@ void tst_dialogKeyboard::tabFollowsTheScreenAndMnemonicsAreUnique_data()
             }
         });
         poll.start(10);
-        QTimer::singleShot(10000, &poll, [&poll] {
-            poll.stop();
+        QTimer::singleShot(10000, &window, [] {
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 dialog->reject();
         });

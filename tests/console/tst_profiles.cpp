@@ -453,13 +453,13 @@ namespace {
 QList<pid_t> childProcesses()
 {
     QList<pid_t> found;
-    for (const QString& task :
-         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(QStringLiteral("/proc/self/task/%1/children").arg(task));
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(tasks.filePath(task + QStringLiteral("/children")));
         if (file.open(QIODevice::ReadOnly))
-            for (const QByteArray& pid : file.readAll().split(' '))
-                if (!pid.trimmed().isEmpty())
-                    found << pid.trimmed().toInt();
+            for (const QByteArray& pid : file.readAll().simplified().split(' '))
+                if (!pid.isEmpty())
+                    found << pid.toInt();
     }
     return found;
 }
