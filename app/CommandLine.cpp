@@ -126,9 +126,10 @@ QString readTrusted(const QString& path, QList<QSslCertificate>& certificates)
     return {};
 }
 
+// The name an option is known by: the long one (help lists it first, the letter after it).
 QString longName(const QCommandLineOption& option)
 {
-    return option.names().back();
+    return option.names().front();
 }
 
 // Why an option is unknown, with a hint where one helps: the long option meant when typed with
@@ -194,8 +195,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
         u"Shows the calls that are up on an Asterisk PBX and hangs up any one of them.\n"
         "There is no option for the manager secret: a secret on a command line can be read\n"
         "by every user of the machine, so it is typed into the window."_s);
-    const QCommandLineOption help({u"h"_s, u"help"_s}, u"Show this help and exit."_s);
-    const QCommandLineOption version({u"v"_s, u"version"_s}, u"Show the version and exit."_s);
+    // Long names first, so that every line of the help starts with one.
+    const QCommandLineOption help({u"help"_s, u"h"_s}, u"Show this help and exit."_s);
+    const QCommandLineOption version({u"version"_s, u"v"_s}, u"Show the version and exit."_s);
     const QCommandLineOption host(u"host"_s, u"Pre-fill the Host field (default: localhost)."_s,
                                   u"HOST"_s);
     const QCommandLineOption port(
@@ -227,11 +229,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
         u"MINUTES"_s);
     const QCommandLineOption profile(
         u"profile"_s,
-        u"connect to the saved PBX profile NAME at start (repeatable; console only)"_s, u"NAME"_s);
+        u"With --console: connect to the saved PBX profile NAME at start; repeatable."_s,
+        u"NAME"_s);
     const QCommandLineOption lang(
         u"lang"_s,
         u"Show the texts in this language, and numbers by its conventions, instead of the "
-        "system's (LANG); CODE is a language code such as de or de_DE."_s,
+        "system's (LANGUAGE, LANG); CODE is a language code such as de or de_DE."_s,
         u"CODE"_s);
     const QList<const QCommandLineOption*> known = {&help,    &version,   &host,    &port,  &user,
                                                     &live,    &reconnect, &tls,     &tlsCa, &auth,

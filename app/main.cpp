@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "RunConsole.h"
+#include "StartUp.h"
 #include "Translations.h"
 #include "frmMain.h"
 
@@ -21,13 +22,13 @@ int main(int argc, char* argv[])
         return command.status;
     }
 
-    // Before QApplication, which takes the C library's locale from the environment.
+    // Before QApplication, which takes the C library's locale from the environment, and whose
+    // platform may look for the session bus as it starts.
     const QLocale language = command.options.lang ? useLanguage(*command.options.lang) : QLocale();
+    nameApplication();
+    forbidBusAutolaunch();
     QApplication app(argc, argv);
     installTranslations(language, translationFolders());
-    QApplication::setApplicationName(QStringLiteral("corvale"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVALE_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.corvale"));
     const StartOptions& options = command.options;
     if (options.console) {
         ConsoleOptions console;

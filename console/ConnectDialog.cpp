@@ -92,7 +92,7 @@ ConnectDialog::ConnectDialog(QWidget* parent)
     auto* caRow = new QHBoxLayout;
     caRow->addWidget(caFileEdit, 1);
     caRow->addWidget(caFileButton);
-    auto* caLabel = new QLabel(tr("&CA file:"), this);
+    auto* caLabel = new QLabel(tr("C&A file:"), this);
     caLabel->setBuddy(caFileEdit);
     form->addRow(caLabel, caRow);
     form->addRow(tr("&Login:"), authCombo);
@@ -197,14 +197,22 @@ void ConnectDialog::setProfile(const PbxProfile& profile, const QStringList& tak
         rememberCheck->setObjectName(QStringLiteral("rememberCheck"));
         reconnectCheck = new QCheckBox(tr("R&econnect when the connection is lost"), this);
         reconnectCheck->setObjectName(QStringLiteral("reconnectCheck"));
-        startCheck = new QCheckBox(tr("Connect at &start"), this);
+        startCheck = new QCheckBox(tr("C&onnect at start"), this);
         startCheck->setObjectName(QStringLiteral("startCheck"));
         form->addRow(QString(), rememberCheck);
         form->addRow(QString(), reconnectCheck);
         form->addRow(QString(), startCheck);
         secretEdit->setPlaceholderText(tr("Asked at each connect unless remembered"));
-        connectButton->setText(tr("&Save"));
-        setTabOrder(nameEdit, hostEdit);
+        connectButton->setText(tr("Sa&ve"));
+        // The rows were added above and below the others: Tab goes down the form as it
+        // stands, then to the buttons.
+        QWidget* previous = nameEdit;
+        for (QWidget* next : std::initializer_list<QWidget*>{
+                 hostEdit, portEdit, userEdit, secretEdit, tlsCheck, caFileEdit, caFileButton,
+                 authCombo, rememberCheck, reconnectCheck, startCheck}) {
+            setTabOrder(previous, next);
+            previous = next;
+        }
     }
     setFields(profile.fields);
     nameEdit->setText(profile.name);

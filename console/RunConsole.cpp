@@ -38,17 +38,13 @@ ConnectionFields startFields(const ConsoleOptions& options)
 
 int runConsole(const ConsoleOptions& options)
 {
-    // Settings live under the names of the desktop id org.example.corvale.
-    QCoreApplication::setOrganizationName(QStringLiteral("org.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("corvale"));
-
     ConsoleWindow window;
     window.restoreSettings();
     if (options.longCallMinutes)
         window.setLongCallMinutes(*options.longCallMinutes);
     ConsoleConnection connection(window);
     connection.setFields(startFields(options));
-    KeychainSecretStore secrets;
+    KeychainSecretStore secrets(&window);
     ProfileConnections profiles(window, secrets);
     window.show();
 

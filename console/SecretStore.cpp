@@ -1,6 +1,11 @@
 #include "SecretStore.h"
 
+#include <QMessageBox>
+#include <QTimer>
 #include <qt6keychain/keychain.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,10 +40,49 @@ void run(QKeychain::Job* job, SecretStore::Callback done, bool reads)
     job->start();
 }
 
+// Answers later, as a keyring does, that there is none.
+void answerNoKeyring(SecretStore::Callback done)
+{
+    QTimer::singleShot(0, [done = std::move(done)] {
+        if (done)
+            done(SecretStore::Outcome::NoKeyring, {}, KeychainSecretStore::noKeyringText());
+    });
+}
+
 } // namespace
+
+KeychainSecretStore::KeychainSecretStore(QWidget* parent)
+    : window(parent)
+{}
+
+bool KeychainSecretStore::sessionBusRuns()
+{
+    // Without an address, or with one that means "start a bus", libdbus and GLib look for the
+    // user's bus socket and, failing that, autolaunch one. "disabled:" is how start-up marks
+    // a process that has none.
+    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!address.isEmpty())
+        return !address.startsWith("autolaunch:") && address != "disabled:";
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        return false;
+    struct stat info = {};
+    return ::stat((runtime + "/bus").constData(), &info) == 0 && S_ISSOCK(info.st_mode) &&
+           info.st_uid == ::getuid();
+}
+
+QString KeychainSecretStore::noKeyringText()
+{
+    return tr("No keyring is available on this computer, so the secret cannot be remembered: "
+              "you will be asked for it at each connect.");
+}
 
 void KeychainSecretStore::read(const QString& name, Callback done)
 {
+    if (!sessionBusRuns()) {
+        answerNoKeyring(std::move(done));
+        return;
+    }
     auto* job = new QKeychain::ReadPasswordJob(Service);
     job->setKey(name);
     run(job, std::move(done), true);
@@ -46,6 +90,20 @@ void KeychainSecretStore::read(const QString& name, Callback done)
 
 void KeychainSecretStore::write(const QString& name, const std::string& secret, Callback done)
 {
+    if (!sessionBusRuns()) {
+        // The operator chose to remember it and is told once, where a keyring would have asked
+        // for its own password; window-modal, so nothing waits on the answer.
+        if (!bToldNoKeyring && window) {
+            bToldNoKeyring = true;
+            auto* box = new QMessageBox(QMessageBox::Information, tr("Corvale Console"),
+                                        noKeyringText(), QMessageBox::Ok, window);
+            box->setObjectName(QStringLiteral("noKeyringBox"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }
+        answerNoKeyring(std::move(done));
+        return;
+    }
     auto* job = new QKeychain::WritePasswordJob(Service);
     job->setKey(name);
     job->setTextData(QString::fromStdString(secret));
@@ -54,6 +112,10 @@ void KeychainSecretStore::write(const QString& name, const std::string& secret, 
 
 void KeychainSecretStore::remove(const QString& name, Callback done)
 {
+    if (!sessionBusRuns()) {
+        answerNoKeyring(std::move(done));
+        return;
+    }
     auto* job = new QKeychain::DeletePasswordJob(Service);
     job->setKey(name);
     run(job, std::move(done), false);

@@ -2,10 +2,13 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
 
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -88,6 +91,58 @@ QImage smallImage()
     return image;
 }
 
+// The 16x16 telephone drawn large, in curves: the handset's bar and ear pieces above, the body
+// below widening to its foot, with its dial, then the same red cross from corner to corner.
+// Drawn on a grid of 256, the one size it is used at.
+QImage largeTelephone()
+{
+    constexpr int Size = 256;
+    QImage image(Size, Size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor blue(0x1f, 0x4f, 0xc8);
+
+    QPainterPath handset;
+    handset.addRoundedRect(QRectF(28, 22, 200, 34), 17, 17);
+    handset.addRoundedRect(QRectF(10, 40, 58, 50), 16, 16);
+    handset.addRoundedRect(QRectF(188, 40, 58, 50), 16, 16);
+    handset.setFillRule(Qt::WindingFill);
+
+    QPainterPath body;
+    body.moveTo(88, 100);
+    body.lineTo(168, 100);
+    body.lineTo(234, 172);
+    body.lineTo(234, 218);
+    body.lineTo(22, 218);
+    body.lineTo(22, 172);
+    body.closeSubpath();
+    // Round the body's corners by stroking its outline with round joins.
+    QPainterPathStroker rounding;
+    rounding.setWidth(16);
+    rounding.setJoinStyle(Qt::RoundJoin);
+    body = body.united(rounding.createStroke(body)).simplified();
+    // The dial: a ring cut out of the body, and its hub.
+    QPainterPath ring;
+    ring.addEllipse(QPointF(128, 152), 36, 36);
+    QPainterPath hub;
+    hub.addEllipse(QPointF(128, 152), 21, 21);
+    body = body.subtracted(ring).united(hub);
+
+    painter.fillPath(handset.simplified(), blue);
+    painter.fillPath(body, blue);
+
+    // A light edge keeps the cross apart from the blue beneath it.
+    for (const auto& [width, colour] :
+         {std::pair(34.0, QColor(255, 255, 255, 230)), std::pair(22.0, QColor(0xd0, 0x10, 0x10))}) {
+        painter.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(20, 20), QPointF(236, 236));
+        painter.drawLine(QPointF(236, 20), QPointF(20, 236));
+    }
+    painter.end();
+    return image;
+}
+
 QImage lettering(int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -107,7 +162,10 @@ QImage WindowIcon::drawn(int size)
 {
     if (std::find(Sizes.begin(), Sizes.end(), size) == Sizes.end())
         return QImage();
-    return size == 16 ? smallImage() : lettering(size);
+    if (size == 16)
+        return smallImage();
+    // The largest size is the program's mark as desktops show it big: the telephone, not words.
+    return size == 256 ? largeTelephone() : lettering(size);
 }
 
 QPixmap WindowIcon::small()

@@ -8,8 +8,9 @@
 
 // The program's icon, drawn in code so that its source lives in the repository: at 16x16 a blue
 // telephone struck through by a red cross, at 32x32 three rows of block lettering in blue,
-// green and red. Larger sizes draw the lettering with bigger blocks, so every size is as sharp
-// as the 32x32 one instead of a blurred enlargement.
+// green and red. 48 to 128 draw the lettering with bigger blocks, so every size is as sharp as
+// the 32x32 one instead of a blurred enlargement; 256, the size a desktop shows large, draws
+// the telephone struck through again, in curves.
 class WindowIcon
 {
 public:

@@ -3,6 +3,7 @@
 #include "TestCertificates.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -82,6 +83,29 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutRunning)
     EXPECT_FALSE(version.run);
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, u"corvale " CORVALE_VERSION "\n"_s);
+}
+
+TEST(CommandLine, EveryOptionOfTheHelpReadsAlike)
+{
+    // Each option's entry: its long name (and value) at the same indentation, then a sentence;
+    // continuation lines only under the descriptions.
+    const QString help = parse({u"--help"_s}).out;
+    const qsizetype from = help.indexOf(u"\nOptions:\n"_s);
+    ASSERT_GE(from, 0);
+    const QStringList lines = help.mid(from + 10).section(u"\n\n"_s, 0, 0).split(u'\n');
+    static const QRegularExpression entry(u"^  --[a-z-]+( <[^>]+>)?(, -[a-z])?  +([A-Z].*)$"_s);
+    QStringList descriptions;
+    for (const QString& line : lines) {
+        if (const QRegularExpressionMatch match = entry.match(line); match.hasMatch())
+            descriptions << match.captured(3);
+        else if (line.startsWith(QString(10, u' ')) && !descriptions.isEmpty())
+            descriptions.last() += u' ' + line.trimmed();
+        else
+            ADD_FAILURE() << "not an option's line: " << line.toStdString();
+    }
+    EXPECT_EQ(descriptions.size(), 14);
+    for (const QString& description : descriptions)
+        EXPECT_TRUE(description.endsWith(u'.')) << description.toStdString();
 }
 
 TEST(CommandLine, RefusesBadOptionsWithOneLineAndStatusTwo)

@@ -7,9 +7,11 @@
 #include "SecretStore.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -17,7 +19,10 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <csignal>
 #include <map>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -88,6 +93,7 @@ private slots:
     void unknownProfileIsSaidAndStartConnectsMarkedOnes();
     void twoPbxsInOneTree();
     void realKeychainWithoutSessionBusReportsNoKeyring();
+    void withoutSessionBusNothingIsStartedAndTheOperatorIsTold();
     void realKeychainRemembersAndForgets();
 
 private:
@@ -439,6 +445,72 @@ void tst_profiles::realKeychainWithoutSessionBusReportsNoKeyring()
                });
     QTRY_VERIFY_WITH_TIMEOUT(read.has_value(), 30000);
     QCOMPARE(*read, SecretStore::Outcome::NoKeyring);
+}
+
+namespace {
+
+// The processes whose parent this one is.
+QList<pid_t> childProcesses()
+{
+    QList<pid_t> found;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(tasks.filePath(task + QStringLiteral("/children")));
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray& pid : file.readAll().simplified().split(' '))
+                if (!pid.isEmpty())
+                    found << pid.toInt();
+    }
+    return found;
+}
+
+} // namespace
+
+void tst_profiles::withoutSessionBusNothingIsStartedAndTheOperatorIsTold()
+{
+    // A desktop without a session bus, where D-Bus would autolaunch one: this dbus-launch, first
+    // on the PATH, leaves a process behind as the real one leaves its bus and keyring daemons.
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    QFile launcher(scratch.filePath(QStringLiteral("dbus-launch")));
+    QVERIFY(launcher.open(QIODevice::WriteOnly));
+    launcher.write("#!/bin/sh\nsleep 600 </dev/null >/dev/null 2>&1 &\nexit 1\n");
+    launcher.close();
+    launcher.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("XDG_RUNTIME_DIR", scratch.path().toLocal8Bit()); // no bus socket in it
+    qputenv("DISPLAY", ":99");                                // D-Bus autolaunches only on X11
+    qputenv("PATH", scratch.path().toLocal8Bit() + ':' + path);
+    // Whatever is left behind becomes this process's child, to be counted.
+    QCOMPARE(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+
+    QWidget window;
+    KeychainSecretStore store(&window);
+    Answer first, second, read;
+    store.write(QStringLiteral("corvale-test"), "secret", first.callback());
+    QTRY_VERIFY_WITH_TIMEOUT(first.outcome.has_value(), 30000);
+    store.write(QStringLiteral("corvale-test-2"), "secret", second.callback());
+    store.read(QStringLiteral("corvale-test"), read.callback());
+    QTRY_VERIFY_WITH_TIMEOUT(second.outcome.has_value() && read.outcome.has_value(), 30000);
+    const QList<pid_t> left = childProcesses();
+    for (const pid_t pid : left) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    qputenv("PATH", path);
+    qunsetenv("DISPLAY");
+
+    QVERIFY2(left.isEmpty(), "a process started for the keyring outlived it");
+    for (const Answer* answer : {&first, &second, &read})
+        QCOMPARE(*answer->outcome, SecretStore::Outcome::NoKeyring);
+    // Told once, when the first secret was to be remembered.
+    const QList<QMessageBox*> boxes = window.findChildren<QMessageBox*>();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0]->text(),
+             QStringLiteral("No keyring is available on this computer, so the secret cannot be "
+                            "remembered: you will be asked for it at each connect."));
 }
 
 QTEST_MAIN(tst_profiles)

@@ -64,6 +64,7 @@ private slots:
     void captionAndIcon();
     void commandLinePrefillsOnlyTheFieldsGiven();
     void iconIsDrawnSharpAtEverySize();
+    void largestIconIsTheTelephoneStruckThrough();
 };
 
 void FrmMainLayoutTest::startsInLoginModeWithDefaults()
@@ -360,13 +361,13 @@ void FrmMainLayoutTest::commandLinePrefillsOnlyTheFieldsGiven()
 
 void FrmMainLayoutTest::iconIsDrawnSharpAtEverySize()
 {
-    // Every larger size is the 32x32 lettering with bigger blocks: each pixel of the 32x32
-    // image becomes a solid square, never a blend of two colours.
+    // Every larger size up to 128 is the 32x32 lettering with bigger blocks: each pixel of the
+    // 32x32 image becomes a solid square, never a blend of two colours.
     const QImage base = WindowIcon::drawn(32);
     for (const int size : WindowIcon::Sizes) {
         const QImage image = WindowIcon::drawn(size);
         QCOMPARE(image.size(), QSize(size, size));
-        if (size < 32 || size % 32 != 0)
+        if (size < 32 || size % 32 != 0 || size == 256)
             continue;
         const int scale = size / 32;
         for (int y = 0; y < size; ++y)
@@ -374,6 +375,23 @@ void FrmMainLayoutTest::iconIsDrawnSharpAtEverySize()
                 QCOMPARE(image.pixel(x, y), base.pixel(x / scale, y / scale));
     }
     QVERIFY(WindowIcon::drawn(20).isNull());
+}
+
+void FrmMainLayoutTest::largestIconIsTheTelephoneStruckThrough()
+{
+    // 256x256 is the 16x16 mark drawn large: shrunk to 16x16, nearly every pixel is what the
+    // small one has there, empty, blue or red (the lettering matches in about a third).
+    const QImage small = WindowIcon::drawn(16);
+    const QImage shrunk =
+        WindowIcon::drawn(256).scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const auto kind = [](QRgb pixel) {
+        return qAlpha(pixel) < 128 ? 0 : qRed(pixel) > qBlue(pixel) ? 1 : 2;
+    };
+    int alike = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            alike += kind(small.pixel(x, y)) == kind(shrunk.pixel(x, y)) ? 1 : 0;
+    QVERIFY2(alike >= 16 * 16 * 8 / 10, qPrintable(QString::number(alike)));
 }
 
 QTEST_MAIN(FrmMainLayoutTest)
