@@ -395,7 +395,7 @@ QString CallTreeModel::toText(const Conversation& conversation) const
     if (anyBridged && legs.size() > 1) {
         const Leg* other = nullptr;
         for (const Leg* leg : legs)
-            if (leg != &caller && leg->localHalf.empty()) {
+            if (leg != &caller && leg->localChannel.empty()) {
                 other = leg;
                 break;
             }
