@@ -46,8 +46,10 @@ int runConsole(const ConsoleOptions& options)
     window.restoreSettings();
     if (options.longCallMinutes)
         window.setLongCallMinutes(*options.longCallMinutes);
-    ConsoleConnection connection(window);
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
     connection.setFields(startFields(options));
+    QObject::connect(&window, &ConsoleWindow::connectRequested, &connection,
+                     &ConsoleConnection::askAndConnect);
     KeychainSecretStore secrets;
     ProfileConnections profiles(window, secrets);
     window.show();
@@ -58,7 +60,5 @@ int runConsole(const ConsoleOptions& options)
         if (!profiles.start(options.profiles) && options.profiles.isEmpty())
             connection.askAndConnect();
     });
-    const int status = QApplication::exec();
-    window.setCalls(nullptr);
-    return status;
+    return QApplication::exec();
 }

@@ -1,4 +1,5 @@
 #include "CallEnder.h"
+#include "CallPresentation.h"
 #include "CallTreeModel.h"
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
@@ -58,12 +59,12 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     };
     QStringList failures;
     window.showFailure = [&failures](const QString& text) { failures << text; };
-    ConsoleConnection connection(window);
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
     connect(connection, sim);
     window.show();
 
-    auto* state = window.findChild<QLabel*>(QStringLiteral("connectionLabel"));
-    auto* protection = window.findChild<QLabel*>(QStringLiteral("protectionLabel"));
+    auto* state = window.findChild<QLabel*>(QStringLiteral("pbxLabel0"));
+    auto* protection = window.findChild<QLabel*>(QStringLiteral("pbxProtection0"));
     QTRY_COMPARE_WITH_TIMEOUT(
         state->text(), QStringLiteral("Connected to 127.0.0.1:%1 as admin").arg(sim.port()), 10000);
     QCOMPARE(protection->text(), QStringLiteral("Not encrypted"));
@@ -103,12 +104,12 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     QCOMPARE(sim.command(QStringLiteral("count")), QStringLiteral("ok 0"));
 
     // A channel the PBX no longer has is gone, as asked: nothing failed.
-    window.ender().end({"SIP/2042-00000002"});
+    window.ender().end({{0, "SIP/2042-00000002"}});
     QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
                               QStringLiteral("Hung up 1 channel."), 10000);
     QVERIFY(failures.isEmpty());
     // One that could not be hung up: the reason, in one box.
-    window.ender().end({"/SIP/2042-00000002"});
+    window.ender().end({{0, "/SIP/2042-00000002"}});
     QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
     QVERIFY2(failures[0].contains(QStringLiteral("/SIP/2042-00000002")), qPrintable(failures[0]));
 }
@@ -144,7 +145,7 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
                 "--bridged", "2", "--transcript", transcript});
     QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
     ConsoleWindow window;
-    ConsoleConnection connection(window);
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
     connect(connection, sim);
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
     const auto legs = [&window] {
@@ -155,21 +156,21 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     };
     QCOMPARE(legs(), (QList<int>{2, 2, 1}));
     // Once bridged, To names the other side.
-    const corvale::Conversation& first = window.model()->conversations().at(0);
+    const corvale::Conversations& conversations = *window.sources().conversations(0);
+    const corvale::Conversation& first = conversations.at(0);
     const corvale::LiveCall& other = *first.legs[1]->call;
     QCOMPARE(window.model()->index(0, CallTreeModel::To).data().toString(),
-             CallTreeModel::partyText(other.number, other.name));
+             CallPresentation::partyText(other.number, other.name));
 
     QCOMPARE(sim.command(QStringLiteral("start SIP/2041-00000001 2041 Alice Smith")).left(2),
              QStringLiteral("ok"));
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 4, 10000);
-    const QString lone =
-        QString::fromStdString(window.model()->conversations().at(2).legs[0]->call->channel);
+    const QString lone = QString::fromStdString(conversations.at(2).legs[0]->call->channel);
     QCOMPARE(sim.command(QStringLiteral("bridge SIP/2041-00000001 ") + lone), QStringLiteral("ok"));
     QTRY_COMPARE_WITH_TIMEOUT(legs(), (QList<int>{2, 2, 2}), 10000);
     QCOMPARE(sim.command(QStringLiteral("unbridge SIP/2041-00000001")), QStringLiteral("ok"));
-    const auto aliceParted = [&window] {
-        const corvale::LiveCalls& calls = window.model()->conversations().liveCalls();
+    const auto aliceParted = [&conversations] {
+        const corvale::LiveCalls& calls = conversations.liveCalls();
         const auto row = calls.rowOf("SIP/2041-00000001");
         return row && calls.at(*row).bridgeId.empty() && calls.at(*row).bridgedTo.empty();
     };
@@ -181,8 +182,8 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     QStringList failures;
     window.showFailure = [&failures](const QString& text) { failures << text; };
     CallEnder::Choice whole;
-    whole.conversations.push_back(&window.model()->conversations().at(0));
-    const std::vector<std::string> channels = CallEnder::channelsOf(whole);
+    whole.conversations.push_back(&conversations.at(0));
+    const std::vector<Target> channels = window.ender().targetsOf(whole);
     QCOMPARE(channels.size(), std::size_t{2});
     window.ender().end(channels);
     QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
