@@ -1,6 +1,8 @@
 #include "ConsoleCalls.h"
+#include "ConsoleStatusBar.h"
 
 #include <QFont>
+#include <QLabel>
 #include <QTreeView>
 #include <QtTest>
 
@@ -17,6 +19,8 @@ private slots:
     void churnKeepsSortAndSelection();
     void filterIgnoresCaseAndAccentsAndKeepsTheWholeCall();
     void longCallsAreMarked();
+    void filterSeesEveryColumnThePbxIncluded();
+    void theCountIsAlwaysTheRows();
 };
 
 namespace {
@@ -244,6 +248,67 @@ void tst_callTreeModel::longCallsAreMarked()
     c.hangUp("PJSIP/5552001-1");
     c.hangUp("PJSIP/2001-1");
     QCOMPARE(c.model.longCalls(), 2);
+}
+
+void tst_callTreeModel::filterSeesEveryColumnThePbxIncluded()
+{
+    PlayedCalls branch; // outlives the sources that show it
+    ConsoleCalls c;
+    c.sources.setName(0, QStringLiteral("Z\u00fcrich HQ"));
+    c.sources.add(1, branch.calls, QStringLiteral("Branch"));
+    branch.added = [&c] { c.sources.takeInNewCalls(1); };
+    c.call("1", "5552001", "S\xc3\xb8ren Kj\xc3\xa6r", "2001");
+    branch.call("1", "5552002", "\xc5\x81ukasz", "2002");
+    const std::pair<const char*, int> typed[] = {
+        {"zurich", 1},     {"BRANCH", 1}, {"soren kjaer", 1},  {"lukasz", 1},
+        {"agent 2002", 1}, {"up", 2},     {"pjsip/2002-1", 1}, {"nobody", 0},
+    };
+    for (const auto& [text, rows] : typed) {
+        c.proxy.setFilterText(QString::fromUtf8(text));
+        QVERIFY2(c.proxy.rowCount() == rows, text);
+    }
+}
+
+// After each thing that changes the calls or the view of them, the status bar counts the rows.
+void tst_callTreeModel::theCountIsAlwaysTheRows()
+{
+    ConsoleCalls c;
+    ConsoleStatusBar bar(c.model, c.proxy);
+    auto* count = bar.findChild<QLabel*>(QStringLiteral("countLabel"));
+    const auto counted = [&](const char* expected) {
+        if (count->text() == QLatin1String(expected) && bar.countText() == count->text())
+            return true;
+        qWarning("counted %s, expected %s", qPrintable(count->text()), expected);
+        return false;
+    };
+    c.calls.listingStarted();
+    for (const char* number : {"5551", "5552", "5553"})
+        c.calls.listedCall(std::string("SIP/") + number + "-1", number, "Dan", "", "10");
+    c.calls.listingComplete(true);
+    c.added();
+    QVERIFY(counted("3 calls"));
+    c.call("4", "5554", "Eve", "2004");
+    QVERIFY(counted("4 calls"));
+    c.hangUp("SIP/5551-1");
+    QVERIFY(counted("3 calls"));
+    c.proxy.setFilterText(QStringLiteral("eve"));
+    QVERIFY(counted("1 of 3 calls"));
+    // A call out of view ends, then the one in view.
+    c.hangUp("SIP/5552-1");
+    QVERIFY(counted("1 of 2 calls"));
+    c.hangUp("PJSIP/5554-4");
+    c.hangUp("PJSIP/2004-4");
+    QVERIFY(counted("0 of 1 call"));
+    c.proxy.setFilterText(QString());
+    QVERIFY(counted("1 call"));
+    // A reconnection: the calls leave with the old session and come with the new one's listing.
+    c.sources.remove(0);
+    QVERIFY(counted("0 calls"));
+    c.sources.add(0, c.calls, QString());
+    QVERIFY(counted("1 call"));
+    c.calls.listingStarted();
+    c.calls.listingComplete(true);
+    QVERIFY(counted("0 calls"));
 }
 
 QTEST_MAIN(tst_callTreeModel)

@@ -29,6 +29,7 @@ private slots:
     void endingAWholeCallHangsUpEveryLegAfterOneQuestion();
     void aLegAloneAndSeveralCallsAtOnce();
     void failuresAreListedInOneBox();
+    void sameChannelOnTwoPbxsIsTwoHangups();
     void doNotAskAgainIsRemembered();
     void filterByKeyboardAndCounts();
     void longCallsAreCountedInTheStatusBar();
@@ -44,6 +45,7 @@ private:
     std::unique_ptr<PlayedCalls> played;
     std::unique_ptr<ConsoleWindow> window;
     std::vector<std::string> hungUp;
+    std::vector<Target> requested;
     bool answerAtOnce = false; // as a connection that answers before the request returns
     QStringList questions;
     bool answer = true;
@@ -69,6 +71,7 @@ void tst_consoleWindow::init()
             [this](const QList<Target>& targets) {
                 for (const Target& target : targets) {
                     hungUp.push_back(target.channel);
+                    requested.push_back(target);
                     if (answerAtOnce)
                         window->hangupFinished(target, true, QString());
                 }
@@ -80,6 +83,7 @@ void tst_consoleWindow::init()
     };
     window->showFailure = [this](const QString& text) { failures << text; };
     hungUp.clear();
+    requested.clear();
     questions.clear();
     failures.clear();
     answer = true;
@@ -205,6 +209,34 @@ void tst_consoleWindow::failuresAreListedInOneBox()
     QCOMPARE(failures.size(), 2);
     QVERIFY(failures[1].contains(QStringLiteral("Local/2001@agents-0001;1: no answer")));
     QCOMPARE(window->ender().waiting(), 0u);
+}
+
+// Channel names are each PBX's own: the same name on two PBXs is two channels, each hung up on
+// its own PBX, counted and named as two.
+void tst_consoleWindow::sameChannelOnTwoPbxsIsTwoHangups()
+{
+    PlayedCalls branch;
+    window->sources().setName(0, QStringLiteral("HQ"));
+    window->addCalls(1, branch.calls, QStringLiteral("Branch"));
+    const auto release = qScopeGuard([this] { window->removeCalls(1); });
+    branch.added = [this] { window->callsChanged(1); };
+    branch.add({"PJSIP/5559009-9", "5559009", "Otto", "2009", "L9", ""});
+    QVERIFY(window->showsPbxColumn());
+    window->filter()->setText(QStringLiteral("5559009"));
+    QCOMPARE(window->proxy()->rowCount(), 2);
+    window->tree()->selectAll();
+    window->hangUpSelection();
+    QCOMPARE(questions.last(),
+             QStringLiteral("Hang up 3 channels?\n"
+                            "- the call from 5559009 <Zo\u00eb M\u00fcller> to 2002 <Agent 2002> "
+                            "(2 channels on HQ)\n"
+                            "- the call from 5559009 <Otto> to 2009 (1 channel on Branch)"));
+    std::sort(requested.begin(), requested.end());
+    QCOMPARE(requested, (std::vector<Target>{
+                            {0, "PJSIP/2002-9"}, {0, "PJSIP/5559009-9"}, {1, "PJSIP/5559009-9"}}));
+    for (const Target& target : requested)
+        window->hangupFinished(target, true, QString());
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Hung up 3 channels."));
 }
 
 void tst_consoleWindow::doNotAskAgainIsRemembered()
