@@ -129,7 +129,7 @@ void followTheChurn(benchmark::State& state)
     QStringList failures;
     window.confirm = [](const QString&, bool&) { return false; };
     window.showFailure = [&](const QString& text) { failures << text; };
-    ConsoleConnection connection(window);
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
     ConnectionFields fields;
     fields.host = QStringLiteral("127.0.0.1");
     fields.port = QString::number(sim.port());
@@ -139,7 +139,9 @@ void followTheChurn(benchmark::State& state)
     CallTreeModel& model = *window.model();
     if (!waitFor(
             [&] {
-                return model.conversations().legCount() == 2 * Conversations &&
+                const corvale::Conversations* grouped =
+                    window.sources().conversations(ConsoleConnection::DialogKey);
+                return grouped != nullptr && grouped->legCount() == 2 * Conversations &&
                        model.rowCount() == Conversations;
             },
             WaitLimitMs)) {

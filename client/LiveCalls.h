@@ -69,8 +69,10 @@ class LiveCalls
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-    // Told of each change. Rows are added only at the end, and the listener learns of them by
-    // size(); removals are announced before they happen, as a view needs them.
+    // Told of each removal (before it happens, as a view needs it) and each change. Additions
+    // are not announced: rows are added only at the end, so a listener takes in the rows past
+    // the last it has seen (size()) when it chooses, usually once per read, which lets it handle
+    // the calls that arrived together in one step (see Conversations::flush()).
     class Listener
     {
     public:

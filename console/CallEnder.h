@@ -1,22 +1,24 @@
 #pragma once
 
+#include "Target.h"
+
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <string>
-#include <unordered_map>
+#include <set>
 #include <vector>
 
-class CallTreeModel;
+class CallSources;
 namespace corvale {
 struct Conversation;
 struct Leg;
 } // namespace corvale
 
-// Ends what the operator chose: one hangup per channel, which the connection sends one at a
-// time, and one account of how they went once every answer is in.
+// Ends what the operator chose: asks for one hangup per channel, each on its own PBX, and gives
+// one account of how they went once every answer is in. It never waits: answers come in by
+// finished(), or are given up by abandon().
 class CallEnder : public QObject
 {
     Q_OBJECT
@@ -30,36 +32,38 @@ public:
         bool empty() const { return conversations.empty() && legs.empty(); }
     };
 
-    explicit CallEnder(QObject* parent = nullptr);
+    explicit CallEnder(const CallSources& calls, QObject* parent = nullptr);
 
-    // The PBX's answer to a hangup of a channel it does not have.
-    static constexpr const char* NoSuchChannel = "No such channel";
-
-    // Asks the connection to hang up one channel; the answer comes to finished().
-    std::function<void(const std::string& channel)> hangUp;
-
-    // The question the operator is asked, naming what will end.
-    static QString question(const CallTreeModel& model, const Choice& choice);
+    // The question the operator is asked, naming what will end (and, while several PBXs' calls
+    // are shown, the PBX each call is on).
+    QString question(const Choice& choice) const;
     // The channels a choice ends, each once, a conversation's in the order of its legs.
-    static std::vector<std::string> channelsOf(const Choice& choice);
+    std::vector<Target> targetsOf(const Choice& choice) const;
 
-    void end(const std::vector<std::string>& channels);
-    // The connection's answer for one channel.
-    void finished(const std::string& channel, bool ok, const QString& reason);
-    // The connection has gone: answers still awaited will not come.
-    void abandon();
+    // Asks for the hangups not already awaited; one whose PBX is no longer shown fails at once.
+    void end(const std::vector<Target>& targets);
+    // A PBX's answer for one channel; ok also when the channel was gone.
+    void finished(const Target& target, bool ok, const QString& reason);
+    // A PBX's connection has ended: its answers still awaited will not come.
+    void abandon(int pbx);
     std::size_t waiting() const { return pending.size(); }
 
 signals:
+    // For the controllers: each sends those on its PBX, and says finished() for each.
+    void hangUpRequested(const QList<Target>& targets);
     // For the status bar.
     void progress(const QString& text);
     // For one box: each channel that could not be hung up, with the PBX's reason.
     void failed(const QString& text);
 
 private:
-    void report();
+    QString callText(const corvale::Conversation& conversation) const;
+    QString pbxOf(const corvale::Conversation& conversation) const;
+    void fail(const Target& target, const QString& reason);
+    void reportWhenDone();
 
-    std::unordered_map<std::string, bool> pending; // channel -> answered
+    const CallSources& calls;
+    std::set<Target> pending;
     int nEnded = 0;
     QStringList failures;
 };

@@ -1,6 +1,7 @@
 #include "CallFilterModel.h"
 
 #include "CallTreeModel.h"
+#include "FilterFolding.h"
 
 CallFilterModel::CallFilterModel(QObject* parent)
     : QSortFilterProxyModel(parent)
@@ -14,25 +15,17 @@ CallFilterModel::CallFilterModel(QObject* parent)
     setAutoAcceptChildRows(true);
 }
 
-QString CallFilterModel::fold(const QString& text)
-{
-    const QString decomposed = text.normalized(QString::NormalizationForm_D);
-    QString out;
-    out.reserve(decomposed.size());
-    for (const QChar c : decomposed)
-        if (c.category() != QChar::Mark_NonSpacing)
-            out += c;
-    return out.toCaseFolded();
-}
-
 void CallFilterModel::setFilterText(const QString& text)
 {
-    const QString folded = fold(text.trimmed());
+    const QString folded = foldForFilter(text.trimmed());
+    const bool changed = text != sTyped;
     sTyped = text;
-    if (folded == sFolded)
-        return;
-    sFolded = folded;
-    invalidateFilter();
+    if (folded != sFolded) {
+        sFolded = folded;
+        invalidateFilter();
+    }
+    if (changed)
+        emit filterTextChanged(text);
 }
 
 bool CallFilterModel::hasChildren(const QModelIndex& parent) const

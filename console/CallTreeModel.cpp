@@ -1,36 +1,20 @@
 #include "CallTreeModel.h"
 
-#include "CallFilterModel.h"
-#include "session/DisplayText.h"
-
-#include <QApplication>
-#include <QColor>
-#include <QFont>
-#include <QPalette>
-#include <QStyle>
+#include "CallCells.h"
+#include "CallPresentation.h"
+#include "FilterFolding.h"
 
 #include <algorithm>
 #include <cmath>
 
 using corvale::Conversation;
 using corvale::Leg;
+using namespace CallPresentation;
 
 namespace {
 
 // A conversation's row carries no id; a leg's row carries its conversation's.
 constexpr quintptr TopLevel = 0;
-
-constexpr std::string_view Unknown = "<unknown>";
-
-QString decoded(const std::string& bytes)
-{
-    return corvale::displayText(bytes);
-}
-
-bool bridged(const Leg* leg)
-{
-    return !leg->call->bridgeId.empty() || !leg->call->bridgedTo.empty();
-}
 
 } // namespace
 
@@ -90,11 +74,9 @@ struct CallTreeModel::Source
     std::size_t nAddedRow = 0;
 };
 
-CallTreeModel::CallTreeModel(corvale::Conversations& conversations, QObject* parent)
+CallTreeModel::CallTreeModel(QObject* parent)
     : QAbstractItemModel(parent)
-{
-    addSource(0, conversations, QString());
-}
+{}
 
 CallTreeModel::~CallTreeModel()
 {
@@ -148,12 +130,6 @@ void CallTreeModel::removeSource(int key)
     rowsMoved();
     if (size > 0)
         endRemoveRows();
-}
-
-bool CallTreeModel::hasSource(int key) const
-{
-    return std::any_of(sources.begin(), sources.end(),
-                       [key](const auto& source) { return source->key == key; });
 }
 
 int CallTreeModel::sourceOf(const Conversation& conversation) const
@@ -315,46 +291,6 @@ const Leg* CallTreeModel::legAt(const QModelIndex& index) const
     return conversation->legs[static_cast<std::size_t>(index.row())];
 }
 
-QString CallTreeModel::partyText(const std::string& number, const std::string& name)
-{
-    // The PBX says "<unknown>" where it knows nothing; "5552001 <<unknown>>" would say less.
-    const auto known = [](const std::string& text) { return !text.empty() && text != Unknown; };
-    if (!known(name))
-        return known(number) ? decoded(number) : QString();
-    if (!known(number))
-        return decoded(name);
-    return QStringLiteral("%1 <%2>").arg(decoded(number), decoded(name));
-}
-
-QString CallTreeModel::durationText(double seconds)
-{
-    const auto whole = static_cast<qint64>(std::floor(std::max(seconds, 0.0)));
-    return QStringLiteral("%1:%2:%3")
-        .arg(whole / 3600)
-        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(whole % 60, 2, 10, QLatin1Char('0'));
-}
-
-std::optional<double> CallTreeModel::secondsOf(const Leg& leg) const
-{
-    const corvale::LiveCall& call = *leg.call;
-    if (!call.seconds)
-        return std::nullopt;
-    // Not rounded: two calls compare the same way whenever they are compared.
-    const std::chrono::duration<double> since =
-        leg.conversation->owner->liveCalls().now() - call.since;
-    return *call.seconds + std::max(since.count(), 0.0);
-}
-
-std::optional<double> CallTreeModel::secondsOf(const Conversation& conversation) const
-{
-    std::optional<double> longest;
-    for (const Leg* leg : conversation.legs)
-        if (const auto seconds = secondsOf(*leg); seconds && (!longest || *seconds > *longest))
-            longest = seconds;
-    return longest;
-}
-
 double CallTreeModel::sortSeconds(const QModelIndex& index) const
 {
     std::optional<double> seconds;
@@ -363,60 +299,6 @@ double CallTreeModel::sortSeconds(const QModelIndex& index) const
     else if (const Conversation* conversation = conversationAt(index))
         seconds = secondsOf(*conversation);
     return seconds ? *seconds : -1.0;
-}
-
-const Leg& CallTreeModel::callerOf(const Conversation& conversation) const
-{
-    // The leg that started first: the caller. Legs are kept in the order the client first saw
-    // them, which for calls already up at the login is the listing's order, not their age.
-    const Leg* caller = conversation.legs.front();
-    std::optional<double> longest = secondsOf(*caller);
-    for (const Leg* leg : conversation.legs)
-        if (const auto seconds = secondsOf(*leg); seconds && (!longest || *seconds > *longest)) {
-            longest = seconds;
-            caller = leg;
-        }
-    return *caller;
-}
-
-QString CallTreeModel::fromText(const Conversation& conversation) const
-{
-    const corvale::LiveCall& caller = *callerOf(conversation).call;
-    return partyText(caller.number, caller.name);
-}
-
-QString CallTreeModel::toText(const Conversation& conversation) const
-{
-    // Once bridged, the other party is the first leg after the caller that is not a half of a
-    // Local channel (the agent behind a queue's Local channel, not the queue's own leg).
-    const auto& legs = conversation.legs;
-    const Leg& caller = callerOf(conversation);
-    const bool anyBridged = std::any_of(legs.begin(), legs.end(), bridged);
-    if (anyBridged && legs.size() > 1) {
-        const Leg* other = nullptr;
-        for (const Leg* leg : legs)
-            if (leg != &caller && leg->localHalf.empty()) {
-                other = leg;
-                break;
-            }
-        if (other == nullptr)
-            other = legs.back() != &caller ? legs.back() : legs.front();
-        const QString party = partyText(other->call->number, other->call->name);
-        if (!party.isEmpty())
-            return party;
-    }
-    return decoded(caller.call->extension);
-}
-
-QString CallTreeModel::stateText(const Conversation& conversation) const
-{
-    QStringList states;
-    for (const Leg* leg : conversation.legs) {
-        const QString state = decoded(leg->call->state);
-        if (!state.isEmpty() && !states.contains(state))
-            states << state;
-    }
-    return states.join(QStringLiteral(", "));
 }
 
 bool CallTreeModel::isLong(const Conversation& conversation) const
@@ -428,145 +310,29 @@ bool CallTreeModel::isLong(const Conversation& conversation) const
 QVariant CallTreeModel::conversationData(const Conversation& conversation, int column,
                                          int role) const
 {
+    const Source* source = sourceOfConversation(conversation);
+    const QString pbx = source != nullptr ? source->name : QString();
     if (role == FoldedRole) {
-        const Source* source = sourceOfConversation(conversation);
         const quint64 key = source != nullptr ? foldKey(*source, conversation) : conversation.id;
         auto it = foldedConversations.find(key);
-        if (it == foldedConversations.end()) {
-            const QString text =
-                QStringList{fromText(conversation), toText(conversation), stateText(conversation)}
-                    .join(QLatin1Char('\n'));
-            it = foldedConversations.insert(key, CallFilterModel::fold(text));
-        }
+        if (it == foldedConversations.end())
+            it = foldedConversations.insert(
+                key, foldForFilter(CallCells::searchedText(conversation, pbx)));
         return *it;
     }
-    if (role == LongCallRole)
-        return conversation.marked;
-    if (conversation.marked) {
-        if (role == Qt::FontRole) {
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
-        // A tint of the palette's highlight behind the theme's own text, so a dark theme stays
-        // as readable as a light one; bold and the icon say it without colour.
-        if (role == Qt::BackgroundRole) {
-            QColor tint = QApplication::palette().color(QPalette::Highlight);
-            tint.setAlpha(56);
-            return tint;
-        }
-        if (role == Qt::DecorationRole && column == From) {
-            if (longIcon.isNull())
-                longIcon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
-            return longIcon;
-        }
-    }
-    const bool shown = role == Qt::DisplayRole || role == Qt::ToolTipRole;
-    switch (column) {
-    case From:
-        if (shown || role == SortRole)
-            return fromText(conversation);
-        if (role == Qt::AccessibleTextRole)
-            return conversation.marked ? tr("%1, long call").arg(fromText(conversation))
-                                       : fromText(conversation);
-        break;
-    case To:
-        if (shown || role == SortRole || role == Qt::AccessibleTextRole)
-            return toText(conversation);
-        break;
-    case Channels:
-        if (role == SortRole)
-            return static_cast<int>(conversation.legs.size());
-        if (role == Qt::AccessibleTextRole)
-            return conversation.legs.size() == 1
-                       ? tr("1 channel")
-                       : tr("%n channels", nullptr, static_cast<int>(conversation.legs.size()));
-        if (shown)
-            return QString::number(conversation.legs.size());
-        break;
-    case State:
-        if (shown || role == SortRole || role == Qt::AccessibleTextRole)
-            return stateText(conversation);
-        break;
-    case Duration: {
-        if (role == Qt::TextAlignmentRole)
-            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        const auto seconds = secondsOf(conversation);
-        if (role == SortRole)
-            return seconds ? *seconds : -1.0;
-        if (shown || role == Qt::AccessibleTextRole)
-            return seconds ? durationText(*seconds) : QString();
-        break;
-    }
-    case Pbx:
-        if (shown || role == SortRole || role == Qt::AccessibleTextRole) {
-            const Source* source = sourceOfConversation(conversation);
-            return source != nullptr ? source->name : QString();
-        }
-        break;
-    default:
-        break;
-    }
-    return {};
+    return CallCells::conversationCell(conversation, column, role, pbx);
 }
 
 QVariant CallTreeModel::legData(const Leg& leg, int column, int role) const
 {
-    const corvale::LiveCall& call = *leg.call;
     if (role == FoldedRole) {
         auto it = foldedLegs.find(&leg);
-        if (it == foldedLegs.end()) {
-            const QString text =
-                QStringList{partyText(call.number, call.name), decoded(call.extension),
-                            decoded(call.channel), decoded(call.state)}
-                    .join(QLatin1Char('\n'));
-            it = foldedLegs.insert(&leg, CallFilterModel::fold(text));
-        }
+        if (it == foldedLegs.end())
+            it = foldedLegs.insert(&leg, foldForFilter(CallCells::searchedText(leg)));
         return *it;
     }
-    if (role == ChannelRole)
-        return QByteArray(call.channel.data(), static_cast<qsizetype>(call.channel.size()));
-    if (role == LongCallRole)
-        return false;
-    const bool shown =
-        role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole;
-    switch (column) {
-    case From:
-        if (shown || role == SortRole)
-            return partyText(call.number, call.name);
-        break;
-    case To:
-        if (shown || role == SortRole)
-            return decoded(call.extension);
-        break;
-    case Channels:
-        if (shown || role == SortRole)
-            return decoded(call.channel);
-        break;
-    case State:
-        if (shown || role == SortRole)
-            return decoded(call.state);
-        break;
-    case Duration: {
-        if (role == Qt::TextAlignmentRole)
-            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        const auto seconds = secondsOf(leg);
-        if (role == SortRole)
-            return seconds ? *seconds : -1.0;
-        if (shown)
-            return seconds ? durationText(*seconds) : QString();
-        break;
-    }
-    case Pbx:
-        if (shown || role == SortRole) {
-            const Source* source = sourceOfConversation(*leg.conversation);
-            return source != nullptr ? source->name : QString();
-        }
-        break;
-    default:
-        break;
-    }
-    return {};
+    const Source* source = sourceOfConversation(*leg.conversation);
+    return CallCells::legCell(leg, column, role, source != nullptr ? source->name : QString());
 }
 
 QVariant CallTreeModel::data(const QModelIndex& index, int role) const
@@ -584,60 +350,7 @@ QVariant CallTreeModel::data(const QModelIndex& index, int role) const
 
 QVariant CallTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal)
-        return {};
-    if (role == Qt::DisplayRole) {
-        switch (section) {
-        case From:
-            return tr("From");
-        case To:
-            return tr("To");
-        case Channels:
-            return tr("Channels");
-        case State:
-            return tr("State");
-        case Duration:
-            return tr("Duration");
-        case Pbx:
-            return tr("PBX");
-        default:
-            return {};
-        }
-    }
-    if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
-        switch (section) {
-        case From:
-            return tr("Calling party: number and name");
-        case To:
-            return tr("Called party: extension, or number and name once answered");
-        case Channels:
-            return tr("Channels: how many a call has, or a channel's name");
-        case State:
-            return tr("Channel state");
-        case Duration:
-            return tr("Duration in hours, minutes and seconds");
-        case Pbx:
-            return tr("PBX the call is on");
-        default:
-            return {};
-        }
-    }
-    return {};
-}
-
-void CallTreeModel::setPbxName(const QString& name)
-{
-    setPbxName(sources.front()->key, name);
-}
-
-const corvale::Conversations& CallTreeModel::conversations() const
-{
-    return *sources.front()->calls;
-}
-
-QString CallTreeModel::pbxName() const
-{
-    return sources.front()->name;
+    return orientation == Qt::Horizontal ? CallCells::headerCell(section, role) : QVariant();
 }
 
 QString CallTreeModel::pbxName(int key) const

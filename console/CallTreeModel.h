@@ -4,19 +4,19 @@
 
 #include <QAbstractItemModel>
 #include <QHash>
-#include <QIcon>
 #include <QString>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 // The console's calls: a row per conversation, its legs as child rows. Texts and durations are
-// made when the view asks for them; rows come and go one at a time, never by a reset, so the
-// selection and the expanded conversations stay where the operator left them.
+// made when the view asks for them (by the rules of CallPresentation); rows come and go one at a
+// time, never by a reset, so the selection and the expanded conversations stay where the
+// operator left them.
 //
-// The conversations may come from several PBXs, each a source of its own: a source's rows follow
-// those of the sources added before it, and its name is the PBX column's text.
+// The conversations come from one PBX or several, each a source of its own under a key: a
+// source's rows follow those of the sources added before it, and its name is the PBX column's
+// text.
 class CallTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -40,17 +40,14 @@ public:
         LongCallRole,                // bool: a conversation past the long-call threshold
     };
 
-    // One source, under the key 0.
-    explicit CallTreeModel(corvale::Conversations& conversations, QObject* parent = nullptr);
+    explicit CallTreeModel(QObject* parent = nullptr);
     ~CallTreeModel() override;
 
-    // Adds the conversations of another PBX after the others' (their rows at once), and follows
-    // them until removed. The key is the caller's; it must not be in use.
+    // Adds the conversations of a PBX after the others' (their rows at once), and follows them
+    // until removed. The key is the caller's; it must not be in use.
     void addSource(int key, corvale::Conversations& conversations, const QString& name);
     // Removes a source's rows and stops following it.
     void removeSource(int key);
-    bool hasSource(int key) const;
-    std::size_t sourceCount() const { return sources.size(); }
     // The key of the source a conversation is in; -1 for none.
     int sourceOf(const corvale::Conversation& conversation) const;
 
@@ -64,18 +61,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // The first source's conversations.
-    const corvale::Conversations& conversations() const;
     // The conversation of a row, or of a leg's row; nullptr for none.
     const corvale::Conversation* conversationAt(const QModelIndex& index) const;
     // The leg of a leg's row; nullptr for a conversation's row.
     const corvale::Leg* legAt(const QModelIndex& index) const;
     QModelIndex indexOf(const corvale::Conversation& conversation, int column = 0) const;
 
-    // The PBX column's text for the first source, or for the source with this key.
-    void setPbxName(const QString& name);
+    // The PBX column's text for the source with this key.
     void setPbxName(int key, const QString& name);
-    QString pbxName() const;
     QString pbxName(int key) const;
 
     // Conversations that have lasted at least this long are long calls.
@@ -89,17 +82,8 @@ public:
     // The durations shown in these rows are due again.
     void tick(const QModelIndexList& rows);
 
-    // What the operator sees of a conversation, as in its row: From is its caller, the leg that
-    // started first.
-    const corvale::Leg& callerOf(const corvale::Conversation& conversation) const;
-    QString fromText(const corvale::Conversation& conversation) const;
-    QString toText(const corvale::Conversation& conversation) const;
-    std::optional<double> secondsOf(const corvale::Conversation& conversation) const;
-    std::optional<double> secondsOf(const corvale::Leg& leg) const;
     // The Duration column's sort value of a row: seconds, -1 when unknown.
     double sortSeconds(const QModelIndex& index) const;
-    static QString durationText(double seconds);
-    static QString partyText(const std::string& number, const std::string& name);
 
 private:
     struct Source;
@@ -127,7 +111,6 @@ private:
     QVariant conversationData(const corvale::Conversation& conversation, int column,
                               int role) const;
     QVariant legData(const corvale::Leg& leg, int column, int role) const;
-    QString stateText(const corvale::Conversation& conversation) const;
     bool isLong(const corvale::Conversation& conversation) const;
     void forget(const Source& source, const corvale::Conversation& conversation);
     static quint64 foldKey(const Source& source, const corvale::Conversation& conversation);
@@ -142,8 +125,6 @@ private:
     quint64 nextSerial = 1;
     int nLongSeconds = 600;
     int nLong = 0;
-    std::size_t nAddedRow = 0;
-    mutable QIcon longIcon;
     // Folded once per change of a row's text, not once per keystroke.
     mutable QHash<quint64, QString> foldedConversations;
     mutable QHash<const corvale::Leg*, QString> foldedLegs;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionFields.h"
+
 #include <QDialog>
 #include <QList>
 #include <QSslCertificate>
@@ -12,18 +14,6 @@ struct PbxProfile;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-
-// Where and how the console connects; everything but the secret may be remembered.
-struct ConnectionFields
-{
-    QString host = QStringLiteral("localhost");
-    QString port = QStringLiteral("5038");
-    QString user = QStringLiteral("admin");
-    bool tls = false;
-    QString caFile;                 // empty: the system's authorities, or `trusted`
-    QList<QSslCertificate> trusted; // read from caFile, or given on the command line
-    bool challengeLogin = false;    // the "md5" login: the secret never crosses the wire
-};
 
 // Asks for the PBX's host, port, user and secret, TLS with an optional file of authorities, and
 // the login method, with the checks the command line makes. Enter connects.

@@ -1,31 +1,29 @@
 #include "ConsoleConnection.h"
 
+#include "ConnectDialog.h"
+#include "ConsoleStatusBar.h"
 #include "ConsoleWindow.h"
-#include "session/DisplayText.h"
 
 #include <QSettings>
+#include <QTimer>
 
 #include <cmath>
 
 using corvale::Session;
 
-namespace {
-
-// How often each of several PBXs' sessions reads (one PBX alone: the session's 100 ms).
-constexpr std::chrono::milliseconds SeveralReadInterval{250};
-
-} // namespace
-
-ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, QObject* parent)
+ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, int key, const QString& profile,
+                                     QObject* parent)
     : QObject(parent)
     , window(consoleWindow)
+    , nKey(key)
+    , sProfile(profile)
 {
-    window.hangUp = [this](const std::string& channel) { hangUp(channel); };
-    window.refresh = [this] {
+    connect(&window, &ConsoleWindow::hangUpRequested, this, &ConsoleConnection::hangUp);
+    // F5 lists the calls again on every PBX.
+    connect(&window, &ConsoleWindow::refreshRequested, this, [this] {
         if (current)
             current->refresh();
-    };
-    window.connectRequested = [this] { askAndConnect(); };
+    });
     ask = [this](ConnectionFields& fields, std::string& secret) {
         ConnectDialog dialog(&window);
         dialog.setFields(fields);
@@ -38,19 +36,15 @@ ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, QObject* pare
     };
 }
 
-ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, int key, const QString& name,
-                                     QObject* parent)
-    : QObject(parent)
-    , window(consoleWindow)
-    , nKey(key)
-    , sName(name)
-{}
-
 ConsoleConnection::~ConsoleConnection()
 {
     drop();
-    if (several())
-        window.removePbxStatus(nKey);
+    window.status().removePbxState(nKey);
+}
+
+QString ConsoleConnection::name() const
+{
+    return sProfile.isEmpty() ? lastFields.host : sProfile;
 }
 
 void ConsoleConnection::close()
@@ -102,16 +96,9 @@ void ConsoleConnection::drop()
 {
     if (!current)
         return;
-    // The window lets go of the calls before they go.
-    if (several()) {
-        window.removeCalls(nKey);
-        window.connectionLost(nKey);
-    } else {
-        window.setCalls(nullptr);
-        window.connectionLost();
-    }
+    // The window lets go of the calls before they go, and of the hangups still awaited.
+    window.removeCalls(nKey);
     disconnect(current.get(), nullptr, this, nullptr);
-    disconnect(current.get(), nullptr, &window, nullptr);
     current->close();
     // The session may be waiting in a hangup of its own, further up the stack.
     current.release()->deleteLater();
@@ -122,7 +109,6 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     drop();
     lastFields = fields;
     sSecret = secret;
-    asked.clear();
 
     corvale::SessionSettings settings;
     settings.host = fields.host;
@@ -139,12 +125,9 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     current = std::make_unique<Session>();
     Session& session = *current;
     session.setSettings(settings);
-    if (several()) {
-        // Each PBX's session reads on its own clock, and every read that brings calls lays out
-        // and paints the one tree again: reading each less often keeps the tree's work per second
-        // near one PBX's, whatever their number.
+    if (readInterval) {
         corvale::SessionTimes times = session.times();
-        times.readInterval = SeveralReadInterval;
+        times.readInterval = *readInterval;
         session.setTimes(times);
     }
     const std::string user = fields.user.toStdString();
@@ -153,61 +136,41 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
 
     connect(&session, &Session::stateChanged, this, &ConsoleConnection::updateStatus);
     connect(&session, &Session::reconnectProgress, this, &ConsoleConnection::updateStatus);
-    if (several())
-        connect(&session, &Session::callsChanged, this, [this] { window.callsChanged(nKey); });
-    else
-        connect(&session, &Session::callsChanged, &window,
-                qOverload<>(&ConsoleWindow::callsChanged));
+    connect(&session, &Session::callsChanged, this, [this] { window.callsChanged(nKey); });
     connect(&session, &Session::report, this, [this](const QString& text) {
-        window.showMessage(several() ? tr("%1: %2").arg(sName, text) : text);
+        window.showMessage(sProfile.isEmpty() ? text : tr("%1: %2").arg(sProfile, text));
     });
     connect(&session, &Session::hangupFinished, this,
             [this](const std::string& channel, bool ok, const QString& reason) {
-                asked.erase(channel);
-                window.hangupFinished(channel, ok, reason);
+                window.hangupFinished({nKey, channel}, ok, reason);
             });
     connect(&session, &Session::finished, this, [this] {
         // The calls shown would no longer change: an empty view says so better.
-        if (several()) {
-            window.connectionLost(nKey);
-            window.removeCalls(nKey);
-        } else {
-            window.connectionLost();
-            window.setCalls(nullptr);
-        }
+        window.removeCalls(nKey);
         updateStatus();
     });
 
-    if (several()) {
-        window.addCalls(nKey, session.liveCalls(), sName);
-    } else {
-        window.setCalls(session.liveCalls());
-        window.setPbxName(fields.host);
+    window.addCalls(nKey, *session.liveCalls(), name());
+    if (sProfile.isEmpty())
         window.setWindowTitle(tr("Corvale Console - %1").arg(fields.host));
-    }
     session.open();
     updateStatus();
 }
 
-void ConsoleConnection::hangUp(const std::string& channel)
+void ConsoleConnection::hangUp(const QList<Target>& targets)
 {
     if (!current)
-        return;
-    asked.insert(channel);
-    // The outermost call returns once this hangup and every one queued meanwhile is done.
-    ++nHangupDepth;
-    current->hangUp(channel);
-    --nHangupDepth;
-    if (nHangupDepth == 0)
-        settle();
-}
-
-void ConsoleConnection::settle()
-{
-    // The session answers every hangup it was asked for; one it could not even take (it ended
-    // meanwhile) is accounted for here, so that no hangup waits for ever.
-    for (const std::string& channel : std::exchange(asked, {}))
-        window.hangupFinished(channel, false, tr("no hangup was sent"));
+        return; // the window gave up its hangups when it let go of its calls
+    Session* session = current.get();
+    for (const Target& target : targets) {
+        if (target.pbx != nKey)
+            continue;
+        // requestHangup once it lands. Until then a hangup waits for its answer in a nested loop
+        // of the session's: posted, it leaves this loop and the window's request at once, and
+        // one for a session gone meanwhile is dropped with it.
+        QTimer::singleShot(0, session,
+                           [session, channel = target.channel] { session->hangUp(channel); });
+    }
 }
 
 QString ConsoleConnection::stateText() const
@@ -273,10 +236,12 @@ QString ConsoleConnection::protectionText() const
 
 void ConsoleConnection::updateStatus()
 {
-    if (several())
-        window.setPbxStatus(nKey, sName, shortStateText(),
-                            current ? stateText() + QLatin1Char('\n') + protectionText()
-                                    : stateText());
+    ConsoleStatusBar& status = window.status();
+    if (!current)
+        status.removePbxState(nKey);
+    else if (sProfile.isEmpty())
+        status.setPbxState(nKey, name(), stateText(), QString(), protectionText());
     else
-        window.setConnectionStatus(stateText(), current ? protectionText() : QString());
+        status.setPbxState(nKey, sProfile, tr("%1: %2").arg(sProfile, shortStateText()),
+                           stateText() + QLatin1Char('\n') + protectionText());
 }

@@ -1,29 +1,35 @@
 #pragma once
 
-#include "ConnectDialog.h"
+#include "ConnectionFields.h"
+#include "Target.h"
 #include "session/Session.h"
 
+#include <QList>
 #include <QObject>
-#include <QStringList>
 
+#include <chrono>
+#include <functional>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 
 class ConsoleWindow;
 
-// Ties the console window to a Session: the window's commands go down to it, its news comes up
-// to the window. Connecting again replaces the session. Live mode and reconnection are always on.
+// Ties one PBX's Session to the console window under a key: its calls and state go up to the
+// window, the window's hangups on this PBX and its refreshes go down to the session.
+// Connecting again replaces the session. Live mode is always on, reconnection unless turned off.
 class ConsoleConnection : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit ConsoleConnection(ConsoleWindow& window, QObject* parent = nullptr);
-    // One of several PBXs: its calls are added to the window's under `key` (1 and up) beside the
-    // others', its state is a status bar label of its own, and the window's commands stay with
-    // whoever routes them.
-    ConsoleConnection(ConsoleWindow& window, int key, const QString& name,
+    // The key of the connect dialog's connection; saved PBXs take 1 and up.
+    static constexpr int DialogKey = 0;
+
+    // A connection without a profile name is the connect dialog's: known by its host, it says its
+    // state in full and names the window. A saved PBX's is known by its name and says its state
+    // in a few words, as several share the status bar.
+    ConsoleConnection(ConsoleWindow& window, int key, const QString& profile = QString(),
                       QObject* parent = nullptr);
     ~ConsoleConnection() override;
 
@@ -37,10 +43,11 @@ public:
     void connectTo(const ConnectionFields& fields, const std::string& secret);
 
     corvale::Session* session() const { return current.get(); }
+    int key() const { return nKey; }
     // Whether a lost connection is retried (on unless a saved PBX says otherwise).
     void setReconnect(bool on) { bReconnect = on; }
-    // Hangs up one channel; the answer goes to the window.
-    void hangUp(const std::string& channel);
+    // How often the session reads, from the next connect on; by default the session's own.
+    void setReadInterval(std::chrono::milliseconds interval) { readInterval = interval; }
     // Ends the session and takes its calls off the window.
     void close();
     // The session's state and protection as the status bar words them.
@@ -57,20 +64,17 @@ public:
     std::function<bool(ConnectionFields& fields, std::string& secret)> ask;
 
 private:
+    void hangUp(const QList<Target>& targets);
     void drop();
     void updateStatus();
-    void settle();
-    bool several() const { return nKey > 0; }
+    QString name() const;
 
     ConsoleWindow& window;
+    const int nKey;
+    const QString sProfile;
     std::unique_ptr<corvale::Session> current;
     ConnectionFields lastFields;
     std::string sSecret; // for the logins of reconnections; never stored
-    int nKey = 0;        // 0: the window's only connection
-    QString sName;
     bool bReconnect = true;
-
-    // Hangups asked and not yet answered.
-    int nHangupDepth = 0;
-    std::set<std::string> asked;
+    std::optional<std::chrono::milliseconds> readInterval;
 };

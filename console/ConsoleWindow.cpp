@@ -1,22 +1,20 @@
 #include "ConsoleWindow.h"
 
 #include "CallTreeModel.h"
-#include "Conversations.h"
+#include "CallTreeView.h"
+#include "ConsoleStatusBar.h"
 #include "PreferencesDialog.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
-#include <QStatusBar>
 #include <QToolBar>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <unordered_set>
@@ -31,11 +29,8 @@ constexpr int ResultMilliseconds = 15000;
 ConsoleWindow::ConsoleWindow(QWidget* parent)
     : QMainWindow(parent)
     , filterEdit(new QLineEdit(this))
-    , callTree(new QTreeView(this))
-    , connectionLabel(new QLabel(this))
-    , protectionLabel(new QLabel(this))
-    , countLabel(new QLabel(this))
-    , longLabel(new QLabel(this))
+    , callTree(new CallTreeView(filtered, this))
+    , statusLine(new ConsoleStatusBar(calls.model(), filtered, this))
 {
     setObjectName(QStringLiteral("ConsoleWindow"));
     setWindowTitle(tr("Corvale Console"));
@@ -47,28 +42,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     filterEdit->setAccessibleDescription(
         tr("Shows only the calls holding this text, regardless of case and accents"));
 
-    callTree->setObjectName(QStringLiteral("callTree"));
-    callTree->setAccessibleName(tr("Calls"));
-    callTree->setModel(&filtered);
-    callTree->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    callTree->setSelectionBehavior(QAbstractItemView::SelectRows);
-    callTree->setAllColumnsShowFocus(true);
-    callTree->setUniformRowHeights(true);
-    callTree->setAlternatingRowColors(true);
-    callTree->setSortingEnabled(true);
-    callTree->sortByColumn(CallTreeModel::Duration, Qt::DescendingOrder);
-    callTree->setContextMenuPolicy(Qt::CustomContextMenu);
-    setCalls(nullptr);
-    callTree->header()->setSectionsMovable(true);
-    callTree->header()->setStretchLastSection(false);
-    callTree->header()->setSectionResizeMode(QHeaderView::Interactive);
-    callTree->header()->resizeSection(CallTreeModel::From, 230);
-    callTree->header()->resizeSection(CallTreeModel::To, 200);
-    callTree->header()->resizeSection(CallTreeModel::Channels, 190);
-    callTree->header()->resizeSection(CallTreeModel::State, 80);
-    callTree->header()->resizeSection(CallTreeModel::Duration, 80);
-    // Shown once several PBXs are connected.
-    callTree->setColumnHidden(CallTreeModel::Pbx, true);
+    filtered.setSourceModel(&calls.model());
+    calls.model().setLongCallSeconds(nLongMinutes * 60);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -78,37 +53,19 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     setCentralWidget(central);
     setTabOrder(filterEdit, callTree);
 
-    for (QLabel* label : {connectionLabel, protectionLabel, countLabel, longLabel}) {
-        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        label->setContentsMargins(4, 0, 4, 0);
-        statusBar()->addPermanentWidget(label);
-    }
-    connectionLabel->setObjectName(QStringLiteral("connectionLabel"));
-    protectionLabel->setObjectName(QStringLiteral("protectionLabel"));
-    countLabel->setObjectName(QStringLiteral("countLabel"));
-    longLabel->setObjectName(QStringLiteral("longLabel"));
-    connectionLabel->setText(tr("Not connected"));
-
+    setStatusBar(statusLine);
     buildActions();
 
-    connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
-        filtered.setFilterText(text);
-        updateCounts();
-    });
+    connect(filterEdit, &QLineEdit::textChanged, &filtered, &CallFilterModel::setFilterText);
     connect(callTree, &QWidget::customContextMenuRequested, this, &ConsoleWindow::contextMenu);
     connect(callTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ConsoleWindow::updateActions);
-    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(&filtered, signal, this, &ConsoleWindow::updateCounts);
-    connect(&filtered, &QAbstractItemModel::modelReset, this, &ConsoleWindow::updateCounts);
-    connect(&filtered, &QAbstractItemModel::layoutChanged, this, &ConsoleWindow::updateCounts);
-
     connect(&hangups, &CallEnder::progress, this, &ConsoleWindow::showMessage);
     connect(&hangups, &CallEnder::failed, this, [this](const QString& text) {
         if (showFailure)
             showFailure(text);
     });
-    hangups.hangUp = [this](const std::string& channel) { sendHangUp(channel); };
+    connect(&hangups, &CallEnder::hangUpRequested, this, &ConsoleWindow::hangUpRequested);
 
     confirm = [this](const QString& question, bool& dontAsk) {
         QMessageBox box(QMessageBox::Question, tr("Corvale Console"), question,
@@ -131,15 +88,15 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
 
     resize(860, 480);
     updateActions();
-    updateCounts();
 }
 
 ConsoleWindow::~ConsoleWindow()
 {
+    // The widgets that watch the models go first: the models are members, which go before the
+    // window's children would.
+    delete statusLine;
+    delete callTree;
     filtered.setSourceModel(nullptr);
-    // The model lets go of every PBX's calls before their grouping goes.
-    for (const auto& [key, grouped] : pbxCalls)
-        calls->removeSource(key);
 }
 
 void ConsoleWindow::buildActions()
@@ -164,14 +121,8 @@ void ConsoleWindow::buildActions()
     actRefresh->setObjectName(QStringLiteral("actRefresh"));
     actConnect->setObjectName(QStringLiteral("actConnect"));
 
-    connect(actConnect, &QAction::triggered, this, [this] {
-        if (connectRequested)
-            connectRequested();
-    });
-    connect(actRefresh, &QAction::triggered, this, [this] {
-        if (refresh)
-            refresh();
-    });
+    connect(actConnect, &QAction::triggered, this, &ConsoleWindow::connectRequested);
+    connect(actRefresh, &QAction::triggered, this, &ConsoleWindow::refreshRequested);
     connect(actHangUp, &QAction::triggered, this, &ConsoleWindow::hangUpSelection);
     connect(actFind, &QAction::triggered, this, [this] {
         filterEdit->setFocus(Qt::ShortcutFocusReason);
@@ -209,7 +160,6 @@ void ConsoleWindow::buildActions()
     callMenu->addSeparator();
     callMenu->addAction(actQuit);
 
-    // Filled by whoever keeps the saved PBXs, as it opens.
     pbxes = menuBar()->addMenu(tr("P&BXs"));
     pbxes->setObjectName(QStringLiteral("pbxMenu"));
 
@@ -222,113 +172,34 @@ void ConsoleWindow::buildActions()
     tools->addAction(actHangUp);
 }
 
-void ConsoleWindow::setCalls(corvale::LiveCalls* liveCalls)
+void ConsoleWindow::addCalls(int pbx, corvale::LiveCalls& liveCalls, const QString& name)
 {
-    hangups.abandon();
-    bShowing = liveCalls != nullptr;
-    if (liveCalls == nullptr) {
-        if (!noCalls)
-            noCalls = std::make_unique<corvale::LiveCalls>();
-        liveCalls = noCalls.get();
-    }
-    // Live calls have one listener: a second grouping of the same calls would take it over.
-    if (conversations && &conversations->liveCalls() == liveCalls)
-        return;
-    // The new calls replace the old in one reset; the column count stays, and so does the header.
-    auto grouped = std::make_unique<corvale::Conversations>(*liveCalls);
-    auto model = std::make_unique<CallTreeModel>(*grouped);
-    model->setLongCallSeconds(nLongMinutes * 60);
-    model->setPbxName(sPbx);
-    grouped->flush();
-    // The other PBXs' calls stay, in the new model.
-    for (const auto& [key, pbx] : pbxCalls)
-        model->addSource(key, *pbx, calls ? calls->pbxName(key) : QString());
-    filtered.setSourceModel(model.get());
-    calls = std::move(model);
-    conversations = std::move(grouped);
+    calls.add(pbx, liveCalls, name);
     updatePbxColumn();
     updateActions();
-    updateCounts();
 }
 
-void ConsoleWindow::addCalls(int key, corvale::LiveCalls* liveCalls, const QString& name)
+void ConsoleWindow::removeCalls(int pbx)
 {
-    removeCalls(key);
-    if (liveCalls == nullptr)
-        return;
-    auto grouped = std::make_unique<corvale::Conversations>(*liveCalls);
-    grouped->flush();
-    calls->addSource(key, *grouped, name);
-    pbxCalls[key] = std::move(grouped);
+    hangups.abandon(pbx);
+    calls.remove(pbx);
     updatePbxColumn();
     updateActions();
-    updateCounts();
 }
 
-void ConsoleWindow::removeCalls(int key)
+void ConsoleWindow::callsChanged(int pbx)
 {
-    const auto it = pbxCalls.find(key);
-    if (it == pbxCalls.end())
-        return;
-    calls->removeSource(key);
-    pbxCalls.erase(it);
-    updatePbxColumn();
-    updateActions();
-    updateCounts();
+    calls.takeInNewCalls(pbx);
 }
 
-void ConsoleWindow::callsChanged(int key)
+void ConsoleWindow::hangupFinished(const Target& target, bool ok, const QString& reason)
 {
-    if (const auto it = pbxCalls.find(key); it != pbxCalls.end())
-        it->second->flush();
+    hangups.finished(target, ok, reason);
 }
 
-void ConsoleWindow::connectionLost(int key)
+void ConsoleWindow::showMessage(const QString& text)
 {
-    std::vector<std::string> lost;
-    for (const auto& [channel, pbx] : hangupRoutes)
-        if (pbx == key)
-            lost.push_back(channel);
-    for (const std::string& channel : lost)
-        hangupFinished(channel, false, tr("the connection to its PBX ended"));
-}
-
-void ConsoleWindow::setPbxStatus(int key, const QString& name, const QString& state,
-                                 const QString& details)
-{
-    QLabel*& label = pbxLabels[key];
-    if (label == nullptr) {
-        label = new QLabel(this);
-        label->setObjectName(QStringLiteral("pbxLabel%1").arg(key));
-        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        label->setContentsMargins(4, 0, 4, 0);
-        statusBar()->addPermanentWidget(label);
-    }
-    label->setText(tr("%1: %2").arg(name, state));
-    label->setToolTip(details);
-    label->setAccessibleName(tr("State of the PBX %1").arg(name));
-    // The single connection's label says nothing while only saved PBXs are connected.
-    connectionLabel->setVisible(bShowing || pbxLabels.empty());
-    protectionLabel->setVisible(connectionLabel->isVisible() && !protectionLabel->text().isEmpty());
-}
-
-void ConsoleWindow::removePbxStatus(int key)
-{
-    const auto it = pbxLabels.find(key);
-    if (it == pbxLabels.end())
-        return;
-    statusBar()->removeWidget(it->second);
-    it->second->deleteLater();
-    pbxLabels.erase(it);
-    connectionLabel->setVisible(bShowing || pbxLabels.empty());
-}
-
-QString ConsoleWindow::pbxStatusText() const
-{
-    QStringList texts;
-    for (const auto& [key, label] : pbxLabels)
-        texts << label->text();
-    return texts.join(QStringLiteral(" · "));
+    statusLine->showMessage(text, ResultMilliseconds);
 }
 
 bool ConsoleWindow::showsPbxColumn() const
@@ -338,56 +209,7 @@ bool ConsoleWindow::showsPbxColumn() const
 
 void ConsoleWindow::updatePbxColumn()
 {
-    const std::size_t shown = (bShowing ? 1 : 0) + pbxCalls.size();
-    callTree->setColumnHidden(CallTreeModel::Pbx, shown <= 1);
-}
-
-void ConsoleWindow::sendHangUp(const std::string& channel)
-{
-    const auto it = hangupRoutes.find(channel);
-    if (it != hangupRoutes.end() && pbxCalls.count(it->second) > 0) {
-        if (hangUpOn)
-            hangUpOn(it->second, channel);
-        return;
-    }
-    if (hangUp)
-        hangUp(channel);
-}
-
-void ConsoleWindow::callsChanged()
-{
-    if (conversations)
-        conversations->flush();
-}
-
-void ConsoleWindow::hangupFinished(const std::string& channel, bool ok, const QString& reason)
-{
-    hangupRoutes.erase(channel);
-    hangups.finished(channel, ok, reason);
-}
-
-void ConsoleWindow::connectionLost()
-{
-    hangups.abandon();
-}
-
-void ConsoleWindow::setConnectionStatus(const QString& state, const QString& protection)
-{
-    connectionLabel->setText(state);
-    protectionLabel->setText(protection);
-    protectionLabel->setVisible(!protection.isEmpty());
-}
-
-void ConsoleWindow::showMessage(const QString& text)
-{
-    statusBar()->showMessage(text, ResultMilliseconds);
-}
-
-void ConsoleWindow::setPbxName(const QString& name)
-{
-    sPbx = name;
-    if (calls)
-        calls->setPbxName(name);
+    callTree->setColumnHidden(CallTreeModel::Pbx, calls.count() <= 1);
 }
 
 void ConsoleWindow::setLongCallMinutes(int minutes, bool remember)
@@ -395,9 +217,8 @@ void ConsoleWindow::setLongCallMinutes(int minutes, bool remember)
     nLongMinutes = std::max(minutes, 1);
     if (remember)
         nRememberedLongMinutes = nLongMinutes;
-    if (calls)
-        calls->setLongCallSeconds(nLongMinutes * 60);
-    updateCounts();
+    calls.model().setLongCallSeconds(nLongMinutes * 60);
+    statusLine->updateCounts();
 }
 
 QModelIndex ConsoleWindow::toSource(const QModelIndex& viewIndex) const
@@ -408,15 +229,13 @@ QModelIndex ConsoleWindow::toSource(const QModelIndex& viewIndex) const
 CallEnder::Choice ConsoleWindow::selectedChoice() const
 {
     CallEnder::Choice choice;
-    if (!calls)
-        return choice;
     std::unordered_set<const corvale::Conversation*> whole;
     std::vector<const corvale::Leg*> legs;
     for (const QModelIndex& row : callTree->selectionModel()->selectedRows()) {
         const QModelIndex source = toSource(row);
-        if (const corvale::Leg* leg = calls->legAt(source))
+        if (const corvale::Leg* leg = calls.model().legAt(source))
             legs.push_back(leg);
-        else if (const corvale::Conversation* conversation = calls->conversationAt(source))
+        else if (const corvale::Conversation* conversation = calls.model().conversationAt(source))
             if (whole.insert(conversation).second)
                 choice.conversations.push_back(conversation);
     }
@@ -451,60 +270,43 @@ void ConsoleWindow::hangUpSelection()
 
 void ConsoleWindow::hangUpChannelAt(const QModelIndex& viewIndex)
 {
-    if (!calls)
-        return;
-    if (const corvale::Leg* leg = calls->legAt(toSource(viewIndex)))
+    if (const corvale::Leg* leg = calls.model().legAt(toSource(viewIndex)))
         endChoice({{}, {leg}});
 }
 
 void ConsoleWindow::endCallAt(const QModelIndex& viewIndex)
 {
-    if (!calls)
-        return;
-    if (const corvale::Conversation* conversation = calls->conversationAt(toSource(viewIndex)))
+    if (const corvale::Conversation* conversation =
+            calls.model().conversationAt(toSource(viewIndex)))
         endChoice({{conversation}, {}});
 }
 
 void ConsoleWindow::endChoice(const CallEnder::Choice& choice)
 {
-    if (choice.empty() || !calls)
+    if (choice.empty())
         return;
     // Read the channels before asking: the calls go on changing while the question is open, and
     // what the operator agreed to is what was named.
-    const std::vector<std::string> channels = CallEnder::channelsOf(choice);
-    // Each hangup goes to its own PBX.
-    std::map<std::string, int> routes;
-    const auto route = [&](const corvale::Leg& leg) {
-        const int key = calls->sourceOf(*leg.conversation);
-        if (pbxCalls.count(key) > 0)
-            routes[leg.call->channel] = key;
-    };
-    for (const corvale::Conversation* conversation : choice.conversations)
-        for (const corvale::Leg* leg : conversation->legs)
-            route(*leg);
-    for (const corvale::Leg* leg : choice.legs)
-        route(*leg);
+    const std::vector<Target> targets = hangups.targetsOf(choice);
     if (bConfirm && confirm) {
         bool dontAsk = false;
-        if (!confirm(CallEnder::question(*calls, choice), dontAsk))
+        if (!confirm(hangups.question(choice), dontAsk))
             return;
         if (dontAsk) {
             bConfirm = false;
             saveSettings();
         }
     }
-    for (const auto& [channel, key] : routes)
-        hangupRoutes[channel] = key;
-    hangups.end(channels);
+    hangups.end(targets);
 }
 
 void ConsoleWindow::contextMenu(const QPoint& at)
 {
     const QModelIndex index = callTree->indexAt(at);
-    if (!index.isValid() || !calls)
+    if (!index.isValid())
         return;
     QMenu menu(this);
-    const bool leg = calls->legAt(toSource(index)) != nullptr;
+    const bool leg = calls.model().legAt(toSource(index)) != nullptr;
     QAction* channel = menu.addAction(tr("Hang up this channel"));
     channel->setEnabled(leg);
     QAction* whole = menu.addAction(tr("End the whole call"));
@@ -529,45 +331,13 @@ void ConsoleWindow::preferences()
 
 void ConsoleWindow::tick()
 {
-    if (!calls)
-        return;
-    calls->updateLongCalls();
-    longLabel->setText(longCallText());
-    longLabel->setVisible(calls->longCalls() > 0);
+    calls.model().updateLongCalls();
+    statusLine->updateCounts();
     // Only the rows in view are asked for their duration again.
-    if (!callTree->isVisible())
-        return;
     QModelIndexList rows;
-    const int bottom = callTree->viewport()->height();
-    for (QModelIndex at = callTree->indexAt(QPoint(1, 1)); at.isValid() && rows.size() < 1000;
-         at = callTree->indexBelow(at)) {
-        if (callTree->visualRect(at).top() > bottom)
-            break;
-        rows << toSource(at);
-    }
-    calls->tick(rows);
-}
-
-QString ConsoleWindow::countText() const
-{
-    const int all = calls ? calls->rowCount() : 0;
-    const int shown = filtered.rowCount();
-    if (filtered.filterText().trimmed().isEmpty())
-        return all == 1 ? tr("1 call") : tr("%1 calls").arg(all);
-    return all == 1 ? tr("%1 of 1 call").arg(shown) : tr("%1 of %2 calls").arg(shown).arg(all);
-}
-
-QString ConsoleWindow::longCallText() const
-{
-    const int n = calls ? calls->longCalls() : 0;
-    return n == 1 ? tr("1 long call") : tr("%1 long calls").arg(n);
-}
-
-void ConsoleWindow::updateCounts()
-{
-    countLabel->setText(countText());
-    longLabel->setText(longCallText());
-    longLabel->setVisible(calls && calls->longCalls() > 0);
+    for (const QModelIndex& row : callTree->rowsInView())
+        rows << toSource(row);
+    calls.model().tick(rows);
 }
 
 void ConsoleWindow::saveSettings() const
@@ -599,4 +369,9 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
 {
     saveSettings();
     event->accept();
+}
+
+QTreeView* ConsoleWindow::tree() const
+{
+    return callTree;
 }

@@ -1,5 +1,7 @@
 #include "PbxProfile.h"
 
+#include "ConnectDialog.h"
+
 #include <QCoreApplication>
 #include <QSettings>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConnectDialog.h"
+#include "ConnectionFields.h"
 
 #include <QString>
 #include <QStringList>

@@ -58,7 +58,6 @@ private:
     void connectWith(const PbxProfile& profile, const std::string& secret);
     void askAndConnect(const PbxProfile& profile);
     void noKeyring();
-    void hangUpOn(int key, const std::string& channel);
 
     ConsoleWindow& window;
     SecretStore& secrets;

@@ -42,8 +42,10 @@ int runConsole(const ConsoleOptions& options)
     window.restoreSettings();
     if (options.longCallMinutes)
         window.setLongCallMinutes(*options.longCallMinutes);
-    ConsoleConnection connection(window);
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
     connection.setFields(startFields(options));
+    QObject::connect(&window, &ConsoleWindow::connectRequested, &connection,
+                     &ConsoleConnection::askAndConnect);
     KeychainSecretStore secrets(&window);
     ProfileConnections profiles(window, secrets);
     window.show();
@@ -54,7 +56,5 @@ int runConsole(const ConsoleOptions& options)
         if (!profiles.start(options.profiles) && options.profiles.isEmpty())
             connection.askAndConnect();
     });
-    const int status = QApplication::exec();
-    window.setCalls(nullptr);
-    return status;
+    return QApplication::exec();
 }

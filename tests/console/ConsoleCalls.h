@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CallFilterModel.h"
+#include "CallSources.h"
 #include "CallTreeModel.h"
 #include "Conversations.h"
 #include "LiveCalls.h"
@@ -11,13 +12,15 @@
 #include <functional>
 #include <string>
 
-// Live calls the test plays the client for: it adds channels, fills the fields the client reads
-// from events, and moves a clock of its own. `added` takes the new calls in (a flush).
+// Live calls the test plays the client for: channels appear with what the client reads from
+// their events, each with a Uniqueid in the order the test adds them (as a PBX numbers its
+// channels), and a clock of the test's own. `added` takes the new calls in (a flush).
 struct PlayedCalls
 {
     std::chrono::steady_clock::time_point clock{};
     corvale::LiveCalls calls{std::locale::classic(), [this] { return clock; }};
     std::function<void()> added;
+    int nCreated = 0;
 
     struct Leg
     {
@@ -32,13 +35,27 @@ struct PlayedCalls
 
     void add(const Leg& leg)
     {
-        calls.appeared(leg.channel, {leg.number, leg.name, leg.extension});
-        corvale::LiveCall& call = mutableCall(leg.channel);
-        call.linkedid = leg.linkedid;
-        call.bridgeId = leg.bridgeId;
-        call.state = leg.state;
+        corvale::CallFields fields;
+        fields.number = leg.number;
+        fields.name = leg.name;
+        fields.extension = leg.extension;
+        fields.linkedid = leg.linkedid;
+        fields.bridgeId = leg.bridgeId;
+        fields.state = leg.state;
+        calls.appeared(leg.channel, fields, "1700000000." + std::to_string(++nCreated));
         if (added)
             added();
+    }
+    // A later event for a channel.
+    void change(const std::string& channel, const corvale::CallFields& fields)
+    {
+        calls.described(channel, fields);
+    }
+    void bridge(const std::string& channel, const std::string& bridgeId)
+    {
+        corvale::CallFields fields;
+        fields.bridgeId = bridgeId;
+        change(channel, fields);
     }
     void hangUp(const std::string& channel) { calls.hungUp(channel); }
 
@@ -49,32 +66,23 @@ struct PlayedCalls
         add({"PJSIP/" + number + "-" + tag, number, name, agent, "L" + tag, "B" + tag});
         add({"PJSIP/" + agent + "-" + tag, agent, "Agent " + agent, "", "L" + tag, "B" + tag});
     }
-
-    corvale::LiveCall& mutableCall(const std::string& channel)
-    {
-        // These fields are the client's to fill from events; here the test plays the client.
-        return const_cast<corvale::LiveCall&>(calls.at(*calls.rowOf(channel)));
-    }
 };
 
-// The console's model stack over played calls.
+// The console's model stack over played calls, shown as the PBX under the key 0.
 struct ConsoleCalls : PlayedCalls
 {
-    corvale::Conversations conversations{calls};
-    CallTreeModel model{conversations};
+    CallSources sources;
+    CallTreeModel& model = sources.model();
     CallFilterModel proxy;
     QAbstractItemModelTester modelCheck{&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest};
 
     ConsoleCalls()
     {
+        sources.add(0, calls, QString());
         proxy.setSourceModel(&model);
-        added = [this] { conversations.flush(); };
+        added = [this] { sources.takeInNewCalls(0); };
     }
 
-    void bridge(const std::string& channel, const std::string& bridgeId)
-    {
-        mutableCall(channel).bridgeId = bridgeId;
-        conversations.callChanged(*calls.rowOf(channel));
-    }
+    const corvale::Conversations& conversations() const { return *sources.conversations(0); }
 };

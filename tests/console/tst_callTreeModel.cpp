@@ -1,6 +1,8 @@
 #include "ConsoleCalls.h"
+#include "ConsoleStatusBar.h"
 
 #include <QFont>
+#include <QLabel>
 #include <QTreeView>
 #include <QtTest>
 
@@ -17,6 +19,8 @@ private slots:
     void churnKeepsSortAndSelection();
     void filterIgnoresCaseAndAccentsAndKeepsTheWholeCall();
     void longCallsAreMarked();
+    void filterSeesEveryColumnThePbxIncluded();
+    void theCountIsAlwaysTheRows();
 };
 
 namespace {
@@ -42,8 +46,10 @@ void tst_callTreeModel::columnsOfAFourLegCall()
     c.clock += 65min + 4s;
     c.add({"Local/2001@agents-0001;2", "2001", "", "", "L1", "B2", "Up"});
     c.add({"PJSIP/2001-02", "2001", "Bj\xc3\xb6rn Agent", "", "L1", "B2", "Up"});
-    c.mutableCall("PJSIP/5552001-01").state = "Up";
-    c.mutableCall("Local/2001@agents-0001;1").state = "Up";
+    corvale::CallFields up;
+    up.state = "Up";
+    c.change("PJSIP/5552001-01", up);
+    c.change("Local/2001@agents-0001;1", up);
     c.bridge("PJSIP/5552001-01", "B1");
     c.bridge("Local/2001@agents-0001;1", "B1");
     QCOMPARE(c.model.rowCount(), 1);
@@ -72,10 +78,10 @@ void tst_callTreeModel::columnsOfAFourLegCall()
     c.calls.listingStarted();
     c.calls.listedCall("PJSIP/2002-05", "2002", "Desk", "", "100");
     c.calls.listedCall("PJSIP/5552002-05", "5552002", "Dan", "2002", "160");
-    c.mutableCall("PJSIP/2002-05").bridgeId = "B5";
-    c.mutableCall("PJSIP/5552002-05").bridgeId = "B5";
+    c.bridge("PJSIP/2002-05", "B5");
+    c.bridge("PJSIP/5552002-05", "B5");
     c.calls.listingComplete(false);
-    c.conversations.flush();
+    c.added();
     QCOMPARE(text(c.model, 3, CallTreeModel::From), QStringLiteral("5552002 <Dan>"));
     QCOMPARE(text(c.model, 3, CallTreeModel::To), QStringLiteral("2002 <Desk>"));
     QCOMPARE(text(c.model, 3, CallTreeModel::Duration), QStringLiteral("0:02:40"));
@@ -112,7 +118,7 @@ void tst_callTreeModel::churnKeepsSortAndSelection()
     }
     view.expandAll();
     const std::string chosen = "7";
-    const corvale::Conversation* selected = c.conversations.conversationOf("PJSIP/5557-7");
+    const corvale::Conversation* selected = c.conversations().conversationOf("PJSIP/5557-7");
     const QModelIndex start = c.proxy.mapFromSource(c.model.indexOf(*selected));
     view.selectionModel()->setCurrentIndex(start, QItemSelectionModel::ClearAndSelect |
                                                       QItemSelectionModel::Rows);
@@ -155,7 +161,7 @@ void tst_callTreeModel::churnKeepsSortAndSelection()
                                            .toDouble());
         QCOMPARE(selectedIds(), std::vector<std::uint64_t>{chosenId});
     }
-    QVERIFY(std::find(tags.begin(), tags.end(), chosen) == tags.end());
+    QCOMPARE(std::count(tags.begin(), tags.end(), chosen), 0);
 }
 
 // Whether every row the filter shows says it has children exactly when it shows some: the view
@@ -175,8 +181,6 @@ static bool childrenAgree(const QAbstractItemModel& proxy)
 
 void tst_callTreeModel::filterIgnoresCaseAndAccentsAndKeepsTheWholeCall()
 {
-    QCOMPARE(CallFilterModel::fold(QStringLiteral("Zo\u00eb M\u00dcLLER \u00c5se")),
-             QStringLiteral("zoe muller ase"));
     ConsoleCalls c;
     c.call("1", "5552001", "Carol Smith", "2001");
     c.add({"PJSIP/5552002-2", "5552002", "Zo\xc3\xab M\xc3\xbcller", "2002", "L2", "B2"});
@@ -239,11 +243,75 @@ void tst_callTreeModel::longCallsAreMarked()
     c.calls.listingStarted();
     c.calls.listedCall("PJSIP/9-9", "9", "", "", "3600");
     c.calls.listingComplete(false);
-    c.conversations.flush();
+    c.added();
     QCOMPARE(c.model.longCalls(), 3);
     c.hangUp("PJSIP/5552001-1");
     c.hangUp("PJSIP/2001-1");
     QCOMPARE(c.model.longCalls(), 2);
+}
+
+void tst_callTreeModel::filterSeesEveryColumnThePbxIncluded()
+{
+    PlayedCalls branch; // outlives the sources that show it
+    ConsoleCalls c;
+    c.sources.setName(0, QStringLiteral("Z\u00fcrich HQ"));
+    c.sources.add(1, branch.calls, QStringLiteral("Branch"));
+    branch.added = [&c] { c.sources.takeInNewCalls(1); };
+    c.call("1", "5552001", "S\xc3\xb8ren Kj\xc3\xa6r", "2001");
+    branch.call("1", "5552002", "\xc5\x81ukasz", "2002");
+    const std::pair<const char*, int> typed[] = {
+        {"zurich", 1},     {"BRANCH", 1}, {"soren kjaer", 1},  {"lukasz", 1},
+        {"agent 2002", 1}, {"up", 2},     {"pjsip/2002-1", 1}, {"nobody", 0},
+    };
+    QStringList found, wanted;
+    for (const auto& [text, rows] : typed) {
+        c.proxy.setFilterText(QString::fromUtf8(text));
+        found << QStringLiteral("%1: %2").arg(QString::fromUtf8(text)).arg(c.proxy.rowCount());
+        wanted << QStringLiteral("%1: %2").arg(QString::fromUtf8(text)).arg(rows);
+    }
+    QCOMPARE(found, wanted);
+}
+
+// After each thing that changes the calls or the view of them, the status bar counts the rows.
+void tst_callTreeModel::theCountIsAlwaysTheRows()
+{
+    ConsoleCalls c;
+    ConsoleStatusBar bar(c.model, c.proxy);
+    auto* count = bar.findChild<QLabel*>(QStringLiteral("countLabel"));
+    const auto counted = [&](const char* expected) {
+        if (count->text() == QLatin1String(expected) && bar.countText() == count->text())
+            return true;
+        qWarning("counted %s, expected %s", qPrintable(count->text()), expected);
+        return false;
+    };
+    c.calls.listingStarted();
+    for (const char* number : {"5551", "5552", "5553"})
+        c.calls.listedCall(std::string("SIP/") + number + "-1", number, "Dan", "", "10");
+    c.calls.listingComplete(true);
+    c.added();
+    QVERIFY(counted("3 calls"));
+    c.call("4", "5554", "Eve", "2004");
+    QVERIFY(counted("4 calls"));
+    c.hangUp("SIP/5551-1");
+    QVERIFY(counted("3 calls"));
+    c.proxy.setFilterText(QStringLiteral("eve"));
+    QVERIFY(counted("1 of 3 calls"));
+    // A call out of view ends, then the one in view.
+    c.hangUp("SIP/5552-1");
+    QVERIFY(counted("1 of 2 calls"));
+    c.hangUp("PJSIP/5554-4");
+    c.hangUp("PJSIP/2004-4");
+    QVERIFY(counted("0 of 1 call"));
+    c.proxy.setFilterText(QString());
+    QVERIFY(counted("1 call"));
+    // A reconnection: the calls leave with the old session and come with the new one's listing.
+    c.sources.remove(0);
+    QVERIFY(counted("0 calls"));
+    c.sources.add(0, c.calls, QString());
+    QVERIFY(counted("1 call"));
+    c.calls.listingStarted();
+    c.calls.listingComplete(true);
+    QVERIFY(counted("0 calls"));
 }
 
 QTEST_MAIN(tst_callTreeModel)

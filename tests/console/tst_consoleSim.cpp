@@ -1,11 +1,14 @@
 #include "CallEnder.h"
+#include "CallPresentation.h"
 #include "CallTreeModel.h"
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
 #include "Conversations.h"
 #include "PbxSim.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTreeView>
@@ -22,10 +25,19 @@ private slots:
     void followsThePbxAndEndsACall();
     void bridgedChannelsAreOneCall_data();
     void bridgedChannelsAreOneCall();
+    void theCallerIsTheSameOnEveryListing();
+    void twoPbxsEndExactlyTheChosenCallsAndFilterByPbx();
+    void theCountIsTheRowsThroughout();
 
 private:
     static void connect(ConsoleConnection& connection, const PbxSim& sim);
+    static bool started(PbxSim& sim, const QString& call);
 };
+
+bool tst_consoleSim::started(PbxSim& sim, const QString& call)
+{
+    return sim.command(QStringLiteral("start ") + call).startsWith(QStringLiteral("ok"));
+}
 
 void tst_consoleSim::connect(ConsoleConnection& connection, const PbxSim& sim)
 {
@@ -58,12 +70,12 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     };
     QStringList failures;
     window.showFailure = [&failures](const QString& text) { failures << text; };
-    ConsoleConnection connection(window);
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
     connect(connection, sim);
     window.show();
 
-    auto* state = window.findChild<QLabel*>(QStringLiteral("connectionLabel"));
-    auto* protection = window.findChild<QLabel*>(QStringLiteral("protectionLabel"));
+    auto* state = window.findChild<QLabel*>(QStringLiteral("pbxLabel0"));
+    auto* protection = window.findChild<QLabel*>(QStringLiteral("pbxProtection0"));
     QTRY_COMPARE_WITH_TIMEOUT(
         state->text(), QStringLiteral("Connected to 127.0.0.1:%1 as admin").arg(sim.port()), 10000);
     QCOMPARE(protection->text(), QStringLiteral("Not encrypted"));
@@ -103,12 +115,12 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     QCOMPARE(sim.command(QStringLiteral("count")), QStringLiteral("ok 0"));
 
     // A channel the PBX no longer has is gone, as asked: nothing failed.
-    window.ender().end({"SIP/2042-00000002"});
+    window.ender().end({{0, "SIP/2042-00000002"}});
     QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
                               QStringLiteral("Hung up 1 channel."), 10000);
     QVERIFY(failures.isEmpty());
     // One that could not be hung up: the reason, in one box.
-    window.ender().end({"/SIP/2042-00000002"});
+    window.ender().end({{0, "/SIP/2042-00000002"}});
     QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
     QVERIFY2(failures[0].contains(QStringLiteral("/SIP/2042-00000002")), qPrintable(failures[0]));
 }
@@ -144,7 +156,7 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
                 "--bridged", "2", "--transcript", transcript});
     QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
     ConsoleWindow window;
-    ConsoleConnection connection(window);
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
     connect(connection, sim);
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
     const auto legs = [&window] {
@@ -155,21 +167,21 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     };
     QCOMPARE(legs(), (QList<int>{2, 2, 1}));
     // Once bridged, To names the other side.
-    const corvale::Conversation& first = window.model()->conversations().at(0);
+    const corvale::Conversations& conversations = *window.sources().conversations(0);
+    const corvale::Conversation& first = conversations.at(0);
     const corvale::LiveCall& other = *first.legs[1]->call;
     QCOMPARE(window.model()->index(0, CallTreeModel::To).data().toString(),
-             CallTreeModel::partyText(other.number, other.name));
+             CallPresentation::partyText(other.number, other.name));
 
     QCOMPARE(sim.command(QStringLiteral("start SIP/2041-00000001 2041 Alice Smith")).left(2),
              QStringLiteral("ok"));
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 4, 10000);
-    const QString lone =
-        QString::fromStdString(window.model()->conversations().at(2).legs[0]->call->channel);
+    const QString lone = QString::fromStdString(conversations.at(2).legs[0]->call->channel);
     QCOMPARE(sim.command(QStringLiteral("bridge SIP/2041-00000001 ") + lone), QStringLiteral("ok"));
     QTRY_COMPARE_WITH_TIMEOUT(legs(), (QList<int>{2, 2, 2}), 10000);
     QCOMPARE(sim.command(QStringLiteral("unbridge SIP/2041-00000001")), QStringLiteral("ok"));
-    const auto aliceParted = [&window] {
-        const corvale::LiveCalls& calls = window.model()->conversations().liveCalls();
+    const auto aliceParted = [&conversations] {
+        const corvale::LiveCalls& calls = conversations.liveCalls();
         const auto row = calls.rowOf("SIP/2041-00000001");
         return row && calls.at(*row).bridgeId.empty() && calls.at(*row).bridgedTo.empty();
     };
@@ -181,8 +193,8 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
     QStringList failures;
     window.showFailure = [&failures](const QString& text) { failures << text; };
     CallEnder::Choice whole;
-    whole.conversations.push_back(&window.model()->conversations().at(0));
-    const std::vector<std::string> channels = CallEnder::channelsOf(whole);
+    whole.conversations.push_back(&conversations.at(0));
+    const std::vector<Target> channels = window.ender().targetsOf(whole);
     QCOMPARE(channels.size(), std::size_t{2});
     window.ender().end(channels);
     QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
@@ -198,6 +210,153 @@ void tst_consoleSim::bridgedChannelsAreOneCall()
                                 ? QStringLiteral("C> Action: CoreShowChannels")
                                 : QStringLiteral("C> Action: Status");
     QVERIFY(!conversation.contains(notUsed));
+}
+
+// An originated call as the PBX makes one: its Local channel's first half starts it, the second
+// half is bridged to the desk. From and To read the same after every listing and reconnection,
+// and in a console that connects afresh.
+void tst_consoleSim::theCallerIsTheSameOnEveryListing()
+{
+    PbxSim sim(
+        {"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    QVERIFY(started(sim, QStringLiteral("Local/2001@agents-00000001;1 8002001 Agent 2001")));
+    QVERIFY(started(sim, QStringLiteral("Local/2001@agents-00000001;2 5552001 Carol Smith")));
+    QVERIFY(started(sim, QStringLiteral("SIP/2001-00000003 2001 Desk")));
+    QCOMPARE(sim.command(QStringLiteral("bridge Local/2001@agents-00000001;2 SIP/2001-00000003")),
+             QStringLiteral("ok"));
+    const QString expected = QStringLiteral("8002001 <Agent 2001> / 2001 <Desk>");
+    const auto shown = [](const ConsoleWindow& window) {
+        const CallTreeModel& model = *window.model();
+        return model.index(0, CallTreeModel::From).data().toString() + QStringLiteral(" / ") +
+               model.index(0, CallTreeModel::To).data().toString();
+    };
+
+    ConsoleWindow window;
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
+    connect(connection, sim);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(window.model()->index(0, 0)), 3, 10000);
+    QCOMPARE(shown(window), expected);
+    const auto listings = [&connection] {
+        return connection.session()->liveCalls()->completedListings();
+    };
+    const std::uint64_t before = listings();
+    window.findChild<QAction*>(QStringLiteral("actRefresh"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(listings() > before, 10000);
+    QCOMPARE(shown(window), expected);
+
+    QVERIFY(sim.command(QStringLiteral("restart 0")).startsWith(QStringLiteral("ok")));
+    QTRY_VERIFY_WITH_TIMEOUT(listings() > before + 1 && connection.session()->loggedIn(), 15000);
+    QCOMPARE(shown(window), expected);
+
+    ConsoleWindow other;
+    ConsoleConnection afresh(other, ConsoleConnection::DialogKey);
+    connect(afresh, sim);
+    QTRY_COMPARE_WITH_TIMEOUT(other.model()->rowCount(other.model()->index(0, 0)), 3, 10000);
+    QCOMPARE(shown(other), expected);
+}
+
+// Two PBXs, each with a channel of the same name: the filter tells them apart by the PBX's name
+// and by the names as typed, and ending both ends exactly those two calls, each on its PBX.
+void tst_consoleSim::twoPbxsEndExactlyTheChosenCallsAndFilterByPbx()
+{
+    const QStringList options{"--control", "--dialect", "modern", "--greeting-version",
+                              "13.0.0",    "--calls",   "0"};
+    PbxSim hq(options);
+    PbxSim branch(options);
+    QVERIFY2(hq.port() != 0 && branch.port() != 0, qPrintable(hq.error() + branch.error()));
+    QVERIFY(started(hq, QStringLiteral("SIP/2041-00000001 2041 S\u00f8ren Kj\u00e6r")));
+    QVERIFY(started(hq, QStringLiteral("SIP/2050-00000002 2050 Otto")));
+    QVERIFY(started(branch, QStringLiteral("SIP/2041-00000001 2041 \u0141ukasz")));
+
+    ConsoleWindow window;
+    QStringList questions;
+    window.confirm = [&questions](const QString& question, bool&) {
+        questions << question;
+        return true;
+    };
+    QStringList failures;
+    window.showFailure = [&failures](const QString& text) { failures << text; };
+    ConsoleConnection zurich(window, 1, QStringLiteral("Z\u00fcrich HQ"));
+    ConsoleConnection other(window, 2, QStringLiteral("Branch"));
+    connect(zurich, hq);
+    connect(other, branch);
+    window.show();
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
+
+    const std::pair<const char*, int> typed[] = {
+        {"zurich", 2}, {"branch", 1}, {"soren kjaer", 1}, {"lukasz", 1}, {"sip/2041", 2}};
+    QStringList found, wanted;
+    for (const auto& [text, rows] : typed) {
+        window.filter()->setText(QString::fromUtf8(text));
+        found << QStringLiteral("%1: %2")
+                     .arg(QString::fromUtf8(text))
+                     .arg(window.proxy()->rowCount());
+        wanted << QStringLiteral("%1: %2").arg(QString::fromUtf8(text)).arg(rows);
+    }
+    QCOMPARE(found, wanted);
+    window.tree()->selectAll();
+    window.hangUpSelection();
+    QCOMPARE(questions.size(), 1);
+    QVERIFY2(questions[0].startsWith(QStringLiteral("Hang up 2 channels?\n")) &&
+                 questions[0].contains(QStringLiteral("(1 channel on Z\u00fcrich HQ)")) &&
+                 questions[0].contains(QStringLiteral("(1 channel on Branch)")),
+             qPrintable(questions[0]));
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Hung up 2 channels."), 10000);
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+    QCOMPARE(hq.command(QStringLiteral("count")), QStringLiteral("ok 1"));
+    QCOMPARE(branch.command(QStringLiteral("count")), QStringLiteral("ok 0"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+    window.filter()->clear();
+    QCOMPARE(window.model()->index(0, CallTreeModel::From).data().toString(),
+             QStringLiteral("2050 <Otto>"));
+}
+
+// The status bar's count after a listing, the PBX's events, a hangup, a filter and a
+// reconnection, each time the rows.
+void tst_consoleSim::theCountIsTheRowsThroughout()
+{
+    PbxSim sim(
+        {"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    for (const char* call : {"SIP/2041-00000001 2041 Alice", "SIP/2042-00000002 2042 Bob",
+                             "SIP/2043-00000003 2043 Carol"})
+        QVERIFY(started(sim, QString::fromUtf8(call)));
+    ConsoleWindow window;
+    window.confirm = [](const QString&, bool&) { return true; };
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
+    connect(connection, sim);
+    window.show();
+    auto* count = window.findChild<QLabel*>(QStringLiteral("countLabel"));
+    QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("3 calls"), 10000);
+
+    QVERIFY(started(sim, QStringLiteral("SIP/2044-00000004 2044 Dan")));
+    QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("4 calls"), 10000);
+    QCOMPARE(sim.command(QStringLiteral("hangup SIP/2041-00000001")), QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("3 calls"), 10000);
+    QCOMPARE(window.model()->rowCount(), 3);
+
+    window.filter()->setText(QStringLiteral("bob"));
+    QCOMPARE(count->text(), QStringLiteral("1 of 3 calls"));
+    window.tree()->selectAll();
+    window.hangUpSelection();
+    QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("0 of 2 calls"), 10000);
+    // Out of view, on the PBX.
+    QCOMPARE(sim.command(QStringLiteral("hangup SIP/2043-00000003")), QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("0 of 1 call"), 10000);
+    window.filter()->clear();
+    QCOMPARE(count->text(), QStringLiteral("1 call"));
+
+    // A reconnection whose listing finds a call more.
+    QVERIFY(sim.command(QStringLiteral("restart 1")).startsWith(QStringLiteral("ok")));
+    QTRY_VERIFY_WITH_TIMEOUT(!connection.session()->loggedIn(), 10000);
+    QVERIFY(started(sim, QStringLiteral("SIP/2045-00000005 2045 Eve")));
+    QTRY_VERIFY_WITH_TIMEOUT(connection.session()->loggedIn(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("2 calls"), 10000);
+    QCOMPARE(window.model()->rowCount(), 2);
+    QCOMPARE(window.proxy()->rowCount(), 2);
 }
 
 QTEST_MAIN(tst_consoleSim)

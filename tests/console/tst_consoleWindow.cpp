@@ -29,6 +29,7 @@ private slots:
     void endingAWholeCallHangsUpEveryLegAfterOneQuestion();
     void aLegAloneAndSeveralCallsAtOnce();
     void failuresAreListedInOneBox();
+    void sameChannelOnTwoPbxsIsTwoHangups();
     void doNotAskAgainIsRemembered();
     void filterByKeyboardAndCounts();
     void longCallsAreCountedInTheStatusBar();
@@ -44,6 +45,8 @@ private:
     std::unique_ptr<PlayedCalls> played;
     std::unique_ptr<ConsoleWindow> window;
     std::vector<std::string> hungUp;
+    std::vector<Target> requested;
+    bool answerAtOnce = false; // as a connection that answers before the request returns
     QStringList questions;
     bool answer = true;
     bool tickDontAsk = false;
@@ -62,9 +65,17 @@ void tst_consoleWindow::init()
     QSettings().clear();
     played = std::make_unique<PlayedCalls>();
     window = std::make_unique<ConsoleWindow>();
-    window->setCalls(&played->calls);
-    played->added = [this] { window->callsChanged(); };
-    window->hangUp = [this](const std::string& channel) { hungUp.push_back(channel); };
+    window->addCalls(0, played->calls, QString());
+    played->added = [this] { window->callsChanged(0); };
+    connect(window.get(), &ConsoleWindow::hangUpRequested, this,
+            [this](const QList<Target>& targets) {
+                for (const Target& target : targets) {
+                    hungUp.push_back(target.channel);
+                    requested.push_back(target);
+                    if (answerAtOnce)
+                        window->hangupFinished(target, true, QString());
+                }
+            });
     window->confirm = [this](const QString& question, bool& dontAsk) {
         questions << question;
         dontAsk = tickDontAsk;
@@ -72,9 +83,11 @@ void tst_consoleWindow::init()
     };
     window->showFailure = [this](const QString& text) { failures << text; };
     hungUp.clear();
+    requested.clear();
     questions.clear();
     failures.clear();
     answer = true;
+    answerAtOnce = false;
     tickDontAsk = false;
 
     // A four-leg call through a Local channel, and a plain one.
@@ -97,7 +110,8 @@ void tst_consoleWindow::select(const std::string& channel, bool leg,
                                QItemSelectionModel::SelectionFlags how)
 {
     CallTreeModel& model = *window->model();
-    const corvale::Conversation* conversation = model.conversations().conversationOf(channel);
+    const corvale::Conversation* conversation =
+        window->sources().conversations(0)->conversationOf(channel);
     QVERIFY(conversation != nullptr);
     QModelIndex source = model.indexOf(*conversation);
     if (leg)
@@ -120,16 +134,13 @@ void tst_consoleWindow::endingAWholeCallHangsUpEveryLegAfterOneQuestion()
                                                "Local/2001@agents-0001;2", "PJSIP/2001-02"}));
     QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Hanging up 4 channels..."));
     for (const std::string& channel : hungUp)
-        window->hangupFinished(channel, true, QString());
+        window->hangupFinished({0, channel}, true, QString());
     QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Hung up 4 channels."));
     QVERIFY(failures.isEmpty());
 
-    // A connection that answers each hangup before hangUp() returns, as a Session does: still
-    // one account for the whole call.
-    window->hangUp = [this](const std::string& channel) {
-        hungUp.push_back(channel);
-        window->hangupFinished(channel, true, QString());
-    };
+    // A connection that answers each hangup before the request returns: still one account for
+    // the whole call.
+    answerAtOnce = true;
     hungUp.clear();
     QSignalSpy messages(window->statusBar(), &QStatusBar::messageChanged);
     QTest::keyClick(window->tree(), Qt::Key_Delete);
@@ -153,7 +164,7 @@ void tst_consoleWindow::aLegAloneAndSeveralCallsAtOnce()
              QStringLiteral("Hang up the channel Local/2001@agents-0001;2 of the call from "
                             "5552001 <Carol Smith> to 2001 (4 channels)?"));
     QCOMPARE(hungUp, std::vector<std::string>{"Local/2001@agents-0001;2"});
-    window->hangupFinished(hungUp[0], true, QString());
+    window->hangupFinished({0, hungUp[0]}, true, QString());
 
     // Two calls and a leg of one of them: one question, each channel once.
     hungUp.clear();
@@ -168,7 +179,7 @@ void tst_consoleWindow::aLegAloneAndSeveralCallsAtOnce()
 
     // The context menu's choices act on the row they were opened on.
     for (const std::string& channel : hungUp)
-        window->hangupFinished(channel, true, QString());
+        window->hangupFinished({0, channel}, true, QString());
     hungUp.clear();
     const QModelIndex row = window->proxy()->index(0, 0);
     window->hangUpChannelAt(row);
@@ -183,9 +194,9 @@ void tst_consoleWindow::failuresAreListedInOneBox()
     window->hangUpSelection();
     QCOMPARE(hungUp.size(), 2u);
     // A leg the PBX no longer has is gone, as asked; a refusal is a failure.
-    window->hangupFinished(hungUp[0], false, QStringLiteral("No such channel"));
+    window->hangupFinished({0, hungUp[0]}, false, QStringLiteral("No such channel"));
     QVERIFY(failures.isEmpty());
-    window->hangupFinished(hungUp[1], false, QStringLiteral("Permission denied"));
+    window->hangupFinished({0, hungUp[1]}, false, QStringLiteral("Permission denied"));
     QCOMPARE(failures.size(), 1);
     QCOMPARE(failures[0], QStringLiteral("These channels could not be hung up:\n"
                                          "PJSIP/2002-9: Permission denied"));
@@ -194,10 +205,38 @@ void tst_consoleWindow::failuresAreListedInOneBox()
     // A connection that ends leaves no hangup waiting for ever.
     select("PJSIP/5552001-01");
     window->hangUpSelection();
-    window->connectionLost();
+    window->removeCalls(0);
     QCOMPARE(failures.size(), 2);
     QVERIFY(failures[1].contains(QStringLiteral("Local/2001@agents-0001;1: no answer")));
     QCOMPARE(window->ender().waiting(), 0u);
+}
+
+// Channel names are each PBX's own: the same name on two PBXs is two channels, each hung up on
+// its own PBX, counted and named as two.
+void tst_consoleWindow::sameChannelOnTwoPbxsIsTwoHangups()
+{
+    PlayedCalls branch;
+    window->sources().setName(0, QStringLiteral("HQ"));
+    window->addCalls(1, branch.calls, QStringLiteral("Branch"));
+    const auto release = qScopeGuard([this] { window->removeCalls(1); });
+    branch.added = [this] { window->callsChanged(1); };
+    branch.add({"PJSIP/5559009-9", "5559009", "Otto", "2009", "L9", ""});
+    QVERIFY(window->showsPbxColumn());
+    window->filter()->setText(QStringLiteral("5559009"));
+    QCOMPARE(window->proxy()->rowCount(), 2);
+    window->tree()->selectAll();
+    window->hangUpSelection();
+    QCOMPARE(questions.last(),
+             QStringLiteral("Hang up 3 channels?\n"
+                            "- the call from 5559009 <Zo\u00eb M\u00fcller> to 2002 <Agent 2002> "
+                            "(2 channels on HQ)\n"
+                            "- the call from 5559009 <Otto> to 2009 (1 channel on Branch)"));
+    std::sort(requested.begin(), requested.end());
+    QCOMPARE(requested, (std::vector<Target>{
+                            {0, "PJSIP/2002-9"}, {0, "PJSIP/5559009-9"}, {1, "PJSIP/5559009-9"}}));
+    for (const Target& target : requested)
+        window->hangupFinished(target, true, QString());
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Hung up 3 channels."));
 }
 
 void tst_consoleWindow::doNotAskAgainIsRemembered()
@@ -272,11 +311,10 @@ void tst_consoleWindow::theTickRedrawsOnlyTheRowsInView()
 
 void tst_consoleWindow::refreshAndQuitByKeyboard()
 {
-    int refreshed = 0;
-    window->refresh = [&refreshed] { ++refreshed; };
+    QSignalSpy refreshed(window.get(), &ConsoleWindow::refreshRequested);
     window->tree()->setFocus();
     QTest::keyClick(window->tree(), Qt::Key_F5);
-    QCOMPARE(refreshed, 1);
+    QCOMPARE(refreshed.count(), 1);
     QTest::keyClick(window->tree(), Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(!window->isVisible());
     // Every control the operator can reach has a name for a screen reader.

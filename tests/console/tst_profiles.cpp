@@ -1,5 +1,7 @@
 #include "CallTreeModel.h"
+#include "ConnectDialog.h"
 #include "ConsoleConnection.h"
+#include "ConsoleStatusBar.h"
 #include "ConsoleWindow.h"
 #include "PbxProfile.h"
 #include "PbxSim.h"
@@ -221,20 +223,24 @@ void tst_profiles::rememberedSecretLogsIn()
     QTRY_COMPARE(secrets.stored.size(), std::size_t{1});
     profiles.connectProfile(QStringLiteral("HQ"));
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 2, 10000);
-    QCOMPARE(window.pbxStatusText(), QStringLiteral("HQ: connected"));
+    QCOMPARE(window.status().pbxStateText(), QStringLiteral("HQ: connected"));
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("pbxLabel1"))->toolTip(),
              QStringLiteral("Connected to 127.0.0.1:%1 as admin\nNot encrypted").arg(sim.port()));
     QCOMPARE(asked, 0);
     // One PBX: no PBX column.
     QVERIFY(!window.showsPbxColumn());
     // The connect dialog's own connection coming and going keeps the saved PBX's calls.
-    window.setCalls(nullptr);
+    ConsoleConnection dialogs(window, ConsoleConnection::DialogKey);
+    ConnectionFields fields = profileFor(QStringLiteral("HQ"), sim, false).fields;
+    dialogs.connectTo(fields, "s3cret");
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 4, 10000);
+    dialogs.close();
     QCOMPARE(window.model()->rowCount(), 2);
     QCOMPARE(window.model()->index(1, CallTreeModel::Pbx).data().toString(), QStringLiteral("HQ"));
 
     profiles.disconnectProfile(QStringLiteral("HQ"));
     QCOMPARE(window.model()->rowCount(), 0);
-    QVERIFY(window.pbxStatusText().isEmpty());
+    QVERIFY(window.status().pbxStateText().isEmpty());
 }
 
 void tst_profiles::withoutKeyringTheSecretIsAskedAtEachConnect()
@@ -335,7 +341,8 @@ void tst_profiles::twoPbxsInOneTree()
     profiles.connectProfile(QStringLiteral("Branch"));
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
     QVERIFY(window.showsPbxColumn());
-    QTRY_COMPARE(window.pbxStatusText(), QStringLiteral("HQ: connected · Branch: connected"));
+    QTRY_COMPARE(window.status().pbxStateText(),
+                 QStringLiteral("HQ: connected · Branch: connected"));
 
     // The PBX column sorts and filters like the others.
     const auto pbxOfRow = [&window](int row) {
@@ -364,7 +371,8 @@ void tst_profiles::twoPbxsInOneTree()
     // One PBX restarting leaves the other's calls where they are.
     QVERIFY(hq.command(QStringLiteral("restart 1")).startsWith("ok"));
     QTRY_VERIFY_WITH_TIMEOUT(
-        window.pbxStatusText().startsWith(QStringLiteral("HQ: reconnecting, attempt ")), 10000);
+        window.status().pbxStateText().startsWith(QStringLiteral("HQ: reconnecting, attempt ")),
+        10000);
     const auto branchRows = [&] {
         int rows = 0;
         for (int row = 0; row < window.proxy()->rowCount(); ++row)
@@ -372,8 +380,8 @@ void tst_profiles::twoPbxsInOneTree()
         return rows;
     };
     QCOMPARE(branchRows(), 1);
-    QVERIFY(window.pbxStatusText().endsWith(QStringLiteral(" · Branch: connected")));
-    QTRY_COMPARE_WITH_TIMEOUT(window.pbxStatusText(),
+    QVERIFY(window.status().pbxStateText().endsWith(QStringLiteral(" · Branch: connected")));
+    QTRY_COMPARE_WITH_TIMEOUT(window.status().pbxStateText(),
                               QStringLiteral("HQ: connected · Branch: connected"), 15000);
     QCOMPARE(branchRows(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 2, 10000);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Conversation.h"
+#include "Leg.h"
 #include "LiveCalls.h"
 
 #include <cstddef>
@@ -11,32 +13,6 @@
 #include <vector>
 
 namespace corvale {
-
-struct Conversation;
-class Conversations;
-
-// One channel of a conversation: a row of the live calls.
-struct Leg
-{
-    const LiveCall* call = nullptr; // stays put while the channel is up, renames included
-    Conversation* conversation = nullptr;
-    // The keys it is filed under, as they were when last read: the call may already say
-    // otherwise when a change is announced.
-    std::string channel;
-    std::string localHalf; // a Local channel's name without its ";1" / ";2"
-    std::string bridgeId;
-    std::string bridgedTo;
-    std::string linkedid;
-};
-
-// The channels that talk to each other: one call as the operator sees it.
-struct Conversation
-{
-    std::uint64_t id = 0; // never reused; conversations are kept in the order of their ids
-    const Conversations* owner = nullptr; // the grouping it belongs to (a view shows several)
-    std::vector<Leg*> legs;               // oldest channel first
-    mutable bool marked = false;          // free for a view (the console marks long calls)
-};
 
 // Groups the live calls into conversations and keeps them up to date, one change at a time, from
 // the live calls' own announcements. Legs belong together when they share a bridge (a current
@@ -51,7 +27,7 @@ class Conversations : public LiveCalls::Listener
 {
 public:
     // Told of each change as it happens, so a view can follow it row by row. Conversations are
-    // added at the end; legs at their place by age.
+    // added at the end; legs at their place in the order the client first saw them.
     class Listener
     {
     public:
@@ -80,8 +56,13 @@ public:
     Listener* listener() const { return observer; }
     const LiveCalls& liveCalls() const { return calls; }
 
-    // Takes in the calls added since the last time (the live calls add rows only at the end and
-    // announce them by their size).
+    // Takes in the calls the live calls have added since the last time; call it after each read
+    // of the PBX's bytes. Additions are pulled rather than announced so that the calls of one
+    // read are grouped together: every new leg is filed before any is grouped, so the two sides
+    // of a call that arrive together make one conversation at once, not one that then grows leg
+    // by leg (each step of which moves a sorted view's row), and a listing of 20,000 channels is
+    // grouped in one pass. Removals and changes are announced (LiveCalls::Listener), because the
+    // rows they name are gone or different afterwards.
     void flush();
 
     std::size_t size() const { return conversations.size(); }
@@ -91,10 +72,6 @@ public:
     std::size_t legCount() const { return legs.size(); }
     // The conversation a channel is in; nothing for a channel not (yet) taken in.
     const Conversation* conversationOf(std::string_view channel) const;
-
-    // The name of a Local channel without its half's ";1" / ";2" (",1" / ",2" on PBX 1.4); empty
-    // for any other channel.
-    static std::string_view localHalfOf(std::string_view channel);
 
     // LiveCalls::Listener.
     void callsAboutToBeRemoved(std::size_t first, std::size_t last) override;
@@ -133,7 +110,7 @@ private:
     std::uint64_t nextId = 1;
 
     std::unordered_map<std::string, Leg*, Hash, std::equal_to<>> byChannel;
-    Index byLocalHalf;
+    Index byLocalChannel;
     Index byBridge;
     Index byLinkedid;
 };

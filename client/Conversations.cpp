@@ -1,5 +1,7 @@
 #include "Conversations.h"
 
+#include "PbxWords.h"
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -23,18 +25,6 @@ Conversations::Conversations(LiveCalls& liveCalls)
 Conversations::~Conversations()
 {
     calls.setListener(nullptr);
-}
-
-std::string_view Conversations::localHalfOf(std::string_view channel)
-{
-    constexpr std::string_view Local = "Local/";
-    if (channel.size() < Local.size() + 2 || channel.substr(0, Local.size()) != Local)
-        return {};
-    const char separator = channel[channel.size() - 2];
-    const char half = channel.back();
-    if ((separator != ';' && separator != ',') || (half != '1' && half != '2'))
-        return {};
-    return channel.substr(0, channel.size() - 2);
 }
 
 const Conversation* Conversations::find(std::uint64_t id) const
@@ -80,13 +70,13 @@ void Conversations::file(Leg& leg)
 {
     const LiveCall& call = *leg.call;
     leg.channel = call.channel;
-    leg.localHalf = localHalfOf(call.channel);
+    leg.localChannel = localChannelOf(call.channel);
     leg.bridgeId = call.bridgeId;
     leg.bridgedTo = call.bridgedTo;
     leg.linkedid = call.linkedid;
     // Two rows never share a channel name in the live calls; the newer filing wins regardless.
     byChannel[leg.channel] = &leg;
-    fileIn(byLocalHalf, leg.localHalf, leg);
+    fileIn(byLocalChannel, leg.localChannel, leg);
     fileIn(byBridge, leg.bridgeId, leg);
     fileIn(byLinkedid, leg.linkedid, leg);
 }
@@ -96,7 +86,7 @@ void Conversations::unfile(Leg& leg)
     const auto it = byChannel.find(leg.channel);
     if (it != byChannel.end() && it->second == &leg)
         byChannel.erase(it);
-    unfileFrom(byLocalHalf, leg.localHalf, leg);
+    unfileFrom(byLocalChannel, leg.localChannel, leg);
     unfileFrom(byBridge, leg.bridgeId, leg);
     unfileFrom(byLinkedid, leg.linkedid, leg);
 }
@@ -114,7 +104,7 @@ template <typename Visit> void Conversations::forEachNeighbour(const Leg& leg, V
                 visit(*other);
     };
     const auto any = [](const Leg&) { return true; };
-    each(byLocalHalf, leg.localHalf, any);
+    each(byLocalChannel, leg.localChannel, any);
     each(byBridge, leg.bridgeId, any);
     // A linked id joins a call's legs before they are bridged; once bridged, the bridge says who
     // talks to whom (a transfer leaves legs of other calls with the same linked id).

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+namespace corvale {
+struct Conversation;
+struct Leg;
+} // namespace corvale
+
+// What each cell of the console's tree holds for each role (CallTreeModel's columns and roles),
+// from CallPresentation's rules; the model finds the row, these fill it. Texts are in the
+// model's translation context.
+namespace CallCells {
+
+QVariant conversationCell(const corvale::Conversation& conversation, int column, int role,
+                          const QString& pbx);
+QVariant legCell(const corvale::Leg& leg, int column, int role, const QString& pbx);
+QVariant headerCell(int section, int role);
+
+// What the filter looks in: the texts a row shows, but a conversation's duration (it changes
+// every second) and the count of its legs (whose channels are their own rows' texts).
+QString searchedText(const corvale::Conversation& conversation, const QString& pbx);
+QString searchedText(const corvale::Leg& leg);
+
+} // namespace CallCells

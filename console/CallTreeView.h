@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QTreeView>
+
+// The console's tree of calls: its columns as they start (widths, the PBX column hidden), rows
+// chosen whole and of one height, sorted by duration, and which rows are in view.
+class CallTreeView : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    explicit CallTreeView(QAbstractItemModel& calls, QWidget* parent = nullptr);
+
+    // The rows the viewport shows, top to bottom, at most `limit` of them.
+    QModelIndexList rowsInView(int limit = 1000) const;
+};
