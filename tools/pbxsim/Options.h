@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Session.h"
+#include "SessionOptions.h"
 
 #include <cstddef>
 #include <cstdint>

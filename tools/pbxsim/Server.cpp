@@ -277,7 +277,7 @@ void Server::accept()
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->id = nextId++;
-        c->session = std::make_unique<Session>(sessionOptions, table);
+        c->session = std::make_unique<ManagerSession>(sessionOptions, table);
         c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
         c->mute = silent;
         if (!c->mute)

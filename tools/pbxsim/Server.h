@@ -2,7 +2,7 @@
 
 #include "CallTable.h"
 #include "Control.h"
-#include "Session.h"
+#include "ManagerSession.h"
 #include "Transcript.h"
 
 #include <chrono>
@@ -48,7 +48,7 @@ private:
     {
         int fd = -1;
         int id = 0;
-        std::unique_ptr<Session> session;
+        std::unique_ptr<ManagerSession> session;
         std::deque<Output> queue;
         std::size_t offset = 0;  // bytes of queue.front() already sent
         std::size_t queued = 0;  // bytes in the queue not yet sent

@@ -1,4 +1,4 @@
-#include "Session.h"
+#include "ManagerSession.h"
 
 #include "CallTable.h"
 
@@ -68,31 +68,31 @@ std::string answer(std::string_view response, std::string_view message)
     return out;
 }
 
-Session::Session(const SessionOptions& sessionOptions, CallTable& calls)
+ManagerSession::ManagerSession(const SessionOptions& sessionOptions, CallTable& calls)
     : options(sessionOptions)
     , table(calls)
     , style(eventStyleFor(sessionOptions.greetingVersion))
     , bridgeUnlink(unlinksAsBridge(sessionOptions.greetingVersion))
 {}
 
-Session::~Session()
+ManagerSession::~ManagerSession()
 {
     table.unsubscribe(this);
 }
 
-void Session::setAddresses(std::string local, std::string remote)
+void ManagerSession::setAddresses(std::string local, std::string remote)
 {
     localAddress = std::move(local);
     remoteAddress = std::move(remote);
 }
 
-void Session::callChanged(const CallChange& change)
+void ManagerSession::callChanged(const CallChange& change)
 {
     if (bLoggedIn && !bFinished && eventClasses != 0)
         appendCallEvents(events, change, style, eventClasses, bridgeUnlink);
 }
 
-void Session::takeEvents(std::vector<Output>& out)
+void ManagerSession::takeEvents(std::vector<Output>& out)
 {
     if (events.empty())
         return;
@@ -101,7 +101,7 @@ void Session::takeEvents(std::vector<Output>& out)
     events.clear();
 }
 
-void Session::restart(std::vector<Output>& out)
+void ManagerSession::restart(std::vector<Output>& out)
 {
     takeEvents(out);
     Output last;
@@ -112,12 +112,12 @@ void Session::restart(std::vector<Output>& out)
     bFinished = true;
 }
 
-std::string Session::greeting() const
+std::string ManagerSession::greeting() const
 {
     return "Asterisk Call Manager/" + options.greetingVersion + "\r\n";
 }
 
-void Session::receive(std::string_view bytes, std::int64_t now, std::vector<Output>& out)
+void ManagerSession::receive(std::string_view bytes, std::int64_t now, std::vector<Output>& out)
 {
     if (bFinished)
         return;
@@ -132,7 +132,7 @@ void Session::receive(std::string_view bytes, std::int64_t now, std::vector<Outp
     }
 }
 
-void Session::handle(const Action& action, std::int64_t now, std::vector<Output>& out)
+void ManagerSession::handle(const Action& action, std::int64_t now, std::vector<Output>& out)
 {
     if (action.lineTooLong) {
         out.push_back({answer("Error", "Failed to parse message: line too long")});
@@ -183,7 +183,7 @@ void Session::handle(const Action& action, std::int64_t now, std::vector<Output>
     }
 }
 
-void Session::login(const Action& action, std::int64_t now, std::vector<Output>& out)
+void ManagerSession::login(const Action& action, std::int64_t now, std::vector<Output>& out)
 {
     if (bLoggedIn) {
         out.push_back({answer("Success", "Already authenticated")});
@@ -231,7 +231,7 @@ void Session::login(const Action& action, std::int64_t now, std::vector<Output>&
     out.push_back(std::move(ok));
 }
 
-void Session::challengeAction(const Action& action, std::vector<Output>& out)
+void ManagerSession::challengeAction(const Action& action, std::vector<Output>& out)
 {
     if (options.challengeError) {
         out.push_back({answer("Error", ChallengeRefusal)});
@@ -247,12 +247,12 @@ void Session::challengeAction(const Action& action, std::vector<Output>& out)
     out.push_back({"Response: Success\r\nChallenge: " + challenge + "\r\n\r\n"});
 }
 
-bool Session::keyMatches(std::string_view key) const
+bool ManagerSession::keyMatches(std::string_view key) const
 {
     return !key.empty() && !challenge.empty() && key == md5Hex(challenge + options.secret);
 }
 
-std::string Session::ping(const Action& action, std::int64_t now) const
+std::string ManagerSession::ping(const Action& action, std::int64_t now) const
 {
     const std::string_view id = action.header("ActionID");
     const std::string echo = id.empty() ? std::string() : "ActionID: " + std::string(id) + "\r\n";
@@ -270,7 +270,7 @@ std::string Session::ping(const Action& action, std::int64_t now) const
     return "Response: Success\r\n" + echo + "Ping: Pong\r\nTimestamp: " + stamp + "\r\n\r\n";
 }
 
-void Session::hangup(const Action& action, std::vector<Output>& out)
+void ManagerSession::hangup(const Action& action, std::vector<Output>& out)
 {
     const std::string_view channel = action.header("Channel");
     std::string reply;

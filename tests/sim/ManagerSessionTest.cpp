@@ -1,4 +1,4 @@
-#include "Session.h"
+#include "ManagerSession.h"
 
 #include "Blocks.h"
 #include "CallTable.h"
@@ -13,10 +13,10 @@ namespace {
 
 constexpr std::int64_t Now = 1796751512;
 
-class SessionTest : public ::testing::Test
+class ManagerSessionTest : public ::testing::Test
 {
 protected:
-    SessionTest() { options.secret = "pw"; }
+    ManagerSessionTest() { options.secret = "pw"; }
 
     // Everything the session answers to these bytes, fed in one piece or byte by byte.
     std::string answersTo(std::string_view bytes, bool dribble = false)
@@ -36,7 +36,7 @@ protected:
 
     SessionOptions options;
     CallTable table{generateCalls(3, 1, Now)};
-    Session session{options, table};
+    ManagerSession session{options, table};
 };
 
 const std::string Accepted = answer("Success", "Authentication accepted");
@@ -44,7 +44,7 @@ const std::string Denied = answer("Error", "Permission denied");
 
 } // namespace
 
-TEST_F(SessionTest, ReadsLinesAsThePbxDoes)
+TEST_F(ManagerSessionTest, ReadsLinesAsThePbxDoes)
 {
     // Lone LF line ends, header names in any case, blanks after the colon, a NUL ending a line.
     using namespace std::literals;
@@ -60,7 +60,7 @@ TEST(PingTest, AnswersAsEachGenerationAndEchoesTheActionId)
     auto pong = [&](const char* version, std::string_view action) {
         SessionOptions options;
         options.greetingVersion = version;
-        Session session(options, table);
+        ManagerSession session(options, table);
         std::vector<Output> out;
         session.receive("Action: login\r\nUsername: admin\r\nSecret: \r\n\r\n", Now, out);
         out.clear();
@@ -93,7 +93,7 @@ TEST(CoreShowChannelsTest, ExistsFromOneOneOnAndEchoesTheActionId)
     auto listing = [&](const char* version) {
         SessionOptions options;
         options.greetingVersion = version;
-        Session session(options, table);
+        ManagerSession session(options, table);
         std::vector<Output> out;
         session.receive("Action: login\r\nUsername: admin\r\nSecret: \r\n\r\n"
                         "Action: CoreShowChannels\r\nActionID: 9\r\n\r\n",
@@ -109,13 +109,13 @@ TEST(CoreShowChannelsTest, ExistsFromOneOneOnAndEchoesTheActionId)
     }
 }
 
-TEST_F(SessionTest, LoneCrStaysInTheValue)
+TEST_F(ManagerSessionTest, LoneCrStaysInTheValue)
 {
     EXPECT_EQ(answersTo("Action: login\r\nUsername: admin\r\nSecret: pw\r\r\n\r\n").substr(0, 17),
               "Response: Error\r\n");
 }
 
-TEST_F(SessionTest, MalformedActionsGetTheirErrors)
+TEST_F(ManagerSessionTest, MalformedActionsGetTheirErrors)
 {
     EXPECT_EQ(answersTo("\r\n"), answer("Error", "Missing action in request"));
     EXPECT_EQ(answersTo("Action: login\r\nX-Pad: " + std::string(2000, 'x') +
@@ -125,7 +125,7 @@ TEST_F(SessionTest, MalformedActionsGetTheirErrors)
     EXPECT_EQ(answersTo("Action: Status\r\n\r\n"), Denied);
 }
 
-TEST_F(SessionTest, OnlyLoginAndLogoffBeforeLogin)
+TEST_F(ManagerSessionTest, OnlyLoginAndLogoffBeforeLogin)
 {
     EXPECT_EQ(answersTo("Action: Hangup\r\nChannel: x\r\n\r\nAction: Foo\r\n\r\n"),
               Denied + Denied);
@@ -135,7 +135,7 @@ TEST_F(SessionTest, OnlyLoginAndLogoffBeforeLogin)
                   answer("Success", "Already authenticated"));
 }
 
-TEST_F(SessionTest, RefusedLoginIsDelayedAndEndsTheSession)
+TEST_F(ManagerSessionTest, RefusedLoginIsDelayedAndEndsTheSession)
 {
     std::vector<Output> out;
     session.receive("Action: login\r\nUsername: admin\r\nSecret: no\r\n\r\nAction: Status\r\n\r\n",
@@ -147,7 +147,7 @@ TEST_F(SessionTest, RefusedLoginIsDelayedAndEndsTheSession)
     EXPECT_TRUE(session.finished());
 }
 
-TEST_F(SessionTest, HangupMatchesChannelOrUniqueid)
+TEST_F(ManagerSessionTest, HangupMatchesChannelOrUniqueid)
 {
     answersTo("Action: login\r\nUsername: admin\r\nSecret: pw\r\n\r\n");
     const Call first = table.calls()[0];
@@ -188,7 +188,7 @@ std::string challengeIn(const std::string& text)
 
 } // namespace
 
-TEST_F(SessionTest, ChallengeLoginAcceptsTheKeyOfItsOwnChallenge)
+TEST_F(ManagerSessionTest, ChallengeLoginAcceptsTheKeyOfItsOwnChallenge)
 {
     // The key of the recorded challenge login, so the digest itself is checked independently.
     EXPECT_EQ(md5Hex("10380233secret"), "869bfd94f8d0835d026775b296fa1fa5");
@@ -202,12 +202,12 @@ TEST_F(SessionTest, ChallengeLoginAcceptsTheKeyOfItsOwnChallenge)
     EXPECT_EQ(answersTo("Action: Status\r\n\r\n").substr(0, 19), "Response: Success\r\n");
 }
 
-TEST_F(SessionTest, ChallengeLoginRefusesOtherKeysAsAPlainLogin)
+TEST_F(ManagerSessionTest, ChallengeLoginRefusesOtherKeysAsAPlainLogin)
 {
     // Before any challenge not even the key of an empty one passes.
     EXPECT_EQ(answersTo(md5Login(md5Hex("pw"))), answer("Error", "Authentication failed"));
     for (const bool capitals : {false, true}) {
-        Session fresh(options, table);
+        ManagerSession fresh(options, table);
         std::vector<Output> out;
         fresh.receive(ChallengeAction, Now, out);
         const std::string number = challengeIn(out.at(0).bytes);

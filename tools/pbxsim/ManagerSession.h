@@ -4,6 +4,8 @@
 #include "CallTable.h"
 #include "Events.h"
 #include "Listing.h"
+#include "Output.h"
+#include "SessionOptions.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,46 +15,17 @@
 
 namespace pbxsim {
 
-// How the PBX side of one connection behaves, faults included.
-struct SessionOptions
-{
-    std::string user = "admin";
-    std::string secret;
-    Dialect dialect = Dialect::Legacy;
-    std::string greetingVersion = "1.1";
-    bool refuseLogin = false;          // every login is refused
-    bool closeOnRefuse = false;        // answer a refused login at once instead of after the delay
-    int refuseDelayMs = 1000;          // a real PBX waits about a second before it says no
-    std::size_t floodAfterRefuse = 0;  // bytes of garbage lines sent after a refusal, then close
-    bool closeAfterLogin = false;      // close right after accepting the login
-    std::size_t longLine = 0;          // bytes of garbage line sent before each Status answer
-    bool noHangupAnswer = false;       // a hangup still ends the call but is never answered
-    std::size_t unansweredHangups = 0; // the same, for only the first this many hangups
-    bool challengeError = false;       // every Challenge is answered with an error
-    std::int64_t bootTime = 0;         // unix seconds the PBX came up, for FullyBooted's Uptime
-    bool fixedClock = false;           // time stands still (--clock): Ping's Timestamp too
-};
-
-// Bytes to send, in order with the others of the connection.
-struct Output
-{
-    std::string bytes;
-    int delayMs = 0;         // wait this long before starting to send them
-    bool closeAfter = false; // then close the connection
-    std::size_t flood = 0;   // before that, this many bytes of garbage lines, made as they go out
-};
-
 // The PBX side of one manager connection, without the socket: bytes in, answers out. After a
 // login that asks for events it also reports the changes to the calls, made by any connection or
 // by the PBX itself, as the PBX does: whole events after the answer to the action that caused
 // them, or, for changes made while the session was idle, whenever takeEvents is called.
-class Session : private CallTable::Listener
+class ManagerSession : private CallTable::Listener
 {
 public:
-    Session(const SessionOptions& options, CallTable& calls);
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    ManagerSession(const SessionOptions& options, CallTable& calls);
+    ~ManagerSession();
+    ManagerSession(const ManagerSession&) = delete;
+    ManagerSession& operator=(const ManagerSession&) = delete;
 
     // Where the connection runs, "127.0.0.1/5038", for the events that tell it.
     void setAddresses(std::string local, std::string remote);
