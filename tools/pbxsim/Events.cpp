@@ -1,5 +1,6 @@
 #include "Events.h"
 
+#include "Causes.h"
 #include "Fields.h"
 
 #include <string>
@@ -11,14 +12,8 @@ namespace {
 constexpr std::string_view CallPrivilege = "call,all";
 constexpr std::string_view Presentation = "0 (Presentation Allowed, Not Screened)";
 
-// How a hangup is reported: a manager Hangup leaves the cause unset, the PBX's own clears normally.
-struct Cause
-{
-    std::string_view number;
-    std::string_view text;
-};
-constexpr Cause ByAction{"0", "Unknown"};
-constexpr Cause Normal{"16", "Normal Clearing"};
+// What a soft hangup request says in its Cause: the request's kind, an explicit one.
+constexpr std::string_view ExplicitRequest = "16";
 
 void head(std::string& out, std::string_view event, std::string_view privilege)
 {
@@ -125,8 +120,7 @@ public:
             break;
         case CallChange::Kind::HungUp:
             if (wants(EventClass::Call))
-                hungUp(ChannelView{call}, change.byAction ? ByAction : Normal, change.byAction,
-                       change.peer);
+                hungUp(ChannelView{call}, causeOf(change), change.byAction, change.peer);
             break;
         case CallChange::Kind::Bridged:
             if (wants(EventClass::Call))
@@ -267,7 +261,7 @@ private:
     }
 
     // A request to end a call; 11 and later report it before the hangup itself.
-    void request(const ChannelView& s, bool byAction)
+    void request(const ChannelView& s, int cause, bool byAction)
     {
         const std::string_view event = byAction ? "SoftHangupRequest" : "HangupRequest";
         if (current()) {
@@ -277,11 +271,12 @@ private:
             field(out, "Channel", s.channel);
             field(out, "Uniqueid", s.uniqueid);
         }
-        field(out, "Cause", Normal.number);
+        // A request made on the channel names its kind; one the PBX queues, the hangup's cause.
+        field(out, "Cause", byAction ? ExplicitRequest : std::to_string(cause));
         end(out);
     }
 
-    void hangup(const ChannelView& s, Cause cause, bool shortForm)
+    void hangup(const ChannelView& s, int cause, bool shortForm)
     {
         if (current()) {
             currentBlock(out, "Hangup", CallPrivilege, s);
@@ -298,17 +293,17 @@ private:
                     field(out, "AccountCode", "");
             }
         }
-        field(out, "Cause", cause.number);
-        field(out, "Cause-txt", cause.text);
+        field(out, "Cause", std::to_string(cause));
+        field(out, "Cause-txt", causeText(cause));
         end(out);
     }
 
     // With a peer the call leaves its bridge on the way, as the PBX reports it: the bridge is
     // left before the hangup itself and destroyed once the channel is gone.
-    void hungUp(const ChannelView& s, Cause cause, bool byAction, const Call* peer = nullptr)
+    void hungUp(const ChannelView& s, int cause, bool byAction, const Call* peer = nullptr)
     {
         if (style == EventStyle::Current || style == EventStyle::Pbx11)
-            request(s, byAction);
+            request(s, cause, byAction);
         if (peer != nullptr)
             left(s.call, *peer);
         hangup(s, cause, false);
@@ -398,7 +393,7 @@ private:
     void masquerade(const Call& original, const Call& clone)
     {
         if (current()) {
-            hungUp(ChannelView{original}, Normal, false);
+            hungUp(ChannelView{original}, Cause::Normal, false);
             return;
         }
         const std::string masq = clone.channel + "<MASQ>";
@@ -419,7 +414,7 @@ private:
         callerId(survivor);
         ChannelView remains{clone};
         remains.channel = zombie;
-        hangup(remains, Normal, style != EventStyle::Pbx11);
+        hangup(remains, Cause::Normal, style != EventStyle::Pbx11);
     }
 
     std::string& out;
