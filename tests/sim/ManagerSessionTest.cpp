@@ -100,7 +100,7 @@ TEST(CoreShowChannelsTest, ExistsFromOneOneOnAndEchoesTheActionId)
                         Now, out);
         return out.size() == 2 ? out[1].bytes : std::string("(none)");
     };
-    EXPECT_EQ(listing("1.0"), answer("Error", "Invalid/unknown command"));
+    EXPECT_EQ(listing("1.0"), answer("Error", "Invalid/unknown command", "9"));
     for (const char* version : {"1.1", "13.0.0"}) {
         const std::string text = listing(version);
         EXPECT_EQ(text.substr(0, 50), "Response: Success\r\nActionID: 9\r\nEventList: start\r\n");

@@ -1,6 +1,9 @@
 #include "ManagerSession.h"
 
 #include "CallTable.h"
+#include "Causes.h"
+#include "QueueEvents.h"
+#include "QueueListing.h"
 
 #include <cctype>
 #include <chrono>
@@ -40,6 +43,40 @@ std::string newChallenge()
     return std::to_string(digits(engine));
 }
 
+// The write classes each action needs, as the PBX registers it: up to 1.4 an action needs all of
+// them, since 1.6 any one. Actions not listed need none.
+struct Authority
+{
+    std::string_view action;
+    unsigned needs;
+    unsigned needsOn14;
+};
+constexpr Authority Authorities[] = {
+    {"status", EventClass::System | EventClass::Call | EventClass::Reporting, EventClass::Call},
+    {"coreshowchannels", EventClass::System | EventClass::Reporting, 0},
+    {"hangup", EventClass::System | EventClass::Call, EventClass::Call},
+    {"queuepause", EventClass::Agent, EventClass::Agent},
+};
+
+// What the PBX takes for yes: yes, true, y, t, 1, on in any letter case.
+bool isTrue(std::string_view value)
+{
+    const std::string word = lower(value);
+    return word == "yes" || word == "true" || word == "y" || word == "t" || word == "1" ||
+           word == "on";
+}
+
+// A Hangup's Cause, as the PBX reads it: a number from 1 to 127 sets the cause; anything else
+// leaves it unset.
+int hangupCause(std::string_view value)
+{
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos ||
+        value.size() > 3)
+        return -1;
+    const int cause = readCause(value);
+    return cause > 0 ? cause : -1;
+}
+
 } // namespace
 
 std::string md5Hex(std::string_view text)
@@ -58,19 +95,23 @@ std::string md5Hex(std::string_view text)
     return out;
 }
 
-std::string answer(std::string_view response, std::string_view message)
+std::string answer(std::string_view response, std::string_view message, std::string_view actionId)
 {
     std::string out = "Response: ";
     out += response;
-    out += "\r\nMessage: ";
+    out += "\r\n";
+    out += actionIdLine(actionId);
+    out += "Message: ";
     out += message;
     out += "\r\n\r\n";
     return out;
 }
 
-ManagerSession::ManagerSession(const SessionOptions& sessionOptions, CallTable& calls)
+ManagerSession::ManagerSession(const SessionOptions& sessionOptions, CallTable& calls,
+                               QueueTable* queueTable)
     : options(sessionOptions)
     , table(calls)
+    , queues(queueTable)
     , style(eventStyleFor(sessionOptions.greetingVersion))
     , bridgeUnlink(unlinksAsBridge(sessionOptions.greetingVersion))
 {}
@@ -78,6 +119,8 @@ ManagerSession::ManagerSession(const SessionOptions& sessionOptions, CallTable& 
 ManagerSession::~ManagerSession()
 {
     table.unsubscribe(this);
+    if (queues != nullptr)
+        queues->unsubscribe(this);
 }
 
 void ManagerSession::setAddresses(std::string local, std::string remote)
@@ -90,6 +133,12 @@ void ManagerSession::callChanged(const CallChange& change)
 {
     if (bLoggedIn && !bFinished && eventClasses != 0)
         appendCallEvents(events, change, style, eventClasses, bridgeUnlink);
+}
+
+void ManagerSession::queueChanged(const QueueChange& change)
+{
+    if (bLoggedIn && !bFinished && eventClasses != 0)
+        appendQueueEvents(events, change, style, eventClasses);
 }
 
 void ManagerSession::takeEvents(std::vector<Output>& out)
@@ -132,19 +181,32 @@ void ManagerSession::receive(std::string_view bytes, std::int64_t now, std::vect
     }
 }
 
+bool ManagerSession::allowed(std::string_view action) const
+{
+    for (const Authority& authority : Authorities) {
+        if (authority.action != action)
+            continue;
+        if (style == EventStyle::Pbx14)
+            return (rights & authority.needsOn14) == authority.needsOn14;
+        return (rights & authority.needs) != 0;
+    }
+    return true;
+}
+
 void ManagerSession::handle(const Action& action, std::int64_t now, std::vector<Output>& out)
 {
+    const std::string_view id = action.header("ActionID");
     if (action.lineTooLong) {
-        out.push_back({answer("Error", "Failed to parse message: line too long")});
+        out.push_back({answer("Error", "Failed to parse message: line too long", id)});
         return;
     }
     if (action.tooManyLines) {
-        out.push_back({answer("Error", "Too many lines in message or allocation failure")});
+        out.push_back({answer("Error", "Too many lines in message or allocation failure", id)});
         return;
     }
     const std::string name = lower(action.header("Action", true));
     if (name.empty()) {
-        out.push_back({answer("Error", "Missing action in request")});
+        out.push_back({answer("Error", "Missing action in request", id)});
         return;
     }
     if (name == "login") {
@@ -156,64 +218,100 @@ void ManagerSession::handle(const Action& action, std::int64_t now, std::vector<
         return;
     }
     if (name == "logoff") {
-        out.push_back({answer("Goodbye", "Thanks for all the fish."), 0, true});
+        out.push_back({answer("Goodbye", "Thanks for all the fish.", id), 0, true});
         bFinished = true;
         return;
     }
     if (!bLoggedIn) {
-        out.push_back({answer("Error", "Permission denied")});
+        out.push_back({answer("Error", "Permission denied", id)});
         return;
     }
+    // The greeting's generation, as for the events: 1.4 has neither CoreShowChannels nor
+    // QueueSummary.
+    const bool known =
+        name == "status" || name == "hangup" || name == "ping" || name == "queuestatus" ||
+        name == "queuepause" ||
+        ((name == "coreshowchannels" || name == "queuesummary") && style != EventStyle::Pbx14);
+    if (!known) {
+        out.push_back({answer("Error", "Invalid/unknown command", id)});
+        return;
+    }
+    if (!allowed(name)) {
+        out.push_back({answer("Error", "Permission denied", id)});
+        return;
+    }
+    static const std::vector<Queue> NoQueues;
+    const std::vector<Queue>& all = queues == nullptr ? NoQueues : queues->queues();
+    const QueueQuery query{style, now, id, action.header("Queue"), action.header("Member")};
     if (name == "status") {
         Output status;
         if (options.longLine > 0)
             status.bytes = longLine(options.longLine);
-        status.bytes += statusAnswer(table.calls(), options.dialect, now);
+        status.bytes += statusAnswer(table.calls(), options.dialect, now, id);
         out.push_back(std::move(status));
     } else if (name == "hangup") {
         hangup(action, out);
     } else if (name == "ping") {
         out.push_back({ping(action, now)});
-    } else if (name == "coreshowchannels" && style != EventStyle::Pbx14) {
-        // The greeting's generation, as for the events: 1.4 has no such action.
-        out.push_back({coreShowChannelsAnswer(table.calls(), style == EventStyle::Current, now,
-                                              action.header("ActionID"))});
+    } else if (name == "coreshowchannels") {
+        out.push_back(
+            {coreShowChannelsAnswer(table.calls(), style == EventStyle::Current, now, id)});
+    } else if (name == "queuestatus") {
+        out.push_back({queueStatusAnswer(all, table, query)});
+    } else if (name == "queuesummary") {
+        out.push_back({queueSummaryAnswer(all, query)});
     } else {
-        out.push_back({answer("Error", "Invalid/unknown command")});
+        out.push_back({queuePause(action)});
     }
 }
 
 void ManagerSession::login(const Action& action, std::int64_t now, std::vector<Output>& out)
 {
+    const std::string_view id = action.header("ActionID");
     if (bLoggedIn) {
-        out.push_back({answer("Success", "Already authenticated")});
+        out.push_back({answer("Success", "Already authenticated", id)});
         return;
     }
-    const std::string user = lower(action.header("Username"));
+    // User names match without regard to case; the first user may do everything.
+    const std::string name = lower(action.header("Username"));
+    const std::string* secret = nullptr;
+    unsigned classes = 0;
+    if (name == lower(options.user)) {
+        secret = &options.secret;
+        classes = EventClass::All;
+    }
+    for (const ManagerUser& user : options.moreUsers) {
+        if (secret == nullptr && name == lower(user.name)) {
+            secret = &user.secret;
+            classes = user.classes;
+        }
+    }
     // With AuthType MD5 the PBX checks only the Key against the challenge it issued.
     const bool md5 = lower(action.header("AuthType")) == "md5";
-    const bool proven =
-        md5 ? keyMatches(action.header("Key")) : action.header("Secret") == options.secret;
-    const bool accepted = !options.refuseLogin && user == lower(options.user) && proven;
-    if (!accepted) {
+    const std::string_view key = action.header("Key");
+    const bool proven = secret != nullptr && (md5 ? !key.empty() && !challenge.empty() &&
+                                                        key == md5Hex(challenge + *secret)
+                                                  : action.header("Secret") == *secret);
+    if (options.refuseLogin || !proven) {
         // The PBX waits before it says no, then drops the connection; a hostile one floods it
         // first.
-        out.push_back({answer("Error", "Authentication failed"),
+        out.push_back({answer("Error", "Authentication failed", id),
                        options.closeOnRefuse ? 0 : options.refuseDelayMs, true,
                        options.floodAfterRefuse});
         bFinished = true;
         return;
     }
     bLoggedIn = true;
-    Output ok{answer("Success", "Authentication accepted")};
+    rights = classes;
+    Output ok{answer("Success", "Authentication accepted", id)};
     const std::string_view wanted = action.header("Events");
     if (wanted.empty()) {
         // A real PBX would send every event here. The simulator stays quiet, as it always has for
         // such logins, but for the one event a current PBX sends first.
-        if (options.dialect == Dialect::Modern)
+        if (options.dialect == Dialect::Modern && (rights & EventClass::System) != 0)
             ok.bytes +=
                 "Event: FullyBooted\r\nPrivilege: system,all\r\nStatus: Fully Booted\r\n\r\n";
-    } else if ((eventClasses = eventMask(wanted)) != 0) {
+    } else if ((eventClasses = eventMask(wanted) & rights) != 0) {
         LoginFacts facts;
         facts.user = action.header("Username");
         facts.now = now;
@@ -223,6 +321,8 @@ void ManagerSession::login(const Action& action, std::int64_t now, std::vector<O
         facts.sessionId = reinterpret_cast<std::uintptr_t>(this);
         appendLoginEvents(ok.bytes, style, eventClasses, facts);
         table.subscribe(this);
+        if (queues != nullptr)
+            queues->subscribe(this);
     }
     if (options.closeAfterLogin) {
         ok.closeAfter = true;
@@ -233,29 +333,25 @@ void ManagerSession::login(const Action& action, std::int64_t now, std::vector<O
 
 void ManagerSession::challengeAction(const Action& action, std::vector<Output>& out)
 {
+    const std::string_view id = action.header("ActionID");
     if (options.challengeError) {
-        out.push_back({answer("Error", ChallengeRefusal)});
+        out.push_back({answer("Error", ChallengeRefusal, id)});
         return;
     }
     if (lower(action.header("AuthType")) != "md5") {
-        out.push_back({answer("Error", "Must specify AuthType")});
+        out.push_back({answer("Error", "Must specify AuthType", id)});
         return;
     }
     // The PBX keeps one challenge per connection: asking again gets the same number.
     if (challenge.empty())
         challenge = newChallenge();
-    out.push_back({"Response: Success\r\nChallenge: " + challenge + "\r\n\r\n"});
-}
-
-bool ManagerSession::keyMatches(std::string_view key) const
-{
-    return !key.empty() && !challenge.empty() && key == md5Hex(challenge + options.secret);
+    out.push_back(
+        {"Response: Success\r\n" + actionIdLine(id) + "Challenge: " + challenge + "\r\n\r\n"});
 }
 
 std::string ManagerSession::ping(const Action& action, std::int64_t now) const
 {
-    const std::string_view id = action.header("ActionID");
-    const std::string echo = id.empty() ? std::string() : "ActionID: " + std::string(id) + "\r\n";
+    const std::string echo = actionIdLine(action.header("ActionID"));
     if (style == EventStyle::Pbx14)
         return "Response: Pong\r\n" + echo + "\r\n";
     long long micros = 0;
@@ -272,18 +368,37 @@ std::string ManagerSession::ping(const Action& action, std::int64_t now) const
 
 void ManagerSession::hangup(const Action& action, std::vector<Output>& out)
 {
+    const std::string_view id = action.header("ActionID");
     const std::string_view channel = action.header("Channel");
+    // From 1.6 on a Hangup may say why; the call then ends with that cause.
+    const int cause = style == EventStyle::Pbx14 ? -1 : hangupCause(action.header("Cause"));
     std::string reply;
     if (channel.empty())
-        reply = answer("Error", "No channel specified");
-    else if (table.hangup(channel, true))
-        reply = answer("Success", "Channel Hungup");
+        reply = answer("Error", "No channel specified", id);
+    else if (table.hangup(channel, true, cause))
+        reply = answer("Success", "Channel Hungup", id);
     else
-        reply = answer("Error", "No such channel");
+        reply = answer("Error", "No such channel", id);
     const bool unanswered = options.noHangupAnswer || nHangups < options.unansweredHangups;
     ++nHangups;
     if (!unanswered)
         out.push_back({std::move(reply)});
+}
+
+std::string ManagerSession::queuePause(const Action& action)
+{
+    const std::string_view id = action.header("ActionID");
+    const std::string_view interface = action.header("Interface");
+    const std::string_view pausedText = action.header("Paused");
+    if (interface.empty() || pausedText.empty())
+        return answer("Error", "Need 'Interface' and 'Paused' parameters.", id);
+    const bool paused = isTrue(pausedText);
+    // 1.4 takes no reason.
+    const std::string_view reason = style == EventStyle::Pbx14 ? "" : action.header("Reason");
+    if (queues == nullptr || !queues->pause(interface, action.header("Queue"), paused, reason))
+        return answer("Error", "Interface not found", id);
+    return answer("Success",
+                  paused ? "Interface paused successfully" : "Interface unpaused successfully", id);
 }
 
 } // namespace pbxsim

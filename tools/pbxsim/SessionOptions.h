@@ -5,14 +5,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pbxsim {
+
+// A manager user as manager.conf defines one, reading and writing the same classes.
+struct ManagerUser
+{
+    std::string name;
+    std::string secret;
+    unsigned classes = 0; // EventClass bits
+};
 
 // How the PBX side of one connection behaves, faults included.
 struct SessionOptions
 {
-    std::string user = "admin";
+    std::string user = "admin"; // may read and do everything
     std::string secret;
+    std::vector<ManagerUser> moreUsers; // with the classes they are given
     Dialect dialect = Dialect::Legacy;
     std::string greetingVersion = "1.1";
     bool refuseLogin = false;          // every login is refused
