@@ -72,10 +72,11 @@ std::int64_t unixNow(const Options& options)
 
 } // namespace
 
-Server::Server(const Options& serverOptions, CallTable& calls, Control& commands,
-               TlsServer* tlsServer)
+Server::Server(const Options& serverOptions, CallTable& calls, QueueTable* queueTable,
+               Control& commands, TlsServer* tlsServer)
     : options(serverOptions)
     , table(calls)
+    , queues(queueTable)
     , control(commands)
     , tls(tlsServer)
     , commandsOpen(serverOptions.control)
@@ -173,6 +174,11 @@ void Server::run(const volatile std::sig_atomic_t& stop)
     std::vector<pollfd> fds;
     if (options.churn > 0)
         control.churn().begin(options.churn, options.churnSeconds, Clock::now());
+    if (options.queueChurn > 0 && control.queueChurn() != nullptr)
+        control.queueChurn()->timing().begin(options.queueChurn, options.churnSeconds,
+                                             Clock::now());
+    if (options.activity)
+        control.activity().begin(Clock::now());
     while (stop == 0) {
         if (listenFd < 0 && Clock::now() >= reopenAt) {
             std::string error;
@@ -184,8 +190,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
                 reopenAt = Clock::now() + std::chrono::milliseconds(100);
             }
         }
-        if (control.churn().active())
-            control.churnStep(control.churn().due(Clock::now()), unixNow(options));
+        control.tick(Clock::now(), unixNow(options));
         passOnEvents();
         const Clock::time_point now = Clock::now();
         fds.clear();
@@ -195,8 +200,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         if (commandsOpen)
             fds.push_back({STDIN_FILENO, POLLIN, 0});
         Clock::time_point wake = now + std::chrono::hours(1);
-        if (control.churn().active())
-            wake = std::max(now, control.churn().nextDue());
+        wake = std::max(now, std::min(wake, control.nextDue()));
         if (listenFd < 0)
             wake = std::min(wake, std::max(now, reopenAt));
         for (const auto& c : connections) {
@@ -277,7 +281,7 @@ void Server::accept()
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->id = nextId++;
-        c->session = std::make_unique<ManagerSession>(sessionOptions, table);
+        c->session = std::make_unique<ManagerSession>(sessionOptions, table, queues);
         c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
         c->mute = silent;
         if (!c->mute)

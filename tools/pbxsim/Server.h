@@ -27,8 +27,10 @@ class Server : private Transport
 {
 public:
     // With options.control, commands for `control` are read from standard input and answered on
-    // standard output; its churn runs in any case. With `tls`, every connection speaks TLS.
-    Server(const Options& options, CallTable& calls, Control& control, TlsServer* tls = nullptr);
+    // standard output; its churns and activity run in any case. With `tls`, every connection
+    // speaks TLS.
+    Server(const Options& options, CallTable& calls, QueueTable* queues, Control& control,
+           TlsServer* tls = nullptr);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -97,6 +99,7 @@ private:
 
     const Options& options;
     CallTable& table;
+    QueueTable* queues;
     Control& control;
     TlsServer* tls;
     bool commandsOpen = false;
