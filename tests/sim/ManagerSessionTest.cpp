@@ -2,6 +2,7 @@
 
 #include "Blocks.h"
 #include "CallTable.h"
+#include "RecordedQueues.h"
 
 #include <gtest/gtest.h>
 
@@ -221,5 +222,118 @@ TEST_F(ManagerSessionTest, ChallengeLoginRefusesOtherKeysAsAPlainLogin)
         EXPECT_EQ(out[1].delayMs, 1000);
         EXPECT_TRUE(out[1].closeAfter);
         EXPECT_TRUE(fresh.finished());
+    }
+}
+
+// Every answer repeats the action's ActionID right after its Response line, as the PBX does.
+TEST_F(ManagerSessionTest, EveryAnswerEchoesTheActionId)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"Action: Ping\r\nActionID: a1\r\n\r\n", answer("Error", "Permission denied", "a1")},
+        {"Action: Challenge\r\nActionID: a2\r\n\r\n",
+         answer("Error", "Must specify AuthType", "a2")},
+        {"ActionID: a3\r\n\r\n", answer("Error", "Missing action in request", "a3")},
+        {"Action: login\r\nUsername: admin\r\nSecret: pw\r\nActionID: a4\r\n\r\n",
+         answer("Success", "Authentication accepted", "a4")},
+        {"Action: login\r\nActionID: a5\r\n\r\n", answer("Success", "Already authenticated", "a5")},
+        {"Action: Hangup\r\nChannel: SIP/none-0\r\nActionID: a6\r\n\r\n",
+         answer("Error", "No such channel", "a6")},
+        {"Action: Bogus\r\nActionID: a7\r\n\r\n", answer("Error", "Invalid/unknown command", "a7")},
+        {"Action: QueuePause\r\nInterface: SIP/1\r\nActionID: a8\r\n\r\n",
+         answer("Error", "Need 'Interface' and 'Paused' parameters.", "a8")},
+        {"Action: QueuePause\r\nInterface: SIP/1\r\nPaused: yes\r\nActionID: a9\r\n\r\n",
+         answer("Error", "Interface not found", "a9")},
+        {"Action: Logoff\r\nActionID: a10\r\n\r\n",
+         answer("Goodbye", "Thanks for all the fish.", "a10")},
+    };
+    for (const auto& [action, expected] : rows)
+        EXPECT_EQ(answersTo(action), expected) << action;
+    EXPECT_EQ(answer("Success", "x", "7"),
+              "Response: Success\r\nActionID: 7\r\nMessage: x\r\n\r\n");
+}
+
+// Recording 25: the user desk may read and write the call class only. Status lists,
+// CoreShowChannels is refused, the queue listings answer, and of a caller joining a queue only
+// the call events arrive; QueuePause, of the agent class, is refused in every generation.
+TEST(ManagerUserTest, ACallOnlyUserAsRecorded)
+{
+    const std::vector<std::string> recorded =
+        simtest::answersIn(simtest::fixture("25_queue_call_class_only.recv.bin"));
+    ASSERT_EQ(recorded.size(), 7u);
+    std::int64_t now = 1796857150;
+    SessionOptions options;
+    options.greetingVersion = "13.0.0";
+    options.dialect = Dialect::Modern;
+    options.moreUsers = {{"desk", "desk", EventClass::Call}};
+    CallTable table;
+    CallGenerator generator{1};
+    QueueTable queues(table, generator, [&now] { return now; });
+    for (Queue& q : simtest::recordedQueues(now))
+        queues.addQueue(std::move(q));
+    ManagerSession desk(options, table, &queues);
+    const auto say = [&](ManagerSession& session, std::string_view bytes) {
+        std::vector<Output> out;
+        session.receive(bytes, now, out);
+        session.takeEvents(out);
+        std::string text;
+        for (const Output& o : out)
+            text += o.bytes;
+        return text;
+    };
+    const std::string pause = "Action: QueuePause\r\nInterface: Local/6001@queue-agents/n\r\n"
+                              "Paused: false\r\n\r\n";
+    EXPECT_EQ(say(desk, "Action: login\r\nUsername: Desk\r\nSecret: desk\r\n"
+                        "Events: call,agent,system\r\n\r\n"),
+              recorded[0]);
+    EXPECT_EQ(say(desk, "Action: Status\r\n\r\n"), recorded[1]);
+    EXPECT_EQ(say(desk, "Action: CoreShowChannels\r\n\r\n"), recorded[2]);
+    EXPECT_EQ(say(desk, "Action: QueueStatus\r\n\r\n"), recorded[3]);
+    EXPECT_EQ(say(desk, "Action: QueueSummary\r\n\r\n"), recorded[4]);
+    EXPECT_EQ(say(desk, pause), answer("Error", "Permission denied"));
+
+    now = 1796857158;
+    queues.join("sales", simtest::queueCaller(5021, 0, "1796857158", 1, now));
+    const std::vector<std::string> events = simtest::eventNames(say(desk, ""));
+    EXPECT_EQ(events, (std::vector<std::string>{"Newchannel", "NewCallerid", "NewCallerid",
+                                                "Newstate", "DeviceStateChange"}));
+    now = 1796857161;
+    EXPECT_EQ(say(desk, "Action: QueueStatus\r\n\r\n"), recorded[5]);
+
+    ManagerSession admin(options, table, &queues);
+    say(admin, "Action: login\r\nUsername: admin\r\nSecret: \r\n\r\n");
+    EXPECT_EQ(say(admin, pause), answer("Success", "Interface unpaused successfully"));
+    options.greetingVersion = "1.0";
+    ManagerSession old(options, table, &queues);
+    say(old, "Action: login\r\nUsername: desk\r\nSecret: desk\r\n\r\n");
+    EXPECT_EQ(say(old, pause), answer("Error", "Permission denied"));
+    EXPECT_EQ(say(old, "Action: Status\r\n\r\n").substr(0, 19), "Response: Success\r\n");
+}
+
+// A client's Hangup may say why from 1.6 on: a number from 1 to 127 is the Hangup's cause;
+// without one, or with anything else, the cause stays unset.
+TEST(HangupCauseTest, TheActionsCauseEndsTheCall)
+{
+    struct Row
+    {
+        const char* greeting;
+        const char* cause;
+        const char* told;
+    };
+    for (const Row& row : {Row{"1.0", "17", "0"}, Row{"1.1", "17", "17"}, Row{"13.0.0", "19", "19"},
+                           Row{"13.0.0", "busy", "0"}, Row{"13.0.0", "128", "0"}}) {
+        CallTable table{generateCalls(1, 1, Now)};
+        SessionOptions options;
+        options.greetingVersion = row.greeting;
+        ManagerSession session(options, table);
+        std::vector<Output> out;
+        session.receive("Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: call\r\n\r\n"
+                        "Action: Hangup\r\nChannel: " +
+                            table.calls()[0].channel + "\r\nCause: " + row.cause + "\r\n\r\n",
+                        Now, out);
+        ASSERT_EQ(out.size(), 3u);
+        const std::vector<simtest::Block> hangups =
+            simtest::blocksStarting(out[2].bytes, "Event: Hangup");
+        ASSERT_EQ(hangups.size(), 1u);
+        EXPECT_EQ(simtest::field(hangups[0], "Cause"), row.told) << row.greeting << row.cause;
     }
 }

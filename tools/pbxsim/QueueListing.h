@@ -16,10 +16,10 @@ struct QueueQuery
 {
     EventStyle style = EventStyle::Current;
     std::int64_t now = 0;
-    std::string_view actionId;
-    std::string_view queue;  // only this queue (letter case aside); empty: all
-    std::string_view member; // QueueStatus: only members with this interface (or, from 12 on,
-                             // this name); empty: all
+    std::string_view actionId = {};
+    std::string_view queue = {};  // only this queue (letter case aside); empty: all
+    std::string_view member = {}; // QueueStatus: only members with this interface (or, from 12 on,
+                                  // this name); empty: all
 };
 
 // The complete bytes of the answer to "Action: QueueStatus": per queue its QueueParams, its
