@@ -4,7 +4,6 @@
 #include "Forgeries.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdio>
 
@@ -44,7 +43,7 @@ bool readNumber(std::string_view text, std::uint32_t& value)
 }
 
 // Each command with its arguments: in capitals what must be given, in brackets what may be.
-constexpr std::array<std::string_view, 30> Usages = {
+constexpr std::string_view Usages[] = {
     "start [CHANNEL [NUMBER [NAME...]]]",
     "hangup CHANNEL [CAUSE]",
     "callerid CHANNEL NUMBER [NAME...]",
@@ -154,9 +153,8 @@ void Control::tick(Clock::time_point now, std::int64_t unixNow)
 {
     if (timing.active())
         churnStep(timing.due(now), unixNow);
-    if (callers != nullptr && callers->timing().active()) {
+    if (callers != nullptr && callers->timing().active())
         callers->step(callers->timing().due(now), unixNow);
-    }
     gentle->run(now, unixNow);
 }
 
@@ -165,8 +163,8 @@ Control::Clock::time_point Control::nextDue() const
     Clock::time_point next = Clock::time_point::max();
     if (timing.active())
         next = std::min(next, timing.nextDue());
-    if (callers != nullptr && const_cast<QueueChurn&>(*callers).timing().active())
-        next = std::min(next, const_cast<QueueChurn&>(*callers).timing().nextDue());
+    if (callers != nullptr && callers->timing().active())
+        next = std::min(next, callers->timing().nextDue());
     if (gentle->active())
         next = std::min(next, gentle->nextDue());
     return next;

@@ -22,6 +22,7 @@ public:
 
     // When callers are due, `perSecond` joining and as many leaving a second.
     Churn& timing() { return clock; }
+    const Churn& timing() const { return clock; }
     void step(std::uint64_t count, std::int64_t now);
     // Ends the answered calls whose time is up.
     void endTalks(std::int64_t now);
