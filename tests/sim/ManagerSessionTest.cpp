@@ -309,8 +309,8 @@ TEST(ManagerUserTest, ACallOnlyUserAsRecorded)
     EXPECT_EQ(say(old, "Action: Status\r\n\r\n").substr(0, 19), "Response: Success\r\n");
 }
 
-// A client's Hangup may say why from 1.6 on: a number from 1 to 127 is the Hangup's cause;
-// without one, or with anything else, the cause stays unset.
+// A client's Hangup may say why from 1.8 on (greeting 1.1): a number from 1 to 127 is the
+// Hangup's cause; without one, or with anything else, the cause stays unset.
 TEST(HangupCauseTest, TheActionsCauseEndsTheCall)
 {
     struct Row

@@ -370,7 +370,8 @@ void ManagerSession::hangup(const Action& action, std::vector<Output>& out)
 {
     const std::string_view id = action.header("ActionID");
     const std::string_view channel = action.header("Channel");
-    // From 1.6 on a Hangup may say why; the call then ends with that cause.
+    // From 1.8 on (greeting 1.1, which the simulator plays as 1.8) a Hangup may say why; the
+    // call then ends with that cause.
     const int cause = style == EventStyle::Pbx14 ? -1 : hangupCause(action.header("Cause"));
     std::string reply;
     if (channel.empty())
