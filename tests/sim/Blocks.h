@@ -86,6 +86,18 @@ inline std::string fixture(const std::string& name)
 }
 #endif
 
+// "Event Queue Max" as {"Event", "Queue", "Max"}: a block's keys, written as they read.
+inline std::vector<std::string> words(std::string_view text)
+{
+    std::vector<std::string> all;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t end = std::min(text.find(' ', pos), text.size());
+        all.emplace_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return all;
+}
+
 // The blocks of `text` that begin with `first`, e.g. "Event: CoreShowChannel".
 inline std::vector<Block> blocksStarting(std::string_view text, std::string_view first)
 {

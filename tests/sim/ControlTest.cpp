@@ -263,22 +263,15 @@ TEST_F(QueueControlTest, QueueCommandsChangeTheQueuesAndSaySo)
 
 TEST_F(QueueControlTest, ForgedCallersNameAChannelThatIsUp)
 {
-    const std::string victim = table.calls()[0].channel;
-    EXPECT_EQ(control.run("forge Local/112@calls-1;2 " + victim, Now), "ok Local/112@calls-1;2");
-    EXPECT_EQ(table.find("Local/112@calls-1;2")->connectedName,
-              forgedStatusRecord(Dialect::Modern, victim));
-    EXPECT_EQ(control.run("forge Local/112@calls-2;2 SIP/none", Now),
-              "error no such victim channel");
-    EXPECT_EQ(control.run("forge-shutdown Local/113@calls-1;2", Now), "ok Local/113@calls-1;2");
-    EXPECT_EQ(control.run("forge-queue sales Local/114@calls-1;2 " + victim, Now),
-              "ok Local/114@calls-1;2");
-    EXPECT_EQ(table.find("Local/114@calls-1;2")->callerName,
-              forgedQueueEntry(EventStyle::Current, "sales", table.calls()[0]));
-    EXPECT_EQ(control.run("forge-queue nowhere Local/115@calls-1;2 " + victim, Now),
-              "error no such queue");
-    control.setDialect(Dialect::Legacy);
-    control.run("forge SIP/112-1 " + victim, Now);
-    EXPECT_EQ(table.find("SIP/112-1")->callerName, forgedStatusRecord(Dialect::Legacy, victim));
+    const Call victim = table.calls()[0];
+    EXPECT_EQ(control.run("forge Local/112@c-1;2 " + victim.channel, Now), "ok Local/112@c-1;2");
+    EXPECT_EQ(table.find("Local/112@c-1;2")->connectedName,
+              forgedStatusRecord(Dialect::Modern, victim.channel));
+    EXPECT_EQ(control.run("forge Local/112@c-2;2 SIP/none", Now), "error no such victim channel");
+    EXPECT_EQ(control.run("forge-queue sales Local/114@c-1;2 " + victim.channel, Now),
+              "ok Local/114@c-1;2");
+    EXPECT_EQ(table.find("Local/114@c-1;2")->callerName,
+              forgedQueueEntry(EventStyle::Current, "sales", victim));
 }
 
 // The queue churn keeps as many callers waiting as there were, and the gentle activity does

