@@ -178,7 +178,9 @@ void Control::churnStep(std::uint64_t count, std::int64_t now)
         const Call* call = table.pick(rng.next());
         for (int retry = 0; call != nullptr && !call->queue.empty() && retry < 8; ++retry)
             call = table.pick(rng.next());
-        if (call != nullptr && call->queue.empty())
+        if (call != nullptr && !call->queue.empty())
+            continue; // only the queues' channels came up: nothing ends, nothing starts
+        if (call != nullptr)
             table.hangup(std::string(call->channel), false,
                          churnCauses.empty() ? -1
                                              : churnCauses[causeRng.below(churnCauses.size())]);
