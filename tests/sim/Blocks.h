@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -85,6 +86,18 @@ inline std::string fixture(const std::string& name)
 }
 #endif
 
+// "Event Queue Max" as {"Event", "Queue", "Max"}: a block's keys, written as they read.
+inline std::vector<std::string> words(std::string_view text)
+{
+    std::vector<std::string> all;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t end = std::min(text.find(' ', pos), text.size());
+        all.emplace_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return all;
+}
+
 // The blocks of `text` that begin with `first`, e.g. "Event: CoreShowChannel".
 inline std::vector<Block> blocksStarting(std::string_view text, std::string_view first)
 {
@@ -105,6 +118,30 @@ inline std::vector<std::string> eventNames(std::string_view text)
             names.push_back(valueOf(block.front()));
     }
     return names;
+}
+
+// The answers in a received conversation, each from its Response block to the block that
+// completes its list when it is one ("... will follow"); events between them are left out.
+inline std::vector<std::string> answersIn(std::string_view bytes)
+{
+    std::vector<std::string> answers;
+    bool inList = false;
+    const std::size_t greeting =
+        bytes.rfind("Asterisk Call Manager/", 0) == 0 ? bytes.find("\r\n") : 0;
+    for (std::size_t pos = greeting == 0 ? 0 : greeting + 2; pos < bytes.size();) {
+        const std::size_t end = std::min(bytes.find("\r\n\r\n", pos), bytes.size() - 4) + 4;
+        const std::string_view block = bytes.substr(pos, end - pos);
+        pos = end;
+        if (block.rfind("Response: ", 0) == 0) {
+            answers.emplace_back(block);
+            inList = block.find(" will follow\r\n") != std::string_view::npos;
+        } else if (inList) {
+            answers.back() += block;
+            const std::string_view first = block.substr(0, block.find("\r\n"));
+            inList = first.size() < 8 || first.substr(first.size() - 8) != "Complete";
+        }
+    }
+    return answers;
 }
 
 } // namespace simtest

@@ -1,6 +1,12 @@
 #include "Control.h"
 
+#include "Forgeries.h"
+#include "QueueSetup.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
 
 using namespace pbxsim;
 
@@ -178,4 +184,147 @@ TEST(ChurnTest, SpreadsTheCallsOverEachSecondAndStopsInTime)
     EXPECT_EQ(churn.due(t0 + 1000ms), 1u);
     EXPECT_EQ(churn.due(t0 + 1h), 3u * 3600 - 3);
     EXPECT_TRUE(churn.active());
+}
+
+namespace {
+
+// The demo's queues under command, with a clock the test moves.
+class QueueControlTest : public ::testing::Test, public QueueTable::Listener
+{
+protected:
+    QueueControlTest()
+    {
+        addDemoQueues(queues, generator, Now);
+        control.setQueues(&queues);
+        control.setDialect(Dialect::Modern);
+        queues.subscribe(this);
+    }
+    ~QueueControlTest() override { queues.unsubscribe(this); }
+    void queueChanged(const QueueChange& change) override { kinds.push_back(change.kind); }
+
+    std::int64_t now = Now;
+    CallGenerator generator{1};
+    CallTable table{generateCalls(4, 77, Now)};
+    QueueTable queues{table, generator, [this] { return now; }};
+    Control control{table, generator, EventStyle::Current, 1};
+    std::vector<QueueChange::Kind> kinds;
+};
+
+using QueueKind = QueueChange::Kind;
+
+} // namespace
+
+TEST_F(QueueControlTest, QueueCommandsChangeTheQueuesAndSaySo)
+{
+    EXPECT_EQ(control.run("waiting", Now), "ok 3 0");
+    const std::pair<const char*, const char*> rows[] = {
+        {"join sales SIP/5011-00000001 5565011 Waiting 5011", "ok SIP/5011-00000001"},
+        {"join nowhere", "error no such queue"},
+        {"join sales SIP/5011-00000001", "error channel exists"},
+        {"answer SIP/5011-00000001 Local/6002@queue-agents/n",
+         "error the member is paused or on a call"},
+        {"answer SIP/5011-00000001 SIP/none", "error no such member"},
+        {"answer SIP/5011-00000001", "ok"},
+        {"answer SIP/5011-00000001", "error no such caller waiting"},
+        {"pause Local/6001@queue-agents/n Coffee break", "ok"},
+        {"unpause Local/6002@queue-agents/n", "ok"},
+        {"pause SIP/nobody", "error no such member in any queue"},
+        {"add-member support SIP/2041 Dora Agent", "ok"},
+        {"add-member support SIP/2041", "error the member is there already"},
+        {"remove-member support SIP/2041", "ok"},
+        {"remove-member support SIP/2041", "error no such member"},
+        {"abandon SIP/5011-00000001", "error no such caller waiting"},
+        {"hangup SIP/5011-00000001 busy", "ok"},
+        {"hangup SIP/5011-00000001 soon", "error a cause is 0 to 127, or normal, busy, noanswer "
+                                          "or rejected"},
+        {"queue-churn many", "error queue-churn needs callers per second and, if it is to end, "
+                             "seconds"},
+        {"waiting", "ok 3 0"},
+    };
+    for (const auto& [command, reply] : rows)
+        EXPECT_EQ(control.run(command, now), reply) << command;
+    const QueueMember& anna = queues.find("sales")->members[0];
+    EXPECT_EQ(anna.pausedReason, "Coffee break");
+    EXPECT_EQ(anna.callsTaken, 1);
+    EXPECT_EQ(kinds,
+              (std::vector<QueueKind>{QueueKind::Joined, QueueKind::AgentCalled, QueueKind::Left,
+                                      QueueKind::AgentConnected, QueueKind::MemberStatus,
+                                      QueueKind::MemberPaused, QueueKind::MemberPaused,
+                                      QueueKind::MemberAdded, QueueKind::MemberRemoved,
+                                      QueueKind::AgentCompleted, QueueKind::MemberStatus}));
+
+    // A waiting caller that abandons, or is hung up by anyone, leaves its queue first.
+    const std::string waiting = control.run("join support", now).substr(3);
+    kinds.clear();
+    EXPECT_EQ(control.run("abandon " + waiting, now), "ok");
+    EXPECT_EQ(kinds, (std::vector<QueueKind>{QueueKind::Abandoned, QueueKind::Left}));
+    EXPECT_EQ(queues.find("support")->abandoned, 1);
+}
+
+TEST_F(QueueControlTest, ForgedCallersNameAChannelThatIsUp)
+{
+    const Call victim = table.calls()[0];
+    EXPECT_EQ(control.run("forge Local/112@c-1;2 " + victim.channel, Now), "ok Local/112@c-1;2");
+    EXPECT_EQ(table.find("Local/112@c-1;2")->connectedName,
+              forgedStatusRecord(Dialect::Modern, victim.channel));
+    EXPECT_EQ(control.run("forge Local/112@c-2;2 SIP/none", Now), "error no such victim channel");
+    EXPECT_EQ(control.run("forge-queue sales Local/114@c-1;2 " + victim.channel, Now),
+              "ok Local/114@c-1;2");
+    EXPECT_EQ(table.find("Local/114@c-1;2")->callerName,
+              forgedQueueEntry(EventStyle::Current, "sales", victim));
+}
+
+// The queue churn keeps as many callers waiting as there were, and the gentle activity does
+// one thing every three to six seconds, replacing what ends.
+TEST_F(QueueControlTest, ChurnAndActivityKeepThePbxAsBusyAsItWas)
+{
+    QueueChurn& churn = *control.queueChurn();
+    churn.step(40, now);
+    EXPECT_EQ(queues.waiting(), 3u);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), QueueKind::Joined), 40);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), QueueKind::Left), 40);
+    const auto answered = std::count(kinds.begin(), kinds.end(), QueueKind::AgentConnected);
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), QueueKind::Abandoned), 40 - answered);
+    now += QueueChurn::TalkSeconds + 1;
+    churn.endTalks(now);
+    EXPECT_EQ(queues.answered(), 0u);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), QueueKind::AgentCompleted), answered);
+
+    Activity& activity = control.activity();
+    const auto t0 = Activity::Clock::now();
+    activity.begin(t0);
+    const std::size_t calls = table.size();
+    kinds.clear();
+    control.tick(t0 + std::chrono::seconds(2), now);
+    EXPECT_TRUE(kinds.empty());
+    for (int second = 7; second <= 70; second += 7)
+        control.tick(t0 + std::chrono::seconds(second), now);
+    EXPECT_EQ(queues.waiting(), 3u);
+    EXPECT_EQ(table.size(), calls + 2 * queues.answered());
+    EXPECT_FALSE(kinds.empty());
+}
+
+TEST(ChurnCausesTest, TheChurnEndsCallsWithTheCausesGiven)
+{
+    CallGenerator generator{1};
+    CallTable table{generateCalls(50, 77, Now)};
+    Control control{table, generator, EventStyle::Current, 1};
+    struct Causes : CallTable::Listener
+    {
+        std::set<int> seen;
+        void callChanged(const CallChange& change) override
+        {
+            if (change.kind == CallChange::Kind::HungUp)
+                seen.insert(causeOf(change));
+        }
+    } causes;
+    table.subscribe(&causes);
+    control.churnStep(20, Now);
+    EXPECT_EQ(causes.seen, (std::set<int>{16}));
+    control.setChurnCauses({17, 19});
+    causes.seen.clear();
+    control.churnStep(40, Now);
+    EXPECT_EQ(causes.seen, (std::set<int>{17, 19}));
+    table.unsubscribe(&causes);
 }

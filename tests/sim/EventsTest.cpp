@@ -2,9 +2,11 @@
 #include "Events.h"
 
 #include "Blocks.h"
+#include "Causes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -391,4 +393,52 @@ TEST(EventsTest, OlderGenerationsLinkAndUnlinkAPair)
         ASSERT_TRUE(table.hangup(a.channel, true));
         EXPECT_EQ(namesOf(session.take()), g.hangup);
     }
+}
+
+// A call ends with its cause in every generation, told in the Hangup with the PBX's text and,
+// from 11 on, in the HangupRequest the PBX queues; a manager Hangup's request names its kind.
+TEST(EventsTest, HangupsCarryTheirCause)
+{
+    const Call call = leg("SIP/2041-00000001", "2041", "", "from-internal", "600", "1.5");
+    struct Row
+    {
+        EventStyle style;
+        bool byAction;
+        int cause;
+        std::string request; // the request's Cause; empty: no request
+        std::string text;
+    };
+    for (const Row& row : {Row{EventStyle::Pbx14, false, 17, "", "User busy"},
+                           Row{EventStyle::Pbx16, false, 19, "", "User alerting, no answer"},
+                           Row{EventStyle::Pbx11, false, 21, "21", "Call Rejected"},
+                           Row{EventStyle::Current, false, 16, "16", "Normal Clearing"},
+                           Row{EventStyle::Current, true, 17, "16", "User busy"},
+                           Row{EventStyle::Current, true, -1, "16", "Unknown"},
+                           Row{EventStyle::Pbx14, false, 99, "",
+                               "Info. element nonexist or not "
+                               "implemented"}}) {
+        CallChange change{Kind::HungUp, call};
+        change.byAction = row.byAction;
+        change.cause = row.cause;
+        const auto blocks = eventsOf(change, row.style, "call");
+        std::string request;
+        for (const Block& block : blocks)
+            if (block.front().find("HangupRequest") != std::string::npos)
+                request = field(block, "Cause");
+        const auto hangup = std::find_if(blocks.begin(), blocks.end(), [](const Block& block) {
+            return block.front() == "Event: Hangup";
+        });
+        ASSERT_NE(hangup, blocks.end());
+        EXPECT_EQ(field(*hangup, "Cause"), std::to_string(row.cause < 0 ? 0 : row.cause));
+        EXPECT_EQ(field(*hangup, "Cause-txt"), row.text);
+        EXPECT_EQ(request, row.request);
+    }
+    for (const auto& [text, cause] : {std::pair{"busy", 17},
+                                      {"noanswer", 19},
+                                      {"rejected", 21},
+                                      {"normal", 16},
+                                      {"127", 127},
+                                      {"128", -1},
+                                      {"x", -1}})
+        EXPECT_EQ(readCause(text), cause) << text;
 }

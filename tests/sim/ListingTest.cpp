@@ -2,6 +2,7 @@
 
 #include "Blocks.h"
 #include "CallTable.h"
+#include "Forgeries.h"
 #include "RecordedCalls.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <regex>
 #include <set>
+#include <tuple>
 
 using namespace pbxsim;
 using namespace simtest;
@@ -243,4 +245,76 @@ TEST(ListingTest, CoreShowChannelsAsRecorded)
     EXPECT_EQ(field(blocks[1], "BridgedChannel"), table.calls()[1].channel);
     EXPECT_EQ(field(blocks[1], "BridgedUniqueID"), table.calls()[1].uniqueid);
     EXPECT_EQ(shapeOf(older).back(), (std::vector<std::string>{"Event", "EventList", "ListItems"}));
+}
+
+namespace {
+
+// The calls of recording 26 as its second Status lists them: 112 and 113 with names that forge
+// a record of 2001;2 and a Shutdown, the one 18 s up, the other's legs 19 s.
+std::vector<Call> forgingCalls(Dialect dialect)
+{
+    const std::string victim = "Local/2001@calls-00000000;2";
+    Call forger = forgingCall(dialect, "Local/112@calls-00000001;2", "5550112", "Connected Forger",
+                              forgedStatusRecord(dialect, victim));
+    Call shutdown = forgingCall(dialect, "Local/113@calls-00000002;2", "5550113", "Shutdown Forger",
+                                forgedShutdown());
+    std::vector<Call> calls;
+    for (auto [call, id, linked, age] :
+         {std::tuple{forger, "1796857525.3", "1796857525.2", 18},
+          {leg(112, 1, 1, "", "1796857525.2", 18), "", "", 18},
+          {leg(2001, 2, 0, "Carol Smith", "1796857524.1", 19), "", "1796857524.0", 19},
+          {leg(2001, 1, 0, "", "1796857524.0", 19), "", "", 19},
+          {leg(113, 1, 2, "", "1796857525.4", 18), "", "", 18},
+          {shutdown, "1796857525.5", "1796857525.4", 18}}) {
+        call.context = call.channel.back() == '2' ? "calls" : "agents";
+        call.extension = call.channel.substr(6, call.channel.find('@') - 6);
+        if (*id != '\0')
+            call.uniqueid = id;
+        call.linkedid = linked;
+        call.startedAt = Now - age;
+        calls.push_back(call);
+    }
+    calls[2].callerNum = "5552001";
+    return calls;
+}
+
+} // namespace
+
+// Recording 26: an empty line in a name cuts the genuine record, and the record's rest, ActionID
+// and all, closes the forged one; CoreShowChannels escapes every name.
+TEST(ListingTest, ForgedNamesCutTheListingAsRecorded)
+{
+    const std::vector<std::string> recorded =
+        answersIn(fixture("26_status_empty_line_in_name.recv.bin"));
+    ASSERT_EQ(recorded.size(), 5u);
+    const std::vector<Call> calls = forgingCalls(Dialect::Modern);
+    // The recording's dialplan runs the forgers one priority further.
+    const auto comparable = [](const std::string& text) { return blankValues(text, "Priority"); };
+    EXPECT_EQ(comparable(statusAnswer(calls, Dialect::Modern, Now - 1)), comparable(recorded[1]));
+    EXPECT_EQ(comparable(statusAnswer(calls, Dialect::Modern, Now, "7f3c9a1e5b2d4c68")),
+              comparable(recorded[2]));
+    EXPECT_EQ(comparable(coreShowChannelsAnswer(calls, true, Now + 1, "")),
+              comparable(recorded[3]));
+}
+
+// Up to 11 the caller's name is raw in the record, and forges the same records there.
+TEST(ListingTest, ForgedNamesCutEveryDialect)
+{
+    for (const auto& [dialect, raw] : {std::pair{Dialect::Legacy, "CallerIDName"},
+                                       {Dialect::Pbx18, "CallerIDName"},
+                                       {Dialect::Modern, "EffectiveConnectedLineName"}}) {
+        const std::vector<Block> blocks =
+            splitBlocks(statusAnswer(forgingCalls(dialect), dialect, Now, "id-1"));
+        std::vector<std::string> forged;
+        for (std::size_t i = 1; i + 1 < blocks.size(); ++i) {
+            if (blocks[i].back() != "ActionID: id-1")
+                forged.push_back(blocks[i].back() + " / " + blocks[i + 1].front() + " " +
+                                 field(blocks[i + 1], "Channel") + " " + blocks[i + 1].back());
+        }
+        EXPECT_EQ(forged, (std::vector<std::string>{
+                              "Seconds: 987654 / Event: Status Local/2001@calls-00000000;2 "
+                              "ActionID: id-1",
+                              std::string(raw) + ": x / Event: Shutdown (none) ActionID: id-1"}))
+            << static_cast<int>(dialect);
+    }
 }

@@ -15,7 +15,12 @@
 // client that asked for them, so the events are on their way when it returns: no timing to guess.
 // Others act on the connections: "restart 2" (Shutdown, close, refuse for 2 s, take them again),
 // "freeze 3" (a dead link for 3 s), "silent" / "silent off" (taken but never greeted).
-// The commands are listed in tools/pbxsim/README.md.
+// With queues (--queue-demo, --queues N) callers join, abandon and are answered:
+//   sim.command("join sales SIP/5011-00000001 5565011 Zoë")  // "ok SIP/5011-00000001"
+//   sim.command("answer SIP/5011-00000001")                  // a free member takes it
+//   sim.command("pause Local/6001@queue-agents/n Lunch")     // "ok"
+// and "hangup CHANNEL busy" ends a call with a cause. The commands are listed in
+// tools/pbxsim/README.md.
 class PbxSim
 {
 public:

@@ -1,5 +1,7 @@
 #include "CallTable.h"
 
+#include "Causes.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -27,10 +29,18 @@ CallTable::CallTable(std::vector<Call> initial)
         index(i);
 }
 
-void CallTable::subscribe(Listener* listener)
+int causeOf(const CallChange& change)
 {
-    if (std::find(listeners.begin(), listeners.end(), listener) == listeners.end())
-        listeners.push_back(listener);
+    if (change.cause >= 0)
+        return change.cause;
+    return change.byAction ? Cause::Unset : Cause::Normal;
+}
+
+void CallTable::subscribe(Listener* listener, bool first)
+{
+    if (std::find(listeners.begin(), listeners.end(), listener) != listeners.end())
+        return;
+    listeners.insert(first ? listeners.begin() : listeners.end(), listener);
 }
 
 void CallTable::unsubscribe(Listener* listener)
@@ -71,13 +81,14 @@ bool CallTable::start(Call call)
     return true;
 }
 
-bool CallTable::hangup(std::string_view name, bool byAction)
+bool CallTable::hangup(std::string_view name, bool byAction, int cause)
 {
     const std::size_t at = indexOf(name);
     if (at == None)
         return false;
     CallChange change{CallChange::Kind::HungUp, active[at]};
     change.byAction = byAction;
+    change.cause = cause;
     const std::size_t peer = active[at].bridgedTo.empty() ? None : indexOf(active[at].bridgedTo);
     if (peer == None) {
         notify(change);

@@ -21,8 +21,8 @@ struct CallChange
         Extension,   // `call` moved on to another extension
         Renamed,     // `call` was named `oldName`
         Masqueraded, // `original` took over `call` (the clone); both as they were before
-        HungUp,      // `call` has ended; `byAction` when a manager Hangup asked for it; with a
-                     // `peer` it was bridged to it, and the peer's own hangup follows
+        HungUp,      // `call` has ended with `cause`; `byAction` when a manager Hangup asked for
+                     // it; with a `peer` it was bridged to it, and the peer's own hangup follows
         Bridged,     // `call` and `peer` are one conversation now, in `call.bridgeId`
         Unbridged    // `call` and `peer` have left their bridge, which is gone; both as they were
     };
@@ -32,7 +32,12 @@ struct CallChange
     const Call* original = nullptr;
     bool byAction = false;
     const Call* peer = nullptr;
+    int cause = -1; // -1: as the PBX ends a call when nobody said why (see causeOf)
 };
+
+// The cause a hangup is reported with: the one given, else none for a manager Hangup and normal
+// clearing for the PBX's own.
+int causeOf(const CallChange& change);
 
 // The calls that are up. One table serves every connection, so a hangup on one connection is
 // seen by all of them, as on a real PBX. Every change is told to the listeners, which turn it into
@@ -54,7 +59,9 @@ public:
     CallTable(const CallTable&) = delete;
     CallTable& operator=(const CallTable&) = delete;
 
-    void subscribe(Listener* listener);
+    // Listeners hear of each change in the order they subscribed; with `first`, before all that
+    // are there already.
+    void subscribe(Listener* listener, bool first = false);
     void unsubscribe(Listener* listener);
 
     // Every call that is up, in the order the calls started.
@@ -69,7 +76,8 @@ public:
     // Each returns false, changing nothing, when a named call does not exist or a new name is
     // already taken.
     bool start(Call call);
-    bool hangup(std::string_view name, bool byAction = false);
+    // A bridged peer is hung up by the PBX too, with normal clearing.
+    bool hangup(std::string_view name, bool byAction = false, int cause = -1);
     bool setCallerId(std::string_view name, std::string number, std::string callerName);
     bool setExtension(std::string_view name, std::string extension);
     bool rename(std::string_view name, std::string newName);

@@ -1,7 +1,9 @@
 #include "Control.h"
 
+#include "Causes.h"
+#include "Forgeries.h"
+
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdio>
 
@@ -41,9 +43,9 @@ bool readNumber(std::string_view text, std::uint32_t& value)
 }
 
 // Each command with its arguments: in capitals what must be given, in brackets what may be.
-constexpr std::array<std::string_view, 17> Usages = {
+constexpr std::string_view Usages[] = {
     "start [CHANNEL [NUMBER [NAME...]]]",
-    "hangup CHANNEL",
+    "hangup CHANNEL [CAUSE]",
     "callerid CHANNEL NUMBER [NAME...]",
     "exten CHANNEL EXTENSION",
     "rename CHANNEL NEWNAME",
@@ -51,6 +53,18 @@ constexpr std::array<std::string_view, 17> Usages = {
     "bridge CHANNEL CHANNEL",
     "unbridge CHANNEL",
     "churn PER-SECOND [SECONDS]",
+    "join QUEUE [CHANNEL [NUMBER [NAME...]]]",
+    "abandon CHANNEL",
+    "answer CHANNEL [INTERFACE]",
+    "pause INTERFACE [REASON...]",
+    "unpause INTERFACE",
+    "add-member QUEUE INTERFACE [NAME...]",
+    "remove-member QUEUE INTERFACE",
+    "queue-churn PER-SECOND [SECONDS]",
+    "waiting",
+    "forge CHANNEL VICTIM",
+    "forge-shutdown CHANNEL",
+    "forge-queue QUEUE CHANNEL VICTIM",
     "count",
     "dump FILE",
     "flooded",
@@ -73,6 +87,44 @@ std::string result(bool done, std::string_view why = "no such channel")
     return done ? std::string("ok") : "error " + std::string(why);
 }
 
+std::string queueResult(QueueTable::Result outcome)
+{
+    switch (outcome) {
+    case QueueTable::Result::Done:
+        return "ok";
+    case QueueTable::Result::NoSuchQueue:
+        return "error no such queue";
+    case QueueTable::Result::NoSuchCaller:
+        return "error no such caller waiting";
+    case QueueTable::Result::NoSuchMember:
+        return "error no such member";
+    case QueueTable::Result::MemberBusy:
+        return "error the member is paused or on a call";
+    case QueueTable::Result::NoMemberFree:
+        return "error no member free to answer";
+    case QueueTable::Result::Exists:
+        return "error the member is there already";
+    case QueueTable::Result::ChannelTaken:
+        break;
+    }
+    return "error channel exists";
+}
+
+// A call a command names: the channel, then optionally the number and a name with spaces.
+Call namedCall(std::string_view channel, std::string_view& rest, CallGenerator& generator,
+               std::int64_t now)
+{
+    Call call;
+    call.channel = channel;
+    call.callerNum = word(rest);
+    call.callerName = remainder(rest);
+    call.extension = "600";
+    call.context = "from-internal";
+    call.uniqueid = generator.nextUniqueid(now);
+    call.startedAt = now;
+    return call;
+}
+
 } // namespace
 
 Control::Control(CallTable& calls, CallGenerator& callGenerator, EventStyle eventStyle,
@@ -80,17 +132,58 @@ Control::Control(CallTable& calls, CallGenerator& callGenerator, EventStyle even
     : table(calls)
     , generator(callGenerator)
     , style(eventStyle)
+    , rngSeed(seed)
     , rng(seed ^ 0x5eed)
     , bridgeIds(seed ^ 0xb41d)
+    , causeRng(seed ^ 0xca05e)
+    , gentle(std::make_unique<Activity>(calls, nullptr, callGenerator, seed))
 {}
+
+Control::~Control() = default;
+
+void Control::setQueues(QueueTable* queueTable)
+{
+    queues = queueTable;
+    callers = queues == nullptr ? nullptr
+                                : std::make_unique<QueueChurn>(table, *queues, generator, rngSeed);
+    gentle = std::make_unique<Activity>(table, queues, generator, rngSeed);
+}
+
+void Control::tick(Clock::time_point now, std::int64_t unixNow)
+{
+    if (timing.active())
+        churnStep(timing.due(now), unixNow);
+    if (callers != nullptr && callers->timing().active())
+        callers->step(callers->timing().due(now), unixNow);
+    gentle->run(now, unixNow);
+}
+
+Control::Clock::time_point Control::nextDue() const
+{
+    Clock::time_point next = Clock::time_point::max();
+    if (timing.active())
+        next = std::min(next, timing.nextDue());
+    if (callers != nullptr && callers->timing().active())
+        next = std::min(next, callers->timing().nextDue());
+    if (gentle->active())
+        next = std::min(next, gentle->nextDue());
+    return next;
+}
 
 void Control::churnStep(std::uint64_t count, std::int64_t now)
 {
     for (std::uint64_t i = 0; i < count; ++i) {
         // A bridged call takes its peer with it: as many start as ended.
         const std::size_t before = table.size();
-        if (const Call* call = table.pick(rng.next()))
-            table.hangup(std::string(call->channel));
+        const Call* call = table.pick(rng.next());
+        for (int retry = 0; call != nullptr && !call->queue.empty() && retry < 8; ++retry)
+            call = table.pick(rng.next());
+        if (call != nullptr && !call->queue.empty())
+            continue; // only the queues' channels came up: nothing ends, nothing starts
+        if (call != nullptr)
+            table.hangup(std::string(call->channel), false,
+                         churnCauses.empty() ? -1
+                                             : churnCauses[causeRng.below(churnCauses.size())]);
         const std::size_t ended = std::max<std::size_t>(before - table.size(), 1);
         if (bChurnPairs && ended == 2) {
             Call caller = generator.next(now, true);
@@ -133,20 +226,13 @@ std::string Control::run(std::string_view line, std::int64_t now)
     if (given < needed)
         return "error missing argument; usage: " + std::string(*usage);
 
+    const std::string_view arguments = rest;
+    if (command.substr(0, 5) == "forge")
+        return forge(command, arguments, now);
     const std::string_view first = word(rest);
     if (command == "start") {
-        Call call;
-        if (first.empty()) {
-            call = generator.next(now, true);
-        } else {
-            call.channel = first;
-            call.callerNum = word(rest);
-            call.callerName = remainder(rest);
-            call.extension = "600";
-            call.context = "from-internal";
-            call.uniqueid = generator.nextUniqueid(now);
-            call.startedAt = now;
-        }
+        Call call =
+            first.empty() ? generator.next(now, true) : namedCall(first, rest, generator, now);
         std::string channel = call.channel;
         return table.start(std::move(call)) ? "ok " + channel
                                             : "error channel " + channel + " exists";
@@ -166,8 +252,19 @@ std::string Control::run(std::string_view line, std::int64_t now)
         timing.begin(perSecond, seconds, Churn::Clock::now());
         return "ok";
     }
-    if (command == "hangup")
-        return result(table.hangup(first));
+    if (command == "hangup") {
+        const std::string_view causeText = word(rest);
+        const int cause = causeText.empty() ? -1 : readCause(causeText);
+        if (!causeText.empty() && cause < 0)
+            return "error a cause is 0 to 127, or normal, busy, noanswer or rejected";
+        return result(table.hangup(first, false, cause));
+    }
+    for (const std::string_view queueCommandName :
+         {"join", "abandon", "answer", "pause", "unpause", "add-member", "remove-member",
+          "queue-churn", "waiting"}) {
+        if (command == queueCommandName)
+            return queueCommand(command, arguments, now);
+    }
     if (command == "callerid") {
         const std::string_view number = word(rest);
         return result(table.setCallerId(first, std::string(number), std::string(remainder(rest))));
@@ -211,6 +308,88 @@ std::string Control::run(std::string_view line, std::int64_t now)
     else
         transport->freeze(seconds);
     return "ok";
+}
+
+std::string Control::queueCommand(std::string_view command, std::string_view rest, std::int64_t now)
+{
+    if (queues == nullptr)
+        return "error no queues here";
+    const std::string_view first = word(rest);
+    if (command == "waiting")
+        return "ok " + std::to_string(queues->waiting()) + " " + std::to_string(queues->answered());
+    if (command == "join") {
+        const std::string_view channel = word(rest);
+        Call call =
+            channel.empty() ? generator.next(now, true) : namedCall(channel, rest, generator, now);
+        const std::string name = call.channel;
+        const QueueTable::Result outcome = queues->join(first, std::move(call));
+        return outcome == QueueTable::Result::Done ? "ok " + name : queueResult(outcome);
+    }
+    if (command == "abandon") {
+        const Call* call = table.find(first);
+        if (call == nullptr || queues->queueOf(*call) == nullptr)
+            return queueResult(QueueTable::Result::NoSuchCaller);
+        return result(table.hangup(first, false, Cause::Normal));
+    }
+    if (command == "answer")
+        return queueResult(queues->answer(first, word(rest)));
+    if (command == "pause" || command == "unpause")
+        return result(queues->pause(first, {}, command == "pause", remainder(rest)),
+                      "no such member in any queue");
+    if (command == "queue-churn") {
+        std::uint32_t perSecond = 0;
+        std::uint32_t seconds = 0;
+        const std::string_view duration = word(rest);
+        if (!readNumber(first, perSecond) || (!duration.empty() && !readNumber(duration, seconds)))
+            return "error queue-churn needs callers per second and, if it is to end, seconds";
+        callers->timing().begin(perSecond, seconds, Churn::Clock::now());
+        return "ok";
+    }
+    const std::string_view interface = word(rest);
+    if (command == "add-member") {
+        QueueMember member;
+        member.interface = interface;
+        member.name = remainder(rest);
+        if (member.name.empty())
+            member.name = interface;
+        return queueResult(queues->addMember(first, std::move(member)));
+    }
+    return queueResult(queues->removeMember(first, interface));
+}
+
+std::string Control::forge(std::string_view command, std::string_view rest, std::int64_t now)
+{
+    const std::string_view first = word(rest);
+    const std::string_view second = word(rest);
+    Call call;
+    if (command == "forge-queue") {
+        // A waiting caller's name is raw in QueueStatus in every version.
+        const Call* victim = table.find(word(rest));
+        if (queues == nullptr || queues->find(first) == nullptr)
+            return "error no such queue";
+        if (victim == nullptr)
+            return "error no such victim channel";
+        call = forgingCall(Dialect::Legacy, std::string(second), "5550114", {},
+                           forgedQueueEntry(style, first, *victim));
+        call.uniqueid = generator.nextUniqueid(now);
+        call.startedAt = now;
+        const std::string name = call.channel;
+        const QueueTable::Result outcome = queues->join(first, std::move(call));
+        return outcome == QueueTable::Result::Done ? "ok " + name : queueResult(outcome);
+    }
+    if (command == "forge") {
+        if (table.find(second) == nullptr)
+            return "error no such victim channel";
+        call = forgingCall(dialect, std::string(first), "5550112", "Connected Forger",
+                           forgedStatusRecord(dialect, table.find(second)->channel));
+    } else {
+        call = forgingCall(dialect, std::string(first), "5550113", "Shutdown Forger",
+                           forgedShutdown());
+    }
+    call.uniqueid = generator.nextUniqueid(now);
+    call.startedAt = now;
+    const std::string name = call.channel;
+    return table.start(std::move(call)) ? "ok " + name : "error channel " + name + " exists";
 }
 
 bool dumpChannels(const CallTable& table, const std::string& path)

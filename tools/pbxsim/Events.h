@@ -23,6 +23,8 @@ EventStyle eventStyleFor(std::string_view greetingVersion);
 namespace EventClass {
 inline constexpr unsigned System = 1u << 0;
 inline constexpr unsigned Call = 1u << 1;
+inline constexpr unsigned Agent = 1u << 5;
+inline constexpr unsigned Reporting = 1u << 9;
 inline constexpr unsigned Dialplan = 1u << 11;
 inline constexpr unsigned Security = 1u << 18;
 inline constexpr unsigned All = 0x7fffffffu;

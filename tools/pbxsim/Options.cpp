@@ -1,5 +1,9 @@
 #include "Options.h"
 
+#include "Causes.h"
+#include "Events.h"
+
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <string_view>
@@ -49,6 +53,34 @@ bool readHex(std::string_view text, std::string& bytes)
     return true;
 }
 
+// "desk:s3cret:call": a user, its secret and its classes (read and write alike).
+bool readUser(std::string_view text, ManagerUser& user)
+{
+    const std::size_t first = text.find(':');
+    const std::size_t last = text.rfind(':');
+    if (first == std::string_view::npos || first == last || first == 0 || last + 1 == text.size())
+        return false;
+    user.name = text.substr(0, first);
+    user.secret = text.substr(first + 1, last - first - 1);
+    user.classes = eventMask(text.substr(last + 1));
+    return true;
+}
+
+// "16,17,19": causes by number or by name.
+bool readCauses(std::string_view text, std::vector<int>& causes)
+{
+    causes.clear();
+    for (std::size_t pos = 0; pos <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', pos), text.size());
+        const int cause = readCause(text.substr(pos, comma - pos));
+        if (cause < 0)
+            return false;
+        causes.push_back(cause);
+        pos = comma + 1;
+    }
+    return !causes.empty();
+}
+
 } // namespace
 
 std::string usage()
@@ -58,8 +90,10 @@ std::string usage()
            "\n"
            "  --host ADDR             address to listen on (default 127.0.0.1)\n"
            "  --port N                port (default 5038; 0 picks a free one)\n"
-           "  --user NAME             manager user (default admin)\n"
+           "  --user NAME             manager user (default admin), who may do everything\n"
            "  --secret TEXT           manager secret (default empty)\n"
+           "  --add-user NAME:SECRET:CLASSES  another user, reading and writing only these\n"
+           "                          classes (call; call,agent; ...); repeatable\n"
            "  --calls N               generated calls (default 12)\n"
            "  --seed N                seed for the generated calls (default 1)\n"
            "  --dialect legacy|1.8|modern  status record layout: 1.4's, 1.8 to 11's or current\n"
@@ -82,13 +116,31 @@ std::string usage()
            "  --no-hangup-answer      end hung-up calls but never answer the Hangup\n"
            "  --unanswered-hangups N  the same for only the first N Hangups of a connection\n"
            "  --control               read commands on standard input (start, hangup, callerid,\n"
-           "                          exten, rename, masquerade, bridge, unbridge, churn, count,\n"
-           "                          dump, flooded, queued, restart, freeze, silent, help) and\n"
-           "                          answer each with one line on standard output\n"
+           "                          exten, rename, masquerade, bridge, unbridge, churn, join,\n"
+           "                          abandon, answer, pause, unpause, add-member, remove-member,\n"
+           "                          queue-churn, waiting, forge, forge-shutdown, forge-queue,\n"
+           "                          count, dump, flooded, queued, restart, freeze, silent, "
+           "help)\n"
+           "                          and answer each with one line on standard output\n"
            "  --churn N               N calls start and N end every second, each with its events\n"
+           "  --churn-causes LIST     the churn ends calls with these causes, one at random each\n"
+           "                          (16,17,19 or normal,busy,noanswer,rejected; default 16)\n"
            "  --churn-seconds S       churn for S seconds only (default: until the end)\n"
            "  --bridged N             bridge N pairs of the calls at start\n"
            "  --churn-pairs           the churn replaces a bridged pair by a new bridged pair\n"
+           "  --queue-demo            queues sales and support with Anna, Ben and Cleo Agent,\n"
+           "                          Ben paused, three callers waiting\n"
+           "  --queues N              N generated queues, with\n"
+           "  --members N             N members spread over them\n"
+           "  --waiting N             and N callers waiting in them\n"
+           "  --queue-churn N         N callers join and N leave the queues every second, some\n"
+           "                          abandoning, some answered (their calls end after 4 s)\n"
+           "  --activity              every few seconds a call ends with a cause, a caller\n"
+           "                          abandons or is answered, an answered call ends; new ones\n"
+           "                          start\n"
+           "  --forged VICTIM         add callers whose names forge a Status record of the call\n"
+           "                          VICTIM (channel or unique id) and a Shutdown, and, with\n"
+           "                          queues, a waiting caller forging a QueueEntry of VICTIM\n"
            "  --max-queued BYTES      end a connection that leaves more than BYTES of events\n"
            "                          unread (default 8 MiB)\n"
            "  --dump-channels FILE    at exit, write the channels that are up to FILE\n"
@@ -132,6 +184,27 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             session.user = value();
         } else if (name == "--secret") {
             session.secret = value();
+        } else if (name == "--add-user") {
+            ManagerUser user;
+            ok = readUser(value(), user);
+            session.moreUsers.push_back(std::move(user));
+        } else if (name == "--churn-causes") {
+            ok = readCauses(value(), options.churnCauses);
+        } else if (name == "--queue-demo") {
+            options.queueDemo = true;
+        } else if (name == "--queues") {
+            ok = readNumber(value(), options.queues, std::size_t{100'000});
+        } else if (name == "--members") {
+            ok = readNumber(value(), options.members, std::size_t{1'000'000});
+        } else if (name == "--waiting") {
+            ok = readNumber(value(), options.waiting, std::size_t{1'000'000});
+        } else if (name == "--queue-churn") {
+            ok = readNumber(value(), options.queueChurn, std::uint32_t{100'000});
+        } else if (name == "--activity") {
+            options.activity = true;
+        } else if (name == "--forged") {
+            options.forgedVictim = value();
+            ok = !options.forgedVictim.empty();
         } else if (name == "--calls") {
             ok = readNumber(value(), options.calls, std::size_t{10'000'000});
         } else if (name == "--seed") {
@@ -218,6 +291,11 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             error = "bad or missing value for " + std::string(name);
             return false;
         }
+    }
+    if ((options.members > 0 || options.waiting > 0 || options.queueChurn > 0) &&
+        options.queues == 0 && !options.queueDemo) {
+        error = "--members, --waiting and --queue-churn need queues: --queues N or --queue-demo";
+        return false;
     }
     if (options.tlsCert.empty() != options.tlsKey.empty()) {
         error = "--tls-cert and --tls-key go together";

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Session.h"
+#include "SessionOptions.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +34,14 @@ struct Options
     std::size_t bridged = 0;           // pairs of calls bridged at start
     bool churnPairs = false;           // the churn replaces a bridged pair by a bridged pair
     std::size_t maxQueued = 8 << 20;   // events waiting for one connection before it is dropped
+    std::vector<int> churnCauses;      // the churn ends calls with one of these; empty: normal
+    bool queueDemo = false;            // the demo's queues, sales and support
+    std::size_t queues = 0;            // generated queues, with
+    std::size_t members = 0;           //   members spread over them
+    std::size_t waiting = 0;           //   and callers waiting in them
+    std::uint32_t queueChurn = 0;      // callers that join, and leave, per second
+    bool activity = false;             // something happens every few seconds
+    std::string forgedVictim;          // add callers whose names forge records of this channel
     SessionOptions session;
     bool help = false;
 };

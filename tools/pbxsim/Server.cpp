@@ -72,10 +72,11 @@ std::int64_t unixNow(const Options& options)
 
 } // namespace
 
-Server::Server(const Options& serverOptions, CallTable& calls, Control& commands,
-               TlsServer* tlsServer)
+Server::Server(const Options& serverOptions, CallTable& calls, QueueTable* queueTable,
+               Control& commands, TlsServer* tlsServer)
     : options(serverOptions)
     , table(calls)
+    , queues(queueTable)
     , control(commands)
     , tls(tlsServer)
     , commandsOpen(serverOptions.control)
@@ -89,7 +90,7 @@ Server::~Server()
 {
     control.setTransport(nullptr);
     for (const auto& c : connections)
-        close(*c);
+        c->close();
     if (listenFd >= 0)
         ::close(listenFd);
 }
@@ -173,6 +174,11 @@ void Server::run(const volatile std::sig_atomic_t& stop)
     std::vector<pollfd> fds;
     if (options.churn > 0)
         control.churn().begin(options.churn, options.churnSeconds, Clock::now());
+    if (options.queueChurn > 0 && control.queueChurn() != nullptr)
+        control.queueChurn()->timing().begin(options.queueChurn, options.churnSeconds,
+                                             Clock::now());
+    if (options.activity)
+        control.activity().begin(Clock::now());
     while (stop == 0) {
         if (listenFd < 0 && Clock::now() >= reopenAt) {
             std::string error;
@@ -184,8 +190,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
                 reopenAt = Clock::now() + std::chrono::milliseconds(100);
             }
         }
-        if (control.churn().active())
-            control.churnStep(control.churn().due(Clock::now()), unixNow(options));
+        control.tick(Clock::now(), unixNow(options));
         passOnEvents();
         const Clock::time_point now = Clock::now();
         fds.clear();
@@ -195,8 +200,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         if (commandsOpen)
             fds.push_back({STDIN_FILENO, POLLIN, 0});
         Clock::time_point wake = now + std::chrono::hours(1);
-        if (control.churn().active())
-            wake = std::max(now, control.churn().nextDue());
+        wake = std::max(now, std::min(wake, control.nextDue()));
         if (listenFd < 0)
             wake = std::min(wake, std::max(now, reopenAt));
         for (const auto& c : connections) {
@@ -237,7 +241,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
                 continue; // frozen
             const short revents = fds[i + first].revents;
             if (c.handshaking && revents != 0)
-                handshake(c);
+                c.handshake(transcript);
             // TLS may hold decrypted bytes back until a write went through.
             if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || (c.tls != nullptr && revents != 0))
                 readFrom(c);
@@ -252,7 +256,7 @@ void Server::run(const volatile std::sig_atomic_t& stop)
         for (auto it = connections.begin(); it != connections.end();) {
             if ((*it)->dead) {
                 transcript.note((*it)->id, "connection closed");
-                close(**it);
+                (*it)->close();
                 it = connections.erase(it);
             } else {
                 ++it;
@@ -277,7 +281,7 @@ void Server::accept()
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->id = nextId++;
-        c->session = std::make_unique<Session>(sessionOptions, table);
+        c->session = std::make_unique<ManagerSession>(sessionOptions, table, queues);
         c->session->setAddresses(endpoint(fd, getsockname), endpoint(fd, getpeername));
         c->mute = silent;
         if (!c->mute)
@@ -301,7 +305,7 @@ void Server::readFrom(Connection& c)
         return;
     for (;;) {
         std::size_t n = 0;
-        const Io io = receive(c, n);
+        const Io io = c.receive(readBuffer.data(), readBuffer.size(), n, transcript);
         if (io == Io::Closed) {
             transcript.note(c.id, "the client closed its side");
             c.dead = true;
@@ -318,99 +322,6 @@ void Server::readFrom(Connection& c)
         for (Output& out : fresh)
             enqueue(c, std::move(out));
     }
-}
-
-void Server::handshake(Connection& c)
-{
-    c.tlsWantsWrite = false;
-    const TlsResult result = TlsServer::handshake(c.tls);
-    if (result.status == TlsStatus::Done) {
-        c.handshaking = false;
-        transcript.note(c.id, "TLS handshake done");
-    } else if (result.status == TlsStatus::WantWrite) {
-        c.tlsWantsWrite = true;
-    } else if (result.status == TlsStatus::Failed) {
-        transcript.note(c.id, "TLS handshake failed: " + result.error);
-        c.dead = true;
-    }
-}
-
-Server::Io Server::receive(Connection& c, std::size_t& received)
-{
-    if (c.tls == nullptr) {
-        const ssize_t n = ::recv(c.fd, readBuffer.data(), readBuffer.size(), 0);
-        if (n > 0) {
-            received = static_cast<std::size_t>(n);
-            return Io::Moved;
-        }
-        if (n == 0)
-            return Io::Closed;
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return Io::Later;
-        transcript.note(c.id, errorText("recv"));
-        c.dead = true;
-        return Io::Failed;
-    }
-    c.tlsWantsWrite = false;
-    const TlsResult result = TlsServer::read(c.tls, readBuffer.data(), readBuffer.size());
-    switch (result.status) {
-    case TlsStatus::Done:
-        received = result.bytes;
-        return Io::Moved;
-    case TlsStatus::WantWrite:
-        c.tlsWantsWrite = true;
-        return Io::Later;
-    case TlsStatus::WantRead:
-        return Io::Later;
-    case TlsStatus::Closed:
-        return Io::Closed;
-    case TlsStatus::Failed:
-        break;
-    }
-    transcript.note(c.id, "TLS read failed: " + result.error);
-    c.dead = true;
-    return Io::Failed;
-}
-
-Server::Io Server::transmit(Connection& c, const char* data, std::size_t size, std::size_t& sent)
-{
-    if (c.tls == nullptr) {
-        const ssize_t n = ::send(c.fd, data, size, MSG_NOSIGNAL);
-        if (n >= 0) {
-            sent = static_cast<std::size_t>(n);
-            return Io::Moved;
-        }
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return Io::Later;
-        transcript.note(c.id, errorText("send"));
-        c.dead = true;
-        return Io::Failed;
-    }
-    c.tlsWantsWrite = false;
-    const TlsResult result = TlsServer::write(c.tls, data, size);
-    switch (result.status) {
-    case TlsStatus::Done:
-        sent = result.bytes;
-        return Io::Moved;
-    case TlsStatus::WantWrite:
-        c.tlsWantsWrite = true;
-        return Io::Later;
-    case TlsStatus::WantRead:
-        return Io::Later;
-    case TlsStatus::Closed:
-    case TlsStatus::Failed:
-        break;
-    }
-    transcript.note(c.id, "TLS write failed: " + result.error);
-    c.dead = true;
-    return Io::Failed;
-}
-
-void Server::close(Connection& c)
-{
-    TlsServer::free(c.tls);
-    c.tls = nullptr;
-    ::close(c.fd);
 }
 
 void Server::readCommands()
@@ -505,7 +416,7 @@ void Server::writeTo(Connection& c, Clock::time_point now)
             size = static_cast<std::size_t>(options.closeAfterBytes - c.sentTotal);
         if (size > 0) {
             std::size_t sent = 0;
-            if (transmit(c, head.bytes.data() + c.offset, size, sent) != Io::Moved)
+            if (c.transmit(head.bytes.data() + c.offset, size, sent, transcript) != Io::Moved)
                 return;
             transcript.sent(c.id, std::string_view(head.bytes).substr(c.offset, sent));
             c.offset += sent;
@@ -547,7 +458,7 @@ bool Server::flood(Connection& c, std::size_t total)
         const std::size_t at = c.flooded % FloodLineSize;
         const std::size_t size = std::min(lines.size() - at, total - c.flooded);
         std::size_t sent = 0;
-        if (transmit(c, lines.data() + at, size, sent) != Io::Moved)
+        if (c.transmit(lines.data() + at, size, sent, transcript) != Io::Moved)
             return false;
         transcript.sent(c.id, std::string_view(lines).substr(at, sent));
         c.flooded += sent;

@@ -1,20 +1,18 @@
 #pragma once
 
 #include "CallTable.h"
+#include "Connection.h"
 #include "Control.h"
-#include "Session.h"
+#include "ManagerSession.h"
 #include "Transcript.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
-
-typedef struct ssl_st SSL;
 
 namespace pbxsim {
 
@@ -27,8 +25,10 @@ class Server : private Transport
 {
 public:
     // With options.control, commands for `control` are read from standard input and answered on
-    // standard output; its churn runs in any case. With `tls`, every connection speaks TLS.
-    Server(const Options& options, CallTable& calls, Control& control, TlsServer* tls = nullptr);
+    // standard output; its churns and activity run in any case. With `tls`, every connection
+    // speaks TLS.
+    Server(const Options& options, CallTable& calls, QueueTable* queues, Control& control,
+           TlsServer* tls = nullptr);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -44,38 +44,6 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    struct Connection
-    {
-        int fd = -1;
-        int id = 0;
-        std::unique_ptr<Session> session;
-        std::deque<Output> queue;
-        std::size_t offset = 0;  // bytes of queue.front() already sent
-        std::size_t queued = 0;  // bytes in the queue not yet sent
-        std::size_t flooded = 0; // bytes of queue.front()'s flood already sent
-        bool headTimed = false;  // queue.front()'s delay has been set off
-        Clock::time_point readyAt;
-        std::uint64_t sentTotal = 0;
-        bool closing = false; // our side is shut; reading until the peer closes or time runs out
-        Clock::time_point closeBy;
-        bool dead = false;
-        SSL* tls = nullptr;
-        bool handshaking = false;      // nothing is read or written before the handshake is done
-        bool tlsWantsWrite = false;    // TLS needs the socket writable to go on, even to read
-        Clock::time_point frozenUntil; // nothing moves either way before then
-        bool mute = false;             // taken while silent: never greeted, never answered
-        Clock::time_point endBy = Clock::time_point::max(); // closed then, read up or not
-    };
-
-    // How moving bytes over a connection's socket, with or without TLS, came out.
-    enum class Io
-    {
-        Moved,
-        Later,
-        Closed,
-        Failed
-    };
-
     void accept();
     void readFrom(Connection& c);
     void writeTo(Connection& c, Clock::time_point now);
@@ -83,10 +51,6 @@ private:
     void shutDown(Connection& c, const char* why);
     bool wantsWrite(const Connection& c, Clock::time_point now) const;
     void readCommands();
-    void handshake(Connection& c);
-    Io receive(Connection& c, std::size_t& received);
-    Io transmit(Connection& c, const char* data, std::size_t size, std::size_t& sent);
-    void close(Connection& c);
     void passOnEvents();
     void enqueue(Connection& c, Output out);
     bool openListener(std::string& error);
@@ -97,6 +61,7 @@ private:
 
     const Options& options;
     CallTable& table;
+    QueueTable* queues;
     Control& control;
     TlsServer* tls;
     bool commandsOpen = false;

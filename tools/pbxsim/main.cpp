@@ -2,6 +2,8 @@
 #include "Control.h"
 #include "Listing.h"
 #include "Options.h"
+#include "QueueSetup.h"
+#include "QueueTable.h"
 #include "Server.h"
 #include "Tls.h"
 
@@ -96,10 +98,39 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Queues are always there, if empty: a PBX with its queue application loaded.
+    pbxsim::QueueTable queues(table, generator, [&options] {
+        return options.clock != 0 ? options.clock : static_cast<std::int64_t>(std::time(nullptr));
+    });
+    if (options.queueDemo)
+        pbxsim::addDemoQueues(queues, generator, now);
+    pbxsim::addGeneratedQueues(queues, generator, options.queues, options.members, options.waiting,
+                               now);
+
     pbxsim::Control control(table, generator,
                             pbxsim::eventStyleFor(options.session.greetingVersion), options.seed);
     control.setChurnPairs(options.churnPairs);
-    pbxsim::Server server(options, table, control, useTls ? &tls : nullptr);
+    control.setChurnCauses(options.churnCauses);
+    control.setQueues(&queues);
+    control.setDialect(options.session.dialect);
+    if (!options.forgedVictim.empty()) {
+        // The callers of the recordings that cut a listing with an empty line in a name.
+        std::vector<std::string> forging = {"forge Local/112@calls-0000f112;2 " +
+                                                options.forgedVictim,
+                                            "forge-shutdown Local/113@calls-0000f113;2"};
+        if (!queues.queues().empty())
+            forging.push_back("forge-queue " + queues.queues().front().name +
+                              " Local/114@queue-callers-0000f114;2 " + options.forgedVictim);
+        for (const std::string& command : forging) {
+            const std::string reply = control.run(command, now);
+            if (reply.rfind("ok", 0) != 0) {
+                std::fprintf(stderr, "pbxsim: --forged %s: %s\n", options.forgedVictim.c_str(),
+                             reply.c_str());
+                return 2;
+            }
+        }
+    }
+    pbxsim::Server server(options, table, &queues, control, useTls ? &tls : nullptr);
     if (!server.listen(error)) {
         std::fprintf(stderr, "pbxsim: %s\n", error.c_str());
         return 1;
