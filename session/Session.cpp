@@ -348,9 +348,12 @@ bool Session::keepaliveOn() const
 void Session::shutdownAnnounced()
 {
     // A caller's name can forge this event: only the close that follows ends the connection.
-    // Until then the list is checked sooner, which is all a forged one costs.
+    // Until then the list is checked sooner, which is all a forged one costs: once a period,
+    // though the name brings it again with every listing.
+    const bool again =
+        sinceShutdown.isValid() && sinceShutdown.elapsed() < timing.listingInterval.count() + 1000;
     sinceShutdown.start();
-    if (current == State::Listed && poller.isActive() &&
+    if (!again && current == State::Listed && poller.isActive() &&
         poller.remainingTime() > ShutdownListingWait.count())
         poller.start(ShutdownListingWait);
 }
