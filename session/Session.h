@@ -8,13 +8,12 @@
 #include "Reconnector.h"
 #include "SessionReport.h"
 #include "SessionSettings.h"
+#include "SessionTimes.h"
 #include "SocketAdapter.h"
 #include "StartWaits.h"
 
 #include <QElapsedTimer>
-#include <QList>
 #include <QObject>
-#include <QSslCertificate>
 #include <QString>
 #include <QTimer>
 
