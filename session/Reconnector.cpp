@@ -44,7 +44,8 @@ void Reconnector::loggedIn()
 void Reconnector::lost(bool shutDown)
 {
     if (sinceLogin.isValid()) {
-        if (sinceLogin.elapsed() >= stableAfter.count())
+        // A shutdown is the PBX's own doing, however soon it came: the count starts afresh.
+        if (shutDown || sinceLogin.elapsed() >= stableAfter.count())
             nAttempt = 0;
         sinceLogin.invalidate();
         bRestarting = shutDown;

@@ -12,7 +12,7 @@ namespace corvale {
 // When a lost connection is tried again: the attempts counted, the wait before each, and the
 // one attempt due at a time. A connection that held for a while starts the count afresh; one
 // lost soon after its login counts on, so a PBX that drops every session is not logged in to
-// again and again at full speed.
+// again and again at full speed. A connection the PBX ended with a shutdown starts afresh too.
 class Reconnector : public QObject
 {
     Q_OBJECT

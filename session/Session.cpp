@@ -260,9 +260,6 @@ void Session::lose(const ConnectionProblem& problem)
 {
     Loss loss;
     loss.problem = problem;
-    if (problem.cause == Cause::ClosedByPeer && sinceShutdown.isValid() &&
-        sinceShutdown.elapsed() < ShutdownCloseWithin.count())
-        loss.problem.cause = Cause::ShutDown;
     loss.report = SessionReport::connectionFailed(loss.problem, config.host, config.port);
     lose(std::move(loss));
 }
@@ -282,11 +279,15 @@ void Session::lose(Loss loss)
         return;
     }
     pendingLoss.reset();
-    // A PBX that rejects a login closes at once; its answer may still wait unread.
+    // A PBX that rejects a login closes at once; its answer may still wait unread, and so may
+    // the announcement of a shutdown.
     if (tcpConn.bytesAvailable() > 0)
         readNow();
     if (ended())
         return;
+    if (loss.problem.cause == Cause::ClosedByPeer && sinceShutdown.isValid() &&
+        sinceShutdown.elapsed() < ShutdownCloseWithin.count())
+        loss.report.problem.cause = loss.problem.cause = Cause::ShutDown;
     emit problemOccurred(loss.problem);
     emit connectionProblem(ConnectionTexts::cause(loss.problem));
     if (!retry) {

@@ -67,11 +67,14 @@ void FakePbx::accept()
     }
 }
 
-void FakePbx::closeAll()
+void FakePbx::closeAll(bool flushed)
 {
-    for (const QPointer<QTcpSocket>& peer : peers)
-        if (peer)
+    for (const QPointer<QTcpSocket>& peer : peers) {
+        if (peer && flushed)
+            peer->disconnectFromHost();
+        else if (peer)
             peer->abort();
+    }
     peers.clear();
     buffers.clear();
 }

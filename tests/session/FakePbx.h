@@ -33,8 +33,8 @@ public:
     void stopListening() { server.close(); }
     quint16 port() const { return nPort; }
 
-    // Closes every connection, as a PBX that goes away.
-    void closeAll();
+    // Closes every connection, as a PBX that goes away; `flushed`: after what was sent.
+    void closeAll(bool flushed = false);
     // Sent to the connection last accepted.
     void send(const QByteArray& bytes);
     // Answers each hangup held so far.
