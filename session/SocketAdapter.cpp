@@ -84,15 +84,25 @@ SocketAdapter::~SocketAdapter() = default;
 
 void SocketAdapter::adopt(std::unique_ptr<QTcpSocket> next)
 {
-    if (socket)
+    if (socket) {
+        // It may be inside its own readyRead further up the stack (a box opened while reading):
+        // it is freed once nothing announces its data any more.
         socket->disconnect(this);
+        retired.push_back(std::move(socket));
+        if (nAnnouncing == 0)
+            retired.clear();
+    }
     socket = std::move(next);
     QTcpSocket* s = socket.get();
     // A socket made after the limit was set gets it too.
     s->setReadBufferSize(nReadLimit);
     connect(s, &QTcpSocket::readyRead, this, [this] {
-        if (ssl == nullptr || bVerified)
-            emit dataArrival(socket->bytesAvailable());
+        if (ssl != nullptr && !bVerified)
+            return;
+        ++nAnnouncing;
+        emit dataArrival(socket->bytesAvailable());
+        if (--nAnnouncing == 0)
+            retired.clear();
     });
     connect(s, &QTcpSocket::connected, this, [this] {
         bTcpConnected = true;
@@ -267,6 +277,15 @@ SocketAdapter::TlsProblem SocketAdapter::classify(const QList<QSslError>& errors
 
 void SocketAdapter::connectToRemote()
 {
+    // Each connection gets a socket of its own: Qt announces no data of a socket while its
+    // readyRead is still being handled, and a connection made again from there would be deaf.
+    if (bUsed) {
+        if (ssl)
+            useTls(trustedOnly);
+        else
+            adopt(std::make_unique<QTcpSocket>());
+    }
+    bUsed = true;
     bClosing = false;
     bTcpConnected = false;
     bVerified = false;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QSslError;
 class QSslSocket;
@@ -105,6 +106,9 @@ private:
     QSslSocket* ssl = nullptr; // the same socket, when it is TLS
     QString remoteHost;
     int remotePort = 0;
+    bool bUsed = false;                               // a connection was made with `socket`
+    std::vector<std::unique_ptr<QTcpSocket>> retired; // earlier connections' sockets
+    int nAnnouncing = 0;                              // readyRead handlers on the stack
     bool bClosing = false;
     bool bTcpConnected = false;           // TLS: the handshake has begun
     bool bVerified = false;               // TLS: the handshake is done and the host checked

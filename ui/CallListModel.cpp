@@ -37,8 +37,8 @@ void CallListModel::flush()
     beginInsertRows(QModelIndex(), first, last);
     shown.reserve(shown.size() + pending.size());
     for (Pending& entry : pending) {
-        QString text = displayText(entry.bytes, entry.parts);
-        shown.push_back({std::move(entry.bytes), std::move(text)});
+        QString text = corvale::displayText(entry.bytes, entry.parts);
+        shown.push_back({std::move(entry.bytes), std::move(text), entry.parts[0]});
     }
     pending.clear();
     endInsertRows();
@@ -59,17 +59,8 @@ const std::string& CallListModel::bytesAt(int row) const
     return shown.at(static_cast<std::size_t>(row)).bytes;
 }
 
-QString CallListModel::displayText(std::string_view bytes)
+std::string CallListModel::channelAt(int row) const
 {
-    return corvale::displayText(bytes);
-}
-
-QString CallListModel::displayText(std::string_view entry, const corvale::EntryParts& parts)
-{
-    return corvale::displayText(entry, parts);
-}
-
-bool CallListModel::isValidUtf8(std::string_view bytes)
-{
-    return corvale::isValidUtf8(bytes);
+    const Entry& entry = shown.at(static_cast<std::size_t>(row));
+    return entry.bytes.substr(0, entry.channelEnd);
 }

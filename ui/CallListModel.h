@@ -29,18 +29,15 @@ public:
     // Shown and pending entries: what the manager client counts.
     std::size_t count() const { return shown.size() + pending.size(); }
     const std::string& bytesAt(int row) const;
-
-    // UTF-8 where the bytes are valid UTF-8, else one byte per character.
-    static QString displayText(std::string_view bytes);
-    // An entry decoded part by part, so that one field's bytes decide for that field alone.
-    static QString displayText(std::string_view entry, const corvale::EntryParts& parts);
-    static bool isValidUtf8(std::string_view bytes);
+    // The entry's channel, byte for byte as the PBX sent it.
+    std::string channelAt(int row) const;
 
 private:
     struct Entry
     {
         std::string bytes;
         QString text;
+        std::size_t channelEnd;
     };
     struct Pending
     {

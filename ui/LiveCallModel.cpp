@@ -1,6 +1,6 @@
 #include "LiveCallModel.h"
 
-#include "CallListModel.h"
+#include "DisplayText.h"
 #include "Wire.h"
 
 #include <algorithm>
@@ -36,7 +36,7 @@ QVariant LiveCallModel::data(const QModelIndex& index, int role) const
     sEntry.clear();
     const corvale::EntryParts parts =
         calls.appendEntry(static_cast<std::size_t>(index.row()), calls.now(), sEntry);
-    return CallListModel::displayText(sEntry, parts);
+    return corvale::displayText(sEntry, parts);
 }
 
 std::optional<std::string> LiveCallModel::channelAt(int row) const

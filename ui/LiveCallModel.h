@@ -29,7 +29,6 @@ public:
     void tick(int first, int last);
     // The channel of a row, byte for byte as the PBX sent it; nothing for "Currently No Calls".
     std::optional<std::string> channelAt(int row) const;
-    bool showsNoCalls() const { return bPlaceholder; }
 
 private:
     void callsAboutToBeRemoved(std::size_t first, std::size_t last) override;

@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "ConnectionTexts.h"
 #include "LiveCallList.h"
 #include "LoginInput.h"
 #include "PasswordMaskStyle.h"
@@ -71,13 +72,24 @@ frmMain::frmMain(QWidget* parent)
     // The PBX reads its manager users and secrets as UTF-8: so they go out.
     link.userName = [this] { return txtUsername->text().toUtf8().toStdString(); };
     link.password = [this] { return txtPassword->text().toUtf8().toStdString(); };
-    connect(&link, &corvale::Session::report, this, &frmMain::message);
+    connect(&link, &corvale::Session::reported, this, [this](const corvale::SessionReport& report) {
+        message(corvale::ConnectionTexts::message(report));
+    });
     connect(&link, &corvale::Session::stateChanged, this, &frmMain::sessionStateChanged);
     connect(&link, &corvale::Session::finished, this, [this] { finish(1); });
     connect(&link, &corvale::Session::reconnectProgress, this, &frmMain::showProgress);
-    connect(&link, &corvale::Session::connectionProblem, this, [this](const QString& cause) {
-        logLine(
-            QStringLiteral("corvale: %1:%2: %3").arg(settings.host).arg(settings.port).arg(cause));
+    connect(&link, &corvale::Session::problemOccurred, this,
+            [this](const corvale::ConnectionProblem& problem) {
+                logLine(QStringLiteral("corvale: %1:%2: %3")
+                            .arg(settings.host)
+                            .arg(settings.port)
+                            .arg(corvale::ConnectionTexts::cause(problem)));
+            });
+    // Live mode: the list stops following at once, though the box on screen keeps the error back.
+    connect(&link, &corvale::Session::linkLost, this, [this] {
+        lstCalls->setEnabled(false);
+        if (live)
+            live->stop();
     });
     connect(&link, &corvale::Session::entriesCleared, this, [this] { callList.clear(); });
     connect(&link, &corvale::Session::entryListed, this,
@@ -391,11 +403,10 @@ bool frmMain::selectedChannel(std::string& channel) const
     const QModelIndexList selected = lstCalls->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return false;
-    const std::string& entry = callList.bytesAt(selected.front().row());
-    if (entry == corvale::NoCallsEntry)
+    const int row = selected.front().row();
+    if (callList.bytesAt(row) == corvale::NoCallsEntry)
         return false;
-    // The channel is the entry's first word, byte for byte as the PBX sent it.
-    channel = entry.substr(0, entry.find(' '));
+    channel = callList.channelAt(row);
     return true;
 }
 

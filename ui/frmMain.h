@@ -26,9 +26,6 @@ class frmMain : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr std::string_view ConnectionErrorMessage =
-        corvale::Session::ConnectionErrorMessage;
-    static constexpr std::chrono::milliseconds DefaultAnswerTimeout{10000};
     static constexpr qint64 ReadLimit = corvale::Session::ReadLimit;
     static constexpr std::string_view Title = "Corvale - https://corvale.example.org";
 
@@ -51,14 +48,6 @@ public:
     void useTls(const QList<QSslCertificate>& trusted);
     // The challenge login: the secret never leaves the window, only a key made from it.
     void useChallengeLogin();
-
-    // What the operator is told when TLS could not be set up; `ownAuthorities`: the trusted
-    // certificates came from --tls-ca, not from the system.
-    static QString tlsFailureMessage(corvale::SocketAdapter::TlsProblem problem,
-                                     const QString& host, bool ownAuthorities)
-    {
-        return corvale::Session::tlsFailureMessage(problem, host, ownAuthorities);
-    }
 
     // Live mode, chosen before Connect: the list follows the PBX's call events.
     void setLive(bool on);

@@ -340,12 +340,12 @@ void FaultsTest::hugeLineDoesNotHideTheListing()
     QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
     WindowHarness h;
     QVERIFY(listedFrom(h, sim, Calls));
-    QVERIFY(entryBytes(h) == clean);
+    QCOMPARE(entryBytes(h), clean);
 
     h.button("cmdReFetch")->click();
     QCOMPARE(h.window.calls().rowCount(), 0);
     QVERIFY(waitForRows(h, Calls));
-    QVERIFY(entryBytes(h) == clean);
+    QCOMPARE(entryBytes(h), clean);
     QVERIFY(h.messages.isEmpty());
     QVERIFY(h.exits.isEmpty());
 }
@@ -395,7 +395,7 @@ void FaultsTest::hostileNamesChangeNothingElse()
     QVERIFY(waitForRows(h, rows - 1));
     Entries after = got;
     after.erase(after.begin() + Calls);
-    QVERIFY(entryBytes(h) == after);
+    QCOMPARE(entryBytes(h), after);
     QVERIFY(h.exits.isEmpty());
 }
 
@@ -423,19 +423,19 @@ void FaultsTest::unansweredHangupLeavesTheWindowUsable()
     // The list is fetched again; the call did go.
     QVERIFY(waitForRows(h, Calls - 1));
     const Entries rest(clean.begin() + 1, clean.end());
-    QVERIFY(entryBytes(h) == rest);
+    QCOMPARE(entryBytes(h), rest);
 
     // Refresh List still works, and so does the next Disconnect Call, which the PBX answers.
     h.button("cmdReFetch")->click();
     QVERIFY(waitForRows(h, Calls - 1));
-    QVERIFY(entryBytes(h) == rest);
+    QCOMPARE(entryBytes(h), rest);
     const QString second = channelAt(0);
     h.selectRow(0);
     h.button("cmdKillCall")->click();
     QCOMPARE(h.messages.size(), 2);
     QCOMPARE(h.messages.back(), u"Killed Call "_s + second);
     QVERIFY(waitForRows(h, Calls - 2));
-    QVERIFY(entryBytes(h) == Entries(clean.begin() + 2, clean.end()));
+    QCOMPARE(entryBytes(h), Entries(clean.begin() + 2, clean.end()));
     QVERIFY(h.exits.isEmpty());
 }
 
@@ -498,7 +498,7 @@ void FaultsTest::secondDisconnectCallWaitsForTheFirst()
              QStringList({u"The PBX did not answer the request to disconnect "_s + first + u"."_s,
                           u"Killed Call "_s + second}));
     QVERIFY(waitForRows(h, Calls - 2));
-    QVERIFY(entryBytes(h) == Entries(clean.begin() + 2, clean.end()));
+    QCOMPARE(entryBytes(h), Entries(clean.begin() + 2, clean.end()));
     QVERIFY(h.exits.isEmpty());
 }
 
@@ -525,7 +525,8 @@ void FaultsTest::refreshListShowsOnlyTheNewestListing()
     h.button("cmdReFetch")->click();
     auto newest = [&] {
         const Entries got = entryBytes(h);
-        return got.size() == clean.size() + 1 && std::equal(clean.begin(), clean.end(), got.begin()) &&
+        return got.size() == clean.size() + 1 &&
+               std::equal(clean.begin(), clean.end(), got.begin()) &&
                got.back().rfind("SIP/7000-00000001 From: 7000 <Late> To: ", 0) == 0;
     };
     QVERIFY2(QTest::qWaitFor(newest, Wait), qPrintable(describe(entryBytes(h))));

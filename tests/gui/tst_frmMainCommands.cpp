@@ -102,9 +102,6 @@ private slots:
     void connectRefuses_data();
     void connectRefuses();
     void exitStatusFromTheEventLoop();
-    void utf8Validation_data();
-    void utf8Validation();
-    void eachFieldDecodedOnItsOwn();
 };
 
 void FrmMainCommandsTest::roadOfOneListing()
@@ -140,8 +137,7 @@ void FrmMainCommandsTest::disconnectCallReportsWhatThePbxDid_data()
 {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QString>("message");
-    QTest::newRow("success") << Hungup
-                             << u"Killed Call SIP/200-0c0d"_s;
+    QTest::newRow("success") << Hungup << u"Killed Call SIP/200-0c0d"_s;
     QTest::newRow("error") << QByteArray("Response: Error\r\nMessage: No such channel\r\n\r\n")
                            << u"The call on SIP/200-0c0d could not be disconnected: "
                               "No such channel"_s;
@@ -280,7 +276,7 @@ void FrmMainCommandsTest::refreshListEmptiesAtOnceAndRefetches()
     const QByteArray end = "Event: StatusComplete\r\nItems: 0\r\n\r\n";
     const qsizetype bobCut = Bob.indexOf("Uniqueid");
     const std::pair<QByteArray, QByteArray> interrupted[] = {
-        {answer + Alice, end},                           // only its end still to come
+        {answer + Alice, end},                                      // only its end still to come
         {answer + Alice + Bob.left(bobCut), Bob.mid(bobCut) + end}, // inside a record
     };
     const QByteArray carol = record("SIP/300-0e0f", "300", "Carol", "60");
@@ -614,51 +610,6 @@ void FrmMainCommandsTest::exitStatusFromTheEventLoop()
         QCOMPARE(QApplication::exec(), 1);
         QCOMPARE(h.messages, QStringList{u"Your manager details are incorrect"_s});
     }
-}
-
-void FrmMainCommandsTest::utf8Validation_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("ascii") << QByteArray("SIP/100") << true;
-    QTest::newRow("two bytes") << QByteArray("Zo\xc3\xab") << true;
-    QTest::newRow("three bytes") << QByteArray("\xe2\x82\xac") << true;
-    QTest::newRow("four bytes") << QByteArray("\xf0\x9f\x98\x80") << true;
-    QTest::newRow("highest") << QByteArray("\xf4\x8f\xbf\xbf") << true;
-    QTest::newRow("latin-1") << QByteArray("M\xfcller") << false;
-    QTest::newRow("overlong two") << QByteArray("\xc0\x80") << false;
-    QTest::newRow("overlong three") << QByteArray("\xe0\x80\xaf") << false;
-    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
-    QTest::newRow("above U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
-    QTest::newRow("cut off") << QByteArray("ab\xe2\x82") << false;
-    QTest::newRow("lone continuation") << QByteArray("\x80") << false;
-    QTest::newRow("bad continuation") << QByteArray("\xe2\x28\xa1") << false;
-}
-
-void FrmMainCommandsTest::utf8Validation()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(bool, valid);
-    const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    QCOMPARE(CallListModel::isValidUtf8(view), valid);
-    QCOMPARE(CallListModel::displayText(view),
-             valid ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes));
-}
-
-void FrmMainCommandsTest::eachFieldDecodedOnItsOwn()
-{
-    // Channel, number, name, extension and minutes each decide for themselves: one byte that is
-    // not UTF-8 in a field leaves the others as they are.
-    std::string entry;
-    const corvale::EntryParts parts =
-        corvale::appendEntryStart(entry, "SIP/zo\xc3\xab-1", "55\xff", "M\xc3\xbcller", "\xe9t\xe9");
-    entry += "3\xd9\xac" "600\xd9\xab" "00"; // minutes under a locale of two-byte separators
-    entry += corvale::EntryEnd;
-    QCOMPARE(CallListModel::displayText(entry, parts),
-             u"SIP/zoë-1 From: 55ÿ <Müller> To: été Lasted: 3٬600٫00 minutes."_s);
-    // The placeholder is one part.
-    QCOMPARE(CallListModel::displayText(corvale::NoCallsEntry, corvale::EntryParts{}),
-             u"Currently No Calls"_s);
 }
 
 QTEST_MAIN(FrmMainCommandsTest)

@@ -171,7 +171,8 @@ void FrmMainLayoutTest::tabOrderPutsConnectBeforeUserName()
         QCOMPARE(QApplication::focusWidget()->objectName(), order[i]);
     }
     // The list joins the order when it is shown, after the password field.
-    QVERIFY(h.window.findChild<QWidget*>("txtPassword")->nextInFocusChain() == h.list());
+    QCOMPARE(h.window.findChild<QWidget*>("txtPassword")->nextInFocusChain(),
+             static_cast<QWidget*>(h.list()));
 }
 
 void FrmMainLayoutTest::enterInEachLoginFieldConnectsOnce_data()

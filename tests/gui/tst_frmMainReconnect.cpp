@@ -36,6 +36,8 @@ private slots:
     void anEmptyHostIsRefusedInTheForm();
     void whileReconnectingTheListIsGreyAndTheTitleSaysSo();
     void withoutReconnectALostLinkEndsAsBefore();
+    void aLinkLostWhileABoxIsOpenIsShownAtOnce_data();
+    void aLinkLostWhileABoxIsOpenIsShownAtOnce();
 };
 
 void FrmMainReconnectTest::anEmptyHostIsRefusedInTheForm()
@@ -75,8 +77,8 @@ void FrmMainReconnectTest::whileReconnectingTheListIsGreyAndTheTitleSaysSo()
     pbx.hangUp();
     // The seconds count down from 60 once a second; a loaded machine may see any of them.
     const QRegularExpression reconnecting(
-        u"^Reconnecting to 127\\.0\\.0\\.1:%1 \\(attempt 1, next in ([1-9]|[1-5][0-9]|60) s\\)$"_s.arg(
-            pbx.port()));
+        u"^Reconnecting to 127\\.0\\.0\\.1:%1 \\(attempt 1, next in ([1-9]|[1-5][0-9]|60) s\\)$"_s
+            .arg(pbx.port()));
     QTRY_VERIFY(reconnecting.match(h.window.windowTitle()).hasMatch());
     QVERIFY(!h.list()->isEnabled());
     QCOMPARE(h.shownEntries().size(), 1);
@@ -124,6 +126,68 @@ void FrmMainReconnectTest::withoutReconnectALostLinkEndsAsBefore()
              QStringList{u"I encounted an error - is the host there and the port open?"_s});
     QCOMPARE(h.window.windowTitle(), Title);
     QCOMPARE(logged.size(), 1);
+}
+
+void FrmMainReconnectTest::aLinkLostWhileABoxIsOpenIsShownAtOnce_data()
+{
+    QTest::addColumn<bool>("reconnect");
+    QTest::newRow("reconnecting") << true;
+    QTest::newRow("live mode alone") << false;
+}
+
+void FrmMainReconnectTest::aLinkLostWhileABoxIsOpenIsShownAtOnce()
+{
+    QFETCH(bool, reconnect);
+    const QString refused = u"The PBX refused the call list: Permission denied"_s;
+    WindowHarness h;
+    h.window.setReconnect(reconnect);
+    h.window.setLive(!reconnect);
+    corvale::SessionTimes times = h.window.session().times();
+    times.retryDelay = [](int) { return 60000ms; };
+    h.window.session().setTimes(times);
+    h.window.show();
+    ScriptedPbx pbx;
+    const QByteArray login = reconnect ? "Events: Off\r\n\r\n" : "Events: call\r\n\r\n";
+    pbx.greet(Greeting);
+    pbx.onRequest(login, Accepted);
+    pbx.onRequest(StatusAction, "Response: Error\r\nMessage: Permission denied\r\n\r\n");
+
+    // What the operator sees while the refusal's box is open and the PBX goes.
+    QString titleInTheBox;
+    bool greyedInTheBox = false;
+    bool backInTheBox = false;
+    h.onMessage = [&](const QString& text) {
+        if (text != refused)
+            return;
+        pbx.hangUp();
+        greyedInTheBox = QTest::qWaitFor([&] { return !h.list()->isEnabled(); }, 5000);
+        titleInTheBox = h.window.windowTitle();
+        if (!reconnect)
+            return;
+        pbx.onRequest(login, Accepted);
+        pbx.onRequest(StatusAction, listing("SIP/200-0c0d", "Bob"));
+        h.window.session().retryNow();
+        backInTheBox = QTest::qWaitFor(
+            [&] { return h.shownEntries().size() == 1 && h.list()->isEnabled(); }, 5000);
+    };
+    h.connectTo(pbx.port());
+    QTRY_VERIFY(!h.messages.isEmpty());
+    QVERIFY(greyedInTheBox);
+    if (reconnect) {
+        QVERIFY2(titleInTheBox.startsWith(u"Reconnecting to 127.0.0.1:"_s),
+                 qPrintable(titleInTheBox));
+        QVERIFY(backInTheBox);
+        QCOMPARE(pbx.connections(), 2);
+        QCOMPARE(h.messages, QStringList{refused});
+        QVERIFY(h.exits.isEmpty());
+    } else {
+        QCOMPARE(titleInTheBox, Title);
+        // The error's own box follows the one that was open.
+        QTRY_COMPARE(h.exits, QList<int>{1});
+        QCOMPARE(h.messages,
+                 QStringList({refused, u"I encounted an error - is the host there and the port "
+                                       u"open?"_s}));
+    }
 }
 
 QTEST_MAIN(FrmMainReconnectTest)

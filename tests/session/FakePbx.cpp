@@ -1,5 +1,40 @@
 #include "FakePbx.h"
 
+#include <QCryptographicHash>
+#include <QSslSocket>
+
+namespace {
+
+const QByteArray Greeting = "Asterisk Call Manager/13.0.0\r\n";
+const QByteArray Challenge = "840415273";
+
+// A header's value in an action; empty when it has none.
+QByteArray header(const QByteArray& action, const QByteArray& key)
+{
+    const QByteArray start = "\r\n" + key.toLower() + ": ";
+    const qsizetype at = action.toLower().indexOf(start);
+    if (at < 0)
+        return {};
+    const qsizetype from = at + start.size();
+    return action.mid(from, action.indexOf("\r\n", from) - from);
+}
+
+} // namespace
+
+void FakePbx::Server::incomingConnection(qintptr descriptor)
+{
+    auto* peer = new QSslSocket(this);
+    if (!peer->setSocketDescriptor(descriptor)) {
+        delete peer;
+        return;
+    }
+    if (pbx.tls) {
+        peer->setSslConfiguration(*pbx.tls);
+        peer->startServerEncryption();
+    }
+    addPendingConnection(peer);
+}
+
 FakePbx::FakePbx()
 {
     connect(&server, &QTcpServer::newConnection, this, &FakePbx::accept);
@@ -22,16 +57,24 @@ void FakePbx::accept()
         buffers << QByteArray();
         connect(peer, &QTcpSocket::readyRead, this, [this, peer] { read(peer); });
         connect(peer, &QTcpSocket::disconnected, peer, &QObject::deleteLater);
-        if (greet)
-            peer->write("Asterisk Call Manager/13.0.0\r\n");
+        if (!greet)
+            continue;
+        auto* secure = static_cast<QSslSocket*>(peer);
+        if (tls)
+            connect(secure, &QSslSocket::encrypted, peer, [peer] { peer->write(Greeting); });
+        else
+            peer->write(Greeting);
     }
 }
 
-void FakePbx::closeAll()
+void FakePbx::closeAll(bool flushed)
 {
-    for (const QPointer<QTcpSocket>& peer : peers)
-        if (peer)
+    for (const QPointer<QTcpSocket>& peer : peers) {
+        if (peer && flushed)
+            peer->disconnectFromHost();
+        else if (peer)
             peer->abort();
+    }
     peers.clear();
     buffers.clear();
 }
@@ -64,14 +107,16 @@ int FakePbx::count(const QByteArray& actionName) const
     return n;
 }
 
-QByteArray FakePbx::listing() const
+QByteArray FakePbx::listing(const QByteArray& actionId) const
 {
-    QByteArray out = "Response: Success\r\nMessage: Channel status will follow\r\n\r\n";
+    const QByteArray id = actionId.isEmpty() ? QByteArray() : "ActionID: " + actionId + "\r\n";
+    QByteArray out = "Response: Success\r\n" + id + "Message: Channel status will follow\r\n\r\n";
     for (const Call& call : calls)
-        out += "Event: Status\r\nPrivilege: Call\r\nChannel: " + call.channel +
+        out += "Event: Status\r\nPrivilege: Call\r\n" + id + "Channel: " + call.channel +
                "\r\nCallerIDNum: 100\r\nCallerIDName: Caller\r\nExten: 200\r\nUniqueid: " +
                call.uniqueid + "\r\nSeconds: 60\r\n\r\n";
-    out += "Event: StatusComplete\r\nItems: " + QByteArray::number(calls.size()) + "\r\n\r\n";
+    out += "Event: StatusComplete\r\n" + id + "Items: " + QByteArray::number(calls.size()) +
+           "\r\n\r\n";
     return out;
 }
 
@@ -100,14 +145,21 @@ void FakePbx::answer(QTcpSocket* peer, const QByteArray& action)
 {
     const QByteArray lower = action.toLower();
     if (lower.startsWith("action: login\r\n")) {
-        if (acceptLogin) {
+        const QByteArray key =
+            QCryptographicHash::hash(Challenge + "secret", QCryptographicHash::Md5);
+        const QByteArray secret = header(action, "Secret");
+        if (acceptLogin && (secret == "secret" || header(action, "Key") == key.toHex())) {
             peer->write("Response: Success\r\nMessage: Authentication accepted\r\n\r\n");
+            if (closeAfterLogin)
+                peer->disconnectFromHost();
         } else {
             peer->write("Response: Error\r\nMessage: Authentication failed\r\n\r\n");
             peer->disconnectFromHost();
         }
+    } else if (lower.startsWith("action: challenge\r\n")) {
+        peer->write("Response: Success\r\nChallenge: " + Challenge + "\r\n\r\n");
     } else if (lower.startsWith("action: status\r\n")) {
-        peer->write(listing());
+        peer->write(listing(header(action, "ActionID")));
     } else if (lower.startsWith("action: ping\r\n")) {
         if (answerPing)
             peer->write("Response: Success\r\nPing: Pong\r\nTimestamp: 1700000000.000000\r\n\r\n");
