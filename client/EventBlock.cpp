@@ -1,7 +1,7 @@
 #include "EventBlock.h"
 
+#include "FieldLexing.h"
 #include "LiveCalls.h"
-#include "ManagerClient.h"
 
 namespace corvale {
 
@@ -108,7 +108,7 @@ EventBlock::Field EventBlock::classifyField(std::string_view key)
 void EventBlock::open(std::string_view eventName)
 {
     kind = classifyEvent(eventName);
-    seen = 0;
+    seen.clear();
 }
 
 void EventBlock::field(std::string_view key, std::string_view value)
@@ -116,9 +116,8 @@ void EventBlock::field(std::string_view key, std::string_view value)
     if (kind == CallEvent::Other)
         return;
     const Field which = classifyField(key);
-    if (which == NotRead || has(which))
+    if (which == NotRead || !seen.take(which))
         return;
-    seen |= 1u << which;
     values[which].assign(value);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallFields.h"
 #include "DurationFormat.h"
 #include "Wire.h"
 
@@ -43,19 +44,6 @@ struct LiveCall
 
     std::uint64_t order = 0;    // when the channel first appeared; rows are sorted by it
     std::uint64_t listedIn = 0; // the listing that last named it, or saw an event for it
-};
-
-// What an event says about a channel; a field it did not carry is left alone.
-struct CallFields
-{
-    std::optional<std::string_view> number;
-    std::optional<std::string_view> name;
-    std::optional<std::string_view> extension;
-    std::optional<std::string_view> linkedid{};
-    std::optional<std::string_view> bridgeId{};
-    std::optional<std::string_view> bridgedTo{};
-    std::optional<std::string_view> state{};
-    std::optional<std::string_view> application{};
 };
 
 // The calls that are up, keyed by channel, in the order their channels first appeared, updated

@@ -24,174 +24,7 @@ bool contains(std::string_view text, std::string_view marker)
     return text.find(marker) != std::string_view::npos;
 }
 
-// "HH:MM:SS", the hours unbounded, as whole seconds; nothing when it is not that.
-void durationSeconds(std::string_view text, std::string& out)
-{
-    out.clear();
-    std::uint64_t total = 0;
-    int parts = 0;
-    std::size_t digits = 0;
-    std::uint64_t part = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == ':') {
-            if (digits == 0 || ++parts > 3 || (parts > 1 && part > 59))
-                return;
-            total = total * 60 + part;
-            part = 0;
-            digits = 0;
-        } else if (text[i] >= '0' && text[i] <= '9' && digits < 9) {
-            part = part * 10 + static_cast<std::uint64_t>(text[i] - '0');
-            ++digits;
-        } else {
-            return;
-        }
-    }
-    if (parts == 3)
-        out = std::to_string(total);
-}
-
 } // namespace
-
-bool splitField(std::string_view line, std::string_view& key, std::string_view& value)
-{
-    const void* colonAt = std::memchr(line.data(), ':', line.size());
-    if (colonAt == nullptr)
-        return false;
-    const char* begin = line.data();
-    const char* colon = static_cast<const char*>(colonAt);
-    const char* end = begin + line.size();
-    key = std::string_view(begin, static_cast<std::size_t>(colon - begin));
-    const char* first = colon + 1;
-    while (first != end && *first == ' ')
-        ++first;
-    while (end != first && end[-1] == ' ')
-        --end;
-    value = std::string_view(first, static_cast<std::size_t>(end - first));
-    return true;
-}
-
-Key classifyKey(std::string_view key)
-{
-    // By length first: one comparison for nearly every line of a listing.
-    switch (key.size()) {
-    case 4:
-        if (key == "Link")
-            return Key::Link;
-        break;
-    case 5:
-        if (key == "Event")
-            return Key::Event;
-        if (key == "Exten")
-            return Key::Exten;
-        if (key == "State")
-            return Key::State;
-        break;
-    case 7:
-        if (key == "Channel")
-            return Key::Channel;
-        if (key == "Seconds")
-            return Key::Seconds;
-        if (key == "Message")
-            return Key::Message;
-        break;
-    case 8:
-        // Many keys of a current PBX's records have eight letters: the first tells them apart.
-        switch (key.front()) {
-        case 'C':
-            if (key == "CallerID")
-                return Key::CallerID;
-            break;
-        case 'U':
-            if (key == "Uniqueid")
-                return Key::Uniqueid;
-            break;
-        case 'R':
-            if (key == "Response")
-                return Key::Response;
-            break;
-        case 'A':
-            if (key == "ActionID")
-                return Key::ActionID;
-            break;
-        case 'L':
-            if (key == "Linkedid")
-                return Key::Linkedid;
-            break;
-        case 'B':
-            if (key == "BridgeID" || key == "BridgeId")
-                return Key::BridgeId;
-            break;
-        case 'D':
-            if (key == "Duration")
-                return Key::Duration;
-            break;
-        default:
-            break;
-        }
-        break;
-    case 9:
-        if (key == "Extension")
-            return Key::Extension;
-        if (key == "Challenge")
-            return Key::Challenge;
-        break;
-    case 11:
-        if (key == "CallerIDNum")
-            return Key::CallerIDNum;
-        if (key == "Application")
-            return Key::Application;
-        break;
-    case 12:
-        if (key == "CallerIDName")
-            return Key::CallerIDName;
-        break;
-    case 14:
-        if (key == "BridgedChannel")
-            return Key::BridgedChannel;
-        break;
-    case 16:
-        if (key == "ChannelStateDesc")
-            return Key::ChannelStateDesc;
-        break;
-    default:
-        break;
-    }
-    return Key::Other;
-}
-
-void unescapeName(std::string_view escaped, std::string& out)
-{
-    out.clear();
-    out.reserve(escaped.size());
-    for (std::size_t i = 0; i < escaped.size(); ++i) {
-        char c = escaped[i];
-        if (c == '\\' && i + 1 < escaped.size()) {
-            const char next = escaped[i + 1];
-            switch (next) {
-            case '\\':
-            case '"':
-            case '\'':
-            case '?':
-                c = next;
-                ++i;
-                break;
-            case 'n':
-            case 'r':
-            case 't':
-            case 'a':
-            case 'b':
-            case 'f':
-            case 'v':
-                c = ' ';
-                ++i;
-                break;
-            default:
-                break; // not an escape the PBX writes: keep the backslash as it stands
-            }
-        }
-        out += c;
-    }
-}
 
 ManagerClient::ManagerClient(WindowOps& windowOps, const std::locale& numbers)
     : window(windowOps)
@@ -245,7 +78,7 @@ void ManagerClient::resynchronise()
     // event or answer.
     bDeferredLost = false;
     framer.reset();
-    bInStatus = false;
+    record.close();
     bRecordTail = false;
     eventBlock.abandon();
     openAnswer.reset();
@@ -375,12 +208,12 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         openRecord(true);
     } else if (live != nullptr && which == Key::Event && value == "CoreShowChannelsComplete") {
         live->listingComplete(bListingTrusted);
-    } else if (bInStatus) {
+    } else if (record.isOpen()) {
         // An older PBX's record that passed its empty line without a Uniqueid: it takes its
         // plain fields on as before, but no longer hides what the PBX itself sends.
         if (which != Key::None && which != Key::Response && which != Key::Message &&
-            which != Key::Challenge)
-            applyField(which, value);
+            which != Key::Challenge && record.field(which, value))
+            closeRecord();
     } else if (live != nullptr && which == Key::Event) {
         if (value == "Shutdown")
             window.shutdownAnnounced();
@@ -394,16 +227,15 @@ void ManagerClient::recordLine(Key which, bool empty, std::string_view value)
         if (currentPbx())
             closeRecord(); // a current PBX ends a record with its event block
         else if (live != nullptr)
-            bInStatus = false; // an older PBX's record that never reached its Uniqueid
+            record.close(); // an older PBX's record that never reached its Uniqueid
         else
             bBlockEnded = true;
         return;
     }
-    if (which == Key::None)
+    if (which == Key::None || !record.field(which, value))
         return;
-    applyField(which, value);
-    if (!bInStatus)
-        bRecordTail = true; // closed at its Uniqueid, inside its block
+    closeRecord();
+    bRecordTail = true; // closed at its Uniqueid, inside its block
 }
 
 bool ManagerClient::isGreeting(std::string_view line)
@@ -423,7 +255,7 @@ void ManagerClient::newConnection()
     bSkipToBlockEnd = false;
     sResyncId.clear();
     bResyncResponse = false;
-    bInStatus = false;
+    record.close();
     bBlockEnded = false;
     bRecordTail = false;
     sChallenge.clear();
@@ -652,23 +484,7 @@ std::uint64_t ManagerClient::track(ActionKind kind)
 
 void ManagerClient::openRecord(bool coreShowChannel)
 {
-    bInStatus = true;
-    bCoreRecord = coreShowChannel;
-    sLinkedid.clear();
-    sBridgeId.clear();
-    sBridgedTo.clear();
-    sState.clear();
-    sApplication.clear();
-    bHasStateDesc = false;
-    sCallerID.clear();
-    sCallerIDName.clear();
-    sExtension.clear();
-    sChannel.clear();
-    sSeconds.clear();
-    sUniqueid.clear();
-    bHasCallerID = false;
-    bHasExtension = false;
-    nKeysSet = 1u << static_cast<unsigned>(Key::Event);
+    record.open(coreShowChannel, currentPbx());
     bBlockEnded = false;
 }
 
@@ -677,115 +493,24 @@ bool ManagerClient::insideRecordBlock() const
     // Where an Event line can only be part of a value that holds a line break. A current PBX's
     // record is its whole block, up to the empty line. An older PBX's record runs on to its
     // Uniqueid; once its block has ended without one, the next Event is the PBX's own again.
-    if (!bInStatus)
+    if (!record.isOpen())
         return false;
     return currentPbx() || !bBlockEnded;
 }
 
-void ManagerClient::applyField(Key which, std::string_view value)
-{
-    // The first line of each key counts. A PBX does not escape every value a caller or the far
-    // end can set, so a value holding CR LF arrives as further lines inside the genuine record:
-    // they must not replace what the record has already said, above all its channel, which a
-    // hangup acts on.
-    const unsigned bit = 1u << static_cast<unsigned>(which);
-    if ((nKeysSet & bit) != 0)
-        return;
-    nKeysSet |= bit;
-
-    // Keys match exactly: "BridgedChannel", "ConnectedLineNum" and the like touch nothing.
-    switch (which) {
-    case Key::Extension:
-        sExtension = value;
-        bHasExtension = true;
-        break;
-    case Key::CallerID:
-        sCallerID = value;
-        bHasCallerID = true;
-        break;
-    case Key::CallerIDName:
-        if (currentPbx())
-            unescapeName(value, sCallerIDName);
-        else
-            sCallerIDName = value;
-        break;
-    case Key::Channel:
-        sChannel = value;
-        break;
-    case Key::Seconds:
-        if (!bCoreRecord)
-            sSeconds = value;
-        break;
-    case Key::Duration:
-        if (bCoreRecord)
-            durationSeconds(value, sSeconds);
-        break;
-    case Key::Linkedid:
-        sLinkedid = value;
-        break;
-    case Key::BridgeId:
-        sBridgeId = value;
-        break;
-    case Key::BridgedChannel:
-    case Key::Link:
-        // 1.6 to 11 name the bridged channel BridgedChannel, 1.4 Link; a record has one of them.
-        if (sBridgedTo.empty())
-            sBridgedTo = value;
-        break;
-    case Key::ChannelStateDesc:
-        sState = value;
-        bHasStateDesc = true;
-        break;
-    case Key::State:
-        // The text form of an older PBX; ChannelStateDesc, where there is one, says the same.
-        if (!bHasStateDesc)
-            sState = value;
-        break;
-    case Key::Application:
-        sApplication = value;
-        break;
-    case Key::Uniqueid:
-        sUniqueid = value;
-        // A current PBX sends Seconds after Uniqueid; its records end at the empty line.
-        if (!currentPbx() && !bCoreRecord)
-            closeRecord();
-        break;
-    case Key::CallerIDNum:
-        if (!bHasCallerID)
-            sCallerID = value;
-        break;
-    case Key::Exten:
-        if (!bHasExtension)
-            sExtension = value;
-        break;
-    default:
-        break;
-    }
-}
-
 void ManagerClient::closeRecord()
 {
+    record.close();
     if (live != nullptr) {
-        bInStatus = false;
-        CallFields fields;
-        fields.number = sCallerID;
-        fields.name = sCallerIDName;
-        fields.extension = sExtension;
-        fields.linkedid = sLinkedid;
-        fields.bridgeId = sBridgeId;
-        fields.bridgedTo = sBridgedTo;
-        fields.state = sState;
-        fields.application = sApplication;
-        live->listedCall(sChannel, fields, sSeconds, sUniqueid);
+        live->listedCall(record.channel(), record.fields(), record.seconds(), record.uniqueid());
         return;
     }
-    bInStatus = false;
     if (listingReplaced())
         return;
     sEntry.clear();
-    const EntryParts parts =
-        appendEntryStart(sEntry, sChannel, sCallerID, sCallerIDName, sExtension);
-    if (sSeconds.empty() || !duration.appendMinutes(sSeconds, sEntry))
+    const EntryParts parts = appendEntryStart(sEntry, record.channel(), record.number(),
+                                              record.name(), record.extension());
+    if (record.seconds().empty() || !duration.appendMinutes(record.seconds(), sEntry))
         sEntry += UnknownMinutes;
     sEntry += EntryEnd;
     window.addCall(sEntry, parts);

@@ -2,7 +2,9 @@
 
 #include "DurationFormat.h"
 #include "EventBlock.h"
+#include "FieldLexing.h"
 #include "LineFramer.h"
+#include "StatusRecord.h"
 #include "WindowOps.h"
 #include "Wire.h"
 
@@ -16,34 +18,6 @@
 namespace corvale {
 
 class LiveCalls;
-
-// The keys the client acts on; None for a line without a colon.
-enum class Key
-{
-    None,
-    Other,
-    Response,
-    Message,
-    Event,
-    Channel,
-    CallerID,
-    CallerIDNum,
-    CallerIDName,
-    Extension,
-    Exten,
-    Seconds,
-    Uniqueid,
-    Challenge,
-    ActionID,
-    Linkedid,
-    BridgeId, // "BridgeID" in a status record, "BridgeId" in CoreShowChannel
-    BridgedChannel,
-    Link,
-    ChannelStateDesc,
-    State,
-    Application,
-    Duration
-};
 
 // How the client logs in: with the secret in the login action, or with the key made from the
 // PBX's challenge and the secret, so that the secret never crosses the wire.
@@ -91,7 +65,7 @@ public:
     bool currentPbx() const { return nVersion >= 2; }
     const std::string& buffer() const { return framer.buffer(); }
     std::size_t droppedLines() const { return framer.droppedLines(); }
-    bool inStatus() const { return bInStatus; }
+    bool inStatus() const { return record.isOpen(); }
     std::size_t awaitingAnswers() const { return pending.size(); }
 
     // Live mode, set before the greeting: the login asks for call events, and listings and
@@ -131,7 +105,6 @@ private:
     void openRecord(bool coreShowChannel);
     bool listsWithCoreShowChannels() const;
     bool insideRecordBlock() const;
-    void applyField(Key which, std::string_view value);
     void closeRecord();
     bool listingReplaced() const;
     void end();
@@ -142,24 +115,7 @@ private:
     LineFramer framer; // holds sBuffer, the unfinished line
     DurationFormat duration;
 
-    // The open status record.
-    bool bInStatus = false;
-    std::string sCallerID;
-    std::string sCallerIDName;
-    std::string sExtension;
-    std::string sChannel;
-    std::string sSeconds;
-    std::string sUniqueid;
-    std::string sLinkedid;
-    std::string sBridgeId;
-    std::string sBridgedTo;
-    std::string sState;
-    std::string sApplication;
-    bool bHasStateDesc = false;
-    bool bCoreRecord = false; // a CoreShowChannel record: Duration instead of Seconds
-    bool bHasCallerID = false;
-    bool bHasExtension = false;
-    unsigned nKeysSet = 0;    // one bit per Key the open record has read
+    StatusRecord record;
     bool bBlockEnded = false; // an older PBX's record has passed an empty line
     bool bRecordTail = false; // an older PBX's record closed, its block not yet ended
     bool bGreeted = false;    // this connection's greeting has been read
@@ -196,14 +152,5 @@ private:
     std::uint64_t nResyncs = 0;
     std::size_t nLost = 0;
 };
-
-// Splits "Key: value" at the first colon; the value loses the spaces (only spaces) at both
-// ends. Returns false for a line without a colon.
-bool splitField(std::string_view line, std::string_view& key, std::string_view& value);
-Key classifyKey(std::string_view key);
-
-// Undoes the C-style escapes of a current PBX's caller names; an escaped control character
-// becomes a space, so no entry ever holds a line break.
-void unescapeName(std::string_view escaped, std::string& out);
 
 } // namespace corvale

@@ -1,0 +1,177 @@
+#include "FieldLexing.h"
+
+#include <cstring>
+
+namespace corvale {
+
+bool splitField(std::string_view line, std::string_view& key, std::string_view& value)
+{
+    const void* colonAt = std::memchr(line.data(), ':', line.size());
+    if (colonAt == nullptr)
+        return false;
+    const char* begin = line.data();
+    const char* colon = static_cast<const char*>(colonAt);
+    const char* end = begin + line.size();
+    key = std::string_view(begin, static_cast<std::size_t>(colon - begin));
+    const char* first = colon + 1;
+    while (first != end && *first == ' ')
+        ++first;
+    while (end != first && end[-1] == ' ')
+        --end;
+    value = std::string_view(first, static_cast<std::size_t>(end - first));
+    return true;
+}
+
+Key classifyKey(std::string_view key)
+{
+    // By length first: one comparison for nearly every line of a listing.
+    switch (key.size()) {
+    case 4:
+        if (key == "Link")
+            return Key::Link;
+        break;
+    case 5:
+        if (key == "Event")
+            return Key::Event;
+        if (key == "Exten")
+            return Key::Exten;
+        if (key == "State")
+            return Key::State;
+        break;
+    case 7:
+        if (key == "Channel")
+            return Key::Channel;
+        if (key == "Seconds")
+            return Key::Seconds;
+        if (key == "Message")
+            return Key::Message;
+        break;
+    case 8:
+        // Many keys of a current PBX's records have eight letters: the first tells them apart.
+        switch (key.front()) {
+        case 'C':
+            if (key == "CallerID")
+                return Key::CallerID;
+            break;
+        case 'U':
+            if (key == "Uniqueid")
+                return Key::Uniqueid;
+            break;
+        case 'R':
+            if (key == "Response")
+                return Key::Response;
+            break;
+        case 'A':
+            if (key == "ActionID")
+                return Key::ActionID;
+            break;
+        case 'L':
+            if (key == "Linkedid")
+                return Key::Linkedid;
+            break;
+        case 'B':
+            if (key == "BridgeID" || key == "BridgeId")
+                return Key::BridgeId;
+            break;
+        case 'D':
+            if (key == "Duration")
+                return Key::Duration;
+            break;
+        default:
+            break;
+        }
+        break;
+    case 9:
+        if (key == "Extension")
+            return Key::Extension;
+        if (key == "Challenge")
+            return Key::Challenge;
+        break;
+    case 11:
+        if (key == "CallerIDNum")
+            return Key::CallerIDNum;
+        if (key == "Application")
+            return Key::Application;
+        break;
+    case 12:
+        if (key == "CallerIDName")
+            return Key::CallerIDName;
+        break;
+    case 14:
+        if (key == "BridgedChannel")
+            return Key::BridgedChannel;
+        break;
+    case 16:
+        if (key == "ChannelStateDesc")
+            return Key::ChannelStateDesc;
+        break;
+    case 26:
+        if (key == "EffectiveConnectedLineName")
+            return Key::EffectiveConnectedLineName;
+        break;
+    default:
+        break;
+    }
+    return Key::Other;
+}
+
+void unescapeName(std::string_view escaped, std::string& out)
+{
+    out.clear();
+    out.reserve(escaped.size());
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        char c = escaped[i];
+        if (c == '\\' && i + 1 < escaped.size()) {
+            const char next = escaped[i + 1];
+            switch (next) {
+            case '\\':
+            case '"':
+            case '\'':
+            case '?':
+                c = next;
+                ++i;
+                break;
+            case 'n':
+            case 'r':
+            case 't':
+            case 'a':
+            case 'b':
+            case 'f':
+            case 'v':
+                c = ' ';
+                ++i;
+                break;
+            default:
+                break; // not an escape the PBX writes: keep the backslash as it stands
+            }
+        }
+        out += c;
+    }
+}
+
+void durationSeconds(std::string_view text, std::string& out)
+{
+    out.clear();
+    std::uint64_t total = 0;
+    int parts = 0;
+    std::size_t digits = 0;
+    std::uint64_t part = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == ':') {
+            if (digits == 0 || ++parts > 3 || (parts > 1 && part > 59))
+                return;
+            total = total * 60 + part;
+            part = 0;
+            digits = 0;
+        } else if (text[i] >= '0' && text[i] <= '9' && digits < 9) {
+            part = part * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            ++digits;
+        } else {
+            return;
+        }
+    }
+    if (parts == 3)
+        out = std::to_string(total);
+}
+
+} // namespace corvale

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvale {
+
+// The keys the client acts on; None for a line without a colon.
+enum class Key : std::uint8_t
+{
+    None,
+    Other,
+    Response,
+    Message,
+    Event,
+    Channel,
+    CallerID,
+    CallerIDNum,
+    CallerIDName,
+    Extension,
+    Exten,
+    Seconds,
+    Uniqueid,
+    Challenge,
+    ActionID,
+    Linkedid,
+    BridgeId, // "BridgeID" in a status record, "BridgeId" in CoreShowChannel
+    BridgedChannel,
+    Link,
+    ChannelStateDesc,
+    State,
+    Application,
+    Duration,
+    // Sent raw by a current PBX in every Status record: where a caller can cut it.
+    EffectiveConnectedLineName,
+    Count
+};
+
+// Splits "Key: value" at the first colon; the value loses the spaces (only spaces) at both
+// ends. Returns false for a line without a colon.
+bool splitField(std::string_view line, std::string_view& key, std::string_view& value);
+Key classifyKey(std::string_view key);
+// Both at once: Key::None for a line without a colon.
+inline Key lexField(std::string_view line, std::string_view& key, std::string_view& value)
+{
+    return splitField(line, key, value) ? classifyKey(key) : Key::None;
+}
+
+// Undoes the C-style escapes of a current PBX's caller names; an escaped control character
+// becomes a space, so no entry ever holds a line break.
+void unescapeName(std::string_view escaped, std::string& out);
+
+// "HH:MM:SS", the hours unbounded, as whole seconds in `out`; empty when it is not that.
+void durationSeconds(std::string_view text, std::string& out);
+
+} // namespace corvale
