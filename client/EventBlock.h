@@ -67,6 +67,8 @@ private:
         ChannelStateDesc,
         State,
         Application,
+        Cause,
+        CauseText,
         FieldCount,
         NotRead = FieldCount
     };

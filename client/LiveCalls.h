@@ -42,6 +42,12 @@ struct LiveCall
     std::string state;       // the state as text: "Up", "Ringing", ...
     std::string application; // the dialplan application it runs, when the PBX said
 
+    // How the call ended, from its Hangup event (the PBX's cause code and its words for it): set
+    // just before the call is removed, so a listener reads them in callsAboutToBeRemoved. No
+    // cause for a call removed because a listing no longer named it.
+    std::optional<int> hangupCause;
+    std::string hangupCauseText;
+
     std::uint64_t order = 0;    // when the channel first appeared; rows are sorted by it
     std::uint64_t listedIn = 0; // the listing that last named it, or saw an event for it
 };
@@ -100,7 +106,8 @@ public:
     void described(std::string_view channel, const CallFields& fields,
                    std::string_view uniqueid = {});
     void renamed(std::string_view oldName, std::string_view newName);
-    void hungUp(std::string_view channel);
+    void hungUp(std::string_view channel, std::optional<int> cause = std::nullopt,
+                std::string_view causeText = {});
     // A current PBX: the channel left this bridge (it may have entered another meanwhile).
     void leftBridge(std::string_view channel, std::string_view bridgeId);
     // An older PBX: the two channels were bridged to each other, or no longer are.
