@@ -149,6 +149,32 @@ void unescapeName(std::string_view escaped, std::string& out)
     }
 }
 
+bool isGreeting(std::string_view line)
+{
+    return line.size() >= GreetingMarker.size() &&
+           line.substr(0, GreetingMarker.size()) == GreetingMarker;
+}
+
+int greetingVersion(std::string_view line)
+{
+    if (!isGreeting(line))
+        return 0;
+    std::string_view rest = line.substr(GreetingMarker.size());
+    if (rest.empty() || rest.front() != '/')
+        return 0;
+    rest.remove_prefix(1);
+    const std::string_view major = rest.substr(0, rest.find('.'));
+    if (major.empty() || major.size() > 6)
+        return 0;
+    int version = 0;
+    for (const char c : major) {
+        if (c < '0' || c > '9')
+            return 0;
+        version = version * 10 + (c - '0');
+    }
+    return version;
+}
+
 void durationSeconds(std::string_view text, std::string& out)
 {
     out.clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Wire.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -50,6 +52,11 @@ inline Key lexField(std::string_view line, std::string_view& key, std::string_vi
 // Undoes the C-style escapes of a current PBX's caller names; an escaped control character
 // becomes a space, so no entry ever holds a line break.
 void unescapeName(std::string_view escaped, std::string& out);
+
+// The PBX's first line, "Asterisk Call Manager/13.0.0", and its major version, which picks how
+// records are read: 0 when it gives none that can be read.
+bool isGreeting(std::string_view line);
+int greetingVersion(std::string_view line);
 
 // "HH:MM:SS", the hours unbounded, as whole seconds in `out`; empty when it is not that.
 void durationSeconds(std::string_view text, std::string& out);

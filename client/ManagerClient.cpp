@@ -1,11 +1,22 @@
+// What the client reads, line by line (CR LF; one byte one character):
+// - The greeting, once, before anything else; its version picks the dialect below.
+// - Answers: one per action, in the order the actions were sent, each a block from "Response:" to
+//   an empty line, so they are paired with the actions in order; the ActionID the PBX repeats
+//   right after the Response line ties a listing's answer to its listing.
+// - A listing: its answer, one record block per channel, its end ("...Complete"). A current PBX's
+//   record ends at its empty line; an older one's at its Uniqueid, and what follows up to the
+//   empty line is still its block. The first line of each key counts.
+// - An event: every line up to its empty line, whatever the lines look like.
+// - A listing whose answer repeated its ActionID goes through the ListingGuard: every block of
+//   it must carry the ActionID where the PBX writes it, or it was cut by an empty line inside a
+//   field the PBX sends raw, and what follows up to the real record's end is not a record.
+// Markers are matched by key at the start of a block, never found anywhere in a line, so that
+// what a caller puts in a name cannot steer the client.
 #include "ManagerClient.h"
 
 #include "LiveCalls.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <random>
 
 namespace corvale {
 
@@ -28,7 +39,7 @@ bool contains(std::string_view text, std::string_view marker)
 
 ManagerClient::ManagerClient(WindowOps& windowOps, const std::locale& numbers)
     : window(windowOps)
-    , duration(numbers)
+    , channels(windowOps, numbers)
 {}
 
 void ManagerClient::dataArrival(std::string_view bytes)
@@ -78,13 +89,18 @@ void ManagerClient::resynchronise()
     // event or answer.
     bDeferredLost = false;
     framer.reset();
-    record.close();
+    channels.record().close();
     bRecordTail = false;
     eventBlock.abandon();
     openAnswer.reset();
     if (live == nullptr) {
-        // Drop up to the next empty line. The list mode sends nothing of its own.
-        bSkipToBlockEnd = true;
+        // The list mode sends nothing of its own. Inside a guarded listing the stream is picked up
+        // where the listing's ActionID vouches for a block's end, elsewhere after the next empty
+        // line.
+        if (guard.active())
+            guard.lost();
+        else
+            bSkipToBlockEnd = true;
         return;
     }
     // The answers of actions sent before the loss may have been among the dropped bytes, and
@@ -92,24 +108,16 @@ void ManagerClient::resynchronise()
     // action. So those actions are forgotten, and a listing is asked for with an ActionID that
     // the PBX repeats in its answer; everything before that answer is skipped, and from it on
     // the stream is read whole again.
-    bListingTrusted = false;
+    // The listing's ActionID is not to be guessed, as every listing's: a name the PBX writes raw
+    // could otherwise hold the answer's first lines, and the stream be picked up inside it.
+    channels.setTrusted(false);
     bSkipToBlockEnd = false;
+    guard.stop();
     pending.clear();
-    // Not to be guessed: a name the PBX writes raw could otherwise hold the answer's first lines,
-    // and the stream would be picked up inside that name.
-    std::random_device entropy;
-    const std::uint64_t salt = (std::uint64_t{entropy()} << 32) ^ entropy();
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(salt));
-    sResyncId = "corvale-";
-    sResyncId += hex;
-    sResyncId += '-';
-    sResyncId += std::to_string(++nResyncs);
     bResyncResponse = false;
     nSkippedPolls = 0;
-    nLastStatus = track(ActionKind::Status);
-    window.send(
-        actionWithId(listsWithCoreShowChannels() ? "CoreShowChannels" : "Status", sResyncId));
+    sendStatus();
+    sResyncId = pending.back().listingId;
 }
 
 void ManagerClient::awaitResyncAnswer(std::string_view line)
@@ -155,7 +163,9 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         return;
     std::string_view key;
     std::string_view value;
-    const Key which = splitField(sData, key, value) ? classifyKey(key) : Key::None;
+    const Key which = lexField(sData, key, value);
+    if (guard.active() && guard.line(sData, which, key, value, *listingReader))
+        return;
     if (live != nullptr && eventBlock.isOpen()) {
         // Live mode: an event holds every line up to its empty line.
         if (sData.empty())
@@ -180,40 +190,36 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         // The PBX greets once, before anything else it says of its own; inside a record, or
         // again later, the greeting's text is only text, such as a caller's name.
         bGreeted = true;
-        readGreeting(sData);
+        nVersion = greetingVersion(sData);
+        channels.setCurrentPbx(currentPbx());
         sendLogin();
         return;
     }
     if (sData.empty() || which == Key::Response || which == Key::Message ||
-        which == Key::Challenge) {
-        trackAnswer(which, value);
+        which == Key::Challenge || which == Key::ActionID) {
+        trackAnswer(which, value, sData.empty());
         if (bEnded)
             return;
     }
 
-    // The chain: the first test that holds decides. Markers are matched by key, never found
-    // anywhere in the line, so that what a caller puts in a name cannot steer the client.
+    // The chain: the first test that holds decides.
     if (which == Key::Event && value == "StatusComplete") {
-        if (live != nullptr) {
-            live->listingComplete(bListingTrusted);
-        } else if (!listingReplaced()) {
-            if (window.callCount() == 0)
-                window.addCall(NoCallsEntry, EntryParts{});
-            window.listingComplete();
-        }
+        channels.complete();
     } else if (which == Key::Event && value == "Status") {
-        openRecord(false);
+        channels.openRecord(false);
+        bBlockEnded = false;
     } else if (live != nullptr && which == Key::Event && currentPbx() &&
                value == "CoreShowChannel") {
-        openRecord(true);
+        channels.openRecord(true);
+        bBlockEnded = false;
     } else if (live != nullptr && which == Key::Event && value == "CoreShowChannelsComplete") {
-        live->listingComplete(bListingTrusted);
-    } else if (record.isOpen()) {
+        channels.complete();
+    } else if (channels.record().isOpen()) {
         // An older PBX's record that passed its empty line without a Uniqueid: it takes its
         // plain fields on as before, but no longer hides what the PBX itself sends.
         if (which != Key::None && which != Key::Response && which != Key::Message &&
-            which != Key::Challenge && record.field(which, value))
-            closeRecord();
+            which != Key::Challenge && channels.record().field(which, value))
+            channels.closeRecord();
     } else if (live != nullptr && which == Key::Event) {
         if (value == "Shutdown")
             window.shutdownAnnounced();
@@ -225,23 +231,17 @@ void ManagerClient::recordLine(Key which, bool empty, std::string_view value)
 {
     if (empty) {
         if (currentPbx())
-            closeRecord(); // a current PBX ends a record with its event block
+            channels.closeRecord(); // a current PBX ends a record with its event block
         else if (live != nullptr)
-            record.close(); // an older PBX's record that never reached its Uniqueid
+            channels.record().close(); // an older PBX's record that never reached its Uniqueid
         else
             bBlockEnded = true;
         return;
     }
-    if (which == Key::None || !record.field(which, value))
+    if (which == Key::None || !channels.record().field(which, value))
         return;
-    closeRecord();
+    channels.closeRecord();
     bRecordTail = true; // closed at its Uniqueid, inside its block
-}
-
-bool ManagerClient::isGreeting(std::string_view line)
-{
-    return line.size() >= GreetingMarker.size() &&
-           line.substr(0, GreetingMarker.size()) == GreetingMarker;
 }
 
 void ManagerClient::newConnection()
@@ -255,37 +255,37 @@ void ManagerClient::newConnection()
     bSkipToBlockEnd = false;
     sResyncId.clear();
     bResyncResponse = false;
-    record.close();
+    guard.stop();
+    channels.reset();
+    channels.setCurrentPbx(false);
     bBlockEnded = false;
     bRecordTail = false;
     sChallenge.clear();
     pending.clear();
     openAnswer.reset();
-    nListing = 0;
-    nLastStatus = 0;
     eventBlock.abandon();
-    bListingTrusted = true;
     nSkippedPolls = 0;
     if (live != nullptr)
         live->listingAbandoned();
 }
 
-void ManagerClient::trackAnswer(Key which, std::string_view value)
+void ManagerClient::trackAnswer(Key which, std::string_view value, bool emptyLine)
 {
     // Answers come one per action, in the order the actions were sent; each is a block that
     // begins with "Response:" and ends at an empty line.
     if (which == Key::None) {
-        finishAnswer();
+        finishAnswer(emptyLine);
     } else if (which == Key::Response) {
-        finishAnswer();
+        finishAnswer(false);
         if (bEnded || pending.empty())
             return;
-        Answer next;
-        next.ticket = pending.front().ticket;
-        next.kind = pending.front().kind;
-        next.response = value;
+        openAnswer = Answer{};
+        openAnswer->response = value;
+        pairAnswer(pending.front());
         pending.pop_front();
-        openAnswer = std::move(next);
+    } else if (which == Key::ActionID && openAnswer && sAnswerEcho.empty()) {
+        // The PBX repeats an action's ActionID right after its Response line.
+        sAnswerEcho = value;
     } else if (which == Key::Message && openAnswer) {
         openAnswer->message = value;
         if ((value == StatusFollowsMessage || value == ChannelsFollowMessage) &&
@@ -316,18 +316,39 @@ void ManagerClient::loginAnswered(std::string_view message)
 void ManagerClient::listingBegins()
 {
     // Every record of this listing is still to come.
-    bListingTrusted = true;
+    channels.setTrusted(true);
     live->listingStarted();
 }
 
-void ManagerClient::finishAnswer()
+void ManagerClient::pairAnswer(const Pending& with)
+{
+    openAnswer->ticket = with.ticket;
+    openAnswer->kind = with.kind;
+    sAnswerListingId = with.listingId;
+    bAnswerChannels = with.core;
+}
+
+void ManagerClient::finishAnswer(bool atEmptyLine)
 {
     if (!openAnswer)
         return;
     Answer done = std::move(*openAnswer);
     openAnswer.reset();
-    if (done.kind == ActionKind::Status)
-        nListing = done.ticket;
+    const bool echoed = !sAnswerListingId.empty() && sAnswerEcho == sAnswerListingId;
+    sAnswerEcho.clear();
+    if (done.kind == ActionKind::Status) {
+        channels.answered(done.ticket);
+        // A listing whose answer repeats its ActionID has every block guarded. The answer is the
+        // PBX's own text, so it tells reliably whether the PBX repeats it; one that does not
+        // (older simulators, scripted PBXs) is read as before. A queue listing would begin the
+        // guard here with its own Kind and reader.
+        if (echoed && atEmptyLine &&
+            (done.message == StatusFollowsMessage || done.message == ChannelsFollowMessage)) {
+            listingReader = &channels;
+            guard.begin(sAnswerListingId,
+                        bAnswerChannels ? ListingGuard::CoreShowChannels : ListingGuard::Status);
+        }
+    }
     window.actionAnswered(done);
     if (done.kind == ActionKind::Challenge)
         answerChallenge(done);
@@ -360,29 +381,8 @@ void ManagerClient::realignToStatus()
         pending.pop_front();
     if (pending.empty())
         return;
-    openAnswer->ticket = pending.front().ticket;
-    openAnswer->kind = ActionKind::Status;
+    pairAnswer(pending.front());
     pending.pop_front();
-}
-
-void ManagerClient::readGreeting(std::string_view line)
-{
-    // "Asterisk Call Manager/13.0.0": the major number picks how status records are read.
-    nVersion = 0;
-    std::string_view rest = line.substr(GreetingMarker.size());
-    if (rest.empty() || rest.front() != '/')
-        return;
-    rest.remove_prefix(1);
-    const std::string_view major = rest.substr(0, rest.find('.'));
-    if (major.empty() || major.size() > 6)
-        return;
-    int version = 0;
-    for (const char c : major) {
-        if (c < '0' || c > '9')
-            return;
-        version = version * 10 + (c - '0');
-    }
-    nVersion = version;
 }
 
 void ManagerClient::sendLogin()
@@ -410,9 +410,12 @@ void ManagerClient::sendLogin()
 
 std::uint64_t ManagerClient::sendStatus()
 {
-    const std::uint64_t ticket = track(ActionKind::Status);
-    nLastStatus = ticket;
-    window.send(listsWithCoreShowChannels() ? CoreShowChannelsAction : StatusAction);
+    const bool core = listsWithCoreShowChannels();
+    std::string id = listingIds();
+    const std::string action = actionWithId(core ? "CoreShowChannels" : "Status", id);
+    const std::uint64_t ticket = track(ActionKind::Status, std::move(id), core);
+    channels.sent(ticket);
+    window.send(action);
     return ticket;
 }
 
@@ -447,6 +450,7 @@ void ManagerClient::askForSystemEvents()
 void ManagerClient::followCalls(LiveCalls* calls)
 {
     live = calls;
+    channels.followCalls(calls);
     sEvents = calls != nullptr ? EventsCall : EventsOff;
 }
 
@@ -474,18 +478,12 @@ void ManagerClient::pollListing()
     sendStatus();
 }
 
-std::uint64_t ManagerClient::track(ActionKind kind)
+std::uint64_t ManagerClient::track(ActionKind kind, std::string listingId, bool core)
 {
     if (pending.size() >= MaxPending)
         pending.pop_front();
-    pending.push_back({nextTicket, kind});
+    pending.push_back({nextTicket, kind, std::move(listingId), core});
     return nextTicket++;
-}
-
-void ManagerClient::openRecord(bool coreShowChannel)
-{
-    record.open(coreShowChannel, currentPbx());
-    bBlockEnded = false;
 }
 
 bool ManagerClient::insideRecordBlock() const
@@ -493,35 +491,9 @@ bool ManagerClient::insideRecordBlock() const
     // Where an Event line can only be part of a value that holds a line break. A current PBX's
     // record is its whole block, up to the empty line. An older PBX's record runs on to its
     // Uniqueid; once its block has ended without one, the next Event is the PBX's own again.
-    if (!record.isOpen())
+    if (!channels.record().isOpen())
         return false;
     return currentPbx() || !bBlockEnded;
-}
-
-void ManagerClient::closeRecord()
-{
-    record.close();
-    if (live != nullptr) {
-        live->listedCall(record.channel(), record.fields(), record.seconds(), record.uniqueid());
-        return;
-    }
-    if (listingReplaced())
-        return;
-    sEntry.clear();
-    const EntryParts parts = appendEntryStart(sEntry, record.channel(), record.number(),
-                                              record.name(), record.extension());
-    if (record.seconds().empty() || !duration.appendMinutes(record.seconds(), sEntry))
-        sEntry += UnknownMinutes;
-    sEntry += EntryEnd;
-    window.addCall(sEntry, parts);
-}
-
-bool ManagerClient::listingReplaced() const
-{
-    // A PBX answers actions in order and sends a listing's records right after its answer, so
-    // the records now arriving belong to the last Status answered. Once a later Status has gone
-    // out (Refresh List cleared the list for it), they describe a list nobody is shown any more.
-    return nListing != 0 && nLastStatus > nListing;
 }
 
 void ManagerClient::end()

@@ -8,7 +8,6 @@ void StatusRecord::open(bool coreShowChannel, bool currentPbx)
     bCore = coreShowChannel;
     bCurrent = currentPbx;
     bRawSeen = false;
-    bCut = false;
     seen.clear();
     seen.take(Key::Event);
     // Where each generation sends its first raw text: a current Status record writes its own
@@ -94,7 +93,6 @@ void StatusRecord::cut()
     // A block cut before its raw field began (a field not known to be raw) keeps what it said.
     if (bRawSeen)
         seen = head;
-    bCut = true;
 }
 
 std::string_view StatusRecord::number() const
@@ -113,30 +111,21 @@ std::string_view StatusRecord::seconds() const
     return text(bCore ? Key::Duration : Key::Seconds, sSeconds);
 }
 
-std::optional<std::string_view> StatusRecord::given(bool said, std::string_view value) const
-{
-    if (bCut && !said)
-        return std::nullopt;
-    return value;
-}
-
 CallFields StatusRecord::fields() const
 {
     CallFields out;
-    out.number = given(seen.has(Key::CallerID) || seen.has(Key::CallerIDNum), number());
-    out.name = given(seen.has(Key::CallerIDName), name());
-    out.extension = given(seen.has(Key::Extension) || seen.has(Key::Exten), extension());
-    out.linkedid = given(seen.has(Key::Linkedid), text(Key::Linkedid, sLinkedid));
-    out.bridgeId = given(seen.has(Key::BridgeId), text(Key::BridgeId, sBridgeId));
+    out.number = number();
+    out.name = name();
+    out.extension = extension();
+    out.linkedid = text(Key::Linkedid, sLinkedid);
+    out.bridgeId = text(Key::BridgeId, sBridgeId);
     // 1.6 to 11 name the bridged channel BridgedChannel, 1.4 Link; a record has one of them.
     const std::string_view bridged = text(Key::BridgedChannel, sBridgedChannel);
-    out.bridgedTo = given(seen.has(Key::BridgedChannel) || seen.has(Key::Link),
-                          bridged.empty() ? text(Key::Link, sLink) : bridged);
+    out.bridgedTo = bridged.empty() ? text(Key::Link, sLink) : bridged;
     // The text form of an older PBX; ChannelStateDesc, where there is one, says the same.
-    out.state = given(seen.has(Key::ChannelStateDesc) || seen.has(Key::State),
-                      seen.has(Key::ChannelStateDesc) ? std::string_view(sStateDesc)
-                                                      : text(Key::State, sState));
-    out.application = given(seen.has(Key::Application), text(Key::Application, sApplication));
+    out.state =
+        seen.has(Key::ChannelStateDesc) ? std::string_view(sStateDesc) : text(Key::State, sState);
+    out.application = text(Key::Application, sApplication);
     return out;
 }
 

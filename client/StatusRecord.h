@@ -31,7 +31,6 @@ public:
     // EffectiveConnectedLineName, an older one's CallerIDName) ended the record's block early.
     // Only what the record said before that field is its own: the rest is the caller's text.
     void cut();
-    bool isCut() const { return bCut; }
 
     std::string_view channel() const { return text(Key::Channel, sChannel); }
     std::string_view number() const;
@@ -40,7 +39,7 @@ public:
     // The PBX's seconds as text; empty when the record gave none.
     std::string_view seconds() const;
     std::string_view uniqueid() const { return text(Key::Uniqueid, sUniqueid); }
-    // Everything the record said, a field it left out empty; of a cut record only what it said.
+    // Everything the record said, a field it left out (or said after a cut) empty.
     CallFields fields() const;
 
 private:
@@ -48,13 +47,11 @@ private:
     {
         return seen.has(which) ? std::string_view(value) : std::string_view();
     }
-    std::optional<std::string_view> given(bool said, std::string_view value) const;
 
     bool bInStatus = false;
     bool bCore = false;
     bool bCurrent = false;
     bool bRawSeen = false;
-    bool bCut = false;
     Key rawKey = Key::None; // the first field a caller can fill with whole lines
     FirstLines<Key> seen;
     FirstLines<Key> head; // what had been seen when the raw field began
