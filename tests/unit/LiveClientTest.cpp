@@ -549,15 +549,17 @@ TEST_F(LiveClientTest, AGuardedListingUndoesWhatAnEventForgedAfterACut)
 {
     // An older PBX writes names raw in events too, and an event carries no ActionID: the events a
     // caller's empty line forges act, but the next guarded listing restores every call they
-    // removed (and left in the memory of calls just gone), renamed or described.
+    // removed (and left in the memory of calls just gone), renamed or described, even a call
+    // whose own record in it is cut short.
     client.setListingIds([] { return std::string("L"); });
-    const auto listing = [this](std::initializer_list<std::string> channels) {
+    const auto listing = [this](std::initializer_list<std::string> channels, bool cutC = false) {
         std::string bytes =
             wire({"Response: Success", "ActionID: L", "Message: Channel status will follow", ""});
         for (const std::string& channel : channels)
-            bytes += wire({"Event: Status", "Channel: " + channel, "CallerIDNum: 1",
-                           "CallerIDName: " + channel.substr(4), "Extension: 2", "Seconds: 60",
-                           "Uniqueid: 1.1", "ActionID: L", ""});
+            bytes += wire(
+                {"Event: Status", "Channel: " + channel, "CallerIDNum: 1",
+                 "CallerIDName: " + channel.substr(4) + (cutC && channel == "SIP/c" ? "\r\n" : ""),
+                 "Extension: 2", "Seconds: 60", "Uniqueid: 1.1", "ActionID: L", ""});
         client.dataArrival(bytes + wire({"Event: StatusComplete", "ActionID: L", ""}));
     };
     const std::vector<std::string> genuine = {entry("SIP/a", "1", "a", "2", "1.00"),
@@ -578,8 +580,9 @@ TEST_F(LiveClientTest, AGuardedListingUndoesWhatAnEventForgedAfterACut)
                                                    entry("SIP/f", "", "x", "", "0.00")}));
 
     client.pollListing();
-    listing({"SIP/a", "SIP/b", "SIP/c"});
-    EXPECT_EQ(entries(), (std::vector<std::string>{genuine[2], genuine[0], genuine[1]}));
+    listing({"SIP/a", "SIP/b", "SIP/c"}, true);
+    EXPECT_EQ(entries(), (std::vector<std::string>{entry("SIP/c", "1", "", "", "Unknown"),
+                                                   genuine[0], genuine[1]}));
     // Events for the restored calls count again.
     receive({"Event: Newstate", "Channel: SIP/a", "CallerIDNum: 3", ""});
     EXPECT_EQ(calls.entry(*calls.rowOf("SIP/a")), entry("SIP/a", "3", "a", "2", "1.00"));
