@@ -30,11 +30,6 @@ constexpr std::size_t MaxPending = 4096;
 // end was lost must not stop the list from ever being repaired again.
 constexpr unsigned MaxSkippedPolls = 4;
 
-bool contains(std::string_view text, std::string_view marker)
-{
-    return text.find(marker) != std::string_view::npos;
-}
-
 } // namespace
 
 ManagerClient::ManagerClient(WindowOps& windowOps, const std::locale& numbers)
@@ -94,9 +89,8 @@ void ManagerClient::resynchronise()
     eventBlock.abandon();
     openAnswer.reset();
     if (live == nullptr) {
-        // The list mode sends nothing of its own. Inside a guarded listing the stream is picked up
-        // where the listing's ActionID vouches for a block's end, elsewhere after the next empty
-        // line.
+        // The list mode sends nothing of its own: the stream is picked up where a guarded
+        // listing's ActionID vouches for a block's end, elsewhere after the next empty line.
         if (guard.active())
             guard.lost();
         else
@@ -105,11 +99,9 @@ void ManagerClient::resynchronise()
     }
     // The answers of actions sent before the loss may have been among the dropped bytes, and
     // answers carry nothing to tell them apart: paired in order, each would go to the wrong
-    // action. So those actions are forgotten, and a listing is asked for with an ActionID that
-    // the PBX repeats in its answer; everything before that answer is skipped, and from it on
-    // the stream is read whole again.
-    // The listing's ActionID is not to be guessed, as every listing's: a name the PBX writes raw
-    // could otherwise hold the answer's first lines, and the stream be picked up inside it.
+    // action. So those actions are forgotten, and a listing is asked for; everything before the
+    // answer that repeats its ActionID (which no name can hold) is skipped, and from it on the
+    // stream is read whole again.
     channels.setTrusted(false);
     bSkipToBlockEnd = false;
     guard.stop();
@@ -125,7 +117,7 @@ void ManagerClient::awaitResyncAnswer(std::string_view line)
     // The PBX writes an answer's ActionID right after its Response line.
     std::string_view key;
     std::string_view value;
-    const Key which = splitField(line, key, value) ? classifyKey(key) : Key::None;
+    const Key which = lexField(line, key, value);
     if (which == Key::Response) {
         sResyncResponse.assign(line);
         bResyncResponse = true;
@@ -305,9 +297,9 @@ void ManagerClient::trackAnswer(Key which, std::string_view value, bool emptyLin
 void ManagerClient::loginAnswered(std::string_view message)
 {
     // Only the answer to the login says whether it was accepted.
-    if (contains(message, AcceptedMarker)) {
+    if (message.find(AcceptedMarker) != std::string_view::npos) {
         sendStatus();
-    } else if (contains(message, FailedMarker)) {
+    } else if (message.find(FailedMarker) != std::string_view::npos) {
         window.showMessage(RejectedLoginMessage);
         end();
     }

@@ -307,6 +307,23 @@ TEST_F(ManagerClientTest, OnlyTheNewestListingFillsTheList)
     client.dataArrival(statusFollows + bob + complete);
     EXPECT_EQ(window.calls, std::vector<std::string>{bobEntry});
     EXPECT_EQ(client.awaitingAnswers(), 0u);
+
+    // The same with a PBX that repeats each listing's ActionID: a record ends with its own.
+    int n = 0;
+    client.setListingIds([&n] { return "L" + std::to_string(++n); });
+    const auto guarded = [](const std::string& id, std::string_view record) {
+        std::string bytes = wire(
+            {"Response: Success", "ActionID: " + id, "Message: Channel status will follow", ""});
+        bytes += record.substr(0, record.size() - 2);
+        return bytes +
+               wire({"ActionID: " + id, "", "Event: StatusComplete", "ActionID: " + id, ""});
+    };
+    refresh();
+    refresh();
+    client.dataArrival(guarded("L1", alice));
+    EXPECT_TRUE(window.calls.empty());
+    client.dataArrival(guarded("L2", bob));
+    EXPECT_EQ(window.calls, std::vector<std::string>{bobEntry});
 }
 
 TEST_F(ManagerClientTest, RecordedSuccessfulHangup)
