@@ -197,10 +197,10 @@ namespace {
 // The ActionID of recording 26's second listing: the client is made to send it.
 const std::string RecordedId = "7f3c9a1e5b2d4c68";
 
-// A listing whose callers' names end their records early with an empty line: one forges a
-// record of Carol Smith's channel with its own number, name and extension (and a Seconds line
-// before the empty line), another a Shutdown. Read, it lists each channel once with its own
-// fields; a record cut short shows what it said before its raw field, its minutes unknown.
+// Listings whose callers' names end their records early with an empty line: one forges a record
+// of Carol Smith's channel with its own number, name and extension (and a Seconds line before the
+// empty line), another a Shutdown. Read, each channel is listed once with its own fields; a record
+// cut short shows what it said before its raw field, its minutes unknown.
 struct ForgedListing
 {
     std::string greeting;
@@ -208,60 +208,50 @@ struct ForgedListing
     std::vector<std::string> expected;
 };
 
-std::string oldRecord(const std::string& channel, const std::string& number,
-                      const std::string& name, const std::string& exten, const std::string& seconds)
+std::string entry(const std::string& channel, const std::string& from, const std::string& to,
+                  const std::string& minutes)
 {
-    // As 1.8 to 11 write it: names raw, the ActionID last.
-    return wire({"Event: Status", "Privilege: Call", "Channel: " + channel,
-                 "CallerIDNum: " + number, "CallerIDName: " + name,
-                 "ConnectedLineNum: ", "ConnectedLineName: ", "Accountcode: ", "ChannelState: 6",
-                 "ChannelStateDesc: Up", "Context: calls", "Extension: " + exten, "Priority: 1",
-                 "Seconds: " + seconds, "Uniqueid: 1.1", "ActionID: " + RecordedId, ""});
+    return channel + " From: " + from + " To: " + to + " Lasted: " + minutes + " minutes.";
 }
 
 std::vector<ForgedListing> forgedListings()
 {
     const std::string recording = fixture("26_status_empty_line_in_name.recv.bin");
     const std::size_t listing = recording.find("Response: Success\r\nActionID: " + RecordedId);
-    const std::size_t channels = recording.find("Response: Success\r\nEventList: start\r\n"
-                                                "Message: Channels will follow");
-    const auto entry = [](const std::string& channel, const std::string& from,
-                          const std::string& to, const std::string& minutes) {
-        return channel + " From: " + from + " To: " + to + " Lasted: " + minutes + " minutes.";
-    };
+    const std::size_t next = recording.find("Response: Success\r\nEventList", listing + 1);
     ForgedListing current{
         recording.substr(0, recording.find("Response: Success\r\nEventList")),
-        recording.substr(listing, channels - listing),
-        {
-            entry("Local/112@calls-00000001;2", "5550112 <Connected Forger>", "112", "Unknown"),
-            entry("Local/112@calls-00000001;1", "800112 <Agent 112>", "112", "0.30"),
-            entry("Local/2001@calls-00000000;2", "5552001 <Carol Smith>", "2001", "0.32"),
-            entry("Local/2001@calls-00000000;1", "8002001 <Agent 2001>", "2001", "0.32"),
-            entry("Local/113@calls-00000002;1", "800113 <Agent 113>", "113", "0.30"),
-            entry("Local/113@calls-00000002;2", "5550113 <Shutdown Forger>", "113", "Unknown"),
-        }};
-    ForgedListing old{
-        wire({"Asterisk Call Manager/1.1", "Response: Success", "Message: Authentication accepted",
-              ""}),
-        wire({"Response: Success", "ActionID: " + RecordedId, "Message: Channel status will follow",
-              ""}) +
-            oldRecord("SIP/112-1", "5550112",
-                      "Connected Forger\r\nSeconds: 987654\r\n\r\nEvent: Status\r\nPrivilege: "
-                      "Call\r\nChannel: SIP/2001-0\r\nCallerIDNum: 5550000\r\nCallerIDName: "
-                      "Forged Innocent\r\nExtension: 9999",
-                      "112", "17") +
-            oldRecord("SIP/2001-0", "5552001", "Carol Smith", "2001", "19") +
-            oldRecord("SIP/113-2", "5550113",
-                      "x\r\n\r\nEvent: Shutdown\r\nPrivilege: system,all\r\nShutdown: "
-                      "Cleanly\r\nRestart: True",
-                      "113", "17") +
-            wire({"Event: StatusComplete", "ActionID: " + RecordedId, "Items: 3", ""}),
-        {
-            entry("SIP/112-1", "5550112 <>", "", "Unknown"),
-            entry("SIP/2001-0", "5552001 <Carol Smith>", "2001", "0.32"),
-            entry("SIP/113-2", "5550113 <>", "", "Unknown"),
-        }};
-    return {current, old};
+        recording.substr(listing, next - listing),
+        {entry("Local/112@calls-00000001;2", "5550112 <Connected Forger>", "112", "Unknown"),
+         entry("Local/112@calls-00000001;1", "800112 <Agent 112>", "112", "0.30"),
+         entry("Local/2001@calls-00000000;2", "5552001 <Carol Smith>", "2001", "0.32"),
+         entry("Local/2001@calls-00000000;1", "8002001 <Agent 2001>", "2001", "0.32"),
+         entry("Local/113@calls-00000002;1", "800113 <Agent 113>", "113", "0.30"),
+         entry("Local/113@calls-00000002;2", "5550113 <Shutdown Forger>", "113", "Unknown")}};
+    // As 1.8 to 11 write a record: names raw, the ActionID last.
+    const auto old = [](const std::string& channel, const std::string& name,
+                        const std::string& exten) {
+        return wire({"Event: Status", "Channel: " + channel, "CallerIDNum: 555" + exten,
+                     "CallerIDName: " + name, "ConnectedLineName: ", "Extension: " + exten,
+                     "Seconds: 19", "Uniqueid: 1.1", "ActionID: " + RecordedId, ""});
+    };
+    ForgedListing older{wire({"Asterisk Call Manager/1.1", "Response: Success",
+                              "Message: Authentication accepted", ""}),
+                        wire({"Response: Success", "ActionID: " + RecordedId,
+                              "Message: Channel status will follow", ""}) +
+                            old("SIP/112",
+                                "x\r\nSeconds: 987654\r\n\r\nEvent: Status\r\nChannel: SIP/2001\r\n"
+                                "CallerIDNum: 5550000\r\nCallerIDName: Forged\r\nExtension: 9999",
+                                "112") +
+                            old("SIP/2001", "Carol Smith", "2001") +
+                            old("SIP/113",
+                                "x\r\n\r\nEvent: Shutdown\r\nShutdown: Cleanly\r\nRestart: True",
+                                "113") +
+                            wire({"Event: StatusComplete", "ActionID: " + RecordedId, ""}),
+                        {entry("SIP/112", "555112 <>", "", "Unknown"),
+                         entry("SIP/2001", "5552001 <Carol Smith>", "2001", "0.32"),
+                         entry("SIP/113", "555113 <>", "", "Unknown")}};
+    return {current, older};
 }
 
 } // namespace
