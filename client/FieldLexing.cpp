@@ -1,26 +1,6 @@
 #include "FieldLexing.h"
 
-#include <cstring>
-
 namespace corvale {
-
-bool splitField(std::string_view line, std::string_view& key, std::string_view& value)
-{
-    const void* colonAt = std::memchr(line.data(), ':', line.size());
-    if (colonAt == nullptr)
-        return false;
-    const char* begin = line.data();
-    const char* colon = static_cast<const char*>(colonAt);
-    const char* end = begin + line.size();
-    key = std::string_view(begin, static_cast<std::size_t>(colon - begin));
-    const char* first = colon + 1;
-    while (first != end && *first == ' ')
-        ++first;
-    while (end != first && end[-1] == ' ')
-        --end;
-    value = std::string_view(first, static_cast<std::size_t>(end - first));
-    return true;
-}
 
 Key classifyKey(std::string_view key)
 {

@@ -3,6 +3,7 @@
 #include "Wire.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -40,8 +41,24 @@ enum class Key : std::uint8_t
 };
 
 // Splits "Key: value" at the first colon; the value loses the spaces (only spaces) at both
-// ends. Returns false for a line without a colon.
-bool splitField(std::string_view line, std::string_view& key, std::string_view& value);
+// ends. Returns false for a line without a colon. Inline: it runs for every line received.
+inline bool splitField(std::string_view line, std::string_view& key, std::string_view& value)
+{
+    const void* colonAt = std::memchr(line.data(), ':', line.size());
+    if (colonAt == nullptr)
+        return false;
+    const char* begin = line.data();
+    const char* colon = static_cast<const char*>(colonAt);
+    const char* end = begin + line.size();
+    key = std::string_view(begin, static_cast<std::size_t>(colon - begin));
+    const char* first = colon + 1;
+    while (first != end && *first == ' ')
+        ++first;
+    while (end != first && end[-1] == ' ')
+        --end;
+    value = std::string_view(first, static_cast<std::size_t>(end - first));
+    return true;
+}
 Key classifyKey(std::string_view key);
 // Both at once: Key::None for a line without a colon.
 inline Key lexField(std::string_view line, std::string_view& key, std::string_view& value)

@@ -19,7 +19,7 @@ void StatusRecord::open(bool coreShowChannel, bool currentPbx)
                              : Key::CallerIDName;
 }
 
-bool StatusRecord::field(Key which, std::string_view value)
+bool StatusRecord::take(Key which, std::string_view value)
 {
     if (!bRawSeen && which == rawKey) {
         head = seen;

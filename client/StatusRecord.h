@@ -24,8 +24,12 @@ public:
     bool isCoreShowChannel() const { return bCore; }
 
     // Takes one line's field. Returns true when that field ends the record: an older PBX's
-    // Status record ends at its Uniqueid.
-    bool field(Key which, std::string_view value);
+    // Status record ends at its Uniqueid. Most lines of a record are fields no entry is made of,
+    // so those cost no call.
+    bool field(Key which, std::string_view value)
+    {
+        return which != Key::Other && take(which, value);
+    }
 
     // An empty line inside the first field the PBX sends raw (a current PBX's
     // EffectiveConnectedLineName, an older one's CallerIDName) ended the record's block early.
@@ -43,6 +47,7 @@ public:
     CallFields fields() const;
 
 private:
+    bool take(Key which, std::string_view value);
     std::string_view text(Key which, const std::string& value) const
     {
         return seen.has(which) ? std::string_view(value) : std::string_view();
