@@ -13,7 +13,7 @@ ChannelListing::ChannelListing(WindowOps& windowOps, const std::locale& numbers)
 
 void ChannelListing::reset()
 {
-    open.close();
+    status.close();
     nListing = 0;
     nLastStatus = 0;
     bTrusted = true;
@@ -28,35 +28,35 @@ void ChannelListing::recordBegins(std::string_view event)
 void ChannelListing::recordField(Key which, std::string_view /*key*/, std::string_view value)
 {
     // The whole block is the record: an older PBX's record too runs on past its Uniqueid.
-    if (open.isOpen())
-        open.field(which, value);
+    if (status.isOpen())
+        status.field(which, value);
 }
 
 void ChannelListing::recordEnds(bool cut)
 {
-    if (!open.isOpen())
+    if (!status.isOpen())
         return;
     if (cut)
-        open.cut();
+        status.cut();
     closeRecord();
 }
 
 void ChannelListing::closeRecord()
 {
-    open.close();
+    status.close();
     // A record cut short is still listed, with what it said before the cut and nothing else (its
     // minutes unknown): the channel is up, and a caller must not be able to hide a call from the
     // operator, nor leave standing what a forged event said of it.
     if (live != nullptr) {
-        live->listedCall(open.channel(), open.fields(), open.seconds(), open.uniqueid());
+        live->listedCall(status.channel(), status.fields(), status.seconds(), status.uniqueid());
         return;
     }
     if (replaced())
         return;
     sEntry.clear();
-    const EntryParts parts =
-        appendEntryStart(sEntry, open.channel(), open.number(), open.name(), open.extension());
-    if (open.seconds().empty() || !duration.appendMinutes(open.seconds(), sEntry))
+    const EntryParts parts = appendEntryStart(sEntry, status.channel(), status.number(),
+                                              status.name(), status.extension());
+    if (status.seconds().empty() || !duration.appendMinutes(status.seconds(), sEntry))
         sEntry += UnknownMinutes;
     sEntry += EntryEnd;
     window.addCall(sEntry, parts);

@@ -36,9 +36,9 @@ public:
     // calls it does not name.
     void setTrusted(bool whole) { bTrusted = whole; }
 
-    StatusRecord& record() { return open; }
-    const StatusRecord& record() const { return open; }
-    void openRecord(bool coreShowChannel) { open.open(coreShowChannel, bCurrent); }
+    StatusRecord& record() { return status; }
+    const StatusRecord& record() const { return status; }
+    void openRecord(bool coreShowChannel) { status.open(coreShowChannel, bCurrent); }
     void closeRecord();
     void complete();
 
@@ -53,8 +53,8 @@ private:
     WindowOps& window;
     LiveCalls* live = nullptr;
     DurationFormat duration;
-    StatusRecord open;
-    std::string sEntry; // reused to build each entry
+    StatusRecord status; // the open record
+    std::string sEntry;  // reused to build each entry
     bool bCurrent = false;
     bool bTrusted = true;
     std::uint64_t nListing = 0;    // the listing whose answer came last

@@ -112,7 +112,6 @@ private:
     void listingBegins();
     void recordLine(Key which, bool empty, std::string_view value);
     void sendLogin();
-    void openRecord(bool coreShowChannel);
     bool listsWithCoreShowChannels() const;
     bool insideRecordBlock() const;
     void end();

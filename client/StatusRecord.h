@@ -21,7 +21,6 @@ public:
     void open(bool coreShowChannel, bool currentPbx);
     void close() { bInStatus = false; }
     bool isOpen() const { return bInStatus; }
-    bool isCoreShowChannel() const { return bCore; }
 
     // Takes one line's field. Returns true when that field ends the record: an older PBX's
     // Status record ends at its Uniqueid. Most lines of a record are fields no entry is made of,
