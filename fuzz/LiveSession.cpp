@@ -132,16 +132,16 @@ std::string LiveSession::forgedRecord(const std::string& channel, bool channels)
            "Exten: 9999\r\nSeconds: 987654\r\nUniqueid: 6.6";
 }
 
-std::string LiveSession::cutText(std::uint8_t choice, bool channels) const
+std::string LiveSession::cutText(std::uint8_t forgery, bool ahead, bool channels) const
 {
     // What a caller's name holds after its first line: perhaps fields of its own record's kind
     // ahead of the cut, then the empty line, then the forgery the rest of the record closes.
     std::string text;
-    if ((choice & 0x10) != 0)
+    if (ahead)
         text += "\r\nSeconds: 987654\r\nExtension: 9999\r\nExten: 9999\r\nDuration: 99:00:00";
     text += "\r\n\r\n";
     const std::string victim = model.empty() ? channelName(0) : model.rbegin()->first;
-    switch (choice % 9) {
+    switch (forgery % 9) {
     case 0:
         return text + forgedRecord(victim, channels);
     case 1:
@@ -227,7 +227,7 @@ std::string LiveSession::listing(bool channels, const std::string& id, std::uint
     for (const auto& [channel, count] : model) {
         std::string name = "Caller " + std::to_string(count);
         if (i++ == injectAt)
-            name += bCuts && (what & 1) != 0 ? cutText(what >> 1, channels)
+            name += bCuts && (what & 1) != 0 ? cutText(what >> 1 & 15, (what & 32) != 0, channels)
                                              : "\r\n" + injected(what >> 3);
         bytes +=
             channels ? channelRecord(channel, name, idLine) : record(channel, name, idLine, what);
@@ -295,7 +295,7 @@ std::string LiveSession::run(const std::uint8_t* data, std::size_t size)
         bShutdownForgeable = false;
         if (rawNames() && (op & 0x80) != 0) {
             if (bCuts && (arg & 1) != 0) {
-                name += cutText(arg >> 1, false);
+                name += cutText(arg >> 1 & 15, (arg & 32) != 0, false);
                 forged();
                 bShutdownForgeable = true;
             } else {
@@ -350,14 +350,14 @@ std::string LiveSession::run(const std::uint8_t* data, std::size_t size)
         }
         case 5:
             listingStep(static_cast<std::uint8_t>(arg % (model.size() + 1)),
-                        static_cast<std::uint8_t>(op >> 3 | (arg & 0xc0)), true);
+                        static_cast<std::uint8_t>(op >> 3 | (arg & 0xe0)), true);
             step = "listing";
             break;
         default: {
             // An event the list ignores, carrying lines in a value of its own in any PBX.
             std::string value = "x\r\n" + injected(arg);
             if (bCuts && (op & 0x40) != 0) {
-                value = "x" + cutText(arg, false);
+                value = "x" + cutText(arg & 15, (arg & 16) != 0, false);
                 forged();
                 bShutdownForgeable = true;
             }

@@ -69,7 +69,7 @@ private:
                       const std::string& callerName) const;
     std::string renameEvent(const std::string& from, const std::string& to) const;
     std::string injected(std::uint8_t choice) const;
-    std::string cutText(std::uint8_t choice, bool channels) const;
+    std::string cutText(std::uint8_t forgery, bool ahead, bool channels) const;
     std::string forgedRecord(const std::string& channel, bool channels) const;
     bool rawNames() const { return generation != Generation::Current; }
     void forged();
