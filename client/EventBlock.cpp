@@ -1,7 +1,7 @@
 #include "EventBlock.h"
 
+#include "FieldLexing.h"
 #include "LiveCalls.h"
-#include "ManagerClient.h"
 
 namespace corvale {
 
@@ -54,6 +54,8 @@ EventBlock::Field EventBlock::classifyField(std::string_view key)
             return Exten;
         if (key == "State")
             return State;
+        if (key == "Cause")
+            return Cause;
         break;
     case 8:
         if (key == "CallerID")
@@ -94,6 +96,8 @@ EventBlock::Field EventBlock::classifyField(std::string_view key)
     case 9:
         if (key == "Extension")
             return Extension;
+        if (key == "Cause-txt")
+            return CauseText;
         break;
     case 12:
         if (key == "CallerIDName")
@@ -105,10 +109,28 @@ EventBlock::Field EventBlock::classifyField(std::string_view key)
     return NotRead;
 }
 
+namespace {
+
+// A cause code (0 to 127 on every PBX); nothing when the text is not a small number.
+std::optional<int> causeCode(std::string_view text)
+{
+    if (text.empty() || text.size() > 3)
+        return std::nullopt;
+    int code = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        code = code * 10 + (c - '0');
+    }
+    return code;
+}
+
+} // namespace
+
 void EventBlock::open(std::string_view eventName)
 {
     kind = classifyEvent(eventName);
-    seen = 0;
+    seen.clear();
 }
 
 void EventBlock::field(std::string_view key, std::string_view value)
@@ -116,9 +138,8 @@ void EventBlock::field(std::string_view key, std::string_view value)
     if (kind == CallEvent::Other)
         return;
     const Field which = classifyField(key);
-    if (which == NotRead || has(which))
+    if (which == NotRead || !seen.take(which))
         return;
-    seen |= 1u << which;
     values[which].assign(value);
 }
 
@@ -198,7 +219,8 @@ void EventBlock::close(LiveCalls& calls, bool escapedNames)
         calls.described(channel, fields, uniqueid);
         break;
     case CallEvent::Hangup:
-        calls.hungUp(channel);
+        // Every generation ends a Hangup with Cause and Cause-txt.
+        calls.hungUp(channel, causeCode(value(Cause)), value(CauseText));
         break;
     case CallEvent::BridgeEnter:
         if (has(BridgeUniqueid)) {

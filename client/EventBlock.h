@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FirstLines.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -30,8 +32,8 @@ enum class CallEvent
 CallEvent classifyEvent(std::string_view name);
 
 // One event block, from its "Event:" line to its empty line. As in a status record, the first
-// line of each key counts, and a further "Event:" line is an ordinary field. The fields are
-// kept in reused strings, so reading an event allocates nothing once warm.
+// line of each key counts (FirstLines), and a further "Event:" line is an ordinary field. The
+// fields are kept in reused strings, so reading an event allocates nothing once warm.
 class EventBlock
 {
 public:
@@ -65,14 +67,16 @@ private:
         ChannelStateDesc,
         State,
         Application,
+        Cause,
+        CauseText,
         FieldCount,
         NotRead = FieldCount
     };
     static Field classifyField(std::string_view key);
-    bool has(Field which) const { return (seen & (1u << which)) != 0; }
+    bool has(Field which) const { return seen.has(which); }
 
     CallEvent kind = CallEvent::None;
-    unsigned seen = 0;
+    FirstLines<Field> seen;
     std::array<std::string, FieldCount> values;
     std::string name;
 };

@@ -177,9 +177,12 @@ void LiveCalls::renamed(std::string_view oldName, std::string_view newName)
     changed(moved);
 }
 
-void LiveCalls::hungUp(std::string_view channel)
+void LiveCalls::hungUp(std::string_view channel, std::optional<int> cause,
+                       std::string_view causeText)
 {
-    if (const LiveCall* call = find(channel)) {
+    if (LiveCall* call = find(channel)) {
+        call->hangupCause = cause;
+        call->hangupCauseText.assign(causeText);
         const std::size_t row = rowOf(*call);
         removeRows(row, row);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallFields.h"
 #include "DurationFormat.h"
 #include "Wire.h"
 
@@ -41,21 +42,14 @@ struct LiveCall
     std::string state;       // the state as text: "Up", "Ringing", ...
     std::string application; // the dialplan application it runs, when the PBX said
 
+    // How the call ended, from its Hangup event (the PBX's cause code and its words for it): set
+    // just before the call is removed, so a listener reads them in callsAboutToBeRemoved. No
+    // cause for a call removed because a listing no longer named it.
+    std::optional<int> hangupCause;
+    std::string hangupCauseText;
+
     std::uint64_t order = 0;    // when the channel first appeared; rows are sorted by it
     std::uint64_t listedIn = 0; // the listing that last named it, or saw an event for it
-};
-
-// What an event says about a channel; a field it did not carry is left alone.
-struct CallFields
-{
-    std::optional<std::string_view> number;
-    std::optional<std::string_view> name;
-    std::optional<std::string_view> extension;
-    std::optional<std::string_view> linkedid{};
-    std::optional<std::string_view> bridgeId{};
-    std::optional<std::string_view> bridgedTo{};
-    std::optional<std::string_view> state{};
-    std::optional<std::string_view> application{};
 };
 
 // The calls that are up, keyed by channel, in the order their channels first appeared, updated
@@ -114,7 +108,8 @@ public:
     void described(std::string_view channel, const CallFields& fields,
                    std::string_view uniqueid = {});
     void renamed(std::string_view oldName, std::string_view newName);
-    void hungUp(std::string_view channel);
+    void hungUp(std::string_view channel, std::optional<int> cause = std::nullopt,
+                std::string_view causeText = {});
     // A current PBX: the channel left this bridge (it may have entered another meanwhile).
     void leftBridge(std::string_view channel, std::string_view bridgeId);
     // An older PBX: the two channels were bridged to each other, or no longer are.

@@ -1,11 +1,22 @@
+// What the client reads, line by line (CR LF; one byte one character):
+// - The greeting, once, before anything else; its version picks the dialect below.
+// - Answers: one per action, in the order the actions were sent, each a block from "Response:" to
+//   an empty line, so they are paired with the actions in order; the ActionID the PBX repeats
+//   right after the Response line ties a listing's answer to its listing.
+// - A listing: its answer, one record block per channel, its end ("...Complete"). A current PBX's
+//   record ends at its empty line; an older one's at its Uniqueid, and what follows up to the
+//   empty line is still its block. The first line of each key counts.
+// - An event: every line up to its empty line, whatever the lines look like.
+// - A listing whose answer repeated its ActionID goes through the ListingGuard: every block of
+//   it must carry the ActionID where the PBX writes it, or it was cut by an empty line inside a
+//   field the PBX sends raw, and what follows up to the real record's end is not a record.
+// Markers are matched by key at the start of a block, never found anywhere in a line, so that
+// what a caller puts in a name cannot steer the client.
 #include "ManagerClient.h"
 
 #include "LiveCalls.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <random>
 
 namespace corvale {
 
@@ -19,183 +30,11 @@ constexpr std::size_t MaxPending = 4096;
 // end was lost must not stop the list from ever being repaired again.
 constexpr unsigned MaxSkippedPolls = 4;
 
-bool contains(std::string_view text, std::string_view marker)
-{
-    return text.find(marker) != std::string_view::npos;
-}
-
-// "HH:MM:SS", the hours unbounded, as whole seconds; nothing when it is not that.
-void durationSeconds(std::string_view text, std::string& out)
-{
-    out.clear();
-    std::uint64_t total = 0;
-    int parts = 0;
-    std::size_t digits = 0;
-    std::uint64_t part = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == ':') {
-            if (digits == 0 || ++parts > 3 || (parts > 1 && part > 59))
-                return;
-            total = total * 60 + part;
-            part = 0;
-            digits = 0;
-        } else if (text[i] >= '0' && text[i] <= '9' && digits < 9) {
-            part = part * 10 + static_cast<std::uint64_t>(text[i] - '0');
-            ++digits;
-        } else {
-            return;
-        }
-    }
-    if (parts == 3)
-        out = std::to_string(total);
-}
-
 } // namespace
-
-bool splitField(std::string_view line, std::string_view& key, std::string_view& value)
-{
-    const void* colonAt = std::memchr(line.data(), ':', line.size());
-    if (colonAt == nullptr)
-        return false;
-    const char* begin = line.data();
-    const char* colon = static_cast<const char*>(colonAt);
-    const char* end = begin + line.size();
-    key = std::string_view(begin, static_cast<std::size_t>(colon - begin));
-    const char* first = colon + 1;
-    while (first != end && *first == ' ')
-        ++first;
-    while (end != first && end[-1] == ' ')
-        --end;
-    value = std::string_view(first, static_cast<std::size_t>(end - first));
-    return true;
-}
-
-Key classifyKey(std::string_view key)
-{
-    // By length first: one comparison for nearly every line of a listing.
-    switch (key.size()) {
-    case 4:
-        if (key == "Link")
-            return Key::Link;
-        break;
-    case 5:
-        if (key == "Event")
-            return Key::Event;
-        if (key == "Exten")
-            return Key::Exten;
-        if (key == "State")
-            return Key::State;
-        break;
-    case 7:
-        if (key == "Channel")
-            return Key::Channel;
-        if (key == "Seconds")
-            return Key::Seconds;
-        if (key == "Message")
-            return Key::Message;
-        break;
-    case 8:
-        // Many keys of a current PBX's records have eight letters: the first tells them apart.
-        switch (key.front()) {
-        case 'C':
-            if (key == "CallerID")
-                return Key::CallerID;
-            break;
-        case 'U':
-            if (key == "Uniqueid")
-                return Key::Uniqueid;
-            break;
-        case 'R':
-            if (key == "Response")
-                return Key::Response;
-            break;
-        case 'A':
-            if (key == "ActionID")
-                return Key::ActionID;
-            break;
-        case 'L':
-            if (key == "Linkedid")
-                return Key::Linkedid;
-            break;
-        case 'B':
-            if (key == "BridgeID" || key == "BridgeId")
-                return Key::BridgeId;
-            break;
-        case 'D':
-            if (key == "Duration")
-                return Key::Duration;
-            break;
-        default:
-            break;
-        }
-        break;
-    case 9:
-        if (key == "Extension")
-            return Key::Extension;
-        if (key == "Challenge")
-            return Key::Challenge;
-        break;
-    case 11:
-        if (key == "CallerIDNum")
-            return Key::CallerIDNum;
-        if (key == "Application")
-            return Key::Application;
-        break;
-    case 12:
-        if (key == "CallerIDName")
-            return Key::CallerIDName;
-        break;
-    case 14:
-        if (key == "BridgedChannel")
-            return Key::BridgedChannel;
-        break;
-    case 16:
-        if (key == "ChannelStateDesc")
-            return Key::ChannelStateDesc;
-        break;
-    default:
-        break;
-    }
-    return Key::Other;
-}
-
-void unescapeName(std::string_view escaped, std::string& out)
-{
-    out.clear();
-    out.reserve(escaped.size());
-    for (std::size_t i = 0; i < escaped.size(); ++i) {
-        char c = escaped[i];
-        if (c == '\\' && i + 1 < escaped.size()) {
-            const char next = escaped[i + 1];
-            switch (next) {
-            case '\\':
-            case '"':
-            case '\'':
-            case '?':
-                c = next;
-                ++i;
-                break;
-            case 'n':
-            case 'r':
-            case 't':
-            case 'a':
-            case 'b':
-            case 'f':
-            case 'v':
-                c = ' ';
-                ++i;
-                break;
-            default:
-                break; // not an escape the PBX writes: keep the backslash as it stands
-            }
-        }
-        out += c;
-    }
-}
 
 ManagerClient::ManagerClient(WindowOps& windowOps, const std::locale& numbers)
     : window(windowOps)
-    , duration(numbers)
+    , channels(windowOps, numbers)
 {}
 
 void ManagerClient::dataArrival(std::string_view bytes)
@@ -245,38 +84,32 @@ void ManagerClient::resynchronise()
     // event or answer.
     bDeferredLost = false;
     framer.reset();
-    bInStatus = false;
+    channels.record().close();
     bRecordTail = false;
     eventBlock.abandon();
     openAnswer.reset();
     if (live == nullptr) {
-        // Drop up to the next empty line. The list mode sends nothing of its own.
-        bSkipToBlockEnd = true;
+        // The list mode sends nothing of its own: the stream is picked up where a guarded
+        // listing's ActionID vouches for a block's end, elsewhere after the next empty line.
+        if (guard.active())
+            guard.lost();
+        else
+            bSkipToBlockEnd = true;
         return;
     }
     // The answers of actions sent before the loss may have been among the dropped bytes, and
     // answers carry nothing to tell them apart: paired in order, each would go to the wrong
-    // action. So those actions are forgotten, and a listing is asked for with an ActionID that
-    // the PBX repeats in its answer; everything before that answer is skipped, and from it on
-    // the stream is read whole again.
-    bListingTrusted = false;
+    // action. So those actions are forgotten, and a listing is asked for; everything before the
+    // answer that repeats its ActionID (which no name can hold) is skipped, and from it on the
+    // stream is read whole again.
+    channels.setTrusted(false);
     bSkipToBlockEnd = false;
+    guard.stop();
     pending.clear();
-    // Not to be guessed: a name the PBX writes raw could otherwise hold the answer's first lines,
-    // and the stream would be picked up inside that name.
-    std::random_device entropy;
-    const std::uint64_t salt = (std::uint64_t{entropy()} << 32) ^ entropy();
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(salt));
-    sResyncId = "corvale-";
-    sResyncId += hex;
-    sResyncId += '-';
-    sResyncId += std::to_string(++nResyncs);
     bResyncResponse = false;
     nSkippedPolls = 0;
-    nLastStatus = track(ActionKind::Status);
-    window.send(
-        actionWithId(listsWithCoreShowChannels() ? "CoreShowChannels" : "Status", sResyncId));
+    sendStatus();
+    sResyncId = pending.back().listingId;
 }
 
 void ManagerClient::awaitResyncAnswer(std::string_view line)
@@ -284,7 +117,7 @@ void ManagerClient::awaitResyncAnswer(std::string_view line)
     // The PBX writes an answer's ActionID right after its Response line.
     std::string_view key;
     std::string_view value;
-    const Key which = splitField(line, key, value) ? classifyKey(key) : Key::None;
+    const Key which = lexField(line, key, value);
     if (which == Key::Response) {
         sResyncResponse.assign(line);
         bResyncResponse = true;
@@ -322,7 +155,9 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         return;
     std::string_view key;
     std::string_view value;
-    const Key which = splitField(sData, key, value) ? classifyKey(key) : Key::None;
+    const Key which = lexField(sData, key, value);
+    if (guard.active() && guard.line(sData, which, key, value, *listingReader))
+        return;
     if (live != nullptr && eventBlock.isOpen()) {
         // Live mode: an event holds every line up to its empty line.
         if (sData.empty())
@@ -347,40 +182,36 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         // The PBX greets once, before anything else it says of its own; inside a record, or
         // again later, the greeting's text is only text, such as a caller's name.
         bGreeted = true;
-        readGreeting(sData);
+        nVersion = greetingVersion(sData);
+        channels.setCurrentPbx(currentPbx());
         sendLogin();
         return;
     }
     if (sData.empty() || which == Key::Response || which == Key::Message ||
-        which == Key::Challenge) {
-        trackAnswer(which, value);
+        which == Key::Challenge || which == Key::ActionID) {
+        trackAnswer(which, value, sData.empty());
         if (bEnded)
             return;
     }
 
-    // The chain: the first test that holds decides. Markers are matched by key, never found
-    // anywhere in the line, so that what a caller puts in a name cannot steer the client.
+    // The chain: the first test that holds decides.
     if (which == Key::Event && value == "StatusComplete") {
-        if (live != nullptr) {
-            live->listingComplete(bListingTrusted);
-        } else if (!listingReplaced()) {
-            if (window.callCount() == 0)
-                window.addCall(NoCallsEntry, EntryParts{});
-            window.listingComplete();
-        }
+        channels.complete();
     } else if (which == Key::Event && value == "Status") {
-        openRecord(false);
+        channels.openRecord(false);
+        bBlockEnded = false;
     } else if (live != nullptr && which == Key::Event && currentPbx() &&
                value == "CoreShowChannel") {
-        openRecord(true);
+        channels.openRecord(true);
+        bBlockEnded = false;
     } else if (live != nullptr && which == Key::Event && value == "CoreShowChannelsComplete") {
-        live->listingComplete(bListingTrusted);
-    } else if (bInStatus) {
+        channels.complete();
+    } else if (channels.record().isOpen()) {
         // An older PBX's record that passed its empty line without a Uniqueid: it takes its
         // plain fields on as before, but no longer hides what the PBX itself sends.
         if (which != Key::None && which != Key::Response && which != Key::Message &&
-            which != Key::Challenge)
-            applyField(which, value);
+            which != Key::Challenge && channels.record().field(which, value))
+            channels.closeRecord();
     } else if (live != nullptr && which == Key::Event) {
         if (value == "Shutdown")
             window.shutdownAnnounced();
@@ -392,24 +223,17 @@ void ManagerClient::recordLine(Key which, bool empty, std::string_view value)
 {
     if (empty) {
         if (currentPbx())
-            closeRecord(); // a current PBX ends a record with its event block
+            channels.closeRecord(); // a current PBX ends a record with its event block
         else if (live != nullptr)
-            bInStatus = false; // an older PBX's record that never reached its Uniqueid
+            channels.record().close(); // an older PBX's record that never reached its Uniqueid
         else
             bBlockEnded = true;
         return;
     }
-    if (which == Key::None)
+    if (which == Key::None || !channels.record().field(which, value))
         return;
-    applyField(which, value);
-    if (!bInStatus)
-        bRecordTail = true; // closed at its Uniqueid, inside its block
-}
-
-bool ManagerClient::isGreeting(std::string_view line)
-{
-    return line.size() >= GreetingMarker.size() &&
-           line.substr(0, GreetingMarker.size()) == GreetingMarker;
+    channels.closeRecord();
+    bRecordTail = true; // closed at its Uniqueid, inside its block
 }
 
 void ManagerClient::newConnection()
@@ -423,37 +247,37 @@ void ManagerClient::newConnection()
     bSkipToBlockEnd = false;
     sResyncId.clear();
     bResyncResponse = false;
-    bInStatus = false;
+    guard.stop();
+    channels.reset();
+    channels.setCurrentPbx(false);
     bBlockEnded = false;
     bRecordTail = false;
     sChallenge.clear();
     pending.clear();
     openAnswer.reset();
-    nListing = 0;
-    nLastStatus = 0;
     eventBlock.abandon();
-    bListingTrusted = true;
     nSkippedPolls = 0;
     if (live != nullptr)
         live->listingAbandoned();
 }
 
-void ManagerClient::trackAnswer(Key which, std::string_view value)
+void ManagerClient::trackAnswer(Key which, std::string_view value, bool emptyLine)
 {
     // Answers come one per action, in the order the actions were sent; each is a block that
     // begins with "Response:" and ends at an empty line.
     if (which == Key::None) {
-        finishAnswer();
+        finishAnswer(emptyLine);
     } else if (which == Key::Response) {
-        finishAnswer();
+        finishAnswer(false);
         if (bEnded || pending.empty())
             return;
-        Answer next;
-        next.ticket = pending.front().ticket;
-        next.kind = pending.front().kind;
-        next.response = value;
+        openAnswer = Answer{};
+        openAnswer->response = value;
+        pairAnswer(pending.front());
         pending.pop_front();
-        openAnswer = std::move(next);
+    } else if (which == Key::ActionID && openAnswer && sAnswerEcho.empty()) {
+        // The PBX repeats an action's ActionID right after its Response line.
+        sAnswerEcho = value;
     } else if (which == Key::Message && openAnswer) {
         openAnswer->message = value;
         if ((value == StatusFollowsMessage || value == ChannelsFollowMessage) &&
@@ -473,9 +297,9 @@ void ManagerClient::trackAnswer(Key which, std::string_view value)
 void ManagerClient::loginAnswered(std::string_view message)
 {
     // Only the answer to the login says whether it was accepted.
-    if (contains(message, AcceptedMarker)) {
+    if (message.find(AcceptedMarker) != std::string_view::npos) {
         sendStatus();
-    } else if (contains(message, FailedMarker)) {
+    } else if (message.find(FailedMarker) != std::string_view::npos) {
         window.showMessage(RejectedLoginMessage);
         end();
     }
@@ -484,18 +308,39 @@ void ManagerClient::loginAnswered(std::string_view message)
 void ManagerClient::listingBegins()
 {
     // Every record of this listing is still to come.
-    bListingTrusted = true;
+    channels.setTrusted(true);
     live->listingStarted();
 }
 
-void ManagerClient::finishAnswer()
+void ManagerClient::pairAnswer(const Pending& with)
+{
+    openAnswer->ticket = with.ticket;
+    openAnswer->kind = with.kind;
+    sAnswerListingId = with.listingId;
+    bAnswerChannels = with.core;
+}
+
+void ManagerClient::finishAnswer(bool atEmptyLine)
 {
     if (!openAnswer)
         return;
     Answer done = std::move(*openAnswer);
     openAnswer.reset();
-    if (done.kind == ActionKind::Status)
-        nListing = done.ticket;
+    const bool echoed = !sAnswerListingId.empty() && sAnswerEcho == sAnswerListingId;
+    sAnswerEcho.clear();
+    if (done.kind == ActionKind::Status) {
+        channels.answered(done.ticket);
+        // A listing whose answer repeats its ActionID has every block guarded. The answer is the
+        // PBX's own text, so it tells reliably whether the PBX repeats it; one that does not
+        // (older simulators, scripted PBXs) is read as before. A queue listing would begin the
+        // guard here with its own Kind and reader.
+        if (echoed && atEmptyLine &&
+            (done.message == StatusFollowsMessage || done.message == ChannelsFollowMessage)) {
+            listingReader = &channels;
+            guard.begin(sAnswerListingId,
+                        bAnswerChannels ? ListingGuard::CoreShowChannels : ListingGuard::Status);
+        }
+    }
     window.actionAnswered(done);
     if (done.kind == ActionKind::Challenge)
         answerChallenge(done);
@@ -528,29 +373,8 @@ void ManagerClient::realignToStatus()
         pending.pop_front();
     if (pending.empty())
         return;
-    openAnswer->ticket = pending.front().ticket;
-    openAnswer->kind = ActionKind::Status;
+    pairAnswer(pending.front());
     pending.pop_front();
-}
-
-void ManagerClient::readGreeting(std::string_view line)
-{
-    // "Asterisk Call Manager/13.0.0": the major number picks how status records are read.
-    nVersion = 0;
-    std::string_view rest = line.substr(GreetingMarker.size());
-    if (rest.empty() || rest.front() != '/')
-        return;
-    rest.remove_prefix(1);
-    const std::string_view major = rest.substr(0, rest.find('.'));
-    if (major.empty() || major.size() > 6)
-        return;
-    int version = 0;
-    for (const char c : major) {
-        if (c < '0' || c > '9')
-            return;
-        version = version * 10 + (c - '0');
-    }
-    nVersion = version;
 }
 
 void ManagerClient::sendLogin()
@@ -578,9 +402,12 @@ void ManagerClient::sendLogin()
 
 std::uint64_t ManagerClient::sendStatus()
 {
-    const std::uint64_t ticket = track(ActionKind::Status);
-    nLastStatus = ticket;
-    window.send(listsWithCoreShowChannels() ? CoreShowChannelsAction : StatusAction);
+    const bool core = listsWithCoreShowChannels();
+    std::string id = listingIds();
+    const std::string action = actionWithId(core ? "CoreShowChannels" : "Status", id);
+    const std::uint64_t ticket = track(ActionKind::Status, std::move(id), core);
+    channels.sent(ticket);
+    window.send(action);
     return ticket;
 }
 
@@ -615,6 +442,7 @@ void ManagerClient::askForSystemEvents()
 void ManagerClient::followCalls(LiveCalls* calls)
 {
     live = calls;
+    channels.followCalls(calls);
     sEvents = calls != nullptr ? EventsCall : EventsOff;
 }
 
@@ -642,34 +470,12 @@ void ManagerClient::pollListing()
     sendStatus();
 }
 
-std::uint64_t ManagerClient::track(ActionKind kind)
+std::uint64_t ManagerClient::track(ActionKind kind, std::string listingId, bool core)
 {
     if (pending.size() >= MaxPending)
         pending.pop_front();
-    pending.push_back({nextTicket, kind});
+    pending.push_back({nextTicket, kind, std::move(listingId), core});
     return nextTicket++;
-}
-
-void ManagerClient::openRecord(bool coreShowChannel)
-{
-    bInStatus = true;
-    bCoreRecord = coreShowChannel;
-    sLinkedid.clear();
-    sBridgeId.clear();
-    sBridgedTo.clear();
-    sState.clear();
-    sApplication.clear();
-    bHasStateDesc = false;
-    sCallerID.clear();
-    sCallerIDName.clear();
-    sExtension.clear();
-    sChannel.clear();
-    sSeconds.clear();
-    sUniqueid.clear();
-    bHasCallerID = false;
-    bHasExtension = false;
-    nKeysSet = 1u << static_cast<unsigned>(Key::Event);
-    bBlockEnded = false;
 }
 
 bool ManagerClient::insideRecordBlock() const
@@ -677,126 +483,9 @@ bool ManagerClient::insideRecordBlock() const
     // Where an Event line can only be part of a value that holds a line break. A current PBX's
     // record is its whole block, up to the empty line. An older PBX's record runs on to its
     // Uniqueid; once its block has ended without one, the next Event is the PBX's own again.
-    if (!bInStatus)
+    if (!channels.record().isOpen())
         return false;
     return currentPbx() || !bBlockEnded;
-}
-
-void ManagerClient::applyField(Key which, std::string_view value)
-{
-    // The first line of each key counts. A PBX does not escape every value a caller or the far
-    // end can set, so a value holding CR LF arrives as further lines inside the genuine record:
-    // they must not replace what the record has already said, above all its channel, which a
-    // hangup acts on.
-    const unsigned bit = 1u << static_cast<unsigned>(which);
-    if ((nKeysSet & bit) != 0)
-        return;
-    nKeysSet |= bit;
-
-    // Keys match exactly: "BridgedChannel", "ConnectedLineNum" and the like touch nothing.
-    switch (which) {
-    case Key::Extension:
-        sExtension = value;
-        bHasExtension = true;
-        break;
-    case Key::CallerID:
-        sCallerID = value;
-        bHasCallerID = true;
-        break;
-    case Key::CallerIDName:
-        if (currentPbx())
-            unescapeName(value, sCallerIDName);
-        else
-            sCallerIDName = value;
-        break;
-    case Key::Channel:
-        sChannel = value;
-        break;
-    case Key::Seconds:
-        if (!bCoreRecord)
-            sSeconds = value;
-        break;
-    case Key::Duration:
-        if (bCoreRecord)
-            durationSeconds(value, sSeconds);
-        break;
-    case Key::Linkedid:
-        sLinkedid = value;
-        break;
-    case Key::BridgeId:
-        sBridgeId = value;
-        break;
-    case Key::BridgedChannel:
-    case Key::Link:
-        // 1.6 to 11 name the bridged channel BridgedChannel, 1.4 Link; a record has one of them.
-        if (sBridgedTo.empty())
-            sBridgedTo = value;
-        break;
-    case Key::ChannelStateDesc:
-        sState = value;
-        bHasStateDesc = true;
-        break;
-    case Key::State:
-        // The text form of an older PBX; ChannelStateDesc, where there is one, says the same.
-        if (!bHasStateDesc)
-            sState = value;
-        break;
-    case Key::Application:
-        sApplication = value;
-        break;
-    case Key::Uniqueid:
-        sUniqueid = value;
-        // A current PBX sends Seconds after Uniqueid; its records end at the empty line.
-        if (!currentPbx() && !bCoreRecord)
-            closeRecord();
-        break;
-    case Key::CallerIDNum:
-        if (!bHasCallerID)
-            sCallerID = value;
-        break;
-    case Key::Exten:
-        if (!bHasExtension)
-            sExtension = value;
-        break;
-    default:
-        break;
-    }
-}
-
-void ManagerClient::closeRecord()
-{
-    if (live != nullptr) {
-        bInStatus = false;
-        CallFields fields;
-        fields.number = sCallerID;
-        fields.name = sCallerIDName;
-        fields.extension = sExtension;
-        fields.linkedid = sLinkedid;
-        fields.bridgeId = sBridgeId;
-        fields.bridgedTo = sBridgedTo;
-        fields.state = sState;
-        fields.application = sApplication;
-        live->listedCall(sChannel, fields, sSeconds, sUniqueid);
-        return;
-    }
-    bInStatus = false;
-    if (listingReplaced())
-        return;
-    sEntry.clear();
-    const EntryParts parts =
-        appendEntryStart(sEntry, sChannel, sCallerID, sCallerIDName, sExtension);
-    if (sSeconds.empty() || !duration.appendMinutes(sSeconds, sEntry))
-        sEntry += UnknownMinutes;
-    sEntry += EntryEnd;
-    window.addCall(sEntry, parts);
-}
-
-bool ManagerClient::listingReplaced() const
-{
-    // A PBX answers actions in order and sends a listing's records right after its answer, so
-    // the records now arriving belong to the last Status answered. Once a later Status has gone
-    // out (Refresh List cleared the list for it), they describe a list nobody is shown any more.
-    return nListing != 0 && nLastStatus > nListing;
 }
 
 void ManagerClient::end()

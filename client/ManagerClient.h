@@ -1,13 +1,17 @@
 #pragma once
 
+#include "ChannelListing.h"
 #include "DurationFormat.h"
 #include "EventBlock.h"
+#include "FieldLexing.h"
 #include "LineFramer.h"
+#include "ListingGuard.h"
 #include "WindowOps.h"
 #include "Wire.h"
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <locale>
 #include <optional>
 #include <string>
@@ -16,34 +20,6 @@
 namespace corvale {
 
 class LiveCalls;
-
-// The keys the client acts on; None for a line without a colon.
-enum class Key
-{
-    None,
-    Other,
-    Response,
-    Message,
-    Event,
-    Channel,
-    CallerID,
-    CallerIDNum,
-    CallerIDName,
-    Extension,
-    Exten,
-    Seconds,
-    Uniqueid,
-    Challenge,
-    ActionID,
-    Linkedid,
-    BridgeId, // "BridgeID" in a status record, "BridgeId" in CoreShowChannel
-    BridgedChannel,
-    Link,
-    ChannelStateDesc,
-    State,
-    Application,
-    Duration
-};
 
 // How the client logs in: with the secret in the login action, or with the key made from the
 // PBX's challenge and the secret, so that the secret never crosses the wire.
@@ -55,7 +31,8 @@ enum class Auth
 
 // The conversation with the PBX manager: frames the received bytes into lines, interprets each
 // line, turns status records into call list entries and sends the actions. It reaches the user
-// interface only through WindowOps.
+// interface only through WindowOps. Its own listings of channels are read by a ChannelListing,
+// through a ListingGuard when the PBX repeats their ActionID.
 class ManagerClient
 {
 public:
@@ -68,6 +45,9 @@ public:
     // escape every name and give each channel's bridge, instead of Status. Other PBXs, and the
     // list of entries, keep Status.
     void useCoreShowChannels(bool on) { bCoreShowChannels = on; }
+    // Where each listing's ActionID comes from; ListingGuard::freshId unless a test or the fuzzer,
+    // which must know it, says otherwise.
+    void setListingIds(std::function<std::string()> source) { listingIds = std::move(source); }
 
     // A ManagerClient serves one connection. Before the next one: forgets everything of the
     // old one (unfinished line, greeting, awaited answers, open record, event or answer) but
@@ -81,6 +61,7 @@ public:
 
     // Send an action; the ticket names it in the Answer that the window later receives.
     // Nothing is sent, and nothing returned, when a value could smuggle in extra headers.
+    // sendStatus sends the listing (Status, or CoreShowChannels), with a fresh ActionID.
     std::uint64_t sendStatus();
     std::optional<std::uint64_t> sendHangup(std::string_view channel);
     std::uint64_t sendPing();
@@ -91,7 +72,9 @@ public:
     bool currentPbx() const { return nVersion >= 2; }
     const std::string& buffer() const { return framer.buffer(); }
     std::size_t droppedLines() const { return framer.droppedLines(); }
-    bool inStatus() const { return bInStatus; }
+    bool inStatus() const { return channels.record().isOpen(); }
+    // A listing whose answer repeated its ActionID is under way: its blocks are guarded.
+    bool guardedListing() const { return guard.active(); }
     std::size_t awaitingAnswers() const { return pending.size(); }
 
     // Live mode, set before the greeting: the login asks for call events, and listings and
@@ -114,52 +97,30 @@ private:
     {
         std::uint64_t ticket;
         ActionKind kind;
+        std::string listingId; // a listing's ActionID
+        bool core = false;     // a listing by CoreShowChannels
     };
 
     void feed(std::string_view bytes);
-    std::uint64_t track(ActionKind kind);
-    void trackAnswer(Key which, std::string_view value);
-    void finishAnswer();
+    std::uint64_t track(ActionKind kind, std::string listingId = {}, bool core = false);
+    void trackAnswer(Key which, std::string_view value, bool emptyLine);
+    void finishAnswer(bool atEmptyLine);
+    void pairAnswer(const Pending& with);
     void answerChallenge(const Answer& answer);
     void realignToStatus();
     void loginAnswered(std::string_view message);
     void listingBegins();
-    static bool isGreeting(std::string_view line);
-    void readGreeting(std::string_view line);
     void recordLine(Key which, bool empty, std::string_view value);
     void sendLogin();
-    void openRecord(bool coreShowChannel);
     bool listsWithCoreShowChannels() const;
     bool insideRecordBlock() const;
-    void applyField(Key which, std::string_view value);
-    void closeRecord();
-    bool listingReplaced() const;
     void end();
     void resynchronise();
     void awaitResyncAnswer(std::string_view line);
 
     WindowOps& window;
-    LineFramer framer; // holds sBuffer, the unfinished line
-    DurationFormat duration;
-
-    // The open status record.
-    bool bInStatus = false;
-    std::string sCallerID;
-    std::string sCallerIDName;
-    std::string sExtension;
-    std::string sChannel;
-    std::string sSeconds;
-    std::string sUniqueid;
-    std::string sLinkedid;
-    std::string sBridgeId;
-    std::string sBridgedTo;
-    std::string sState;
-    std::string sApplication;
-    bool bHasStateDesc = false;
-    bool bCoreRecord = false; // a CoreShowChannel record: Duration instead of Seconds
-    bool bHasCallerID = false;
-    bool bHasExtension = false;
-    unsigned nKeysSet = 0;    // one bit per Key the open record has read
+    LineFramer framer;        // holds sBuffer, the unfinished line
+    ChannelListing channels;  // the open record, and where a listing's records go
     bool bBlockEnded = false; // an older PBX's record has passed an empty line
     bool bRecordTail = false; // an older PBX's record closed, its block not yet ended
     bool bGreeted = false;    // this connection's greeting has been read
@@ -173,18 +134,20 @@ private:
     bool bEnded = false;
     bool bDispatching = false;
     std::string sDeferred; // bytes that arrived while a line was being interpreted
-    std::string sEntry;    // reused to build each entry
 
     std::deque<Pending> pending; // sent actions awaiting their answer, oldest first
     std::optional<Answer> openAnswer;
+    std::string sAnswerListingId; // the ActionID the open answer's listing went out with
+    bool bAnswerChannels = false;
+    std::string sAnswerEcho; // the ActionID the open answer repeated
+    std::function<std::string()> listingIds = &ListingGuard::freshId;
+    ListingGuard guard;
+    ListingReader* listingReader = &channels; // where the guarded listing's records go
     std::uint64_t nextTicket = 1;
-    std::uint64_t nListing = 0;    // the Status whose answer came last: its records follow it
-    std::uint64_t nLastStatus = 0; // the Status sent last
 
     // Live mode.
     LiveCalls* live = nullptr;
     EventBlock eventBlock;
-    bool bListingTrusted = true; // no bytes lost since the current listing began
     unsigned nSkippedPolls = 0;
 
     bool bDeferredLost = false;   // deferred bytes were dropped during this run
@@ -193,17 +156,7 @@ private:
     std::string sResyncId;
     std::string sResyncResponse; // the Response line just before, when it was the last line
     bool bResyncResponse = false;
-    std::uint64_t nResyncs = 0;
     std::size_t nLost = 0;
 };
-
-// Splits "Key: value" at the first colon; the value loses the spaces (only spaces) at both
-// ends. Returns false for a line without a colon.
-bool splitField(std::string_view line, std::string_view& key, std::string_view& value);
-Key classifyKey(std::string_view key);
-
-// Undoes the C-style escapes of a current PBX's caller names; an escaped control character
-// becomes a space, so no entry ever holds a line break.
-void unescapeName(std::string_view escaped, std::string& out);
 
 } // namespace corvale

@@ -10,9 +10,6 @@ namespace corvale {
 
 // Every text that crosses the manager connection. All plain ASCII; received text is read one
 // byte per character.
-constexpr std::string_view StatusAction = "Action: Status\r\n\r\n";
-// The listing of a current PBX that escapes every name and gives each channel's bridge.
-constexpr std::string_view CoreShowChannelsAction = "Action: CoreShowChannels\r\n\r\n";
 // Asks for the challenge of a login that never sends the secret.
 constexpr std::string_view ChallengeAction = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
 // The Events header of a login: no events, only the answers to the client's own actions.
@@ -53,8 +50,9 @@ std::optional<std::string> loginAction(std::string_view user, std::string_view s
 std::optional<std::string> md5LoginAction(std::string_view user, std::string_view key,
                                           std::string_view events = EventsOff);
 std::optional<std::string> hangupAction(std::string_view channel);
-// An action without headers (Status, CoreShowChannels) with an ActionID the PBX repeats in its
-// answer; both texts are the client's own.
+// An action without headers but its ActionID, which the PBX repeats in its answer: every listing
+// ("Status", "CoreShowChannels": a current PBX's listing that escapes every name and gives each
+// channel's bridge). Both texts are the client's own.
 std::string actionWithId(std::string_view action, std::string_view actionId);
 
 // Where the parts of a call list entry end in its text: the channel; " From: " and the number;

@@ -17,10 +17,16 @@ constexpr std::size_t ChunkLimits[] = {1, 2, 3, 5, 8, 16, 31, 64, 127, 256, 1024
 
 } // namespace
 
-void RecordingWindow::addCall(std::string_view entry, const EntryParts& /*parts*/)
+void RecordingWindow::addCall(std::string_view entry, const EntryParts& parts)
 {
     ++nCalls;
     events.push_back("add " + std::string(entry));
+    entries.emplace_back(entry, parts);
+}
+
+std::function<std::string()> countingIds()
+{
+    return [n = 0]() mutable { return "fuzz-" + std::to_string(++n); };
 }
 
 std::string RecordingWindow::challengeKey(std::string_view challenge) const
@@ -75,6 +81,9 @@ FuzzSession::FuzzSession(const std::locale& numbers)
     , reference(referenceWindow, numbers)
     , firstLines(firstLinesWindow, numbers)
 {
+    tested.setListingIds(countingIds());
+    reference.setListingIds(countingIds());
+    firstLines.setListingIds(countingIds());
     testedWindow.duringMessage = [this] {
         if (nestedBytes.empty())
             return;
@@ -202,7 +211,8 @@ void FuzzSession::refresh()
     if (tested.sendStatus() != reference.sendStatus())
         fail("the two clients gave different status tickets");
     firstLines.sendStatus();
-    if (testedWindow.events.size() != 1 || testedWindow.events[0] != "send Action: Status\r\n\r\n")
+    if (testedWindow.events.size() != 1 || testedWindow.events[0].substr(0, 5) != "send " ||
+        listingActionId(std::string_view(testedWindow.events[0]).substr(5)) == std::nullopt)
         fail("a refresh did not send exactly one Status action");
     if (failure.empty())
         compareAfterStep();
@@ -228,7 +238,11 @@ void FuzzSession::interpretReferenceLines(std::string_view bytes)
         }
 
         const std::size_t before = referenceWindow.events.size();
-        const bool repeat = repeats.isRepeat(line, reference.currentPbx());
+        // A guarded listing (the input repeated a listing's ActionID) reads every line of a
+        // block: whether it ends with the ActionID tells whole from cut, so none is left out, and
+        // its records end at their empty line in every dialect.
+        const bool guarded = reference.guardedListing() || firstLines.guardedListing();
+        const bool repeat = repeats.isRepeat(line, reference.currentPbx()) && !guarded;
         reference.ParseIncoming(line);
         if (!repeat)
             firstLines.ParseIncoming(line);
@@ -249,6 +263,7 @@ void FuzzSession::interpretReferenceLines(std::string_view bytes)
             if (event.substr(0, 4) == "add ") {
                 const bool closes =
                     isRecordClosingLine(line, reference.currentPbx()) ||
+                    (guarded && line.empty()) ||
                     (isStatusCompleteLine(line) && event.substr(4) == "Currently No Calls");
                 if (!closes)
                     fail("an entry was added by a line that closes no record: \"" +

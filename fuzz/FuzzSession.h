@@ -40,7 +40,16 @@ public:
     void endProgram() override;
     void send(std::string_view bytes) override;
     void actionAnswered(const Answer& answer) override;
+    void listingComplete() override { events.emplace_back("complete"); }
+    void shutdownAnnounced() override { events.emplace_back("shutdown"); }
+
+    // Every entry with where its parts end, in order; kept apart from the events.
+    std::vector<std::pair<std::string, EntryParts>> entries;
 };
+
+// Listing ActionIDs for a client under test: the same sequence for every client made alike, so
+// that clients compared with each other send the same bytes.
+std::function<std::string()> countingIds();
 
 // Whether a RecordingWindow event reports the answer to a challenge.
 bool isChallengeAnswerEvent(std::string_view event);

@@ -12,7 +12,8 @@ namespace {
 constexpr std::string_view LoginHead = "Action: login\r\nUsername: ";
 constexpr std::string_view LoginSecret = "Secret: ";
 constexpr std::string_view LoginTail = "Events: Off\r\n\r\n";
-constexpr std::string_view StatusText = "Action: Status\r\n\r\n";
+constexpr std::string_view ListingHeads[] = {"Action: Status\r\nActionID: ",
+                                             "Action: CoreShowChannels\r\nActionID: "};
 constexpr std::string_view HangupHead = "Action: Hangup\r\nChannel: ";
 constexpr std::string_view ChallengeText = "Action: Challenge\r\nAuthType: MD5\r\n\r\n";
 constexpr std::string_view KeyLoginHead = "Action: Login\r\nAuthType: MD5\r\nUsername: ";
@@ -62,6 +63,20 @@ std::string printable(std::string_view bytes)
 
 } // namespace
 
+std::optional<std::string> listingActionId(std::string_view action)
+{
+    for (const std::string_view head : ListingHeads) {
+        if (!startsWith(action, head))
+            continue;
+        std::string_view rest = action.substr(head.size());
+        std::string_view id;
+        if (!takeValue(rest, id) || rest != "\r\n" || id.empty() || trimmed(id) != id)
+            return std::nullopt;
+        return std::string(id);
+    }
+    return std::nullopt;
+}
+
 bool isSafeValue(std::string_view value)
 {
     for (const char c : value)
@@ -104,7 +119,7 @@ bool isAnswerEndLine(std::string_view line)
 
 std::string checkLineAction(std::string_view action, std::string_view user, std::string_view secret)
 {
-    if (action == StatusText)
+    if (listingActionId(action))
         return {};
     std::string_view rest = action;
     std::string_view sentUser;
@@ -128,7 +143,7 @@ std::string checkLineAction(std::string_view action, std::string_view user, std:
 std::string checkChallengeLineAction(std::string_view action, std::string_view user,
                                      std::string_view key)
 {
-    if (action == StatusText || action == ChallengeText)
+    if (listingActionId(action) || action == ChallengeText)
         return {};
     std::string_view rest = action;
     std::string_view sentUser;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +24,12 @@ bool isRejectedLoginLine(std::string_view line);
 // Whether `line` ends the PBX's answer to an action: its empty line, or the next answer's start.
 bool isAnswerEndLine(std::string_view line);
 
+// A listing as the client sends it: Status or CoreShowChannels with an ActionID, a safe value and
+// nothing else. Returns the ActionID, or nothing when `action` is not that.
+std::optional<std::string> listingActionId(std::string_view action);
+
 // An action sent in answer to a received line: the login with exactly this user and secret, or
-// Status. A login whose user or secret is unsafe must never be sent at all.
+// the listing. A login whose user or secret is unsafe must never be sent at all.
 std::string checkLineAction(std::string_view action, std::string_view user,
                             std::string_view secret);
 // The same for the challenge login: Status, the challenge, or the login with exactly this user

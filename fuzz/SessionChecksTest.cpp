@@ -41,7 +41,8 @@ TEST(SessionChecksTest, OnlyTheThreeActionsWithCleanValuesPass)
     const std::string login =
         "Action: login\r\nUsername: admin\r\nSecret: s3\r\nEvents: Off\r\n\r\n";
     EXPECT_EQ(checkLineAction(login, "admin", "s3"), "");
-    EXPECT_EQ(checkLineAction("Action: Status\r\n\r\n", "admin", "s3"), "");
+    EXPECT_EQ(checkLineAction("Action: Status\r\nActionID: fuzz-1\r\n\r\n", "admin", "s3"), "");
+    EXPECT_EQ(listingActionId("Action: CoreShowChannels\r\nActionID: x\r\n\r\n"), "x");
     EXPECT_EQ(checkHangupAction("Action: Hangup\r\nChannel: SIP/1-0\r\n\r\n", "SIP/1-0"), "");
 
     // Another user, a header smuggled in through a value, a login whose values were unsafe.
@@ -54,6 +55,10 @@ TEST(SessionChecksTest, OnlyTheThreeActionsWithCleanValuesPass)
                               "a\nb", "s"),
               "");
     EXPECT_NE(checkLineAction("Action: Status\r\n", "a", "s"), "");
+    // A listing must carry its ActionID, one line of it and nothing more.
+    EXPECT_NE(checkLineAction("Action: Status\r\n\r\n", "a", "s"), "");
+    EXPECT_NE(checkLineAction("Action: Status\r\nActionID: \r\n\r\n", "a", "s"), "");
+    EXPECT_NE(checkLineAction("Action: Status\r\nActionID: 1\r\nChannel: x\r\n\r\n", "a", "s"), "");
     EXPECT_NE(checkLineAction("Action: Logoff\r\n\r\n", "a", "s"), "");
     EXPECT_NE(checkHangupAction("Action: Hangup\r\nChannel: a\r\nChannel: b\r\n\r\n", "a"), "");
     EXPECT_NE(checkHangupAction("Action: Hangup\r\nChannel: a\0b\r\n\r\n"s, "a\0b"s), "");
@@ -231,7 +236,7 @@ TEST(SessionChecksTest, TheChallengeLoginSendsOnlyTheKeyTheWindowMade)
     EXPECT_EQ(checkChallengeLineAction(login, "admin", key), "");
     EXPECT_EQ(checkChallengeLineAction("Action: Challenge\r\nAuthType: MD5\r\n\r\n", "admin", key),
               "");
-    EXPECT_EQ(checkChallengeLineAction("Action: Status\r\n\r\n", "admin", key), "");
+    EXPECT_EQ(checkChallengeLineAction("Action: Status\r\nActionID: 7\r\n\r\n", "admin", key), "");
 
     // The secret's own login, another key or user, a header smuggled in after the key.
     EXPECT_NE(
@@ -276,10 +281,12 @@ std::string liveInput(std::vector<std::uint8_t> choices)
     return std::string(choices.rbegin(), choices.rend());
 }
 
-// Every kind of step, names carrying each kind of line, in every generation of PBX.
-std::vector<std::uint8_t> everyStep(std::uint8_t generation)
+// Every kind of step, names carrying each kind of line, in every generation of PBX. The mode:
+// 1 the PBX repeats each listing's ActionID, 2 names may hold an empty line, 4 CoreShowChannel
+// names are raw.
+std::vector<std::uint8_t> everyStep(std::uint8_t generation, std::uint8_t mode = 0)
 {
-    std::vector<std::uint8_t> choices = {generation, 2, 7, 1, 0};
+    std::vector<std::uint8_t> choices = {generation, mode, 2, 7, 1, 0};
     for (std::uint8_t arg = 0; arg < 30; ++arg) {
         for (const std::uint8_t op :
              std::initializer_list<std::uint8_t>{0, 0x80, 1, 0x85, 3, 0x83, 4, 2, 0x82, 3, 6}) {
@@ -303,6 +310,34 @@ TEST(LiveSessionTest, EveryStepInEveryGenerationPasses)
                   "")
             << int(generation);
     }
+}
+
+TEST(LiveSessionTest, CutsByEmptyLinesPassWithAndWithoutTheActionIdRepeated)
+{
+    for (const std::uint8_t generation : std::initializer_list<std::uint8_t>{0, 1, 2, 3, 4, 0x83}) {
+        for (const std::uint8_t mode : std::initializer_list<std::uint8_t>{1, 2, 3, 7}) {
+            const std::string input = liveInput(everyStep(generation, mode));
+            LiveSession session;
+            EXPECT_EQ(
+                session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()), "")
+                << int(generation) << " mode " << int(mode);
+        }
+    }
+}
+
+TEST(LiveSessionTest, ACallWithAnotherCallsFieldsIsCaught)
+{
+    const std::string input = liveInput(everyStep(1, 3));
+    LiveSession session;
+    session.afterStep = [](corvale::LiveCalls& calls) {
+        corvale::CallFields forged;
+        forged.number = "666";
+        if (calls.size() > 1)
+            calls.described(calls.at(1).channel, forged);
+    };
+    const std::string failure =
+        session.run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+    EXPECT_NE(failure.find("shows forged fields"), std::string::npos) << failure;
 }
 
 TEST(LiveSessionTest, CallsThatDifferFromTheChannelsAreCaught)

@@ -1,6 +1,7 @@
 #include "ScriptedPbx.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSslServer>
 #include <QTest>
@@ -29,6 +30,15 @@ void ScriptedPbx::accept()
         if (!greeting.isEmpty())
             next->write(greeting);
     }
+}
+
+QByteArray ScriptedPbx::received() const
+{
+    static const QRegularExpression id(QStringLiteral("^ActionID: [^\r\n]*"),
+                                       QRegularExpression::MultilineOption);
+    if (!bytes.contains("ActionID: "))
+        return bytes;
+    return QString::fromLatin1(bytes).replace(id, QStringLiteral("ActionID: *")).toLatin1();
 }
 
 void ScriptedPbx::onRequest(const QByteArray& request, const QByteArray& reply)
@@ -70,7 +80,7 @@ void ScriptedPbx::readPeer()
 void ScriptedPbx::runRules()
 {
     while (!rules.empty() && peer) {
-        const qsizetype at = bytes.indexOf(rules.front().first, matchedUpTo);
+        const qsizetype at = received().indexOf(rules.front().first, matchedUpTo);
         if (at < 0)
             return;
         matchedUpTo = at + rules.front().first.size();
@@ -84,12 +94,12 @@ void ScriptedPbx::runRules()
 bool ScriptedPbx::waitForReceived(const QByteArray& text, int times, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    while (bytes.count(text) < times) {
+    while (received().count(text) < times) {
         const qint64 left = deadline.remainingTime();
         if (left <= 0)
             return false;
         QSignalSpy more(this, &ScriptedPbx::receivedMore);
-        if (bytes.count(text) >= times)
+        if (received().count(text) >= times)
             break;
         more.wait(static_cast<int>(left));
     }

@@ -30,8 +30,9 @@ public:
     quint16 port() const { return server->serverPort(); }
     bool connected() const { return peer != nullptr; }
     int connections() const { return accepted; }
-    // Every byte received so far, over all connections.
-    const QByteArray& received() const { return bytes; }
+    // Every byte received so far, over all connections; a listing's ActionID, fresh and random
+    // each time, as "*", so that a test pins every other byte.
+    QByteArray received() const;
 
     // When `request` has arrived (after the previous rule's request), send `reply`.
     void onRequest(const QByteArray& request, const QByteArray& reply);

@@ -19,7 +19,7 @@ const QByteArray Greeting = "Asterisk Call Manager/1.1\r\n";
 const QByteArray LoginOf = "Action: login\r\nUsername: admin\r\nSecret: ";
 const QByteArray Accepted = "Response: Success\r\nMessage: Authentication accepted\r\n\r\n";
 const QByteArray Rejected = "Response: Error\r\nMessage: Authentication failed\r\n\r\n";
-const QByteArray StatusAction = "Action: Status\r\n\r\n";
+const QByteArray StatusAction = "Action: Status\r\nActionID: *\r\n\r\n";
 const QByteArray ConnectionError = "I encounted an error - is the host there and the port open?";
 
 // One status record as a PBX up to version 11 sends it; an empty channel leaves the line out.

@@ -17,7 +17,7 @@ namespace {
 const QByteArray Greeting = "Asterisk Call Manager/13.0.0\r\n";
 const QByteArray LiveLogin = "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: call\r\n\r\n";
 const QByteArray Accepted = "Response: Success\r\nMessage: Authentication accepted\r\n\r\n";
-const QByteArray StatusAction = "Action: Status\r\n\r\n";
+const QByteArray StatusAction = "Action: Status\r\nActionID: *\r\n\r\n";
 const QString NoCalls = u"Currently No Calls"_s;
 
 // A call event of a current PBX, its channel block as the recordings show it.

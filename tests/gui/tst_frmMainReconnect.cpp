@@ -13,7 +13,7 @@ namespace {
 
 const QByteArray Greeting = "Asterisk Call Manager/1.1\r\n";
 const QByteArray Accepted = "Response: Success\r\nMessage: Authentication accepted\r\n\r\n";
-const QByteArray StatusAction = "Action: Status\r\n\r\n";
+const QByteArray StatusAction = "Action: Status\r\nActionID: *\r\n\r\n";
 const QString Title = u"Corvale - https://corvale.example.org"_s;
 const QString NotConnected = u"Not connected to the PBX: reconnecting."_s;
 

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSslKey>
 #include <QSslSocket>
@@ -514,7 +515,9 @@ void SessionTest::aQueuedHangupWaitsForTheRefreshedListing()
     const QList<QByteArray>& actions = pbx.actions();
     const auto nth = [&](int i) { return QString::fromLatin1(actions.value(i).left(20)); };
     QCOMPARE(nth(2), u"Action: Hangup\r\nChan"_s);
-    QCOMPARE(nth(3), u"Action: Status\r\n\r\n"_s);
+    QVERIFY(QRegularExpression(u"^Action: Status\r\nActionID: [^\r\n]+\r\n\r\n$"_s)
+                .match(QString::fromLatin1(actions.value(3)))
+                .hasMatch());
     if (stillUp) {
         QCOMPARE(actions.value(4), QByteArray("Action: Hangup\r\nChannel: SIP/B-2\r\n\r\n"));
         QCOMPARE(rig.reports, QStringList({u"Killed Call SIP/A-1"_s, u"Killed Call SIP/B-2"_s}));

@@ -16,6 +16,7 @@ public:
     std::vector<std::string> sent;
     std::vector<corvale::Answer> answers;
     int ends = 0;
+    int shutdowns = 0;
 
     std::string userName() const override { return user; }
     std::string password() const override { return secret; }
@@ -28,4 +29,5 @@ public:
     void endProgram() override { ++ends; }
     void send(std::string_view bytes) override { sent.emplace_back(bytes); }
     void actionAnswered(const corvale::Answer& answer) override { answers.push_back(answer); }
+    void shutdownAnnounced() override { ++shutdowns; }
 };

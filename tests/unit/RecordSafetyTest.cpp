@@ -1,7 +1,9 @@
 // Lines a caller puts into a status record (a name the PBX writes raw) are fields of that
 // record, in both dialects and both modes: they send nothing, end nothing, pair with no action
-// and change no other call.
+// and change no other call. An empty line among them, which ends the record's block early,
+// forges no record of a listing that carries its ActionID.
 #include "FakeWindow.h"
+#include "FixtureFile.h"
 #include "LiveCalls.h"
 #include "ManagerClient.h"
 #include "Wire.h"
@@ -83,7 +85,7 @@ void expectNothingActed(const ListingRun& run, const std::string& what)
     EXPECT_EQ(run.window.ends, 0);
     EXPECT_TRUE(run.window.messages.empty());
     ASSERT_EQ(run.window.sent.size(), 3u); // login, Status, hangup
-    EXPECT_EQ(run.window.sent[1], StatusAction);
+    EXPECT_EQ(anyActionId(run.window.sent[1]), StatusSent);
     ASSERT_EQ(run.window.answers.size(), 3u);
     EXPECT_EQ(run.window.answers[1].kind, ActionKind::Status);
     EXPECT_EQ(run.window.answers[2].ticket, *run.hangup);
@@ -188,4 +190,103 @@ TEST(RecordSafetyTest, ANewConnectionStartsAfresh)
     EXPECT_EQ(window.answers.back().kind, ActionKind::Status);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls.at(0).channel, "PJSIP/3");
+}
+
+namespace {
+
+// The ActionID of recording 26's second listing: the client is made to send it.
+const std::string RecordedId = "7f3c9a1e5b2d4c68";
+
+// Listings whose callers' names end their records early with an empty line: one forges a record
+// of Carol Smith's channel with its own number, name and extension (and a Seconds line before the
+// empty line), another a Shutdown. Read, each channel is listed once with its own fields; a record
+// cut short shows what it said before its raw field, its minutes unknown.
+struct ForgedListing
+{
+    std::string greeting;
+    std::string listing;
+    std::vector<std::string> expected;
+};
+
+std::string entry(const std::string& channel, const std::string& from, const std::string& to,
+                  const std::string& minutes)
+{
+    return channel + " From: " + from + " To: " + to + " Lasted: " + minutes + " minutes.";
+}
+
+std::vector<ForgedListing> forgedListings()
+{
+    const std::string recording = fixture("26_status_empty_line_in_name.recv.bin");
+    const std::size_t listing = recording.find("Response: Success\r\nActionID: " + RecordedId);
+    const std::size_t next = recording.find("Response: Success\r\nEventList", listing + 1);
+    ForgedListing current{
+        recording.substr(0, recording.find("Response: Success\r\nEventList")),
+        recording.substr(listing, next - listing),
+        {entry("Local/112@calls-00000001;2", "5550112 <Connected Forger>", "112", "Unknown"),
+         entry("Local/112@calls-00000001;1", "800112 <Agent 112>", "112", "0.30"),
+         entry("Local/2001@calls-00000000;2", "5552001 <Carol Smith>", "2001", "0.32"),
+         entry("Local/2001@calls-00000000;1", "8002001 <Agent 2001>", "2001", "0.32"),
+         entry("Local/113@calls-00000002;1", "800113 <Agent 113>", "113", "0.30"),
+         entry("Local/113@calls-00000002;2", "5550113 <Shutdown Forger>", "113", "Unknown")}};
+    // As 1.8 to 11 write a record: names raw, the ActionID last.
+    const auto old = [](const std::string& channel, const std::string& name,
+                        const std::string& exten) {
+        return wire({"Event: Status", "Channel: " + channel, "CallerIDNum: 555" + exten,
+                     "CallerIDName: " + name, "ConnectedLineName: ", "Extension: " + exten,
+                     "Seconds: 19", "Uniqueid: 1.1", "ActionID: " + RecordedId, ""});
+    };
+    ForgedListing older{wire({"Asterisk Call Manager/1.1", "Response: Success",
+                              "Message: Authentication accepted", ""}),
+                        wire({"Response: Success", "ActionID: " + RecordedId,
+                              "Message: Channel status will follow", ""}) +
+                            old("SIP/112",
+                                "x\r\nSeconds: 987654\r\n\r\nEvent: Status\r\nChannel: SIP/2001\r\n"
+                                "CallerIDNum: 5550000\r\nCallerIDName: Forged\r\nExtension: 9999",
+                                "112") +
+                            old("SIP/2001", "Carol Smith", "2001") +
+                            old("SIP/113",
+                                "x\r\n\r\nEvent: Shutdown\r\nShutdown: Cleanly\r\nRestart: True",
+                                "113") +
+                            wire({"Event: StatusComplete", "ActionID: " + RecordedId, ""}),
+                        {entry("SIP/112", "555112 <>", "", "Unknown"),
+                         entry("SIP/2001", "5552001 <Carol Smith>", "2001", "0.32"),
+                         entry("SIP/113", "555113 <>", "", "Unknown")}};
+    return {current, older};
+}
+
+} // namespace
+
+TEST(ForgedListingTest, AnEmptyLineInANameForgesNoRecordInEitherModeOrDialect)
+{
+    for (const ForgedListing& forged : forgedListings()) {
+        for (const bool live : {false, true}) {
+            SCOPED_TRACE(forged.greeting.substr(0, forged.greeting.find('\r')) +
+                         (live ? " live" : ""));
+            FakeWindow window;
+            LiveCalls calls(std::locale::classic(),
+                            [] { return std::chrono::steady_clock::time_point{}; });
+            ManagerClient client(window, std::locale::classic());
+            client.setListingIds([] { return RecordedId; });
+            if (live)
+                client.followCalls(&calls);
+            client.dataArrival(forged.greeting);
+            // Live mode: every periodic listing the same.
+            for (int round = 0; round < (live ? 2 : 1); ++round) {
+                if (round > 0)
+                    client.pollListing();
+                client.dataArrival(forged.listing);
+                std::vector<std::string> listed = window.calls;
+                for (std::size_t row = 0; row < calls.size(); ++row)
+                    listed.push_back(calls.entry(row));
+                EXPECT_EQ(listed, forged.expected) << round;
+            }
+            EXPECT_EQ(window.shutdowns, 0);
+            EXPECT_TRUE(window.messages.empty());
+            EXPECT_EQ(window.ends, 0);
+            EXPECT_EQ(anyActionIds(window.sent).back(), StatusSent);
+            EXPECT_EQ(window.sent.size(), live ? 3u : 2u);
+            EXPECT_FALSE(client.guardedListing());
+            EXPECT_EQ(calls.completedListings(), live ? 2u : 0u);
+        }
+    }
 }

@@ -11,8 +11,9 @@ TEST(WireTest, ActionsAreExactBytes)
     EXPECT_EQ(*login, "Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: Off\r\n\r\n");
     EXPECT_EQ(login->size(), 57u);
 
-    EXPECT_EQ(StatusAction, "Action: Status\r\n\r\n");
-    EXPECT_EQ(StatusAction.size(), 18u);
+    // A listing carries its ActionID and nothing else besides its name.
+    EXPECT_EQ(actionWithId("Status", "corvale-0123456789abcdef"),
+              "Action: Status\r\nActionID: corvale-0123456789abcdef\r\n\r\n");
 
     const auto hangup = hangupAction("SIP/100-0a1b");
     ASSERT_TRUE(hangup);
@@ -61,8 +62,8 @@ TEST(WireTest, ChallengeLoginIsExactBytesAndRefusesUnsafeValues)
               "Action: Login\r\nAuthType: MD5\r\nUsername: a\r\nKey: k\r\nEvents: call\r\n\r\n");
     EXPECT_EQ(*loginAction("a", "s", "call"),
               "Action: login\r\nUsername: a\r\nSecret: s\r\nEvents: call\r\n\r\n");
-    for (const std::string_view bad : {std::string_view("a\r\nb"), std::string_view("a\nb"),
-                                       std::string_view("a\0b", 3)}) {
+    for (const std::string_view bad :
+         {std::string_view("a\r\nb"), std::string_view("a\nb"), std::string_view("a\0b", 3)}) {
         EXPECT_FALSE(md5LoginAction(bad, "k"));
         EXPECT_FALSE(md5LoginAction("a", bad));
         EXPECT_FALSE(md5LoginAction("a", "k", bad));
