@@ -88,7 +88,9 @@ QByteArray sessionBytes(quint16 port)
     if (!raw.waitForConnected(5000))
         return {};
     raw.write("Action: login\r\nUsername: admin\r\nSecret: \r\nEvents: Off\r\n\r\n"
-              "Action: Status\r\n\r\n");
+              // An ActionID as long as the window's, so that offsets in these bytes are
+              // offsets in the window's session too.
+              "Action: Status\r\nActionID: corvale-0000000000000000\r\n\r\n");
     QByteArray seen;
     while (true) {
         const qsizetype complete = seen.indexOf("Event: StatusComplete\r\n");
@@ -193,8 +195,11 @@ void FaultsTest::connectionClosedMidwayEndsKeepingCompleteEntries_data()
     QTest::newRow("after login") << Legacy << QByteArray() << 0 << 0;
     QTest::newRow("legacy inside a name") << Legacy << QByteArray("CallerIDName: ") << 16 << 2;
     QTest::newRow("legacy between CR and LF") << Legacy << QByteArray("State: Up\r\n") << 10 << 2;
-    // An older PBX's record is complete with its Uniqueid line.
-    QTest::newRow("legacy after Uniqueid") << Legacy << QByteArray("Uniqueid: ") << -1 << 3;
+    // An older PBX's record would be complete with its Uniqueid line, but in a listing whose
+    // ActionID the PBX repeats a record counts once that ActionID has closed its block.
+    QTest::newRow("legacy after Uniqueid") << Legacy << QByteArray("Uniqueid: ") << -1 << 2;
+    QTest::newRow("legacy after its ActionID") << Legacy << QByteArray("ActionID: ") << -1 << 2;
+    QTest::newRow("legacy after its empty line") << Legacy << QByteArray("\r\n\r\n") << 4 << 3;
     QTest::newRow("modern inside a name") << Modern << QByteArray("CallerIDName: ") << 16 << 2;
     // A current PBX's record is complete only with its empty line.
     QTest::newRow("modern before the empty line") << Modern << QByteArray("Seconds: ") << -1 << 2;

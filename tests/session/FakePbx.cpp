@@ -112,9 +112,10 @@ QByteArray FakePbx::listing(const QByteArray& actionId) const
     const QByteArray id = actionId.isEmpty() ? QByteArray() : "ActionID: " + actionId + "\r\n";
     QByteArray out = "Response: Success\r\n" + id + "Message: Channel status will follow\r\n\r\n";
     for (const Call& call : calls)
-        out += "Event: Status\r\nPrivilege: Call\r\n" + id + "Channel: " + call.channel +
+        // As the PBX does, each record ends with the listing's ActionID.
+        out += "Event: Status\r\nPrivilege: Call\r\nChannel: " + call.channel +
                "\r\nCallerIDNum: 100\r\nCallerIDName: Caller\r\nExten: 200\r\nUniqueid: " +
-               call.uniqueid + "\r\nSeconds: 60\r\n\r\n";
+               call.uniqueid + "\r\nSeconds: 60\r\n" + id + "\r\n";
     out += "Event: StatusComplete\r\n" + id + "Items: " + QByteArray::number(calls.size()) +
            "\r\n\r\n";
     return out;
