@@ -30,6 +30,13 @@ constexpr std::size_t MaxPending = 4096;
 // end was lost must not stop the list from ever being repaired again.
 constexpr unsigned MaxSkippedPolls = 4;
 
+// The blocks only a listing holds.
+bool isListingEvent(std::string_view name)
+{
+    return name == "Status" || name == "StatusComplete" || name == "CoreShowChannel" ||
+           name == "CoreShowChannelsComplete";
+}
+
 } // namespace
 
 ManagerClient::ManagerClient(WindowOps& windowOps, const std::locale& numbers)
@@ -194,8 +201,13 @@ void ManagerClient::ParseIncoming(std::string_view sData)
             return;
     }
 
-    // The chain: the first test that holds decides.
-    if (which == Key::Event && value == "StatusComplete") {
+    // The chain: the first test that holds decides. A PBX that repeats ActionIDs sends every
+    // genuine record inside a guarded listing; one outside it was forged by a raw name in an
+    // event, and is read as an event that changes nothing.
+    if (bRepeatsIds && which == Key::Event && isListingEvent(value)) {
+        if (live != nullptr)
+            eventBlock.open(value);
+    } else if (which == Key::Event && value == "StatusComplete") {
         channels.complete();
     } else if (which == Key::Event && value == "Status") {
         channels.openRecord(false);
@@ -248,6 +260,7 @@ void ManagerClient::newConnection()
     sResyncId.clear();
     bResyncResponse = false;
     guard.stop();
+    bRepeatsIds = false;
     channels.reset();
     channels.setCurrentPbx(false);
     bBlockEnded = false;
@@ -334,6 +347,8 @@ void ManagerClient::finishAnswer(bool atEmptyLine)
         // PBX's own text, so it tells reliably whether the PBX repeats it; one that does not
         // (older simulators, scripted PBXs) is read as before. A queue listing would begin the
         // guard here with its own Kind and reader.
+        if (echoed)
+            bRepeatsIds = true;
         if (echoed && atEmptyLine &&
             (done.message == StatusFollowsMessage || done.message == ChannelsFollowMessage)) {
             listingReader = &channels;

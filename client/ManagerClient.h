@@ -139,7 +139,8 @@ private:
     std::optional<Answer> openAnswer;
     std::string sAnswerListingId; // the ActionID the open answer's listing went out with
     bool bAnswerChannels = false;
-    std::string sAnswerEcho; // the ActionID the open answer repeated
+    bool bRepeatsIds = false; // this connection's PBX repeated a listing's ActionID
+    std::string sAnswerEcho;  // the ActionID the open answer repeated
     std::function<std::string()> listingIds = &ListingGuard::freshId;
     ListingGuard guard;
     ListingReader* listingReader = &channels; // where the guarded listing's records go

@@ -490,6 +490,12 @@ TEST_F(LiveClientTest, AGuardedListingUndoesWhatAnEventForgedAfterACut)
     // Events for the restored calls count again.
     receive({"Event: Newstate", "Channel: SIP/a", "CallerIDNum: 3", ""});
     EXPECT_EQ(calls.entry(*calls.rowOf("SIP/a")), entry("SIP/a", "3", "a", "2", "1.00"));
+    // A PBX that repeats ActionIDs lists only inside a guarded listing: a record and an end that
+    // an event's raw name forges outside one add nothing and remove nothing.
+    const std::vector<std::string> before = entries();
+    receive({"Event: Status", "Channel: SIP/forged", "CallerIDNum: 9", "Uniqueid: 9.9", "",
+             "Event: StatusComplete", ""});
+    EXPECT_EQ(entries(), before);
 }
 
 TEST_F(LiveClientTest, AnOlderRecordCutShortEndsAtItsEmptyLine)
@@ -697,9 +703,12 @@ TEST_F(LiveLossTest, TheStreamIsPickedUpAtTheAnswerOfANewListing)
 
     // And so is every later one.
     client.pollListing();
-    client.dataArrival(
-        wire({"Response: Success", "Message: Channel status will follow", "", "Event: Status",
-              "Channel: SIP/new", "", "Event: StatusComplete", ""}));
+    const std::string& poll = window.sent.back();
+    const std::string next = poll.substr(from, poll.size() - 4 - from);
+    client.dataArrival(wire({"Response: Success", "ActionID: " + next,
+                             "Message: Channel status will follow", "", "Event: Status",
+                             "Channel: SIP/new", "ActionID: " + next, "", "Event: StatusComplete",
+                             "ActionID: " + next, ""}));
     EXPECT_EQ(channels(), std::vector<std::string>{"SIP/new"});
 }
 
