@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -45,12 +46,17 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     filtered.setSourceModel(&calls.model());
     calls.model().setLongCallSeconds(nLongMinutes * 60);
 
-    auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
+    // The calls are the first of the views; the queues and the history join them as tabs.
+    auto* callPage = new QWidget(this);
+    auto* layout = new QVBoxLayout(callPage);
     layout->setContentsMargins(6, 6, 6, 0);
     layout->addWidget(filterEdit);
     layout->addWidget(callTree, 1);
-    setCentralWidget(central);
+    viewTabs = new QTabWidget(this);
+    viewTabs->setObjectName(QStringLiteral("views"));
+    viewTabs->setDocumentMode(true);
+    viewTabs->addTab(callPage, tr("Calls"));
+    setCentralWidget(viewTabs);
     setTabOrder(filterEdit, callTree);
 
     setStatusBar(statusLine);
@@ -149,6 +155,10 @@ void ConsoleWindow::buildActions()
     callTree->addAction(clearFromTree);
     connect(clearFromTree, &QAction::triggered, filterEdit, &QLineEdit::clear);
 
+    files = menuBar()->addMenu(tr("&File"));
+    files->setObjectName(QStringLiteral("fileMenu"));
+    files->addAction(actQuit);
+
     QMenu* callMenu = menuBar()->addMenu(tr("&Calls"));
     callMenu->addAction(actConnect);
     callMenu->addAction(actRefresh);
@@ -157,8 +167,6 @@ void ConsoleWindow::buildActions()
     callMenu->addSeparator();
     callMenu->addAction(actFind);
     callMenu->addAction(actPreferences);
-    callMenu->addSeparator();
-    callMenu->addAction(actQuit);
 
     pbxes = menuBar()->addMenu(tr("P&BXs"));
     pbxes->setObjectName(QStringLiteral("pbxMenu"));
@@ -200,6 +208,16 @@ void ConsoleWindow::hangupFinished(const Target& target, bool ok, const QString&
 void ConsoleWindow::showMessage(const QString& text)
 {
     statusLine->showMessage(text, ResultMilliseconds);
+}
+
+int ConsoleWindow::addView(QWidget* page, const QString& title)
+{
+    return viewTabs->addTab(page, title);
+}
+
+QTabWidget* ConsoleWindow::views() const
+{
+    return viewTabs;
 }
 
 bool ConsoleWindow::showsPbxColumn() const
@@ -348,6 +366,7 @@ void ConsoleWindow::saveSettings() const
     settings.setValue(QStringLiteral("columns"), callTree->header()->saveState());
     settings.setValue(QStringLiteral("longCallMinutes"), nRememberedLongMinutes);
     settings.setValue(QStringLiteral("confirmHangups"), bConfirm);
+    settings.setValue(QStringLiteral("view"), viewTabs->currentIndex());
 }
 
 void ConsoleWindow::restoreSettings()
@@ -361,6 +380,10 @@ void ConsoleWindow::restoreSettings()
     // The PBX column stays hidden while one PBX is shown, whatever was saved.
     updatePbxColumn();
     bConfirm = settings.value(QStringLiteral("confirmHangups"), true).toBool();
+    // The view chosen last, once every view has been added.
+    const int view = settings.value(QStringLiteral("view"), 0).toInt();
+    if (view >= 0 && view < viewTabs->count())
+        viewTabs->setCurrentIndex(view);
     setLongCallMinutes(
         settings.value(QStringLiteral("longCallMinutes"), DefaultLongCallMinutes).toInt(), true);
 }

@@ -17,6 +17,7 @@ class ConsoleStatusBar;
 class QAction;
 class QLineEdit;
 class QMenu;
+class QTabWidget;
 class QTreeView;
 
 namespace corvale {
@@ -53,6 +54,11 @@ public:
     ConsoleStatusBar& status() const { return *statusLine; }
     // Filled by whoever keeps the saved PBXs, as it opens.
     QMenu* pbxMenu() const { return pbxes; }
+    // The File menu (Quit is its last entry), for whoever adds commands that write files.
+    QMenu* fileMenu() const { return files; }
+    // A view beside the calls, as a tab; returns its index. restoreSettings() comes after.
+    int addView(QWidget* page, const QString& title);
+    QTabWidget* views() const;
     bool showsPbxColumn() const;
 
     // The long-call threshold; remembered for later runs only when the operator chose it (the
@@ -112,6 +118,8 @@ private:
     int nRememberedLongMinutes = DefaultLongCallMinutes;
     bool bConfirm = true;
     QMenu* pbxes = nullptr;
+    QMenu* files = nullptr;
+    QTabWidget* viewTabs = nullptr;
 
     QLineEdit* filterEdit;
     CallTreeView* callTree;

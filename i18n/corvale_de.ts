@@ -478,6 +478,10 @@
         <translation>&amp;Gespräche</translation>
     </message>
     <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
         <source>Hang up this channel</source>
         <translation>Diesen Kanal auflegen</translation>
     </message>

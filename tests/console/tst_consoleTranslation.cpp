@@ -46,7 +46,7 @@ Seen seen()
     Seen texts;
     ConsoleWindow window;
     texts.title = window.windowTitle();
-    texts.menu = window.menuBar()->actions().value(0)->text();
+    texts.menu = window.menuBar()->actions().value(1)->text(); // after File
     texts.placeholder = window.findChild<QLineEdit*>(u"filterEdit"_s)->placeholderText();
     texts.firstColumn = window.findChild<QTreeView*>(u"callTree"_s)
                             ->model()
