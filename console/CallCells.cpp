@@ -26,6 +26,12 @@ QString decoded(const std::string& bytes)
     return corvale::displayText(bytes);
 }
 
+QVariant staleForeground()
+{
+    // The theme's own greyed text: a connection that is gone shows calls that may have ended.
+    return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+}
+
 } // namespace
 
 QString searchedText(const Conversation& conversation, const QString& pbx)
@@ -43,10 +49,13 @@ QString searchedText(const Leg& leg)
 }
 
 QVariant conversationCell(const Conversation& conversation, int column, int role,
-                          const QString& pbx)
+                          const Source& source)
 {
+    const QString& pbx = source.pbx;
     if (role == CallTreeModel::LongCallRole)
         return conversation.marked;
+    if (role == Qt::ForegroundRole && source.stale)
+        return staleForeground();
     if (conversation.marked) {
         if (role == Qt::FontRole) {
             QFont bold;
@@ -98,7 +107,7 @@ QVariant conversationCell(const Conversation& conversation, int column, int role
     case CallTreeModel::Duration: {
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        const auto seconds = secondsOf(conversation);
+        const auto seconds = secondsOf(conversation, source.now);
         if (role == CallTreeModel::SortRole)
             return seconds ? *seconds : -1.0;
         if (shown || role == Qt::AccessibleTextRole)
@@ -115,9 +124,12 @@ QVariant conversationCell(const Conversation& conversation, int column, int role
     return {};
 }
 
-QVariant legCell(const Leg& leg, int column, int role, const QString& pbx)
+QVariant legCell(const Leg& leg, int column, int role, const Source& source)
 {
+    const QString& pbx = source.pbx;
     const corvale::LiveCall& call = *leg.call;
+    if (role == Qt::ForegroundRole && source.stale)
+        return staleForeground();
     if (role == CallTreeModel::ChannelRole)
         return QByteArray(call.channel.data(), static_cast<qsizetype>(call.channel.size()));
     if (role == CallTreeModel::LongCallRole)
@@ -144,7 +156,7 @@ QVariant legCell(const Leg& leg, int column, int role, const QString& pbx)
     case CallTreeModel::Duration: {
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        const auto seconds = secondsOf(leg);
+        const auto seconds = secondsOf(leg, source.now);
         if (role == CallTreeModel::SortRole)
             return seconds ? *seconds : -1.0;
         if (shown)

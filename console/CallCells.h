@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <chrono>
+
 namespace corvale {
 struct Conversation;
 struct Leg;
@@ -13,9 +15,17 @@ struct Leg;
 // model's translation context.
 namespace CallCells {
 
+// What a cell needs of its PBX's connection.
+struct Source
+{
+    const QString& pbx;                        // the PBX column's text
+    std::chrono::steady_clock::time_point now; // the moment the durations are for
+    bool stale = false; // the connection is gone: the calls are shown as not live
+};
+
 QVariant conversationCell(const corvale::Conversation& conversation, int column, int role,
-                          const QString& pbx);
-QVariant legCell(const corvale::Leg& leg, int column, int role, const QString& pbx);
+                          const Source& source);
+QVariant legCell(const corvale::Leg& leg, int column, int role, const Source& source);
 QVariant headerCell(int section, int role);
 
 // What the filter looks in: the texts a row shows, but a conversation's duration (it changes

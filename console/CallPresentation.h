@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -41,6 +42,11 @@ QString stateText(const corvale::Conversation& conversation);
 // Seconds up, counted on from the last listing; a conversation's are its longest leg's.
 std::optional<double> secondsOf(const corvale::Leg& leg);
 std::optional<double> secondsOf(const corvale::Conversation& conversation);
+// The same at a given moment of the PBX's clock (a connection that is gone holds its calls still
+// at the moment of the loss).
+std::optional<double> secondsOf(const corvale::Leg& leg, std::chrono::steady_clock::time_point at);
+std::optional<double> secondsOf(const corvale::Conversation& conversation,
+                                std::chrono::steady_clock::time_point at);
 // "H:MM:SS".
 QString durationText(double seconds);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 using corvale::Conversation;
 using corvale::Leg;
@@ -72,6 +73,7 @@ struct CallTreeModel::Source
     QString name;
     std::unique_ptr<Relay> relay;
     std::size_t nAddedRow = 0;
+    std::optional<std::chrono::steady_clock::time_point> staleSince;
 };
 
 CallTreeModel::CallTreeModel(QObject* parent)
@@ -291,20 +293,58 @@ const Leg* CallTreeModel::legAt(const QModelIndex& index) const
     return conversation->legs[static_cast<std::size_t>(index.row())];
 }
 
+std::chrono::steady_clock::time_point CallTreeModel::nowOf(const Source* source) const
+{
+    if (source == nullptr)
+        return std::chrono::steady_clock::now();
+    return source->staleSince ? *source->staleSince : source->calls->liveCalls().now();
+}
+
 double CallTreeModel::sortSeconds(const QModelIndex& index) const
 {
     std::optional<double> seconds;
     if (const Leg* leg = legAt(index))
-        seconds = secondsOf(*leg);
+        seconds = secondsOf(*leg, nowOf(sourceOfConversation(*leg->conversation)));
     else if (const Conversation* conversation = conversationAt(index))
-        seconds = secondsOf(*conversation);
+        seconds = secondsOf(*conversation, nowOf(sourceOfConversation(*conversation)));
     return seconds ? *seconds : -1.0;
 }
 
 bool CallTreeModel::isLong(const Conversation& conversation) const
 {
-    const auto seconds = secondsOf(conversation);
+    const auto seconds = secondsOf(conversation, nowOf(sourceOfConversation(conversation)));
     return seconds && *seconds >= nLongSeconds;
+}
+
+void CallTreeModel::setStale(int key, bool stale)
+{
+    for (const auto& source : sources) {
+        if (source->key != key || source->staleSince.has_value() == stale)
+            continue;
+        if (stale)
+            source->staleSince = source->calls->liveCalls().now();
+        else
+            source->staleSince.reset();
+        const int first = offsetOf(*source);
+        const auto size = static_cast<int>(source->calls->size());
+        if (size == 0)
+            continue;
+        // Every row of the source, and its legs: their colour and their durations change.
+        emit dataChanged(index(first, 0), index(first + size - 1, ColumnCount - 1));
+        for (int row = first; row < first + size; ++row) {
+            const QModelIndex parent = index(row, 0);
+            if (const int legs = rowCount(parent); legs > 0)
+                emit dataChanged(index(0, 0, parent), index(legs - 1, ColumnCount - 1, parent));
+        }
+    }
+}
+
+bool CallTreeModel::isStale(int key) const
+{
+    for (const auto& source : sources)
+        if (source->key == key)
+            return source->staleSince.has_value();
+    return false;
 }
 
 QVariant CallTreeModel::conversationData(const Conversation& conversation, int column,
@@ -320,7 +360,8 @@ QVariant CallTreeModel::conversationData(const Conversation& conversation, int c
                 key, foldForFilter(CallCells::searchedText(conversation, pbx)));
         return *it;
     }
-    return CallCells::conversationCell(conversation, column, role, pbx);
+    const bool stale = source != nullptr && source->staleSince;
+    return CallCells::conversationCell(conversation, column, role, {pbx, nowOf(source), stale});
 }
 
 QVariant CallTreeModel::legData(const Leg& leg, int column, int role) const
@@ -332,7 +373,9 @@ QVariant CallTreeModel::legData(const Leg& leg, int column, int role) const
         return *it;
     }
     const Source* source = sourceOfConversation(*leg.conversation);
-    return CallCells::legCell(leg, column, role, source != nullptr ? source->name : QString());
+    const QString pbx = source != nullptr ? source->name : QString();
+    const bool stale = source != nullptr && source->staleSince;
+    return CallCells::legCell(leg, column, role, {pbx, nowOf(source), stale});
 }
 
 QVariant CallTreeModel::data(const QModelIndex& index, int role) const

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,11 @@ public:
     void setPbxName(int key, const QString& name);
     QString pbxName(int key) const;
 
+    // A source whose connection is gone: its calls are greyed and their durations stand still
+    // at this moment, until it is live again.
+    void setStale(int key, bool stale);
+    bool isStale(int key) const;
+
     // Conversations that have lasted at least this long are long calls.
     void setLongCallSeconds(int seconds);
     int longCallSeconds() const { return nLongSeconds; }
@@ -112,6 +118,8 @@ private:
                               int role) const;
     QVariant legData(const corvale::Leg& leg, int column, int role) const;
     bool isLong(const corvale::Conversation& conversation) const;
+    // When the durations of a source's calls are counted to: now, or the moment it went stale.
+    std::chrono::steady_clock::time_point nowOf(const Source* source) const;
     void forget(const Source& source, const corvale::Conversation& conversation);
     static quint64 foldKey(const Source& source, const corvale::Conversation& conversation);
 

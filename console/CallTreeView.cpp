@@ -1,8 +1,12 @@
 #include "CallTreeView.h"
 
+#include "CallRowDelegate.h"
 #include "CallTreeModel.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+
+#include <algorithm>
 
 CallTreeView::CallTreeView(QAbstractItemModel& calls, QWidget* parent)
     : QTreeView(parent)
@@ -14,16 +18,19 @@ CallTreeView::CallTreeView(QAbstractItemModel& calls, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
     setUniformRowHeights(true);
+    setItemDelegate(new CallRowDelegate(this));
     setAlternatingRowColors(true);
     setSortingEnabled(true);
     sortByColumn(CallTreeModel::Duration, Qt::DescendingOrder);
     setContextMenuPolicy(Qt::CustomContextMenu);
     header()->setSectionsMovable(true);
-    header()->setStretchLastSection(false);
+    // The last column takes the room left, so the columns fit the window as it opens and no
+    // scroll bar appears while they do.
+    header()->setStretchLastSection(true);
     header()->setSectionResizeMode(QHeaderView::Interactive);
-    header()->resizeSection(CallTreeModel::From, 230);
-    header()->resizeSection(CallTreeModel::To, 200);
-    header()->resizeSection(CallTreeModel::Channels, 190);
+    header()->resizeSection(CallTreeModel::From, 210);
+    header()->resizeSection(CallTreeModel::To, 180);
+    header()->resizeSection(CallTreeModel::Channels, 180);
     header()->resizeSection(CallTreeModel::State, 80);
     header()->resizeSection(CallTreeModel::Duration, 80);
     // Shown once several PBXs are.
@@ -43,4 +50,34 @@ QModelIndexList CallTreeView::rowsInView(int limit) const
         rows << at;
     }
     return rows;
+}
+
+void CallTreeView::fitPbxName(const QString& name)
+{
+    // The cell's margins, as the style draws them around a text, and a little room.
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    nPbxWidth = std::max({nPbxWidth, header()->sectionSizeHint(CallTreeModel::Pbx),
+                          fontMetrics().horizontalAdvance(name) + margins + 8});
+    // Kept while hidden, for when it is shown.
+    header()->resizeSection(CallTreeModel::Pbx, nPbxWidth);
+}
+
+bool CallTreeView::event(QEvent* event)
+{
+    // The Menu key (or Shift+F10) asks for the menu of the current row, where it stands: the
+    // position the keyboard's event brings is not the viewport's.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        const QModelIndex current = currentIndex();
+        if (current.isValid()) {
+            scrollTo(current);
+            QRect row = visualRect(current);
+            if (row.isEmpty())
+                row = visualRect(current.siblingAtColumn(header()->logicalIndexAt(0)));
+            emit customContextMenuRequested(row.center());
+        }
+        event->accept();
+        return true;
+    }
+    return QTreeView::event(event);
 }

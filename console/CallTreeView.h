@@ -13,4 +13,12 @@ public:
 
     // The rows the viewport shows, top to bottom, at most `limit` of them.
     QModelIndexList rowsInView(int limit = 1000) const;
+    // The PBX column at least as wide as this name (and its header).
+    void fitPbxName(const QString& name);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    int nPbxWidth = 0;
 };

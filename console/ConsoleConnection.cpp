@@ -3,11 +3,12 @@
 #include "ConnectDialog.h"
 #include "ConsoleStatusBar.h"
 #include "ConsoleWindow.h"
+#include "SessionTexts.h"
 
 #include <QSettings>
-#include <QTimer>
 
 #include <cmath>
+#include <cstdio>
 
 using corvale::Session;
 
@@ -33,6 +34,10 @@ ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, int key, cons
         secret = dialog.secret();
         dialog.clearSecret();
         return true;
+    };
+    logLine = [](const QString& line) {
+        std::fputs(qPrintable(line + u'\n'), stderr);
+        std::fflush(stderr);
     };
 }
 
@@ -134,16 +139,22 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     session.userName = [user] { return user; };
     session.password = [this] { return sSecret; };
 
-    connect(&session, &Session::stateChanged, this, &ConsoleConnection::updateStatus);
+    connect(&session, &Session::stateChanged, this, &ConsoleConnection::stateChanged);
     connect(&session, &Session::reconnectProgress, this, &ConsoleConnection::updateStatus);
-    connect(&session, &Session::callsChanged, this, [this] { window.callsChanged(nKey); });
-    connect(&session, &Session::report, this, [this](const QString& text) {
+    connect(&session, &Session::callsChanged, this, [this] {
+        window.callsChanged(nKey);
+        // A user refused CoreShowChannels lists with Status from now on: the tool tip says so.
+        if (current && current->loggedIn() && current->listingAction() != shownListing)
+            updateStatus();
+    });
+    connect(&session, &Session::reported, this, [this](const corvale::SessionReport& report) {
+        const QString text = SessionTexts::message(report);
         window.showMessage(sProfile.isEmpty() ? text : tr("%1: %2").arg(sProfile, text));
     });
-    connect(&session, &Session::hangupFinished, this,
-            [this](const std::string& channel, bool ok, const QString& reason) {
-                window.hangupFinished({nKey, channel}, ok, reason);
-            });
+    connect(&session, &Session::problemOccurred, this, &ConsoleConnection::logProblem);
+    connect(&session, &Session::hangupEnded, this, &ConsoleConnection::hangupEnded);
+    // Live mode without reconnection, a box open: the list no longer follows the PBX.
+    connect(&session, &Session::linkLost, this, [this] { window.freezeCalls(nKey, true); });
     connect(&session, &Session::finished, this, [this] {
         // The calls shown would no longer change: an empty view says so better.
         window.removeCalls(nKey);
@@ -151,26 +162,48 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     });
 
     window.addCalls(nKey, *session.liveCalls(), name());
-    if (sProfile.isEmpty())
-        window.setWindowTitle(tr("Corvale Console - %1").arg(fields.host));
     session.open();
     updateStatus();
+}
+
+void ConsoleConnection::stateChanged(Session::State state)
+{
+    const bool lost = state == Session::State::Reconnecting;
+    if (lost && lostAt.isNull())
+        lostAt = QTime::currentTime();
+    else if (!lost)
+        lostAt = QTime();
+    // Calls of a connection that is gone neither tick nor look live until it is back.
+    if (current && window.sources().has(nKey))
+        window.freezeCalls(nKey, lost);
+    updateStatus();
+}
+
+void ConsoleConnection::logProblem(const corvale::ConnectionProblem& problem)
+{
+    // One line per failure, for a log: where, and why.
+    const QString where = QStringLiteral("%1:%2").arg(lastFields.host, lastFields.port);
+    if (logLine)
+        logLine(QStringLiteral("corvale: %1: %2")
+                    .arg(sProfile.isEmpty() ? where : tr("%1 (%2)").arg(sProfile, where),
+                         SessionTexts::cause(problem)));
+}
+
+void ConsoleConnection::hangupEnded(const corvale::SessionReport& outcome)
+{
+    window.hangupFinished({nKey, outcome.channel}, outcome.hangupSucceeded(),
+                          SessionTexts::hangupReason(outcome));
 }
 
 void ConsoleConnection::hangUp(const QList<Target>& targets)
 {
     if (!current)
         return; // the window gave up its hangups when it let go of its calls
-    Session* session = current.get();
-    for (const Target& target : targets) {
-        if (target.pbx != nKey)
-            continue;
-        // requestHangup once it lands. Until then a hangup waits for its answer in a nested loop
-        // of the session's: posted, it leaves this loop and the window's request at once, and
-        // one for a session gone meanwhile is dropped with it.
-        QTimer::singleShot(0, session,
-                           [session, channel = target.channel] { session->hangUp(channel); });
-    }
+    // Each is queued and answered later by hangupEnded(), never inside this call; a session's
+    // end answers those still waiting through the window's removeCalls().
+    for (const Target& target : targets)
+        if (target.pbx == nKey)
+            current->requestHangup(target.channel);
 }
 
 QString ConsoleConnection::stateText() const
@@ -188,16 +221,40 @@ QString ConsoleConnection::stateText() const
         return tr("Logging in to %1 as %2...").arg(where, lastFields.user);
     case Session::State::Listed:
         return tr("Connected to %1 as %2").arg(where, lastFields.user);
-    case Session::State::Reconnecting: {
-        const auto seconds =
-            static_cast<int>(std::ceil(static_cast<double>(session.nextTryIn().count()) / 1000.0));
-        return tr("Reconnecting, attempt %1, next in %2 s").arg(session.attempt()).arg(seconds);
-    }
+    case Session::State::Reconnecting:
+        return reconnectingText(tr("Reconnecting since %1, attempt %2, next in %3 s"));
     case Session::State::Ended:
-        return session.everLoggedIn() ? tr("Disconnected: %1").arg(session.endReason())
-                                      : tr("Refused: %1").arg(session.endReason());
+        return endText();
     }
     return {};
+}
+
+QString ConsoleConnection::reconnectingText(const QString& format) const
+{
+    const auto seconds =
+        static_cast<int>(std::ceil(static_cast<double>(current->nextTryIn().count()) / 1000.0));
+    return format.arg(lostAt.toString(QStringLiteral("HH:mm:ss")))
+        .arg(current->attempt())
+        .arg(seconds);
+}
+
+QString ConsoleConnection::endText() const
+{
+    // In the console's own words: "Could not connect to HOST:PORT: the connection was refused".
+    if (const auto& report = current->endReport())
+        return SessionTexts::message(*report);
+    return current->everLoggedIn() ? tr("Disconnected") : tr("Not connected");
+}
+
+QString ConsoleConnection::listingText() const
+{
+    if (!current || !current->loggedIn())
+        return {};
+    if (current->listingAction() == "CoreShowChannels")
+        return tr("Calls listed with CoreShowChannels");
+    return current->client().currentPbx()
+               ? tr("Calls listed with Status: this manager user may not use CoreShowChannels")
+               : tr("Calls listed with Status");
 }
 
 QString ConsoleConnection::shortStateText() const
@@ -214,14 +271,10 @@ QString ConsoleConnection::shortStateText() const
         return tr("logging in");
     case Session::State::Listed:
         return tr("connected");
-    case Session::State::Reconnecting: {
-        const auto seconds =
-            static_cast<int>(std::ceil(static_cast<double>(session.nextTryIn().count()) / 1000.0));
-        return tr("reconnecting, attempt %1, next in %2 s").arg(session.attempt()).arg(seconds);
-    }
+    case Session::State::Reconnecting:
+        return reconnectingText(tr("reconnecting since %1, attempt %2, next in %3 s"));
     case Session::State::Ended:
-        return session.everLoggedIn() ? tr("disconnected: %1").arg(session.endReason())
-                                      : tr("refused: %1").arg(session.endReason());
+        return session.everLoggedIn() ? tr("disconnected") : tr("failed");
     }
     return {};
 }
@@ -237,11 +290,31 @@ QString ConsoleConnection::protectionText() const
 void ConsoleConnection::updateStatus()
 {
     ConsoleStatusBar& status = window.status();
-    if (!current)
+    if (!current) {
         status.removePbxState(nKey);
-    else if (sProfile.isEmpty())
-        status.setPbxState(nKey, name(), stateText(), QString(), protectionText());
-    else
+        if (sProfile.isEmpty())
+            window.setWindowTitle(tr("Corvale Console"));
+        return;
+    }
+    // Only a connection that is, or is becoming, live names its PBX and its protection.
+    const bool ended = current->ended();
+    shownListing = current->loggedIn() ? current->listingAction() : std::string_view();
+    const QString listing = listingText();
+    if (sProfile.isEmpty()) {
+        status.setPbxState(nKey, name(), stateText(), listing,
+                           ended ? QString() : protectionText());
+        const Session::State state = current->state();
+        window.setWindowTitle(ended ? tr("Corvale Console")
+                              : state == Session::State::Reconnecting
+                                  ? tr("Corvale Console - %1 (reconnecting)").arg(lastFields.host)
+                                  : tr("Corvale Console - %1").arg(lastFields.host));
+    } else {
+        QStringList details{stateText()};
+        if (!ended)
+            details << protectionText();
+        if (!listing.isEmpty())
+            details << listing;
         status.setPbxState(nKey, sProfile, tr("%1: %2").arg(sProfile, shortStateText()),
-                           stateText() + QLatin1Char('\n') + protectionText());
+                           details.join(QLatin1Char('\n')));
+    }
 }

@@ -6,12 +6,14 @@
 
 #include <QList>
 #include <QObject>
+#include <QTime>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class ConsoleWindow;
 
@@ -60,14 +62,23 @@ public:
     static ConnectionFields remembered();
     static void remember(const ConnectionFields& fields);
 
-    // Tests replace the dialog.
+    // Which action lists the calls, for the state's tool tip; empty until logged in.
+    QString listingText() const;
+
+    // Tests replace the dialog, and the cause lines' standard error.
     std::function<bool(ConnectionFields& fields, std::string& secret)> ask;
+    std::function<void(const QString& line)> logLine;
 
 private:
     void hangUp(const QList<Target>& targets);
     void drop();
     void updateStatus();
+    void stateChanged(corvale::Session::State state);
+    void hangupEnded(const corvale::SessionReport& outcome);
+    void logProblem(const corvale::ConnectionProblem& problem);
     QString name() const;
+    QString endText() const;
+    QString reconnectingText(const QString& format) const;
 
     ConsoleWindow& window;
     const int nKey;
@@ -77,4 +88,6 @@ private:
     std::string sSecret; // for the logins of reconnections; never stored
     bool bReconnect = true;
     std::optional<std::chrono::milliseconds> readInterval;
+    QTime lostAt;                  // while reconnecting: when the connection went
+    std::string_view shownListing; // the listing action the status last named
 };

@@ -6,6 +6,7 @@
 #include "PreferencesDialog.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -87,6 +88,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     showFailure = [this](const QString& text) {
         QMessageBox::warning(this, tr("Corvale Console"), text);
     };
+    popUp = [](QMenu& menu, const QPoint& at) { return menu.exec(at); };
 
     ticker.setInterval(1000);
     connect(&ticker, &QTimer::timeout, this, &ConsoleWindow::tick);
@@ -154,6 +156,13 @@ void ConsoleWindow::buildActions()
     clearFromTree->setShortcutContext(Qt::WidgetShortcut);
     callTree->addAction(clearFromTree);
     connect(clearFromTree, &QAction::triggered, filterEdit, &QLineEdit::clear);
+    // Down and Enter in the filter go on to the calls it keeps.
+    auto* toCalls = new QAction(tr("Go to the calls"), filterEdit);
+    toCalls->setShortcut(QKeySequence(Qt::Key_Down));
+    toCalls->setShortcutContext(Qt::WidgetShortcut);
+    filterEdit->addAction(toCalls);
+    connect(toCalls, &QAction::triggered, this, &ConsoleWindow::enterCalls);
+    connect(filterEdit, &QLineEdit::returnPressed, this, &ConsoleWindow::enterCalls);
 
     files = menuBar()->addMenu(tr("&File"));
     files->setObjectName(QStringLiteral("fileMenu"));
@@ -168,6 +177,8 @@ void ConsoleWindow::buildActions()
     callMenu->addAction(actFind);
     callMenu->addAction(actPreferences);
 
+    buildViewMenu();
+
     pbxes = menuBar()->addMenu(tr("P&BXs"));
     pbxes->setObjectName(QStringLiteral("pbxMenu"));
 
@@ -180,9 +191,58 @@ void ConsoleWindow::buildActions()
     tools->addAction(actHangUp);
 }
 
+void ConsoleWindow::buildViewMenu()
+{
+    // Sorting without the mouse: one entry per column, the current one checked; choosing it
+    // again turns the order round, as a click on its header does.
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    sortActions = new QActionGroup(this);
+    const QString names[CallTreeModel::ColumnCount] = {
+        tr("Sort by &From"),  tr("Sort by &To"),       tr("Sort by C&hannels"),
+        tr("Sort by &State"), tr("Sort by &Duration"), tr("Sort by &PBX")};
+    for (int column = 0; column < CallTreeModel::ColumnCount; ++column) {
+        QAction* action = view->addAction(names[column]);
+        action->setObjectName(QStringLiteral("actSortBy%1").arg(column));
+        action->setCheckable(true);
+        sortActions->addAction(action);
+        connect(action, &QAction::triggered, this, [this, column] { sortBy(column); });
+    }
+    const auto check = [this](int section) {
+        if (section >= 0 && section < CallTreeModel::ColumnCount)
+            sortActions->actions().at(section)->setChecked(true);
+    };
+    connect(callTree->header(), &QHeaderView::sortIndicatorChanged, this, check);
+    check(callTree->header()->sortIndicatorSection());
+}
+
+void ConsoleWindow::sortBy(int column)
+{
+    const QHeaderView* header = callTree->header();
+    Qt::SortOrder order = Qt::AscendingOrder;
+    if (header->sortIndicatorSection() == column && header->sortIndicatorOrder() == order)
+        order = Qt::DescendingOrder;
+    callTree->sortByColumn(column, order);
+}
+
+void ConsoleWindow::enterCalls()
+{
+    callTree->setFocus(Qt::ShortcutFocusReason);
+    const QModelIndex first = filtered.index(0, 0);
+    if (first.isValid())
+        callTree->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+}
+
+void ConsoleWindow::freezeCalls(int pbx, bool frozen)
+{
+    calls.model().setStale(pbx, frozen);
+}
+
 void ConsoleWindow::addCalls(int pbx, corvale::LiveCalls& liveCalls, const QString& name)
 {
     calls.add(pbx, liveCalls, name);
+    callTree->fitPbxName(name);
     updatePbxColumn();
     updateActions();
 }
@@ -227,7 +287,10 @@ bool ConsoleWindow::showsPbxColumn() const
 
 void ConsoleWindow::updatePbxColumn()
 {
-    callTree->setColumnHidden(CallTreeModel::Pbx, calls.count() <= 1);
+    const bool hidden = calls.count() <= 1;
+    callTree->setColumnHidden(CallTreeModel::Pbx, hidden);
+    if (sortActions != nullptr)
+        sortActions->actions().at(CallTreeModel::Pbx)->setEnabled(!hidden);
 }
 
 void ConsoleWindow::setLongCallMinutes(int minutes, bool remember)
@@ -325,14 +388,23 @@ void ConsoleWindow::contextMenu(const QPoint& at)
         return;
     QMenu menu(this);
     const bool leg = calls.model().legAt(toSource(index)) != nullptr;
-    QAction* channel = menu.addAction(tr("Hang up this channel"));
+    QAction* channel = menu.addAction(tr("Hang up this &channel"));
     channel->setEnabled(leg);
-    QAction* whole = menu.addAction(tr("End the whole call"));
-    const QAction* chosen = menu.exec(callTree->viewport()->mapToGlobal(at));
+    QAction* whole = menu.addAction(tr("End the &whole call"));
+    // What the selection beyond this row would end, as Delete ends it.
+    const CallEnder::Choice choice = selectedChoice();
+    QAction* selection = nullptr;
+    if (choice.conversations.size() + choice.legs.size() > 1) {
+        menu.addSeparator();
+        selection = menu.addAction(tr("End the &selected calls"));
+    }
+    const QAction* chosen = popUp(menu, callTree->viewport()->mapToGlobal(at));
     if (chosen == channel)
         hangUpChannelAt(index);
     else if (chosen == whole)
         endCallAt(index);
+    else if (chosen != nullptr && chosen == selection)
+        endChoice(choice);
 }
 
 void ConsoleWindow::preferences()

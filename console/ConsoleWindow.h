@@ -15,6 +15,7 @@ class CallTreeModel;
 class CallTreeView;
 class ConsoleStatusBar;
 class QAction;
+class QActionGroup;
 class QLineEdit;
 class QMenu;
 class QTabWidget;
@@ -46,6 +47,8 @@ public:
     void removeCalls(int pbx);
     // After each read from that PBX: takes in its new calls.
     void callsChanged(int pbx);
+    // A PBX's connection is gone (or back): its calls are greyed and stop ticking meanwhile.
+    void freezeCalls(int pbx, bool frozen);
     // The answer to one hangup of hangUpRequested().
     void hangupFinished(const Target& target, bool ok, const QString& reason);
     // A message for the operator that needs no answer: the status bar.
@@ -71,6 +74,8 @@ public:
     // on, and sets dontAsk when the operator ticked "Do not ask again".
     std::function<bool(const QString& question, bool& dontAsk)> confirm;
     std::function<void(const QString& text)> showFailure;
+    // Shows a context menu at a global position; returns the action chosen, if any.
+    std::function<QAction*(QMenu& menu, const QPoint& at)> popUp;
 
     // Delete, the toolbar and the menu: ends what is selected (a leg's channel, or whole calls).
     void hangUpSelection();
@@ -104,6 +109,9 @@ private:
     void buildActions();
     void updateActions();
     void contextMenu(const QPoint& at);
+    void buildViewMenu();
+    void sortBy(int column);
+    void enterCalls();
     void preferences();
     void endChoice(const CallEnder::Choice& choice);
     CallEnder::Choice selectedChoice() const;
@@ -119,6 +127,7 @@ private:
     bool bConfirm = true;
     QMenu* pbxes = nullptr;
     QMenu* files = nullptr;
+    QActionGroup* sortActions = nullptr;
     QTabWidget* viewTabs = nullptr;
 
     QLineEdit* filterEdit;

@@ -121,6 +121,37 @@ QString SessionTexts::hangup(const corvale::SessionReport& report)
     }
 }
 
+QString SessionTexts::hangupReason(const corvale::SessionReport& outcome)
+{
+    switch (outcome.kind) {
+    case Kind::HangupDone:
+    case Kind::HangupCallEnded:
+        return {};
+    case Kind::HangupFailed:
+        return outcome.reason;
+    case Kind::HangupUnanswered:
+        return tr("the PBX did not answer");
+    case Kind::HangupLost:
+        return tr("the connection was lost before the PBX answered");
+    case Kind::HangupListMissing:
+        return tr("the list of calls did not arrive");
+    case Kind::HangupNoChannel:
+        return tr("no channel is named");
+    case Kind::HangupUnsafeChannel:
+        return tr("the name holds a line break or NUL");
+    case Kind::HangupPatternChannel:
+        return tr("the name begins with \"/\", which the PBX would read as a pattern");
+    case Kind::HangupNotConnected:
+        return tr("not connected, reconnecting");
+    case Kind::HangupNotLoggedIn:
+        return tr("not logged in yet");
+    case Kind::HangupSessionEnded:
+        return tr("the connection ended");
+    default:
+        return message(outcome);
+    }
+}
+
 QString SessionTexts::cause(const corvale::ConnectionProblem& problem)
 {
     const QString wait = seconds(problem.wait);

@@ -15,6 +15,9 @@ public:
     static QString message(const corvale::SessionReport& report);
     // Why a connection failed or was lost: "the connection was refused".
     static QString cause(const corvale::ConnectionProblem& problem);
+    // Why one hangup did not end its call, for a list of channels: the PBX's own words when it
+    // refused, else a few of the console's; empty for one that succeeded.
+    static QString hangupReason(const corvale::SessionReport& outcome);
 
 private:
     static QString connection(const corvale::SessionReport& report);
