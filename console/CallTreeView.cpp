@@ -3,6 +3,7 @@
 #include "CallRowDelegate.h"
 #include "CallTreeModel.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 
@@ -35,6 +36,13 @@ CallTreeView::CallTreeView(QAbstractItemModel& calls, QWidget* parent)
     header()->resizeSection(CallTreeModel::Duration, 80);
     // Shown once several PBXs are.
     setColumnHidden(CallTreeModel::Pbx, true);
+
+    // Shift+F10 opens the menu as the Menu key does, where the desktop does not.
+    auto* menuKey = new QAction(tr("Menu of the current row"), this);
+    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    menuKey->setShortcutContext(Qt::WidgetShortcut);
+    addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this, &CallTreeView::menuOfCurrentRow);
 }
 
 QModelIndexList CallTreeView::rowsInView(int limit) const
@@ -62,20 +70,25 @@ void CallTreeView::fitPbxName(const QString& name)
     header()->resizeSection(CallTreeModel::Pbx, nPbxWidth);
 }
 
+void CallTreeView::menuOfCurrentRow()
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    scrollTo(current);
+    QRect row = visualRect(current);
+    if (row.isEmpty())
+        row = visualRect(current.siblingAtColumn(header()->logicalIndexAt(0)));
+    emit customContextMenuRequested(row.center());
+}
+
 bool CallTreeView::event(QEvent* event)
 {
-    // The Menu key (or Shift+F10) asks for the menu of the current row, where it stands: the
-    // position the keyboard's event brings is not the viewport's.
+    // The Menu key asks for the menu of the current row, where it stands: the position the
+    // keyboard's event brings is not the viewport's.
     if (event->type() == QEvent::ContextMenu &&
         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
-        const QModelIndex current = currentIndex();
-        if (current.isValid()) {
-            scrollTo(current);
-            QRect row = visualRect(current);
-            if (row.isEmpty())
-                row = visualRect(current.siblingAtColumn(header()->logicalIndexAt(0)));
-            emit customContextMenuRequested(row.center());
-        }
+        menuOfCurrentRow();
         event->accept();
         return true;
     }

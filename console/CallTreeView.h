@@ -15,6 +15,8 @@ public:
     QModelIndexList rowsInView(int limit = 1000) const;
     // The PBX column at least as wide as this name (and its header).
     void fitPbxName(const QString& name);
+    // The context menu of the current row, as the Menu key and Shift+F10 ask for it.
+    void menuOfCurrentRow();
 
 protected:
     bool event(QEvent* event) override;

@@ -7,10 +7,14 @@
 #include "PbxSim.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTcpServer>
+#include <QThread>
 #include <QTreeView>
 #include <QtTest>
 
@@ -28,6 +32,10 @@ private slots:
     void theCallerIsTheSameOnEveryListing();
     void twoPbxsEndExactlyTheChosenCallsAndFilterByPbx();
     void theCountIsTheRowsThroughout();
+    void aFailedConnectionSaysWhyInTheConsolesWords_data();
+    void aFailedConnectionSaysWhyInTheConsolesWords();
+    void aLostConnectionLooksLostUntilItIsBack();
+    void hangupsAwaitedWhenTheSessionEndsAreAnsweredOnce();
 
 private:
     static void connect(ConsoleConnection& connection, const PbxSim& sim);
@@ -73,6 +81,10 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     ConsoleConnection connection(window, ConsoleConnection::DialogKey);
     connect(connection, sim);
     window.show();
+    // Every hangup ends from the event loop the test runs, never from a nested one.
+    QList<int> loopLevels;
+    QObject::connect(connection.session(), &corvale::Session::hangupEnded, &window,
+                     [&loopLevels] { loopLevels << QThread::currentThread()->loopLevel(); });
 
     auto* state = window.findChild<QLabel*>(QStringLiteral("pbxLabel0"));
     auto* protection = window.findChild<QLabel*>(QStringLiteral("pbxProtection0"));
@@ -122,7 +134,9 @@ void tst_consoleSim::followsThePbxAndEndsACall()
     // One that could not be hung up: the reason, in one box.
     window.ender().end({{0, "/SIP/2042-00000002"}});
     QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 10000);
-    QVERIFY2(failures[0].contains(QStringLiteral("/SIP/2042-00000002")), qPrintable(failures[0]));
+    QVERIFY2(failures[0].contains(QStringLiteral("/SIP/2042-00000002: the name begins with")),
+             qPrintable(failures[0]));
+    QCOMPARE(loopLevels, QList<int>(5, 0));
 }
 
 void tst_consoleSim::bridgedChannelsAreOneCall_data()
@@ -357,6 +371,129 @@ void tst_consoleSim::theCountIsTheRowsThroughout()
     QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("2 calls"), 10000);
     QCOMPARE(window.model()->rowCount(), 2);
     QCOMPARE(window.proxy()->rowCount(), 2);
+}
+
+void tst_consoleSim::aFailedConnectionSaysWhyInTheConsolesWords_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("the connect dialog's")
+        << QString() << QStringLiteral("%1") << QStringLiteral("%1");
+    QTest::newRow("a saved PBX's")
+        << QStringLiteral("HQ") << QStringLiteral("HQ: failed") << QStringLiteral("HQ (%1)");
+}
+
+// Nothing listens on the port: the state, the status bar's message and one line on standard
+// error in the console's words, and nothing that looks like a live connection.
+void tst_consoleSim::aFailedConnectionSaysWhyInTheConsolesWords()
+{
+    QFETCH(QString, profile);
+    QFETCH(QString, label);
+    QFETCH(QString, logged);
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString where = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    const QString said =
+        QStringLiteral("Could not connect to %1: the connection was refused").arg(where);
+
+    ConsoleWindow window;
+    ConsoleConnection connection(window, profile.isEmpty() ? ConsoleConnection::DialogKey : 1,
+                                 profile);
+    QStringList lines;
+    connection.logLine = [&lines](const QString& line) { lines << line; };
+    ConnectionFields fields;
+    fields.host = QStringLiteral("127.0.0.1");
+    fields.port = where.section(u':', 1);
+    connection.connectTo(fields, "");
+    QTRY_VERIFY_WITH_TIMEOUT(connection.session()->ended(), 10000);
+
+    auto* state = window.findChild<QLabel*>(QStringLiteral("pbxLabel%1").arg(connection.key()));
+    QCOMPARE(state->text(), label.arg(said));
+    QCOMPARE(state->toolTip().section(u'\n', 0, 0), profile.isEmpty() ? QString() : said);
+    QVERIFY(!state->toolTip().contains(QStringLiteral("encrypted")));
+    const QString shown = profile.isEmpty() ? said : QStringLiteral("HQ: ") + said;
+    QCOMPARE(window.statusBar()->currentMessage(), shown);
+    QCOMPARE(lines,
+             QStringList{
+                 QStringLiteral("corvale: %1: the connection was refused").arg(logged.arg(where))});
+    QVERIFY(window.findChild<QLabel*>(QStringLiteral("pbxProtection%1").arg(connection.key()))
+                ->isHidden());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Corvale Console"));
+}
+
+// A restart of the PBX: while it reconnects, its calls are greyed and their durations stand,
+// the label says since when, the title says so; all live again once it is back.
+void tst_consoleSim::aLostConnectionLooksLostUntilItIsBack()
+{
+    PbxSim sim(
+        {"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    QVERIFY(started(sim, QStringLiteral("SIP/2041-00000001 2041 Alice")));
+    ConsoleWindow window;
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
+    QStringList lines;
+    connection.logLine = [&lines](const QString& line) { lines << line; };
+    connect(connection, sim);
+    window.show();
+    auto* state = window.findChild<QLabel*>(QStringLiteral("pbxLabel0"));
+    const QString live = QStringLiteral("Connected to 127.0.0.1:%1 as admin").arg(sim.port());
+    QTRY_COMPARE_WITH_TIMEOUT(state->text(), live, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+    QCOMPARE(state->toolTip(), QStringLiteral("Calls listed with CoreShowChannels"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Corvale Console - 127.0.0.1"));
+    const QModelIndex call = window.model()->index(0, CallTreeModel::Duration);
+
+    QVERIFY(sim.command(QStringLiteral("restart 2")).startsWith(QStringLiteral("ok")));
+    QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith(QStringLiteral("Reconnecting since ")),
+                             10000);
+    static const QRegularExpression since(
+        QStringLiteral("^Reconnecting since \\d\\d:\\d\\d:\\d\\d, attempt \\d+, next in \\d+ s$"));
+    QVERIFY2(since.match(state->text()).hasMatch(), qPrintable(state->text()));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Corvale Console - 127.0.0.1 (reconnecting)"));
+    QCOMPARE(call.data(Qt::ForegroundRole).value<QBrush>(),
+             QApplication::palette().brush(QPalette::Disabled, QPalette::Text));
+    const double still = window.model()->sortSeconds(call);
+    QCOMPARE(window.model()->sortSeconds(call), still);
+    // The loss, then any attempt made while the PBX refused connections.
+    const QString prefix = QStringLiteral("corvale: 127.0.0.1:%1: ").arg(sim.port());
+    QCOMPARE(lines.value(0), prefix + QStringLiteral("the PBX shut down"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(state->text(), live, 15000);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Corvale Console - 127.0.0.1"));
+    QVERIFY(!window.model()->index(0, 0).data(Qt::ForegroundRole).isValid());
+    QVERIFY(window.model()->sortSeconds(window.model()->index(0, 0)) > still);
+    for (const QString& line : lines.mid(1))
+        QCOMPARE(line, prefix + QStringLiteral("the connection was refused"));
+}
+
+// A hangup the PBX never answers, and the connection closed meanwhile: one account, once.
+void tst_consoleSim::hangupsAwaitedWhenTheSessionEndsAreAnsweredOnce()
+{
+    PbxSim sim(
+        {"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    QVERIFY(started(sim, QStringLiteral("SIP/2041-00000001 2041 Alice")));
+    ConsoleWindow window;
+    QStringList failures;
+    window.showFailure = [&failures](const QString& text) { failures << text; };
+    ConsoleConnection connection(window, 1, QStringLiteral("HQ"));
+    connect(connection, sim);
+    QTRY_VERIFY_WITH_TIMEOUT(connection.session() && connection.session()->loggedIn(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+    QVERIFY(sim.command(QStringLiteral("freeze 30")).startsWith(QStringLiteral("ok")));
+    window.ender().end({{1, "SIP/2041-00000001"}});
+    QCOMPARE(window.ender().waiting(), std::size_t{1});
+    connection.close();
+    QCOMPARE(window.ender().waiting(), std::size_t{0});
+    QCOMPARE(failures, QStringList{QStringLiteral("These channels could not be hung up:\n"
+                                                  "SIP/2041-00000001: no answer, the connection "
+                                                  "ended")});
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Hung up 0 of 1 channels."));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    QCOMPARE(failures.size(), 1);
 }
 
 QTEST_MAIN(tst_consoleSim)

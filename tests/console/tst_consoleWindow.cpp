@@ -2,9 +2,13 @@
 #include "ConsoleCalls.h"
 #include "ConsoleWindow.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -37,6 +41,12 @@ private slots:
     void refreshAndQuitByKeyboard();
     void columnsSortAndThresholdAreRemembered();
     void connectDialogChecksLikeTheCommandLine();
+    void aLostPbxsCallsAreGreyAndStandStill();
+    void theFilterLeadsIntoTheCalls_data();
+    void theFilterLeadsIntoTheCalls();
+    void sortingFromTheViewMenu();
+    void theMenuKeyOffersEveryActionOnTheSelection();
+    void rowsAreOfOneHeightAndTheColumnsFit();
 
 private:
     void select(const std::string& channel, bool leg = false,
@@ -408,6 +418,165 @@ void tst_consoleWindow::connectDialogChecksLikeTheCommandLine()
     QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
     QCOMPARE(dialog.fields().host, QStringLiteral("localhost"));
     QVERIFY(dialog.fields().tls);
+}
+
+void tst_consoleWindow::aLostPbxsCallsAreGreyAndStandStill()
+{
+    const auto cell = [this](int column, bool leg = false) {
+        const QModelIndex call = window->model()->index(0, column);
+        return leg ? window->model()->index(0, column, window->model()->index(0, 0)) : call;
+    };
+    const QBrush grey = QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+    played->clock += 10s;
+    window->freezeCalls(0, true);
+    played->clock += 50s;
+    window->setLongCallMinutes(1);
+    // Still at the moment of the loss, greyed, and not a long call meanwhile.
+    for (bool leg : {false, true}) {
+        QCOMPARE(cell(CallTreeModel::Duration, leg).data().toString(), QStringLiteral("0:00:10"));
+        QCOMPARE(cell(CallTreeModel::From, leg).data(Qt::ForegroundRole).value<QBrush>(), grey);
+    }
+    QCOMPARE(window->model()->longCalls(), 0);
+    window->freezeCalls(0, false);
+    window->tick();
+    QCOMPARE(cell(CallTreeModel::Duration).data().toString(), QStringLiteral("0:01:00"));
+    QVERIFY(!cell(CallTreeModel::From).data(Qt::ForegroundRole).isValid());
+    QCOMPARE(window->model()->longCalls(), 2);
+}
+
+void tst_consoleWindow::theFilterLeadsIntoTheCalls_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Down") << int(Qt::Key_Down);
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+}
+
+void tst_consoleWindow::theFilterLeadsIntoTheCalls()
+{
+    QFETCH(int, key);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->filter()->setFocus();
+    QTest::keyClicks(window->filter(), QStringLiteral("zoe"));
+    QTest::keyClick(window->filter(), static_cast<Qt::Key>(key));
+    QTRY_VERIFY(window->tree()->hasFocus());
+    const QModelIndexList rows = window->tree()->selectionModel()->selectedRows();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0], window->proxy()->index(0, 0));
+    QCOMPARE(rows[0].data().toString(), QStringLiteral("5559009 <Zo\u00eb M\u00fcller>"));
+}
+
+void tst_consoleWindow::sortingFromTheViewMenu()
+{
+    const QHeaderView* header = window->tree()->header();
+    const auto action = [this](int column) {
+        return window->findChild<QAction*>(QStringLiteral("actSortBy%1").arg(column));
+    };
+    QVERIFY(action(CallTreeModel::Duration)->isChecked());
+    const auto firstFrom = [this] {
+        return window->proxy()->index(0, CallTreeModel::From).data().toString();
+    };
+    // Choosing a column sorts by it, choosing it again turns the order round.
+    const std::pair<Qt::SortOrder, QString> steps[] = {
+        {Qt::AscendingOrder, QStringLiteral("5552001 <Carol Smith>")},
+        {Qt::DescendingOrder, QStringLiteral("5559009 <Zo\u00eb M\u00fcller>")},
+        {Qt::AscendingOrder, QStringLiteral("5552001 <Carol Smith>")}};
+    for (const auto& [order, first] : steps) {
+        action(CallTreeModel::From)->trigger();
+        QCOMPARE(header->sortIndicatorSection(), int(CallTreeModel::From));
+        QCOMPARE(header->sortIndicatorOrder(), order);
+        QCOMPARE(firstFrom(), first);
+        QVERIFY(action(CallTreeModel::From)->isChecked());
+        QVERIFY(!action(CallTreeModel::Duration)->isChecked());
+    }
+    // A click on a header checks its entry; the PBX's waits for a second PBX.
+    window->tree()->sortByColumn(CallTreeModel::State, Qt::AscendingOrder);
+    QVERIFY(action(CallTreeModel::State)->isChecked());
+    QVERIFY(!action(CallTreeModel::Pbx)->isEnabled());
+}
+
+void tst_consoleWindow::theMenuKeyOffersEveryActionOnTheSelection()
+{
+    QStringList offered;
+    QModelIndex at;
+    QString chosen;
+    window->popUp = [&](QMenu& menu, const QPoint& where) {
+        QAction* pick = nullptr;
+        for (QAction* action : menu.actions()) {
+            if (action->isSeparator())
+                continue;
+            offered << action->text() +
+                           (action->isEnabled() ? QString() : QStringLiteral(" (off)"));
+            if (action->text() == chosen)
+                pick = action;
+        }
+        at = window->tree()->indexAt(window->tree()->viewport()->mapFromGlobal(where));
+        return pick;
+    };
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->tree()->expandAll();
+    select("PJSIP/5552001-01");
+    select("PJSIP/2002-9", true, QItemSelectionModel::Select);
+    window->tree()->setFocus();
+    const QModelIndex current = window->tree()->currentIndex();
+    const QStringList all{QStringLiteral("Hang up this &channel"),
+                          QStringLiteral("End the &whole call"),
+                          QStringLiteral("End the &selected calls")};
+    // The Menu key, as the window hands it to the focused widget, and Shift+F10.
+    QTreeView* tree = window->tree();
+    const std::function<void()> presses[] = {
+        [tree] {
+            const QPoint caret = tree->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+            QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, caret, tree->mapToGlobal(caret));
+            QApplication::sendEvent(tree, &menuKey);
+        },
+        [tree] { QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier); }};
+    for (const auto& press : presses) {
+        offered.clear();
+        at = QModelIndex();
+        press();
+        QCOMPARE(offered, all);
+        QCOMPARE(at.row(), current.row());
+        QCOMPARE(at.parent(), current.parent());
+    }
+    // Ending the selection from there asks once for all it holds.
+    chosen = all[2];
+    QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(questions.size(), 1);
+    QVERIFY2(questions[0].startsWith(QStringLiteral("Hang up 5 channels?")),
+             qPrintable(questions[0]));
+    QCOMPARE(requested.size(), std::size_t{5});
+}
+
+void tst_consoleWindow::rowsAreOfOneHeightAndTheColumnsFit()
+{
+    // Long calls with their icon and a new one without.
+    window->setLongCallMinutes(1);
+    played->clock += 90s;
+    played->call("12", "5550012", "New", "2005");
+    window->tick();
+    QCOMPARE(window->model()->longCalls(), 2);
+    QTreeView* tree = window->tree();
+    QSet<int> heights;
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        tree->sortByColumn(CallTreeModel::Duration, order);
+        for (int row = 0; row < window->proxy()->rowCount(); ++row)
+            heights << tree->visualRect(window->proxy()->index(row, 0)).height();
+    }
+    QCOMPARE(heights.size(), 1);
+
+    // A second PBX shows the PBX column, wide enough for its name, and the columns still fit.
+    PlayedCalls branch;
+    const QString name = QStringLiteral("Z\u00fcrich Headquarters");
+    window->addCalls(1, branch.calls, name);
+    branch.added = [this] { window->callsChanged(1); };
+    branch.call("1", "5550001", "Branch caller", "3001");
+    QVERIFY(window->showsPbxColumn());
+    QVERIFY(tree->header()->sectionSize(CallTreeModel::Pbx) >=
+            tree->fontMetrics().horizontalAdvance(name));
+    QTRY_VERIFY(!tree->horizontalScrollBar()->isVisible());
+    window->removeCalls(1);
 }
 
 QTEST_MAIN(tst_consoleWindow)
