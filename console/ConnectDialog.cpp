@@ -203,6 +203,9 @@ void ConnectDialog::setProfile(const PbxProfile& profile, const QStringList& tak
         form->addRow(QString(), reconnectCheck);
         form->addRow(QString(), startCheck);
         secretEdit->setPlaceholderText(tr("Asked at each connect unless remembered"));
+        // Wide enough for the whole hint, in every language.
+        secretEdit->setMinimumWidth(
+            secretEdit->fontMetrics().horizontalAdvance(secretEdit->placeholderText()) + 24);
         connectButton->setText(tr("Sa&ve"));
         // The rows were added above and below the others: Tab goes down the form as it
         // stands, then to the buttons.

@@ -16,19 +16,19 @@
     </message>
     <message>
         <source>the call from %1 (%2)</source>
-        <translation>Anruf von %1 (%2)</translation>
+        <translation>Gespräch von %1 (%2)</translation>
     </message>
     <message>
         <source>the call from %1 to %2 (%3)</source>
-        <translation>Anruf von %1 an %2 (%3)</translation>
+        <translation>Gespräch von %1 an %2 (%3)</translation>
     </message>
     <message>
         <source>End the call from %1 (%2)?</source>
-        <translation>Anruf von %1 beenden (%2)?</translation>
+        <translation>Gespräch von %1 beenden (%2)?</translation>
     </message>
     <message>
         <source>End the call from %1 to %2 (%3)?</source>
-        <translation>Anruf von %1 an %2 beenden (%3)?</translation>
+        <translation>Gespräch von %1 an %2 beenden (%3)?</translation>
     </message>
     <message>
         <source>Hang up the channel %1 of %2?</source>
@@ -55,10 +55,6 @@
         <translation>%1: %2</translation>
     </message>
     <message>
-        <source>%1: no answer, the connection ended</source>
-        <translation>%1: keine Antwort, die Verbindung wurde beendet</translation>
-    </message>
-    <message>
         <source>Hung up %1.</source>
         <translation>Aufgelegt: %1.</translation>
     </message>
@@ -69,6 +65,22 @@
     <message>
         <source>These channels could not be hung up:</source>
         <translation>Diese Kanäle konnten nicht aufgelegt werden:</translation>
+    </message>
+    <message>
+        <source>%1 on %2</source>
+        <translation>%1 auf %2</translation>
+    </message>
+    <message>
+        <source>- the channel %1 on %2</source>
+        <translation>- Kanal %1 auf %2</translation>
+    </message>
+    <message>
+        <source>its PBX is no longer connected</source>
+        <translation>seine TK-Anlage ist nicht mehr verbunden</translation>
+    </message>
+    <message>
+        <source>no answer, the connection ended</source>
+        <translation>keine Antwort, die Verbindung wurde beendet</translation>
     </message>
 </context>
 <context>
@@ -135,6 +147,17 @@
     <message>
         <source>PBX the call is on</source>
         <translation>TK-Anlage, über die das Gespräch läuft</translation>
+    </message>
+</context>
+<context>
+    <name>CallTreeView</name>
+    <message>
+        <source>Calls</source>
+        <translation>Gespräche</translation>
+    </message>
+    <message>
+        <source>Menu of the current row</source>
+        <translation>Menü der aktuellen Zeile</translation>
     </message>
 </context>
 <context>
@@ -216,10 +239,6 @@
         <translation>&amp;Kennwort:</translation>
     </message>
     <message>
-        <source>&amp;CA file:</source>
-        <translation>&amp;CA-Datei:</translation>
-    </message>
-    <message>
         <source>&amp;Login:</source>
         <translation>&amp;Anmeldung:</translation>
     </message>
@@ -296,20 +315,24 @@
         <translation>Bei Verbindungsverlust neu v&amp;erbinden</translation>
     </message>
     <message>
-        <source>Connect at &amp;start</source>
-        <translation>Beim Pr&amp;ogrammstart verbinden</translation>
-    </message>
-    <message>
         <source>Asked at each connect unless remembered</source>
         <translation>Wird bei jeder Verbindung abgefragt, sofern nicht gemerkt</translation>
     </message>
     <message>
-        <source>&amp;Save</source>
-        <translation>&amp;Speichern</translation>
-    </message>
-    <message>
         <source>There is already a PBX named %1.</source>
         <translation>Es gibt bereits eine TK-Anlage namens %1.</translation>
+    </message>
+    <message>
+        <source>C&amp;A file:</source>
+        <translation>&amp;Zertifikatsdatei:</translation>
+    </message>
+    <message>
+        <source>C&amp;onnect at start</source>
+        <translation>Beim Programm&amp;start verbinden</translation>
+    </message>
+    <message>
+        <source>Sa&amp;ve</source>
+        <translation>Spei&amp;chern</translation>
     </message>
 </context>
 <context>
@@ -317,10 +340,6 @@
     <message>
         <source>Corvale Console - %1</source>
         <translation>Corvale-Konsole - %1</translation>
-    </message>
-    <message>
-        <source>no hangup was sent</source>
-        <translation>es wurde kein Auflegen gesendet</translation>
     </message>
     <message>
         <source>Not connected</source>
@@ -337,18 +356,6 @@
     <message>
         <source>Connected to %1 as %2</source>
         <translation>Verbunden mit %1 als %2</translation>
-    </message>
-    <message>
-        <source>Reconnecting, attempt %1, next in %2 s</source>
-        <translation>Verbindung wird wiederhergestellt, Versuch %1, nächster in %2 s</translation>
-    </message>
-    <message>
-        <source>Disconnected: %1</source>
-        <translation>Getrennt: %1</translation>
-    </message>
-    <message>
-        <source>Refused: %1</source>
-        <translation>Abgelehnt: %1</translation>
     </message>
     <message>
         <source>TLS, certificate checked, challenge login</source>
@@ -387,16 +394,83 @@
         <translation>verbunden</translation>
     </message>
     <message>
-        <source>reconnecting, attempt %1, next in %2 s</source>
-        <translation>verbindet neu, Versuch %1, nächster in %2 s</translation>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
     </message>
     <message>
-        <source>disconnected: %1</source>
-        <translation>getrennt: %1</translation>
+        <source>Reconnecting since %1, attempt %2, next in %3 s</source>
+        <translation>Verbindung wird seit %1 wiederhergestellt, Versuch %2, nächster in %3 s</translation>
     </message>
     <message>
-        <source>refused: %1</source>
-        <translation>abgelehnt: %1</translation>
+        <source>Disconnected</source>
+        <translation>Getrennt</translation>
+    </message>
+    <message>
+        <source>Calls listed with CoreShowChannels</source>
+        <translation>Gespräche aufgelistet mit CoreShowChannels</translation>
+    </message>
+    <message>
+        <source>Calls listed with Status: this manager user may not use CoreShowChannels</source>
+        <translation>Gespräche aufgelistet mit Status: dieser Manager-Benutzer darf CoreShowChannels nicht verwenden</translation>
+    </message>
+    <message>
+        <source>Calls listed with Status</source>
+        <translation>Gespräche aufgelistet mit Status</translation>
+    </message>
+    <message>
+        <source>reconnecting since %1, attempt %2, next in %3 s</source>
+        <translation>verbindet seit %1 neu, Versuch %2, nächster in %3 s</translation>
+    </message>
+    <message>
+        <source>disconnected</source>
+        <translation>getrennt</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Corvale Console</source>
+        <translation>Corvale-Konsole</translation>
+    </message>
+    <message>
+        <source>Corvale Console - %1 (reconnecting)</source>
+        <translation>Corvale-Konsole - %1 (verbindet neu)</translation>
+    </message>
+</context>
+<context>
+    <name>ConsoleStatusBar</name>
+    <message>
+        <source>Not connected</source>
+        <translation>Nicht verbunden</translation>
+    </message>
+    <message>
+        <source>State of the PBX %1</source>
+        <translation>Status der TK-Anlage %1</translation>
+    </message>
+    <message>
+        <source>1 call</source>
+        <translation>1 Gespräch</translation>
+    </message>
+    <message>
+        <source>%1 calls</source>
+        <translation>%1 Gespräche</translation>
+    </message>
+    <message>
+        <source>%1 of 1 call</source>
+        <translation>%1 von 1 Gespräch</translation>
+    </message>
+    <message>
+        <source>%1 of %2 calls</source>
+        <translation>%1 von %2 Gesprächen</translation>
+    </message>
+    <message>
+        <source>1 long call</source>
+        <translation>1 langes Gespräch</translation>
+    </message>
+    <message>
+        <source>%1 long calls</source>
+        <translation>%1 lange Gespräche</translation>
     </message>
 </context>
 <context>
@@ -420,10 +494,6 @@
     <message>
         <source>Calls</source>
         <translation>Gespräche</translation>
-    </message>
-    <message>
-        <source>Not connected</source>
-        <translation>Nicht verbunden</translation>
     </message>
     <message>
         <source>&amp;Hang up</source>
@@ -498,44 +568,52 @@
         <translation> (Entf)</translation>
     </message>
     <message>
-        <source>1 call</source>
-        <translation>1 Gespräch</translation>
-    </message>
-    <message>
-        <source>%1 calls</source>
-        <translation>%1 Gespräche</translation>
-    </message>
-    <message>
-        <source>%1 of 1 call</source>
-        <translation>%1 von 1 Gespräch</translation>
-    </message>
-    <message>
-        <source>%1 of %2 calls</source>
-        <translation>%1 von %2 Gesprächen</translation>
-    </message>
-    <message>
-        <source>1 long call</source>
-        <translation>1 langes Gespräch</translation>
-    </message>
-    <message>
-        <source>%1 long calls</source>
-        <translation>%1 lange Gespräche</translation>
-    </message>
-    <message>
         <source>P&amp;BXs</source>
         <translation>&amp;TK-Anlagen</translation>
     </message>
     <message>
-        <source>the connection to its PBX ended</source>
-        <translation>die Verbindung zu seiner TK-Anlage wurde beendet</translation>
+        <source>Go to the calls</source>
+        <translation>Zu den Gesprächen</translation>
     </message>
     <message>
-        <source>%1: %2</source>
-        <translation>%1: %2</translation>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
     </message>
     <message>
-        <source>State of the PBX %1</source>
-        <translation>Status der TK-Anlage %1</translation>
+        <source>Sort by &amp;From</source>
+        <translation>Nach &amp;Von sortieren</translation>
+    </message>
+    <message>
+        <source>Sort by &amp;To</source>
+        <translation>Nach &amp;An sortieren</translation>
+    </message>
+    <message>
+        <source>Sort by C&amp;hannels</source>
+        <translation>Nach &amp;Kanälen sortieren</translation>
+    </message>
+    <message>
+        <source>Sort by &amp;State</source>
+        <translation>Nach &amp;Status sortieren</translation>
+    </message>
+    <message>
+        <source>Sort by &amp;Duration</source>
+        <translation>Nach &amp;Dauer sortieren</translation>
+    </message>
+    <message>
+        <source>Sort by &amp;PBX</source>
+        <translation>Nach &amp;TK-Anlage sortieren</translation>
+    </message>
+    <message>
+        <source>Hang up this &amp;channel</source>
+        <translation>Diesen &amp;Kanal auflegen</translation>
+    </message>
+    <message>
+        <source>End the &amp;whole call</source>
+        <translation>Das &amp;ganze Gespräch beenden</translation>
+    </message>
+    <message>
+        <source>End the &amp;selected calls</source>
+        <translation>Die &amp;ausgewählten Gespräche beenden</translation>
     </message>
 </context>
 <context>
@@ -630,9 +708,208 @@
         <source>New PBX</source>
         <translation>Neue TK-Anlage</translation>
     </message>
+</context>
+<context>
+    <name>SessionTexts</name>
     <message>
-        <source>its PBX is no longer connected</source>
-        <translation>seine TK-Anlage ist nicht mehr verbunden</translation>
+        <source>The PBX refused the user name or the password.</source>
+        <translation>Die TK-Anlage hat den Benutzernamen oder das Kennwort abgelehnt.</translation>
+    </message>
+    <message>
+        <source>The PBX gave no challenge, so the login could not be sent.</source>
+        <translation>Die TK-Anlage hat keine Challenge geliefert, daher konnte die Anmeldung nicht gesendet werden.</translation>
+    </message>
+    <message>
+        <source>The PBX refused the challenge login: %1</source>
+        <translation>Die TK-Anlage hat die Challenge-Anmeldung abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>The user name or the password holds a line break or NUL, so the login was not sent.</source>
+        <translation>Der Benutzername oder das Kennwort enthält einen Zeilenumbruch oder NUL, daher wurde die Anmeldung nicht gesendet.</translation>
+    </message>
+    <message>
+        <source>Not connected to the PBX: reconnecting.</source>
+        <translation>Nicht mit der TK-Anlage verbunden: neue Verbindung wird aufgebaut.</translation>
+    </message>
+    <message>
+        <source>The PBX refused the list of calls: %1</source>
+        <translation>Die TK-Anlage hat die Liste der Gespräche verweigert: %1</translation>
+    </message>
+    <message>
+        <source>Lost the connection to %1: %2</source>
+        <translation>Verbindung zu %1 verloren: %2</translation>
+    </message>
+    <message>
+        <source>Could not connect to %1: %2</source>
+        <translation>Keine Verbindung zu %1: %2</translation>
+    </message>
+    <message>
+        <source>The PBX&apos;s certificate is not trusted: it is not one of the certificates in the chosen file, nor issued by one of them.</source>
+        <translation>Dem Zertifikat der TK-Anlage wird nicht vertraut: Es ist keines der Zertifikate in der gewählten Datei und wurde von keinem davon ausgestellt.</translation>
+    </message>
+    <message>
+        <source>The PBX&apos;s certificate is not trusted: no certificate authority this computer trusts issued it. Choose the PBX&apos;s own certificate as the file of trusted certificates.</source>
+        <translation>Dem Zertifikat der TK-Anlage wird nicht vertraut: Keine Zertifizierungsstelle, der dieser Computer vertraut, hat es ausgestellt. Wählen Sie das eigene Zertifikat der TK-Anlage als Datei mit vertrauenswürdigen Zertifikaten.</translation>
+    </message>
+    <message>
+        <source>The PBX&apos;s certificate has expired, or is not valid yet.</source>
+        <translation>Das Zertifikat der TK-Anlage ist abgelaufen oder noch nicht gültig.</translation>
+    </message>
+    <message>
+        <source>The PBX&apos;s certificate is for another host name, not for %1.</source>
+        <translation>Das Zertifikat der TK-Anlage gilt für einen anderen Hostnamen, nicht für %1.</translation>
+    </message>
+    <message>
+        <source>No secure connection to %1:%2 could be set up. Does the PBX offer TLS on this port?</source>
+        <translation>Zu %1:%2 konnte keine sichere Verbindung aufgebaut werden. Bietet die TK-Anlage TLS auf diesem Port an?</translation>
+    </message>
+    <message>
+        <source>Nothing was sent.</source>
+        <translation>Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Ended the call on %1.</source>
+        <translation>Das Gespräch auf %1 wurde beendet.</translation>
+    </message>
+    <message>
+        <source>The call on %1 could not be ended: %2</source>
+        <translation>Das Gespräch auf %1 konnte nicht beendet werden: %2</translation>
+    </message>
+    <message>
+        <source>The PBX did not answer the request to end the call on %1.</source>
+        <translation>Die TK-Anlage hat die Bitte, das Gespräch auf %1 zu beenden, nicht beantwortet.</translation>
+    </message>
+    <message>
+        <source>The connection was lost before the PBX answered the request to end the call on %1.</source>
+        <translation>Die Verbindung ging verloren, bevor die TK-Anlage die Bitte beantwortete, das Gespräch auf %1 zu beenden.</translation>
+    </message>
+    <message>
+        <source>The call on %1 had already ended.</source>
+        <translation>Das Gespräch auf %1 war bereits beendet.</translation>
+    </message>
+    <message>
+        <source>The list of calls did not arrive, so the call on %1 was not ended.</source>
+        <translation>Die Liste der Gespräche kam nicht an, daher wurde das Gespräch auf %1 nicht beendet.</translation>
+    </message>
+    <message>
+        <source>The call names no channel, so nothing was sent.</source>
+        <translation>Das Gespräch nennt keinen Kanal, daher wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>The channel %1 holds a line break or NUL, so nothing was sent.</source>
+        <translation>Der Kanal %1 enthält einen Zeilenumbruch oder NUL, daher wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>The channel %1 begins with &quot;/&quot;, which the PBX would read as a pattern for many calls, so nothing was sent.</source>
+        <translation>Der Kanal %1 beginnt mit „/“, was die TK-Anlage als Muster für viele Gespräche lesen würde, daher wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Not connected to the PBX, so the call on %1 was not ended.</source>
+        <translation>Nicht mit der TK-Anlage verbunden, daher wurde das Gespräch auf %1 nicht beendet.</translation>
+    </message>
+    <message>
+        <source>Not logged in yet, so the call on %1 was not ended.</source>
+        <translation>Noch nicht angemeldet, daher wurde das Gespräch auf %1 nicht beendet.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the call on %1 was ended.</source>
+        <translation>Die Verbindung endete, bevor das Gespräch auf %1 beendet war.</translation>
+    </message>
+    <message>
+        <source>the PBX did not answer</source>
+        <translation>die TK-Anlage hat nicht geantwortet</translation>
+    </message>
+    <message>
+        <source>the connection was lost before the PBX answered</source>
+        <translation>die Verbindung ging vor der Antwort der TK-Anlage verloren</translation>
+    </message>
+    <message>
+        <source>the list of calls did not arrive</source>
+        <translation>die Liste der Gespräche kam nicht an</translation>
+    </message>
+    <message>
+        <source>no channel is named</source>
+        <translation>kein Kanal genannt</translation>
+    </message>
+    <message>
+        <source>the name holds a line break or NUL</source>
+        <translation>der Name enthält einen Zeilenumbruch oder NUL</translation>
+    </message>
+    <message>
+        <source>the name begins with &quot;/&quot;, which the PBX would read as a pattern</source>
+        <translation>der Name beginnt mit „/“, was die TK-Anlage als Muster lesen würde</translation>
+    </message>
+    <message>
+        <source>not connected, reconnecting</source>
+        <translation>nicht verbunden, neue Verbindung wird aufgebaut</translation>
+    </message>
+    <message>
+        <source>not logged in yet</source>
+        <translation>noch nicht angemeldet</translation>
+    </message>
+    <message>
+        <source>the connection ended</source>
+        <translation>die Verbindung wurde beendet</translation>
+    </message>
+    <message>
+        <source>the host name could not be looked up</source>
+        <translation>der Hostname konnte nicht aufgelöst werden</translation>
+    </message>
+    <message>
+        <source>the connection was refused</source>
+        <translation>die Verbindung wurde abgelehnt</translation>
+    </message>
+    <message>
+        <source>the PBX closed the connection</source>
+        <translation>die TK-Anlage hat die Verbindung geschlossen</translation>
+    </message>
+    <message>
+        <source>the PBX shut down</source>
+        <translation>die TK-Anlage wurde heruntergefahren</translation>
+    </message>
+    <message>
+        <source>no answer in time</source>
+        <translation>keine Antwort in der Zeit</translation>
+    </message>
+    <message>
+        <source>no greeting within %1 s</source>
+        <translation>keine Begrüßung innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>no secure connection within %1 s</source>
+        <translation>keine sichere Verbindung innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>no answer to the login within %1 s</source>
+        <translation>keine Antwort auf die Anmeldung innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>the PBX did not take the login: %1</source>
+        <translation>die TK-Anlage hat die Anmeldung nicht angenommen: %1</translation>
+    </message>
+    <message>
+        <source>no answer to the request for the calls within %1 s</source>
+        <translation>keine Antwort auf die Abfrage der Gespräche innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>no sign of life within %1 s</source>
+        <translation>kein Lebenszeichen innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>the certificate is not trusted</source>
+        <translation>dem Zertifikat wird nicht vertraut</translation>
+    </message>
+    <message>
+        <source>the certificate has expired or is not valid yet</source>
+        <translation>das Zertifikat ist abgelaufen oder noch nicht gültig</translation>
+    </message>
+    <message>
+        <source>the certificate is for another host name</source>
+        <translation>das Zertifikat gilt für einen anderen Hostnamen</translation>
+    </message>
+    <message>
+        <source>no secure connection could be set up</source>
+        <translation>es konnte keine sichere Verbindung aufgebaut werden</translation>
     </message>
 </context>
 </TS>

@@ -36,6 +36,8 @@ private slots:
     void aFailedConnectionSaysWhyInTheConsolesWords();
     void aLostConnectionLooksLostUntilItIsBack();
     void hangupsAwaitedWhenTheSessionEndsAreAnsweredOnce();
+    void theToolTipNamesTheListing_data();
+    void theToolTipNamesTheListing();
 
 private:
     static void connect(ConsoleConnection& connection, const PbxSim& sim);
@@ -494,6 +496,39 @@ void tst_consoleSim::hangupsAwaitedWhenTheSessionEndsAreAnsweredOnce()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
     QCOMPARE(failures.size(), 1);
+}
+
+void tst_consoleSim::theToolTipNamesTheListing_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("listing");
+    QTest::newRow("all classes") << QStringLiteral("admin")
+                                 << QStringLiteral("Calls listed with CoreShowChannels");
+    QTest::newRow("call only") << QStringLiteral("desk")
+                               << QStringLiteral("Calls listed with Status: this manager user may "
+                                                 "not use CoreShowChannels");
+}
+
+// A user refused CoreShowChannels sees the calls all the same, and the tool tip says how.
+void tst_consoleSim::theToolTipNamesTheListing()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, listing);
+    PbxSim sim({"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0",
+                "--add-user", "desk:desk:call"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    QVERIFY(started(sim, QStringLiteral("SIP/2041-00000001 2041 Alice")));
+    ConsoleWindow window;
+    ConsoleConnection connection(window, 1, QStringLiteral("HQ"));
+    ConnectionFields fields;
+    fields.host = QStringLiteral("127.0.0.1");
+    fields.port = QString::number(sim.port());
+    fields.user = user;
+    connection.connectTo(fields, user == QStringLiteral("desk") ? "desk" : "");
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 1, 10000);
+    auto* state = window.findChild<QLabel*>(QStringLiteral("pbxLabel1"));
+    QTRY_COMPARE_WITH_TIMEOUT(state->toolTip().section(u'\n', 2), listing, 10000);
+    QCOMPARE(window.statusBar()->currentMessage(), QString());
 }
 
 QTEST_MAIN(tst_consoleSim)

@@ -225,7 +225,9 @@ void tst_profiles::rememberedSecretLogsIn()
     QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 2, 10000);
     QCOMPARE(window.status().pbxStateText(), QStringLiteral("HQ: connected"));
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("pbxLabel1"))->toolTip(),
-             QStringLiteral("Connected to 127.0.0.1:%1 as admin\nNot encrypted").arg(sim.port()));
+             QStringLiteral("Connected to 127.0.0.1:%1 as admin\nNot encrypted\nCalls listed with "
+                            "Status")
+                 .arg(sim.port()));
     QCOMPARE(asked, 0);
     // One PBX: no PBX column.
     QVERIFY(!window.showsPbxColumn());
@@ -371,7 +373,7 @@ void tst_profiles::twoPbxsInOneTree()
     // One PBX restarting leaves the other's calls where they are.
     QVERIFY(hq.command(QStringLiteral("restart 1")).startsWith("ok"));
     QTRY_VERIFY_WITH_TIMEOUT(
-        window.status().pbxStateText().startsWith(QStringLiteral("HQ: reconnecting, attempt ")),
+        window.status().pbxStateText().startsWith(QStringLiteral("HQ: reconnecting since ")),
         10000);
     const auto branchRows = [&] {
         int rows = 0;
@@ -380,6 +382,10 @@ void tst_profiles::twoPbxsInOneTree()
         return rows;
     };
     QCOMPARE(branchRows(), 1);
+    // Only the lost PBX's calls are greyed.
+    for (int row = 0; row < window.proxy()->rowCount(); ++row)
+        QCOMPARE(window.proxy()->index(row, 0).data(Qt::ForegroundRole).isValid(),
+                 pbxOfRow(row) == QStringLiteral("HQ"));
     QVERIFY(window.status().pbxStateText().endsWith(QStringLiteral(" · Branch: connected")));
     QTRY_COMPARE_WITH_TIMEOUT(window.status().pbxStateText(),
                               QStringLiteral("HQ: connected · Branch: connected"), 15000);
