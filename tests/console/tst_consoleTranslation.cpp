@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -26,6 +27,8 @@ private slots:
     void cleanup();
 
     void theConsoleSpeaksGerman();
+    void everyMenusShortcutsAreUnique_data();
+    void everyMenusShortcutsAreUnique();
     void englishAndLanguagesWithoutTextsLoadNothing();
     void anInstalledFolderAddsALanguage();
     void everyMessageIsTranslated_data();
@@ -104,6 +107,35 @@ void tst_consoleTranslation::theConsoleSpeaksGerman()
     QCOMPARE(QCoreApplication::translate("CallTreeModel", "%n channels", nullptr, 1), u"1 Kanal"_s);
     QCOMPARE(QCoreApplication::translate("CallTreeModel", "%n channels", nullptr, 3),
              u"3 Kanäle"_s);
+}
+
+void tst_consoleTranslation::everyMenusShortcutsAreUnique_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << u"en"_s;
+    QTest::newRow("German") << u"de"_s;
+}
+
+// The menu bar's Alt shortcuts, and those within each of its menus, each once.
+void tst_consoleTranslation::everyMenusShortcutsAreUnique()
+{
+    QFETCH(QString, language);
+    installTranslations(QLocale(language), translationFolders());
+    ConsoleWindow window;
+    QList<QList<QAction*>> menus{window.menuBar()->actions()};
+    for (const QMenu* menu : window.menuBar()->findChildren<QMenu*>())
+        menus << menu->actions();
+    for (const QList<QAction*>& actions : std::as_const(menus)) {
+        QHash<QKeySequence, QString> taken;
+        for (const QAction* action : actions) {
+            const QKeySequence key = QKeySequence::mnemonic(action->text());
+            QVERIFY2(key.isEmpty() || !taken.contains(key),
+                     qPrintable(key.toString() + u" is "_s + taken.value(key) + u" and "_s +
+                                action->text()));
+            taken.insert(key, action->text());
+        }
+    }
+    QVERIFY(menus.size() > 3);
 }
 
 void tst_consoleTranslation::englishAndLanguagesWithoutTextsLoadNothing()

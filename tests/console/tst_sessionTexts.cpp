@@ -18,6 +18,7 @@ class tst_sessionTexts : public QObject
 private slots:
     void theParticularsAreInTheirPlaces();
     void everyReportAndCauseHasWords();
+    void aHangupsReasonIsShortAndOnlyForAFailure();
 };
 
 void tst_sessionTexts::theParticularsAreInTheirPlaces()
@@ -61,6 +62,24 @@ void tst_sessionTexts::everyReportAndCauseHasWords()
             QVERIFY2(
                 !SessionTexts::cause(ConnectionProblem::of(static_cast<Cause>(cause))).isEmpty(),
                 qPrintable(QString::number(cause)));
+    }
+}
+
+// The reason goes after the channel in a list of those that failed: the PBX's own words when it
+// refused, none for a hangup that did what was asked.
+void tst_sessionTexts::aHangupsReasonIsShortAndOnlyForAFailure()
+{
+    for (int kind = static_cast<int>(Kind::HangupDone);
+         kind <= static_cast<int>(Kind::HangupSessionEnded); ++kind) {
+        SessionReport outcome = SessionReport::of(static_cast<Kind>(kind));
+        outcome.channel = "SIP/1";
+        outcome.reason = u"Permission denied"_s;
+        const QString reason = SessionTexts::hangupReason(outcome);
+        const QString where = QString::number(kind) + u": "_s + reason;
+        QVERIFY2(reason.isEmpty() == outcome.hangupSucceeded(), qPrintable(where));
+        QVERIFY2(!reason.contains(u"SIP/1"_s) && !reason.endsWith(u'.'), qPrintable(where));
+        if (outcome.kind == Kind::HangupFailed)
+            QCOMPARE(reason, outcome.reason);
     }
 }
 
