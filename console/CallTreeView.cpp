@@ -29,13 +29,12 @@ CallTreeView::CallTreeView(QAbstractItemModel& calls, QWidget* parent)
     // scroll bar appears while they do.
     header()->setStretchLastSection(true);
     header()->setSectionResizeMode(QHeaderView::Interactive);
-    header()->resizeSection(CallTreeModel::From, 210);
-    header()->resizeSection(CallTreeModel::To, 180);
-    header()->resizeSection(CallTreeModel::Channels, 180);
-    header()->resizeSection(CallTreeModel::State, 80);
-    header()->resizeSection(CallTreeModel::Duration, 80);
-    // Shown once several PBXs are.
-    setColumnHidden(CallTreeModel::Pbx, true);
+    // The filter may get its calls after the view is made: the columns start once they exist.
+    startColumns();
+    connect(header(), &QHeaderView::sectionCountChanged, this, [this](int before, int now) {
+        if (before == 0 && now > 0)
+            startColumns();
+    });
 
     // Shift+F10 opens the menu as the Menu key does, where the desktop does not.
     auto* menuKey = new QAction(tr("Menu of the current row"), this);
@@ -43,6 +42,19 @@ CallTreeView::CallTreeView(QAbstractItemModel& calls, QWidget* parent)
     menuKey->setShortcutContext(Qt::WidgetShortcut);
     addAction(menuKey);
     connect(menuKey, &QAction::triggered, this, &CallTreeView::menuOfCurrentRow);
+}
+
+void CallTreeView::startColumns()
+{
+    if (header()->count() < CallTreeModel::ColumnCount)
+        return;
+    header()->resizeSection(CallTreeModel::From, 210);
+    header()->resizeSection(CallTreeModel::To, 180);
+    header()->resizeSection(CallTreeModel::Channels, 180);
+    header()->resizeSection(CallTreeModel::State, 80);
+    header()->resizeSection(CallTreeModel::Duration, 80);
+    // Shown once several PBXs are.
+    setColumnHidden(CallTreeModel::Pbx, true);
 }
 
 QModelIndexList CallTreeView::rowsInView(int limit) const

@@ -22,5 +22,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void startColumns();
+
     int nPbxWidth = 0;
 };

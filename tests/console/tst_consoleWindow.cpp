@@ -565,6 +565,10 @@ void tst_consoleWindow::rowsAreOfOneHeightAndTheColumnsFit()
             heights << tree->visualRect(window->proxy()->index(row, 0)).height();
     }
     QCOMPARE(heights.size(), 1);
+    // The columns start wide enough for what they usually hold.
+    const QString caller = QStringLiteral("5552001 <Carol Smith>");
+    QVERIFY(tree->header()->sectionSize(CallTreeModel::From) >
+            tree->fontMetrics().horizontalAdvance(caller));
 
     // A second PBX shows the PBX column, wide enough for its name, and the columns still fit.
     PlayedCalls branch;
