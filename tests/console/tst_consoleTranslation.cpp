@@ -1,5 +1,6 @@
 #include "ConnectDialog.h"
 #include "ConsoleWindow.h"
+#include "SessionTexts.h"
 #include "Translations.h"
 
 #include <QDialogButtonBox>
@@ -107,6 +108,15 @@ void tst_consoleTranslation::theConsoleSpeaksGerman()
     QCOMPARE(QCoreApplication::translate("CallTreeModel", "%n channels", nullptr, 1), u"1 Kanal"_s);
     QCOMPARE(QCoreApplication::translate("CallTreeModel", "%n channels", nullptr, 3),
              u"3 Kanäle"_s);
+    // What the session reports, in the console's own words.
+    using corvale::SessionReport;
+    SessionReport ended = SessionReport::of(SessionReport::Kind::HangupDone);
+    ended.channel = "SIP/1";
+    QCOMPARE(SessionTexts::message(ended), u"Das Gespräch auf SIP/1 wurde beendet."_s);
+    const SessionReport refused = SessionReport::connectionFailed(
+        corvale::ConnectionProblem::of(corvale::ConnectionProblem::Cause::Refused), u"pbx"_s, 5038);
+    QCOMPARE(SessionTexts::message(refused),
+             u"Keine Verbindung zu pbx:5038: die Verbindung wurde abgelehnt"_s);
 }
 
 void tst_consoleTranslation::everyMenusShortcutsAreUnique_data()
