@@ -321,30 +321,17 @@ void CallTreeModel::setStale(int key, bool stale)
     for (const auto& source : sources) {
         if (source->key != key || source->staleSince.has_value() == stale)
             continue;
-        if (stale)
-            source->staleSince = source->calls->liveCalls().now();
-        else
-            source->staleSince.reset();
+        source->staleSince = stale ? std::optional(source->calls->liveCalls().now()) : std::nullopt;
+        // Every row of the source and of its legs: their colour and their durations change.
         const int first = offsetOf(*source);
-        const auto size = static_cast<int>(source->calls->size());
-        if (size == 0)
-            continue;
-        // Every row of the source, and its legs: their colour and their durations change.
-        emit dataChanged(index(first, 0), index(first + size - 1, ColumnCount - 1));
-        for (int row = first; row < first + size; ++row) {
-            const QModelIndex parent = index(row, 0);
-            if (const int legs = rowCount(parent); legs > 0)
-                emit dataChanged(index(0, 0, parent), index(legs - 1, ColumnCount - 1, parent));
-        }
+        const int end = first + static_cast<int>(source->calls->size());
+        if (end > first)
+            emit dataChanged(index(first, 0), index(end - 1, ColumnCount - 1));
+        for (int row = first; row < end; ++row)
+            if (const QModelIndex call = index(row, 0); rowCount(call) > 0)
+                emit dataChanged(index(0, 0, call),
+                                 index(rowCount(call) - 1, ColumnCount - 1, call));
     }
-}
-
-bool CallTreeModel::isStale(int key) const
-{
-    for (const auto& source : sources)
-        if (source->key == key)
-            return source->staleSince.has_value();
-    return false;
 }
 
 QVariant CallTreeModel::conversationData(const Conversation& conversation, int column,

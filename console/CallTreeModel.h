@@ -75,7 +75,6 @@ public:
     // A source whose connection is gone: its calls are greyed and their durations stand still
     // at this moment, until it is live again.
     void setStale(int key, bool stale);
-    bool isStale(int key) const;
 
     // Conversations that have lasted at least this long are long calls.
     void setLongCallSeconds(int seconds);
