@@ -4,23 +4,26 @@
 #include "PreferencesDialog.h"
 #include "ProfileConnections.h"
 #include "SecretStore.h"
+#include "Translations.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QTranslator>
 #include <QtTest>
 
 #include <functional>
 
 using namespace Qt::StringLiterals;
 
-// Every dialog of the console by keyboard: Tab walks its controls in the order they stand on
-// screen, and no two of its Alt shortcuts are the same.
+// Every dialog of the console by keyboard, in English and in German: Tab walks its controls in the
+// order they stand on screen, and no two of its Alt shortcuts are the same.
 class tst_dialogKeyboard : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void cleanup();
     void tabFollowsTheScreenAndMnemonicsAreUnique_data();
     void tabFollowsTheScreenAndMnemonicsAreUnique();
 };
@@ -98,54 +101,71 @@ ConnectionFields withTls()
 
 } // namespace
 
+void tst_dialogKeyboard::cleanup()
+{
+    for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+}
+
 void tst_dialogKeyboard::tabFollowsTheScreenAndMnemonicsAreUnique_data()
 {
     QTest::addColumn<Opening>("open");
-    QTest::newRow("connect") << Opening([](const auto& check) {
-        ConnectDialog dialog;
-        dialog.setFields(withTls());
-        check(dialog);
-    });
-    QTest::newRow("saved PBX") << Opening([](const auto& check) {
-        ConnectDialog dialog;
-        PbxProfile profile;
-        profile.fields = withTls();
-        dialog.setProfile(profile, {});
-        check(dialog);
-    });
-    QTest::newRow("preferences") << Opening([](const auto& check) {
-        PreferencesDialog dialog;
-        check(dialog);
-    });
-    QTest::newRow("secret prompt") << Opening([](const auto& check) {
-        // The console's own prompt, checked once it is on screen, then cancelled.
-        ConsoleWindow window;
-        NoSecrets secrets;
-        ProfileConnections profiles(window, secrets);
-        bool checked = false;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                poll.stop();
-                check(*dialog);
-                checked = true;
-                dialog->reject();
-            }
-        });
-        poll.start(10);
-        QTimer::singleShot(10000, &window, [] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                dialog->reject();
-        });
-        std::string secret;
-        profiles.askSecret(QStringLiteral("HQ"), secret);
-        QVERIFY(checked);
-    });
+    QTest::addColumn<QString>("language");
+    std::vector<std::pair<const char*, Opening>> dialogs;
+    dialogs.emplace_back("connect", Opening([](const auto& check) {
+                             ConnectDialog dialog;
+                             dialog.setFields(withTls());
+                             check(dialog);
+                         }));
+    dialogs.emplace_back("saved PBX", Opening([](const auto& check) {
+                             ConnectDialog dialog;
+                             PbxProfile profile;
+                             profile.fields = withTls();
+                             dialog.setProfile(profile, {});
+                             check(dialog);
+                         }));
+    dialogs.emplace_back("preferences", Opening([](const auto& check) {
+                             PreferencesDialog dialog;
+                             check(dialog);
+                         }));
+    dialogs.emplace_back(
+        "secret prompt", Opening([](const auto& check) {
+            // The console's own prompt, checked once it is on screen, then cancelled.
+            ConsoleWindow window;
+            NoSecrets secrets;
+            ProfileConnections profiles(window, secrets);
+            bool checked = false;
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                    poll.stop();
+                    check(*dialog);
+                    checked = true;
+                    dialog->reject();
+                }
+            });
+            poll.start(10);
+            QTimer::singleShot(10000, &window, [] {
+                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    dialog->reject();
+            });
+            std::string secret;
+            profiles.askSecret(QStringLiteral("HQ"), secret);
+            QVERIFY(checked);
+        }));
+    for (const QString& language : {u"en"_s, u"de"_s})
+        for (const auto& [name, open] : dialogs)
+            QTest::newRow(qPrintable(language + u' ' + QString::fromUtf8(name)))
+                << open << language;
 }
 
 void tst_dialogKeyboard::tabFollowsTheScreenAndMnemonicsAreUnique()
 {
     QFETCH(Opening, open);
+    QFETCH(QString, language);
+    installTranslations(QLocale(language), translationFolders());
     open(checkKeyboard);
 }
 
