@@ -153,8 +153,6 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     });
     connect(&session, &Session::problemOccurred, this, &ConsoleConnection::logProblem);
     connect(&session, &Session::hangupEnded, this, &ConsoleConnection::hangupEnded);
-    // Live mode without reconnection, a box open: the list no longer follows the PBX.
-    connect(&session, &Session::linkLost, this, [this] { window.freezeCalls(nKey, true); });
     connect(&session, &Session::finished, this, [this] {
         // The calls shown would no longer change: an empty view says so better.
         window.removeCalls(nKey);
