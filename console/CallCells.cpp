@@ -28,9 +28,11 @@ QString decoded(const std::string& bytes)
 
 } // namespace
 
-QString searchedText(const Conversation& conversation, const QString& pbx)
+QString searchedText(const Conversation& conversation, const QString& pbx,
+                     const corvale::Queues* queues)
 {
-    return QStringList{fromText(conversation), toText(conversation), stateText(conversation), pbx}
+    return QStringList{fromText(conversation), toText(conversation, queues), stateText(conversation),
+                       pbx, queueSearchText(conversation, queues)}
         .join(QLatin1Char('\n'));
 }
 
@@ -43,7 +45,7 @@ QString searchedText(const Leg& leg)
 }
 
 QVariant conversationCell(const Conversation& conversation, int column, int role,
-                          const QString& pbx)
+                          const QString& pbx, const corvale::Queues* queues)
 {
     if (role == CallTreeModel::LongCallRole)
         return conversation.marked;
@@ -78,7 +80,7 @@ QVariant conversationCell(const Conversation& conversation, int column, int role
         break;
     case CallTreeModel::To:
         if (shown || role == CallTreeModel::SortRole || role == Qt::AccessibleTextRole)
-            return toText(conversation);
+            return toText(conversation, queues);
         break;
     case CallTreeModel::Channels:
         if (role == CallTreeModel::SortRole)
@@ -93,12 +95,12 @@ QVariant conversationCell(const Conversation& conversation, int column, int role
         break;
     case CallTreeModel::State:
         if (shown || role == CallTreeModel::SortRole || role == Qt::AccessibleTextRole)
-            return stateText(conversation);
+            return stateText(conversation, queues);
         break;
     case CallTreeModel::Duration: {
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        const auto seconds = secondsOf(conversation);
+        const auto seconds = secondsOf(conversation, queues);
         if (role == CallTreeModel::SortRole)
             return seconds ? *seconds : -1.0;
         if (shown || role == Qt::AccessibleTextRole)

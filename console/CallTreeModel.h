@@ -7,7 +7,12 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 #include <vector>
+
+namespace corvale {
+class Queues;
+} // namespace corvale
 
 // The console's calls: a row per conversation, its legs as child rows. Texts and durations are
 // made when the view asks for them (by the rules of CallPresentation); rows come and go one at a
@@ -66,6 +71,11 @@ public:
     // The leg of a leg's row; nullptr for a conversation's row.
     const corvale::Leg* legAt(const QModelIndex& index) const;
     QModelIndex indexOf(const corvale::Conversation& conversation, int column = 0) const;
+
+    // The queues of a source's PBX (null: none), by which its waiting callers and answered queue
+    // calls say so; refreshChannels() redraws the calls on these channels after they changed.
+    void setQueues(int key, const corvale::Queues* queues);
+    void refreshChannels(int key, const std::vector<std::string>& channels);
 
     // The PBX column's text for the source with this key.
     void setPbxName(int key, const QString& name);

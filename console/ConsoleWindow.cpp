@@ -4,6 +4,7 @@
 #include "CallTreeView.h"
 #include "ConsoleStatusBar.h"
 #include "PreferencesDialog.h"
+#include "QueuesView.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -58,6 +59,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     viewTabs->addTab(callPage, tr("Calls"));
     setCentralWidget(viewTabs);
     setTabOrder(filterEdit, callTree);
+    queueView = new QueuesView(viewTabs);
+    viewTabs->addTab(queueView, tr("Queues"));
 
     setStatusBar(statusLine);
     buildActions();
@@ -72,6 +75,16 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
             showFailure(text);
     });
     connect(&hangups, &CallEnder::hangUpRequested, this, &ConsoleWindow::hangUpRequested);
+    connect(queueView, &QueuesView::pauseRequested, this, &ConsoleWindow::queuePauseRequested);
+    connect(queueView, &QueuesView::message, this, &ConsoleWindow::showMessage);
+    connect(queueView, &QueuesView::failure, this, [this](const QString& text) {
+        if (showFailure)
+            showFailure(text);
+    });
+    connect(&queueView->model(), &QueueTreeModel::callerAbandoned, this,
+            &ConsoleWindow::callerAbandoned);
+    connect(&queueView->model(), &QueueTreeModel::callerAnswered, this,
+            &ConsoleWindow::callerAnswered);
 
     confirm = [this](const QString& question, bool& dontAsk) {
         QMessageBox box(QMessageBox::Question, tr("Corvale Console"), question,
@@ -102,6 +115,7 @@ ConsoleWindow::~ConsoleWindow()
     // window's children would.
     delete statusLine;
     delete callTree;
+    delete queueView;
     filtered.setSourceModel(nullptr);
 }
 
@@ -198,6 +212,34 @@ void ConsoleWindow::removeCalls(int pbx)
 void ConsoleWindow::callsChanged(int pbx)
 {
     calls.takeInNewCalls(pbx);
+}
+
+void ConsoleWindow::addQueues(int pbx, corvale::Queues& queues, const QString& name)
+{
+    queueView->add(pbx, queues, name);
+    calls.setQueues(pbx, &queues);
+}
+
+void ConsoleWindow::removeQueues(int pbx)
+{
+    calls.setQueues(pbx, nullptr);
+    queueView->remove(pbx);
+}
+
+void ConsoleWindow::queuesChanged(int pbx)
+{
+    calls.model().refreshChannels(pbx, queueView->model().takeTouchedChannels(pbx));
+}
+
+void ConsoleWindow::setQueuesState(int pbx, bool current, bool polled, int pollSeconds)
+{
+    queueView->setState(pbx, current, polled, pollSeconds);
+}
+
+void ConsoleWindow::queuePauseFinished(int, const QString& interface, bool ok,
+                                       const QString& message, bool permissionDenied)
+{
+    queueView->pauseFinished(interface, ok, message, permissionDenied);
 }
 
 void ConsoleWindow::hangupFinished(const Target& target, bool ok, const QString& reason)
@@ -340,9 +382,13 @@ void ConsoleWindow::preferences()
     PreferencesDialog dialog(this);
     dialog.setLongCallMinutes(nLongMinutes);
     dialog.setConfirmHangups(bConfirm);
+    dialog.setLongWaitSeconds(queueView->longWaitSeconds());
+    dialog.setNotifyLongWaits(queueView->notifies());
     if (dialog.exec() != QDialog::Accepted)
         return;
     bConfirm = dialog.confirmHangups();
+    queueView->setLongWaitSeconds(dialog.longWaitSeconds());
+    queueView->setNotifies(dialog.notifyLongWaits());
     setLongCallMinutes(dialog.longCallMinutes(), true);
     saveSettings();
 }
@@ -367,6 +413,7 @@ void ConsoleWindow::saveSettings() const
     settings.setValue(QStringLiteral("longCallMinutes"), nRememberedLongMinutes);
     settings.setValue(QStringLiteral("confirmHangups"), bConfirm);
     settings.setValue(QStringLiteral("view"), viewTabs->currentIndex());
+    queueView->saveSettings(settings);
 }
 
 void ConsoleWindow::restoreSettings()
@@ -380,6 +427,7 @@ void ConsoleWindow::restoreSettings()
     // The PBX column stays hidden while one PBX is shown, whatever was saved.
     updatePbxColumn();
     bConfirm = settings.value(QStringLiteral("confirmHangups"), true).toBool();
+    queueView->restoreSettings(settings);
     // The view chosen last, once every view has been added.
     const int view = settings.value(QStringLiteral("view"), 0).toInt();
     if (view >= 0 && view < viewTabs->count())
