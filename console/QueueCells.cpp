@@ -43,8 +43,8 @@ QString serviceLevelText(const Queue& queue)
         return {};
     const QString percent = QLocale().toString(*queue.serviceLevelPerf, 'f', 1);
     return queue.serviceLevel > 0
-               ? Model::tr("%1% within %2 s").arg(percent).arg(queue.serviceLevel)
-               : Model::tr("%1%").arg(percent);
+               ? QueueTreeModel::tr("%1% within %2 s").arg(percent).arg(queue.serviceLevel)
+               : QueueTreeModel::tr("%1%").arg(percent);
 }
 
 QString sinceText(std::int64_t unixSeconds)
@@ -96,22 +96,22 @@ QString memberStateText(const QueueMember& member)
 {
     switch (member.state()) {
     case corvale::MemberState::Free:
-        return Model::tr("Free");
+        return QueueTreeModel::tr("Free");
     case corvale::MemberState::Ringing:
-        return Model::tr("Ringing");
+        return QueueTreeModel::tr("Ringing");
     case corvale::MemberState::OnCall:
-        return Model::tr("On a call");
+        return QueueTreeModel::tr("On a call");
     case corvale::MemberState::Unavailable:
-        return Model::tr("Unavailable");
+        return QueueTreeModel::tr("Unavailable");
     case corvale::MemberState::Paused:
         break;
     }
     const QString reason = text(member.pausedReason);
     if (member.pausedAt <= 0)
-        return reason.isEmpty() ? Model::tr("Paused") : Model::tr("Paused (%1)").arg(reason);
+        return reason.isEmpty() ? QueueTreeModel::tr("Paused") : QueueTreeModel::tr("Paused (%1)").arg(reason);
     const QString since = sinceText(member.pausedAt);
-    return reason.isEmpty() ? Model::tr("Paused since %1").arg(since)
-                            : Model::tr("Paused (%1) since %2").arg(reason, since);
+    return reason.isEmpty() ? QueueTreeModel::tr("Paused since %1").arg(since)
+                            : QueueTreeModel::tr("Paused (%1) since %2").arg(reason, since);
 }
 
 QString searchedText(const Queue& queue, const Context& context)
@@ -135,7 +135,7 @@ QVariant queueCell(const Queue& queue, int column, int role, const Context& cont
     if (QVariant shared = sourceCell(role, context); shared.isValid())
         return shared;
     if (role == Qt::ToolTipRole && context.polled)
-        return Model::tr("No queue events come from this PBX for this user: its queues are "
+        return QueueTreeModel::tr("No queue events come from this PBX for this user: its queues are "
                          "listed every %1 s.")
             .arg(context.pollSeconds);
     if (role == Model::LongWaitRole)
@@ -147,7 +147,7 @@ QVariant queueCell(const Queue& queue, int column, int role, const Context& cont
     case Model::Name:
         return shown ? text(queue.name) : QVariant();
     case Model::State:
-        return shown && !context.current ? Model::tr("Not current") : QVariant();
+        return shown && !context.current ? QueueTreeModel::tr("Not current") : QVariant();
     case Model::Waiting:
         return number(role, queue.callers.size());
     case Model::Wait:
@@ -204,7 +204,7 @@ QVariant callerCell(const QueueCaller& caller, int column, int role, const Conte
         if (role == Model::SortRole)
             return caller.position; // callers keep their order under a sort by name
         if (role == Qt::AccessibleTextRole && longWait)
-            return Model::tr("%1, long wait").arg(callerText(caller));
+            return QueueTreeModel::tr("%1, long wait").arg(callerText(caller));
         return shown ? callerText(caller) : QVariant();
     case Model::State:
         if (role == Model::SortRole)
@@ -238,7 +238,7 @@ QVariant memberCell(const QueueMember& member, int column, int role, const Conte
         return shown || role == Qt::ToolTipRole ? memberStateText(member) : QVariant();
     case Model::Wait:
         if (role == Qt::ToolTipRole && member.lastCall > 0)
-            return Model::tr("Time since the last call ended");
+            return QueueTreeModel::tr("Time since the last call ended");
         return seconds(role, member.lastCall > 0 ? std::optional<std::int64_t>(std::max<std::int64_t>(
                                                        context.wallSeconds - member.lastCall, 0))
                                                  : std::nullopt);
@@ -256,29 +256,29 @@ QVariant headerCell(int section, int role)
     if (role == Qt::DisplayRole) {
         switch (section) {
         case Model::Name:
-            return Model::tr("Queue");
+            return QueueTreeModel::tr("Queue");
         case Model::State:
-            return Model::tr("State");
+            return QueueTreeModel::tr("State");
         case Model::Waiting:
-            return Model::tr("Waiting");
+            return QueueTreeModel::tr("Waiting");
         case Model::Wait:
-            return Model::tr("Wait");
+            return QueueTreeModel::tr("Wait");
         case Model::Answered:
-            return Model::tr("Answered");
+            return QueueTreeModel::tr("Answered");
         case Model::Abandoned:
-            return Model::tr("Abandoned");
+            return QueueTreeModel::tr("Abandoned");
         case Model::ServiceLevel:
-            return Model::tr("Service level");
+            return QueueTreeModel::tr("Service level");
         case Model::LoggedIn:
-            return Model::tr("Logged in");
+            return QueueTreeModel::tr("Logged in");
         case Model::Free:
-            return Model::tr("Free");
+            return QueueTreeModel::tr("Free");
         case Model::OnCall:
-            return Model::tr("On a call");
+            return QueueTreeModel::tr("On a call");
         case Model::Paused:
-            return Model::tr("Paused");
+            return QueueTreeModel::tr("Paused");
         case Model::Pbx:
-            return Model::tr("PBX");
+            return QueueTreeModel::tr("PBX");
         default:
             return {};
         }
@@ -286,30 +286,30 @@ QVariant headerCell(int section, int role)
     if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
         switch (section) {
         case Model::Name:
-            return Model::tr("A queue, a caller waiting in it, or one of its members");
+            return QueueTreeModel::tr("A queue, a caller waiting in it, or one of its members");
         case Model::State:
-            return Model::tr("A caller's place in the queue, or what a member is doing");
+            return QueueTreeModel::tr("A caller's place in the queue, or what a member is doing");
         case Model::Waiting:
-            return Model::tr("Callers waiting");
+            return QueueTreeModel::tr("Callers waiting");
         case Model::Wait:
-            return Model::tr("The longest wait, a caller's wait, or the time since a member's "
+            return QueueTreeModel::tr("The longest wait, a caller's wait, or the time since a member's "
                              "last call");
         case Model::Answered:
-            return Model::tr("Calls answered, or taken by a member");
+            return QueueTreeModel::tr("Calls answered, or taken by a member");
         case Model::Abandoned:
-            return Model::tr("Callers who gave up waiting");
+            return QueueTreeModel::tr("Callers who gave up waiting");
         case Model::ServiceLevel:
-            return Model::tr("Calls answered within the service level, as the PBX reports it");
+            return QueueTreeModel::tr("Calls answered within the service level, as the PBX reports it");
         case Model::LoggedIn:
-            return Model::tr("Members logged in");
+            return QueueTreeModel::tr("Members logged in");
         case Model::Free:
-            return Model::tr("Members free for a call");
+            return QueueTreeModel::tr("Members free for a call");
         case Model::OnCall:
-            return Model::tr("Members on a call");
+            return QueueTreeModel::tr("Members on a call");
         case Model::Paused:
-            return Model::tr("Members paused");
+            return QueueTreeModel::tr("Members paused");
         case Model::Pbx:
-            return Model::tr("PBX the queue is on");
+            return QueueTreeModel::tr("PBX the queue is on");
         default:
             return {};
         }
