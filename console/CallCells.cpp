@@ -31,8 +31,8 @@ QString decoded(const std::string& bytes)
 QString searchedText(const Conversation& conversation, const QString& pbx,
                      const corvale::Queues* queues)
 {
-    return QStringList{fromText(conversation), toText(conversation, queues), stateText(conversation),
-                       pbx, queueSearchText(conversation, queues)}
+    return QStringList{fromText(conversation), toText(conversation, queues),
+                       stateText(conversation), pbx, queueSearchText(conversation, queues)}
         .join(QLatin1Char('\n'));
 }
 

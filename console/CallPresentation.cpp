@@ -257,8 +257,8 @@ QString ordinal(unsigned position)
 
 QString waitingText(const corvale::QueueCaller& caller)
 {
-    const QString queue = caller.queue != nullptr ? corvale::displayText(caller.queue->name)
-                                                  : QString();
+    const QString queue =
+        caller.queue != nullptr ? corvale::displayText(caller.queue->name) : QString();
     return QCoreApplication::translate("CallPresentation", "Waiting in %1, %2")
         .arg(queue, ordinal(caller.position));
 }
@@ -273,8 +273,8 @@ QString stateText(const Conversation& conversation, const corvale::Queues* queue
 QString toText(const Conversation& conversation, const corvale::Queues* queues)
 {
     if (const corvale::QueueAnswer* answer = answerOf(conversation, queues))
-        return corvale::displayText(answer->memberName.empty() ? answer->interface
-                                                               : answer->memberName);
+        return corvale::displayText(
+            answer->memberName.empty() ? answer->interface : answer->memberName);
     return toText(conversation);
 }
 

@@ -386,19 +386,28 @@ void CallTreeModel::setQueues(int key, const corvale::Queues* queues)
         if (source->key != key || source->queues == queues)
             continue;
         source->queues = queues;
-        foldedConversations.clear();
-        const int first = offsetOf(*source);
-        const auto size = static_cast<int>(source->calls->size());
-        if (size > 0)
-            emit dataChanged(index(first, 0), index(first + size - 1, ColumnCount - 1));
+        redraw(*source);
     }
 }
 
-void CallTreeModel::refreshChannels(int key, const std::vector<std::string>& channels)
+void CallTreeModel::redraw(const Source& source)
+{
+    foldedConversations.clear();
+    const int first = offsetOf(source);
+    const auto size = static_cast<int>(source.calls->size());
+    if (size > 0)
+        emit dataChanged(index(first, 0), index(first + size - 1, ColumnCount - 1));
+}
+
+void CallTreeModel::refreshChannels(int key, const std::vector<std::string>& channels, bool all)
 {
     for (const auto& source : sources) {
         if (source->key != key)
             continue;
+        if (all) {
+            redraw(*source);
+            continue;
+        }
         for (const std::string& channel : channels)
             if (const Conversation* conversation = source->calls->conversationOf(channel))
                 conversationChanged(*source, *conversation);

@@ -73,9 +73,10 @@ public:
     QModelIndex indexOf(const corvale::Conversation& conversation, int column = 0) const;
 
     // The queues of a source's PBX (null: none), by which its waiting callers and answered queue
-    // calls say so; refreshChannels() redraws the calls on these channels after they changed.
+    // calls say so; refreshChannels() redraws the calls on these channels (or all of the
+    // source's) after their queues changed.
     void setQueues(int key, const corvale::Queues* queues);
-    void refreshChannels(int key, const std::vector<std::string>& channels);
+    void refreshChannels(int key, const std::vector<std::string>& channels, bool all = false);
 
     // The PBX column's text for the source with this key.
     void setPbxName(int key, const QString& name);
@@ -105,6 +106,7 @@ private:
     const Source* sourceWithSerial(quint64 serial) const;
     const Source* sourceOfConversation(const corvale::Conversation& conversation) const;
     int offsetOf(const Source& source) const;
+    void redraw(const Source& source);
     const corvale::Conversation* conversationOf(const QModelIndex& index) const;
 
     void conversationAboutToBeAdded(Source& source, std::size_t row);

@@ -228,7 +228,9 @@ void ConsoleWindow::removeQueues(int pbx)
 
 void ConsoleWindow::queuesChanged(int pbx)
 {
-    calls.model().refreshChannels(pbx, queueView->model().takeTouchedChannels(pbx));
+    bool all = false;
+    const std::vector<std::string> channels = queueView->model().takeTouchedChannels(pbx, all);
+    calls.model().refreshChannels(pbx, channels, all);
 }
 
 void ConsoleWindow::setQueuesState(int pbx, bool current, bool polled, int pollSeconds)

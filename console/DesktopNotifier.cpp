@@ -47,9 +47,9 @@ bool DesktopNotifier::showOverBus(const QString& title, const QString& body)
     if (!bus.isConnected() || bus.interface() == nullptr ||
         !bus.interface()->isServiceRegistered(service).value())
         return false;
-    QDBusMessage notify = QDBusMessage::createMethodCall(
-        service, QStringLiteral("/org/freedesktop/Notifications"), service,
-        QStringLiteral("Notify"));
+    QDBusMessage notify =
+        QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/Notifications"),
+                                       service, QStringLiteral("Notify"));
     notify << QApplication::applicationDisplayName() << 0u << QStringLiteral("dialog-warning")
            << title << body << QStringList() << QVariantMap() << ShownMilliseconds;
     // Sent without waiting: the answer is only the notification's number.

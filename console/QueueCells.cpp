@@ -108,7 +108,8 @@ QString memberStateText(const QueueMember& member)
     }
     const QString reason = text(member.pausedReason);
     if (member.pausedAt <= 0)
-        return reason.isEmpty() ? QueueTreeModel::tr("Paused") : QueueTreeModel::tr("Paused (%1)").arg(reason);
+        return reason.isEmpty() ? QueueTreeModel::tr("Paused")
+                                : QueueTreeModel::tr("Paused (%1)").arg(reason);
     const QString since = sinceText(member.pausedAt);
     return reason.isEmpty() ? QueueTreeModel::tr("Paused since %1").arg(since)
                             : QueueTreeModel::tr("Paused (%1) since %2").arg(reason, since);
@@ -135,8 +136,9 @@ QVariant queueCell(const Queue& queue, int column, int role, const Context& cont
     if (QVariant shared = sourceCell(role, context); shared.isValid())
         return shared;
     if (role == Qt::ToolTipRole && context.polled)
-        return QueueTreeModel::tr("No queue events come from this PBX for this user: its queues are "
-                         "listed every %1 s.")
+        return QueueTreeModel::tr(
+                   "No queue events come from this PBX for this user: its queues are "
+                   "listed every %1 s.")
             .arg(context.pollSeconds);
     if (role == Model::LongWaitRole)
         return false;
@@ -225,8 +227,8 @@ QVariant memberCell(const QueueMember& member, int column, int role, const Conte
         return shared;
     if (role == Model::LongWaitRole)
         return false;
-    const bool shown = role == Qt::DisplayRole || role == Qt::AccessibleTextRole ||
-                       role == Model::SortRole;
+    const bool shown =
+        role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Model::SortRole;
     switch (column) {
     case Model::Name:
         if (role == Qt::ToolTipRole)
@@ -239,9 +241,10 @@ QVariant memberCell(const QueueMember& member, int column, int role, const Conte
     case Model::Wait:
         if (role == Qt::ToolTipRole && member.lastCall > 0)
             return QueueTreeModel::tr("Time since the last call ended");
-        return seconds(role, member.lastCall > 0 ? std::optional<std::int64_t>(std::max<std::int64_t>(
-                                                       context.wallSeconds - member.lastCall, 0))
-                                                 : std::nullopt);
+        return seconds(role, member.lastCall > 0
+                                 ? std::optional<std::int64_t>(std::max<std::int64_t>(
+                                       context.wallSeconds - member.lastCall, 0))
+                                 : std::nullopt);
     case Model::Answered:
         return number(role, member.callsTaken);
     case Model::Pbx:
@@ -292,14 +295,16 @@ QVariant headerCell(int section, int role)
         case Model::Waiting:
             return QueueTreeModel::tr("Callers waiting");
         case Model::Wait:
-            return QueueTreeModel::tr("The longest wait, a caller's wait, or the time since a member's "
-                             "last call");
+            return QueueTreeModel::tr(
+                "The longest wait, a caller's wait, or the time since a member's "
+                "last call");
         case Model::Answered:
             return QueueTreeModel::tr("Calls answered, or taken by a member");
         case Model::Abandoned:
             return QueueTreeModel::tr("Callers who gave up waiting");
         case Model::ServiceLevel:
-            return QueueTreeModel::tr("Calls answered within the service level, as the PBX reports it");
+            return QueueTreeModel::tr(
+                "Calls answered within the service level, as the PBX reports it");
         case Model::LoggedIn:
             return QueueTreeModel::tr("Members logged in");
         case Model::Free:

@@ -26,6 +26,19 @@ struct QueueTreeModel::Source
     Child addedKind = Child::Caller;
     std::size_t nAddedIndex = 0;
     std::vector<std::string> touched;
+    bool touchedAll = false;
+
+    void touch(std::string_view channel)
+    {
+        if (touchedAll)
+            return;
+        if (touched.size() >= MaxTouched) {
+            touched.clear();
+            touchedAll = true;
+            return;
+        }
+        touched.emplace_back(channel);
+    }
 
     QueueCells::Context context() const
     {
@@ -58,7 +71,7 @@ public:
     {
         const Queue& queue = source.queues->at(row);
         for (const auto& caller : queue.callers)
-            source.touched.push_back(caller->channel);
+            source.touch(caller->channel);
         model.forgetCallers(queue);
         model.owners.remove(&queue);
         const int at = model.offsetOf(source) + static_cast<int>(row);
@@ -84,14 +97,14 @@ public:
     void childAdded() override
     {
         if (source.addedKind == Child::Caller)
-            source.touched.push_back(source.addedTo->callers[source.nAddedIndex]->channel);
+            source.touch(source.addedTo->callers[source.nAddedIndex]->channel);
         model.endInsertRows();
     }
     void childAboutToBeRemoved(const Queue& queue, Child kind, std::size_t index) override
     {
         if (kind == Child::Caller) {
             const QueueCaller* caller = queue.callers[index].get();
-            source.touched.push_back(caller->channel);
+            source.touch(caller->channel);
             model.marked.remove(caller);
             model.reported.remove(caller);
         }
@@ -102,7 +115,7 @@ public:
     void childChanged(const Queue& queue, Child kind, std::size_t index) override
     {
         if (kind == Child::Caller)
-            source.touched.push_back(queue.callers[index]->channel);
+            source.touch(queue.callers[index]->channel);
         model.emitRow(model.indexOf(queue), rowOf(queue, kind, index));
     }
     void callerAbandoned(const corvale::AbandonedCaller& caller) override
@@ -111,7 +124,7 @@ public:
     }
     void callerAnswered(const corvale::AnsweredCaller& caller) override
     {
-        source.touched.emplace_back(caller.channel);
+        source.touch(caller.channel);
         emit model.callerAnswered(source.key, caller);
     }
 
@@ -218,9 +231,8 @@ void QueueTreeModel::setPbxName(int key, const QString& name)
 void QueueTreeModel::setState(int key, bool current, bool polled, int pollSeconds)
 {
     Source* source = sourceWithKey(key);
-    if (source == nullptr ||
-        (source->current == current && source->polled == polled &&
-         source->pollSeconds == pollSeconds))
+    if (source == nullptr || (source->current == current && source->polled == polled &&
+                              source->pollSeconds == pollSeconds))
         return;
     source->current = current;
     source->polled = polled;
@@ -233,12 +245,6 @@ void QueueTreeModel::setState(int key, bool current, bool polled, int pollSecond
         if (const int children = rowCount(queue); children > 0)
             emit dataChanged(index(0, 0, queue), index(children - 1, ColumnCount - 1, queue));
     }
-}
-
-bool QueueTreeModel::isCurrent(int key) const
-{
-    const Source* source = sourceWithKey(key);
-    return source == nullptr || source->current;
 }
 
 void QueueTreeModel::setLongWaitSeconds(int seconds)
@@ -293,9 +299,10 @@ void QueueTreeModel::tick(const QModelIndexList& rows)
     }
 }
 
-std::vector<std::string> QueueTreeModel::takeTouchedChannels(int key)
+std::vector<std::string> QueueTreeModel::takeTouchedChannels(int key, bool& all)
 {
     Source* source = sourceWithKey(key);
+    all = source != nullptr && std::exchange(source->touchedAll, false);
     return source != nullptr ? std::exchange(source->touched, {}) : std::vector<std::string>{};
 }
 

@@ -86,7 +86,6 @@ public:
     // Not current: the rows are greyed and say so until the PBX has listed its queues again.
     // Polled: no queue events come, and the tool tip says how often the listing is asked for.
     void setState(int key, bool current, bool polled, int pollSeconds);
-    bool isCurrent(int key) const;
 
     // 0: each queue's own service level where it reports one, else DefaultLongWaitSeconds.
     void setLongWaitSeconds(int seconds);
@@ -98,8 +97,10 @@ public:
     // The waits shown in these rows are due again.
     void tick(const QModelIndexList& rows);
     // The channels of the callers that came, went, moved or were answered since the last time
-    // this was asked, so that the calls showing them can say so.
-    std::vector<std::string> takeTouchedChannels(int key);
+    // this was asked, so that the calls showing them can say so; `all` when there were too many
+    // to keep (no one asked for long).
+    std::vector<std::string> takeTouchedChannels(int key, bool& all);
+    static constexpr std::size_t MaxTouched = 20000;
 
     QModelIndex index(int row, int column,
                       const QModelIndex& parent = QModelIndex()) const override;

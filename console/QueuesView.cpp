@@ -162,9 +162,8 @@ void QueuesView::tick()
         return;
     for (const QueueTreeModel::LongWait& wait : passed) {
         const QString caller = wait.caller.isEmpty() ? tr("A caller") : wait.caller;
-        const QString queue = queueModel.sourceCount() > 1
-                                  ? tr("%1 on %2").arg(wait.queue, wait.pbx)
-                                  : wait.queue;
+        const QString queue =
+            queueModel.sourceCount() > 1 ? tr("%1 on %2").arg(wait.queue, wait.pbx) : wait.queue;
         notify(tr("Long wait in %1").arg(queue),
                tr("%1 has waited %2.")
                    .arg(caller, CallPresentation::durationText(static_cast<double>(wait.seconds))));

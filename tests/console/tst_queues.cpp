@@ -123,7 +123,11 @@ void tst_queues::rowsSayWhatThePbxSaid_data()
                      "sales|Position: 2|Count: 2")
         << QStringList{u"sales |  | 2 | 0:00:05 | 4 | 2 | 75.0% within 30 s | 2/1/0/1"_qs,
                        u"  5553 <Eve \"VIP\"> | Waiting in sales, 1st | 0:00:00 | "_qs,
-                       dan, anna, ben, cleo, support};
+                       dan,
+                       anna,
+                       ben,
+                       cleo,
+                       support};
     QTest::newRow("one member paused with a reason, another on a call")
         << salesAndSupport()
         << block("Event: QueueMemberPause|Queue: sales|MemberName: Anna Agent|Interface: "
@@ -131,9 +135,13 @@ void tst_queues::rowsSayWhatThePbxSaid_data()
                  "0|Status: 1|Paused: 1|PausedReason: Training") +
                block("Event: QueueMemberStatus|Queue: sales|MemberName: Ben Agent|Interface: "
                      "Local/6002@queue-agents/n|CallsTaken: 0|InCall: 1|Status: 2|Paused: 0")
-        << QStringList{u"sales |  | 2 | 0:00:40 | 4 | 1 | 75.0% within 30 s | 2/0/1/1"_qs, carol,
-                       dan, u"  Anna Agent | Paused (Training) since 22:59:00 | 0:02:05 | 3"_qs,
-                       u"  Ben Agent | On a call |  | 0"_qs, cleo, support};
+        << QStringList{u"sales |  | 2 | 0:00:40 | 4 | 1 | 75.0% within 30 s | 2/0/1/1"_qs,
+                       carol,
+                       dan,
+                       u"  Anna Agent | Paused (Training) since 22:59:00 | 0:02:05 | 3"_qs,
+                       u"  Ben Agent | On a call |  | 0"_qs,
+                       cleo,
+                       support};
     QTest::newRow("an older PBX: no member's name, no level of its own")
         << block("Event: QueueParams|Queue: sales|Max: 0|Calls: 1|Holdtime: 0|Completed: "
                  "0|Abandoned: 0|ServiceLevel: 0|ServicelevelPerf: 0.0|Weight: 0") +
@@ -206,8 +214,9 @@ void tst_queues::waitsTickAndLongWaitsAreToldOnce()
     view.tick();
     // Dan passes 30 s, Fay 60 s; Carol is not told of again.
     QCOMPARE(told.size(), 3);
-    QCOMPARE(told.mid(1), (QStringList{u"Long wait in sales: 5552 <Dan> has waited 0:00:31."_qs,
-                                       u"Long wait in support: 5554 <Fay> has waited 0:01:16."_qs}));
+    QCOMPARE(told.mid(1),
+             (QStringList{u"Long wait in sales: 5552 <Dan> has waited 0:00:31."_qs,
+                          u"Long wait in support: 5554 <Fay> has waited 0:01:16."_qs}));
     QVERIFY(fay.data(Model::LongWaitRole).toBool());
     QCOMPARE(cell(carol, Model::Wait), u"0:01:06"_qs);
     QCOMPARE(cell(sales, Model::Wait), u"0:01:06"_qs);
@@ -320,8 +329,8 @@ void tst_queues::pauseDialogRefusesLineBreaksAndNul()
     QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
     QCOMPARE(dialog.findChild<QLabel*>(u"problemLabel"_qs)->isHidden(), accepted);
     // Only a reason sent is offered the next time, first.
-    const QStringList expected =
-        accepted && !reason.isEmpty() ? QStringList{reason, u"Meeting"_qs} : QStringList{u"Meeting"_qs};
+    const QStringList expected = accepted && !reason.isEmpty() ? QStringList{reason, u"Meeting"_qs}
+                                                               : QStringList{u"Meeting"_qs};
     QCOMPARE(PauseDialog::usedReasons(), expected);
 }
 
@@ -366,17 +375,16 @@ void tst_queues::pausesGoOutAndTheirAnswersComeBack()
     QVERIFY(view.unpauseAction()->isEnabled());
     view.unpauseAction()->trigger();
     QCOMPARE(asked, QStringList{u"Anna Agent in sales"_qs});
-    QCOMPARE(requested,
-             (QStringList{u"7 Local/6001@queue-agents/n pause sales Training"_qs,
-                          u"7 Local/6002@queue-agents/n unpause sales "_qs}));
+    QCOMPARE(requested, (QStringList{u"7 Local/6001@queue-agents/n pause sales Training"_qs,
+                                     u"7 Local/6002@queue-agents/n unpause sales "_qs}));
 
     window.queuePauseFinished(7, u"Local/6001@queue-agents/n"_qs, true,
                               u"Interface paused successfully"_qs, false);
     QCOMPARE(window.statusBar()->currentMessage(),
              u"Local/6001@queue-agents/n: Interface paused successfully"_qs);
     QVERIFY(failures.isEmpty());
-    window.queuePauseFinished(7, u"Local/6002@queue-agents/n"_qs, false,
-                              u"Permission denied"_qs, true);
+    window.queuePauseFinished(7, u"Local/6002@queue-agents/n"_qs, false, u"Permission denied"_qs,
+                              true);
     QCOMPARE(failures.size(), 1);
     QVERIFY(failures.front().contains(u"write class \"agent\""_qs));
     window.removeQueues(7);
@@ -434,9 +442,16 @@ void tst_queues::ordinalsInEnglish_data()
     QTest::addColumn<unsigned>("position");
     QTest::addColumn<QString>("text");
     for (const auto& [position, text] :
-         std::initializer_list<std::pair<unsigned, const char16_t*>>{
-             {1, u"1st"}, {2, u"2nd"}, {3, u"3rd"}, {4, u"4th"}, {11, u"11th"}, {12, u"12th"},
-             {13, u"13th"}, {21, u"21st"}, {102, u"102nd"}, {111, u"111th"}})
+         std::initializer_list<std::pair<unsigned, const char16_t*>>{{1, u"1st"},
+                                                                     {2, u"2nd"},
+                                                                     {3, u"3rd"},
+                                                                     {4, u"4th"},
+                                                                     {11, u"11th"},
+                                                                     {12, u"12th"},
+                                                                     {13, u"13th"},
+                                                                     {21, u"21st"},
+                                                                     {102, u"102nd"},
+                                                                     {111, u"111th"}})
         QTest::newRow(qPrintable(QString::fromUtf16(text))) << position << QString::fromUtf16(text);
 }
 
