@@ -15,6 +15,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 QueuesView::QueuesView(QWidget* parent)
     : QWidget(parent)
     , notifier(new DesktopNotifier(this))
@@ -44,10 +46,17 @@ QueuesView::QueuesView(QWidget* parent)
     QHeaderView* header = queueTree->header();
     header->setSectionsMovable(true);
     header->setStretchLastSection(false);
-    header->resizeSection(QueueTreeModel::Name, 210);
-    header->resizeSection(QueueTreeModel::State, 190);
-    for (int column = QueueTreeModel::Waiting; column < QueueTreeModel::Pbx; ++column)
-        header->resizeSection(column, column == QueueTreeModel::ServiceLevel ? 110 : 70);
+    header->resizeSection(QueueTreeModel::Name, 260);
+    header->resizeSection(QueueTreeModel::State, 180);
+    // The figures as wide as their headers, in whichever language.
+    for (int column = QueueTreeModel::Waiting; column < QueueTreeModel::Pbx; ++column) {
+        const QString title = queueModel.headerData(column, Qt::Horizontal).toString();
+        const int least = column == QueueTreeModel::ServiceLevel ? 120
+                          : column == QueueTreeModel::Wait       ? 70
+                                                                 : 50;
+        header->resizeSection(column,
+                              std::max(header->fontMetrics().horizontalAdvance(title) + 18, least));
+    }
     queueTree->setColumnHidden(QueueTreeModel::Pbx, true);
 
     actPause->setObjectName(QStringLiteral("actPauseMember"));
