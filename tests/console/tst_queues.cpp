@@ -142,6 +142,21 @@ void tst_queues::rowsSayWhatThePbxSaid_data()
                        u"  Ben Agent | On a call |  | 0"_qs,
                        cleo,
                        support};
+    // Below the callers: a member's row moves with their count.
+    QTest::newRow("a member added and another removed while callers wait")
+        << salesAndSupport()
+        << block("Event: QueueMemberAdded|Queue: sales|MemberName: Dora|Interface: "
+                 "PJSIP/6004|Membership: dynamic|Penalty: 0|CallsTaken: 0|LastCall: 0|InCall: "
+                 "0|Status: 1|Paused: 0") +
+               block("Event: QueueMemberRemoved|Queue: sales|MemberName: Cleo|Interface: "
+                     "PJSIP/6003")
+        << QStringList{u"sales |  | 2 | 0:00:40 | 4 | 1 | 75.0% within 30 s | 3/2/0/1"_qs,
+                       carol,
+                       dan,
+                       anna,
+                       ben,
+                       u"  Dora | Free |  | 0"_qs,
+                       support};
     QTest::newRow("an older PBX: no member's name, no level of its own")
         << block("Event: QueueParams|Queue: sales|Max: 0|Calls: 1|Holdtime: 0|Completed: "
                  "0|Abandoned: 0|ServiceLevel: 0|ServicelevelPerf: 0.0|Weight: 0") +
@@ -377,6 +392,16 @@ void tst_queues::pausesGoOutAndTheirAnswersComeBack()
     QCOMPARE(asked, QStringList{u"Anna Agent in sales"_qs});
     QCOMPARE(requested, (QStringList{u"7 Local/6001@queue-agents/n pause sales Training"_qs,
                                      u"7 Local/6002@queue-agents/n unpause sales "_qs}));
+
+    // From the keyboard, while the Queues tab is in front.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.views()->setCurrentWidget(&view);
+    select(3);
+    view.tree()->setFocus();
+    QTest::keyClick(view.tree(), Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked.back(), u"Ben Agent in sales"_qs);
 
     window.queuePauseFinished(7, u"Local/6001@queue-agents/n"_qs, true,
                               u"Interface paused successfully"_qs, false);
