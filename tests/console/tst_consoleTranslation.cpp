@@ -1,5 +1,7 @@
+#include "CallPresentation.h"
 #include "ConnectDialog.h"
 #include "ConsoleWindow.h"
+#include "QueueTreeModel.h"
 #include "Translations.h"
 
 #include <QDialogButtonBox>
@@ -104,6 +106,11 @@ void tst_consoleTranslation::theConsoleSpeaksGerman()
     QCOMPARE(QCoreApplication::translate("CallTreeModel", "%n channels", nullptr, 1), u"1 Kanal"_s);
     QCOMPARE(QCoreApplication::translate("CallTreeModel", "%n channels", nullptr, 3),
              u"3 Kanäle"_s);
+    // The queues' cells are filled outside their model's class, in its context; the ordinals
+    // through a table of forms.
+    QCOMPARE(QueueTreeModel().headerData(QueueTreeModel::Name, Qt::Horizontal).toString(),
+             u"Warteschlange"_s);
+    QCOMPARE(CallPresentation::ordinal(2), u"2."_s);
 }
 
 void tst_consoleTranslation::englishAndLanguagesWithoutTextsLoadNothing()

@@ -1,5 +1,6 @@
 #include "ConnectDialog.h"
 #include "ConsoleWindow.h"
+#include "PauseDialog.h"
 #include "PbxProfile.h"
 #include "PreferencesDialog.h"
 #include "ProfileConnections.h"
@@ -115,6 +116,10 @@ void tst_dialogKeyboard::tabFollowsTheScreenAndMnemonicsAreUnique_data()
     });
     QTest::newRow("preferences") << Opening([](const auto& check) {
         PreferencesDialog dialog;
+        check(dialog);
+    });
+    QTest::newRow("pause a member") << Opening([](const auto& check) {
+        PauseDialog dialog(u"Anna Agent"_s, u"sales"_s);
         check(dialog);
     });
     QTest::newRow("secret prompt") << Opening([](const auto& check) {

@@ -44,6 +44,7 @@ private slots:
     void ordinalsInEnglish_data();
     void ordinalsInEnglish();
     void abandonedAndAnsweredCallersForTheHistory();
+    void longWaitChoicesAreRemembered();
 };
 
 namespace {
@@ -524,6 +525,22 @@ void tst_queues::abandonedAndAnsweredCallersForTheHistory()
     played.play(block("Event: QueueCallerAbandon|Queue: sales|Uniqueid: 1.9|Position: "
                       "1|OriginalPosition: 1|HoldTime: 3"));
     QCOMPARE(heard.size(), 2);
+}
+
+void tst_queues::longWaitChoicesAreRemembered()
+{
+    {
+        ConsoleWindow window;
+        window.queues()->setLongWaitSeconds(45);
+        window.queues()->setNotifies(false);
+        window.saveSettings();
+    }
+    ConsoleWindow window;
+    QCOMPARE(window.queues()->longWaitSeconds(), 0);
+    QVERIFY(window.queues()->notifies());
+    window.restoreSettings();
+    QCOMPARE(window.queues()->longWaitSeconds(), 45);
+    QVERIFY(!window.queues()->notifies());
 }
 
 QTEST_MAIN(tst_queues)
