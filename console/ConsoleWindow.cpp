@@ -238,10 +238,10 @@ void ConsoleWindow::setQueuesState(int pbx, bool current, bool polled, int pollS
     queueView->setState(pbx, current, polled, pollSeconds);
 }
 
-void ConsoleWindow::queuePauseFinished(int, const QString& interface, bool ok,
+void ConsoleWindow::queuePauseFinished(int pbx, const QString& interface, bool ok,
                                        const QString& message, bool permissionDenied)
 {
-    queueView->pauseFinished(interface, ok, message, permissionDenied);
+    queueView->pauseFinished(pbx, interface, ok, message, permissionDenied);
 }
 
 void ConsoleWindow::hangupFinished(const Target& target, bool ok, const QString& reason)

@@ -228,6 +228,12 @@ void QueueTreeModel::setPbxName(int key, const QString& name)
     }
 }
 
+QString QueueTreeModel::pbxName(int key) const
+{
+    const Source* source = sourceWithKey(key);
+    return source != nullptr ? source->name : QString();
+}
+
 void QueueTreeModel::setState(int key, bool current, bool polled, int pollSeconds)
 {
     Source* source = sourceWithKey(key);

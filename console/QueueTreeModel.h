@@ -83,6 +83,7 @@ public:
     bool hasSource(int key) const;
     std::size_t sourceCount() const { return sources.size(); }
     void setPbxName(int key, const QString& name);
+    QString pbxName(int key) const;
     // Not current: the rows are greyed and say so until the PBX has listed its queues again.
     // Polled: no queue events come, and the tool tip says how often the listing is asked for.
     void setState(int key, bool current, bool polled, int pollSeconds);

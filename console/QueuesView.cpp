@@ -221,20 +221,22 @@ void QueuesView::unpauseCurrent()
     emit message(tr("Unpausing %1...").arg(interface));
 }
 
-void QueuesView::pauseFinished(const QString& interface, bool ok, const QString& message,
+void QueuesView::pauseFinished(int pbx, const QString& interface, bool ok, const QString& message,
                                bool permissionDenied)
 {
-    if (permissionDenied) {
+    // With several PBXs, the member is named with its own.
+    const QString member = queueModel.sourceCount() > 1
+                               ? tr("%1 on %2").arg(interface, queueModel.pbxName(pbx))
+                               : interface;
+    if (permissionDenied)
         emit failure(tr("The PBX refused to pause or unpause %1: the manager user needs the "
                         "write class \"agent\".")
-                         .arg(interface));
-        return;
-    }
-    if (ok)
-        emit this->message(message.isEmpty() ? tr("%1: done").arg(interface)
-                                             : tr("%1: %2").arg(interface, message));
+                         .arg(member));
+    else if (ok)
+        emit this->message(message.isEmpty() ? tr("%1: done").arg(member)
+                                             : tr("%1: %2").arg(member, message));
     else
-        emit this->message(tr("%1 could not be paused or unpaused: %2").arg(interface, message));
+        emit this->message(tr("%1 could not be paused or unpaused: %2").arg(member, message));
 }
 
 void QueuesView::contextMenu(const QPoint& at)

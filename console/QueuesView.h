@@ -29,7 +29,7 @@ public:
     void add(int pbx, corvale::Queues& queues, const QString& name);
     void remove(int pbx);
     void setState(int pbx, bool current, bool polled, int pollSeconds);
-    void pauseFinished(const QString& interface, bool ok, const QString& message,
+    void pauseFinished(int pbx, const QString& interface, bool ok, const QString& message,
                        bool permissionDenied);
 
     // 0: each queue's own service level, else 60 s.
