@@ -34,9 +34,11 @@ QVariant staleForeground()
 
 } // namespace
 
-QString searchedText(const Conversation& conversation, const QString& pbx)
+QString searchedText(const Conversation& conversation, const QString& pbx,
+                     const corvale::Queues* queues)
 {
-    return QStringList{fromText(conversation), toText(conversation), stateText(conversation), pbx}
+    return QStringList{fromText(conversation), toText(conversation, queues),
+                       stateText(conversation), pbx, queueSearchText(conversation, queues)}
         .join(QLatin1Char('\n'));
 }
 
@@ -52,6 +54,7 @@ QVariant conversationCell(const Conversation& conversation, int column, int role
                           const Source& source)
 {
     const QString& pbx = source.pbx;
+    const corvale::Queues* queues = source.queues;
     if (role == CallTreeModel::LongCallRole)
         return conversation.marked;
     if (role == Qt::ForegroundRole && source.stale)
@@ -87,7 +90,7 @@ QVariant conversationCell(const Conversation& conversation, int column, int role
         break;
     case CallTreeModel::To:
         if (shown || role == CallTreeModel::SortRole || role == Qt::AccessibleTextRole)
-            return toText(conversation);
+            return toText(conversation, queues);
         break;
     case CallTreeModel::Channels:
         if (role == CallTreeModel::SortRole)
@@ -102,12 +105,12 @@ QVariant conversationCell(const Conversation& conversation, int column, int role
         break;
     case CallTreeModel::State:
         if (shown || role == CallTreeModel::SortRole || role == Qt::AccessibleTextRole)
-            return stateText(conversation);
+            return stateText(conversation, queues);
         break;
     case CallTreeModel::Duration: {
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        const auto seconds = secondsOf(conversation, source.now);
+        const auto seconds = secondsOf(conversation, source.queues, source.now);
         if (role == CallTreeModel::SortRole)
             return seconds ? *seconds : -1.0;
         if (shown || role == Qt::AccessibleTextRole)

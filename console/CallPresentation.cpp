@@ -2,8 +2,10 @@
 
 #include "Conversations.h"
 #include "PbxWords.h"
+#include "Queues.h"
 #include "session/DisplayText.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <algorithm>
@@ -213,6 +215,96 @@ QString durationText(double seconds)
         .arg(whole / 3600)
         .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+const corvale::QueueCaller* waitingIn(const Conversation& conversation,
+                                      const corvale::Queues* queues)
+{
+    if (queues == nullptr)
+        return nullptr;
+    // A queue's caller is often one half of a Local channel: any leg may be the one that waits.
+    for (const Leg* leg : conversation.legs)
+        if (const corvale::QueueCaller* caller = queues->waitingOn(leg->call->channel))
+            return caller;
+    return nullptr;
+}
+
+const corvale::QueueAnswer* answerOf(const Conversation& conversation,
+                                     const corvale::Queues* queues)
+{
+    if (queues == nullptr)
+        return nullptr;
+    for (const Leg* leg : conversation.legs) {
+        if (const corvale::QueueAnswer* answer = queues->answerOn(leg->call->channel))
+            return answer;
+        if (const corvale::QueueAnswer* answer = queues->answerFor(leg->call->uniqueid))
+            return answer;
+    }
+    return nullptr;
+}
+
+QString ordinal(unsigned position)
+{
+    const unsigned tens = position % 100;
+    const unsigned units = position % 10;
+    const char* form = "%1th";
+    if (tens < 11 || tens > 13) {
+        if (units == 1)
+            form = "%1st";
+        else if (units == 2)
+            form = "%1nd";
+        else if (units == 3)
+            form = "%1rd";
+    }
+    // The four forms spelled out, so that the translation tools find each.
+    static const char* const forms[] = {QT_TRANSLATE_NOOP("CallPresentation", "%1st"),
+                                        QT_TRANSLATE_NOOP("CallPresentation", "%1nd"),
+                                        QT_TRANSLATE_NOOP("CallPresentation", "%1rd"),
+                                        QT_TRANSLATE_NOOP("CallPresentation", "%1th")};
+    Q_UNUSED(forms);
+    return QCoreApplication::translate("CallPresentation", form).arg(position);
+}
+
+QString waitingText(const corvale::QueueCaller& caller)
+{
+    const QString queue =
+        caller.queue != nullptr ? corvale::displayText(caller.queue->name) : QString();
+    return QCoreApplication::translate("CallPresentation", "Waiting in %1, %2")
+        .arg(queue, ordinal(caller.position));
+}
+
+QString stateText(const Conversation& conversation, const corvale::Queues* queues)
+{
+    if (const corvale::QueueCaller* caller = waitingIn(conversation, queues))
+        return waitingText(*caller);
+    return stateText(conversation);
+}
+
+QString toText(const Conversation& conversation, const corvale::Queues* queues)
+{
+    if (const corvale::QueueAnswer* answer = answerOf(conversation, queues))
+        return corvale::displayText(
+            answer->memberName.empty() ? answer->interface : answer->memberName);
+    return toText(conversation);
+}
+
+std::optional<double> secondsOf(const Conversation& conversation, const corvale::Queues* queues,
+                                std::chrono::steady_clock::time_point at)
+{
+    if (const corvale::QueueCaller* caller = waitingIn(conversation, queues))
+        return static_cast<double>(caller->waitSeconds(queues->now()));
+    return secondsOf(conversation, at);
+}
+
+QString queueSearchText(const Conversation& conversation, const corvale::Queues* queues)
+{
+    if (const corvale::QueueCaller* caller = waitingIn(conversation, queues))
+        return caller->queue != nullptr ? corvale::displayText(caller->queue->name) : QString();
+    if (const corvale::QueueAnswer* answer = answerOf(conversation, queues))
+        return QStringList{corvale::displayText(answer->queue),
+                           corvale::displayText(answer->memberName)}
+            .join(QLatin1Char('\n'));
+    return {};
 }
 
 } // namespace CallPresentation

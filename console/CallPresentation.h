@@ -9,6 +9,9 @@
 namespace corvale {
 struct Conversation;
 struct Leg;
+struct QueueAnswer;
+struct QueueCaller;
+class Queues;
 } // namespace corvale
 
 // What the operator sees of a call: who called whom, its state and how long it has lasted. The
@@ -49,5 +52,25 @@ std::optional<double> secondsOf(const corvale::Conversation& conversation,
                                 std::chrono::steady_clock::time_point at);
 // "H:MM:SS".
 QString durationText(double seconds);
+
+// A call's place in its PBX's queues (none while `queues` is null): the caller waiting on one of
+// its channels, or the member who answered it.
+const corvale::QueueCaller* waitingIn(const corvale::Conversation& conversation,
+                                      const corvale::Queues* queues);
+const corvale::QueueAnswer* answerOf(const corvale::Conversation& conversation,
+                                     const corvale::Queues* queues);
+// "1st", "2nd", ... in the operator's language.
+QString ordinal(unsigned position);
+// "Waiting in sales, 2nd".
+QString waitingText(const corvale::QueueCaller& caller);
+// As stateText(), fromText() and secondsOf(), with the queues in view: a waiting caller's
+// state and wait, and the member who answered as the other party.
+QString stateText(const corvale::Conversation& conversation, const corvale::Queues* queues);
+QString toText(const corvale::Conversation& conversation, const corvale::Queues* queues);
+std::optional<double> secondsOf(const corvale::Conversation& conversation,
+                                const corvale::Queues* queues,
+                                std::chrono::steady_clock::time_point at);
+// The queue and member a call is in, for the filter; empty for none.
+QString queueSearchText(const corvale::Conversation& conversation, const corvale::Queues* queues);
 
 } // namespace CallPresentation

@@ -20,6 +20,8 @@ void CallSources::add(int pbx, corvale::LiveCalls& calls, const QString& name)
     auto conversations = std::make_unique<corvale::Conversations>(calls);
     conversations->flush();
     tree->addSource(pbx, *conversations, name);
+    if (const auto it = queued.find(pbx); it != queued.end())
+        tree->setQueues(pbx, it->second);
     grouped.emplace(pbx, std::move(conversations));
 }
 
@@ -47,6 +49,15 @@ const corvale::Conversations* CallSources::conversations(int pbx) const
 int CallSources::pbxOf(const corvale::Conversation& conversation) const
 {
     return tree->sourceOf(conversation);
+}
+
+void CallSources::setQueues(int pbx, const corvale::Queues* queues)
+{
+    if (queues != nullptr)
+        queued[pbx] = queues;
+    else
+        queued.erase(pbx);
+    tree->setQueues(pbx, queues);
 }
 
 void CallSources::setName(int pbx, const QString& name)

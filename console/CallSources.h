@@ -10,6 +10,7 @@ namespace corvale {
 struct Conversation;
 class Conversations;
 class LiveCalls;
+class Queues;
 } // namespace corvale
 
 // The calls the console shows: for each PBX, under a key of its controller's, the grouping of
@@ -34,6 +35,8 @@ public:
     const corvale::Conversations* conversations(int pbx) const;
     // The PBX a conversation is on; -1 for none shown.
     int pbxOf(const corvale::Conversation& conversation) const;
+    // The PBX's queues (null: none), in whichever order they and its calls come and go.
+    void setQueues(int pbx, const corvale::Queues* queues);
     void setName(int pbx, const QString& name);
     QString name(int pbx) const;
 
@@ -43,4 +46,5 @@ public:
 private:
     std::unique_ptr<CallTreeModel> tree;
     std::map<int, std::unique_ptr<corvale::Conversations>> grouped;
+    std::map<int, const corvale::Queues*> queued;
 };

@@ -71,6 +71,7 @@ struct CallTreeModel::Source
     quint64 serial = 0;
     corvale::Conversations* calls = nullptr;
     QString name;
+    const corvale::Queues* queues = nullptr;
     std::unique_ptr<Relay> relay;
     std::size_t nAddedRow = 0;
     std::optional<std::chrono::steady_clock::time_point> staleSince;
@@ -303,10 +304,13 @@ std::chrono::steady_clock::time_point CallTreeModel::nowOf(const Source* source)
 double CallTreeModel::sortSeconds(const QModelIndex& index) const
 {
     std::optional<double> seconds;
-    if (const Leg* leg = legAt(index))
+    if (const Leg* leg = legAt(index)) {
         seconds = secondsOf(*leg, nowOf(sourceOfConversation(*leg->conversation)));
-    else if (const Conversation* conversation = conversationAt(index))
-        seconds = secondsOf(*conversation, nowOf(sourceOfConversation(*conversation)));
+    } else if (const Conversation* conversation = conversationAt(index)) {
+        const Source* source = sourceOfConversation(*conversation);
+        seconds = secondsOf(*conversation, source != nullptr ? source->queues : nullptr,
+                            nowOf(source));
+    }
     return seconds ? *seconds : -1.0;
 }
 
@@ -339,16 +343,18 @@ QVariant CallTreeModel::conversationData(const Conversation& conversation, int c
 {
     const Source* source = sourceOfConversation(conversation);
     const QString pbx = source != nullptr ? source->name : QString();
+    const corvale::Queues* queues = source != nullptr ? source->queues : nullptr;
     if (role == FoldedRole) {
         const quint64 key = source != nullptr ? foldKey(*source, conversation) : conversation.id;
         auto it = foldedConversations.find(key);
         if (it == foldedConversations.end())
             it = foldedConversations.insert(
-                key, foldForFilter(CallCells::searchedText(conversation, pbx)));
+                key, foldForFilter(CallCells::searchedText(conversation, pbx, queues)));
         return *it;
     }
     const bool stale = source != nullptr && source->staleSince;
-    return CallCells::conversationCell(conversation, column, role, {pbx, nowOf(source), stale});
+    return CallCells::conversationCell(conversation, column, role,
+                                       {pbx, nowOf(source), stale, queues});
 }
 
 QVariant CallTreeModel::legData(const Leg& leg, int column, int role) const
@@ -403,6 +409,40 @@ void CallTreeModel::setPbxName(int key, const QString& name)
         const auto size = static_cast<int>(source->calls->size());
         if (size > 0)
             emit dataChanged(index(first, Pbx), index(first + size - 1, Pbx));
+    }
+}
+
+void CallTreeModel::setQueues(int key, const corvale::Queues* queues)
+{
+    for (const auto& source : sources) {
+        if (source->key != key || source->queues == queues)
+            continue;
+        source->queues = queues;
+        redraw(*source);
+    }
+}
+
+void CallTreeModel::redraw(const Source& source)
+{
+    foldedConversations.clear();
+    const int first = offsetOf(source);
+    const auto size = static_cast<int>(source.calls->size());
+    if (size > 0)
+        emit dataChanged(index(first, 0), index(first + size - 1, ColumnCount - 1));
+}
+
+void CallTreeModel::refreshChannels(int key, const std::vector<std::string>& channels, bool all)
+{
+    for (const auto& source : sources) {
+        if (source->key != key)
+            continue;
+        if (all) {
+            redraw(*source);
+            continue;
+        }
+        for (const std::string& channel : channels)
+            if (const Conversation* conversation = source->calls->conversationOf(channel))
+                conversationChanged(*source, *conversation);
     }
 }
 

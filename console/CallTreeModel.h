@@ -8,7 +8,12 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
+
+namespace corvale {
+class Queues;
+} // namespace corvale
 
 // The console's calls: a row per conversation, its legs as child rows. Texts and durations are
 // made when the view asks for them (by the rules of CallPresentation); rows come and go one at a
@@ -68,6 +73,12 @@ public:
     const corvale::Leg* legAt(const QModelIndex& index) const;
     QModelIndex indexOf(const corvale::Conversation& conversation, int column = 0) const;
 
+    // The queues of a source's PBX (null: none), by which its waiting callers and answered queue
+    // calls say so; refreshChannels() redraws the calls on these channels (or all of the
+    // source's) after their queues changed.
+    void setQueues(int key, const corvale::Queues* queues);
+    void refreshChannels(int key, const std::vector<std::string>& channels, bool all = false);
+
     // The PBX column's text for the source with this key.
     void setPbxName(int key, const QString& name);
     QString pbxName(int key) const;
@@ -100,6 +111,7 @@ private:
     const Source* sourceWithSerial(quint64 serial) const;
     const Source* sourceOfConversation(const corvale::Conversation& conversation) const;
     int offsetOf(const Source& source) const;
+    void redraw(const Source& source);
     const corvale::Conversation* conversationOf(const QModelIndex& index) const;
 
     void conversationAboutToBeAdded(Source& source, std::size_t row);

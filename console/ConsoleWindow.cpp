@@ -4,6 +4,7 @@
 #include "CallTreeView.h"
 #include "ConsoleStatusBar.h"
 #include "PreferencesDialog.h"
+#include "QueuesView.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -59,6 +60,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     viewTabs->addTab(callPage, tr("Calls"));
     setCentralWidget(viewTabs);
     setTabOrder(filterEdit, callTree);
+    queueView = new QueuesView(viewTabs);
+    viewTabs->addTab(queueView, tr("Queues"));
 
     setStatusBar(statusLine);
     buildActions();
@@ -73,6 +76,16 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
             showFailure(text);
     });
     connect(&hangups, &CallEnder::hangUpRequested, this, &ConsoleWindow::hangUpRequested);
+    connect(queueView, &QueuesView::pauseRequested, this, &ConsoleWindow::queuePauseRequested);
+    connect(queueView, &QueuesView::message, this, &ConsoleWindow::showMessage);
+    connect(queueView, &QueuesView::failure, this, [this](const QString& text) {
+        if (showFailure)
+            showFailure(text);
+    });
+    connect(&queueView->model(), &QueueTreeModel::callerAbandoned, this,
+            &ConsoleWindow::callerAbandoned);
+    connect(&queueView->model(), &QueueTreeModel::callerAnswered, this,
+            &ConsoleWindow::callerAnswered);
 
     confirm = [this](const QString& question, bool& dontAsk) {
         QMessageBox box(QMessageBox::Question, tr("Corvale Console"), question,
@@ -104,6 +117,7 @@ ConsoleWindow::~ConsoleWindow()
     // window's children would.
     delete statusLine;
     delete callTree;
+    delete queueView;
     filtered.setSourceModel(nullptr);
 }
 
@@ -260,6 +274,36 @@ void ConsoleWindow::callsChanged(int pbx)
     calls.takeInNewCalls(pbx);
 }
 
+void ConsoleWindow::addQueues(int pbx, corvale::Queues& queues, const QString& name)
+{
+    queueView->add(pbx, queues, name);
+    calls.setQueues(pbx, &queues);
+}
+
+void ConsoleWindow::removeQueues(int pbx)
+{
+    calls.setQueues(pbx, nullptr);
+    queueView->remove(pbx);
+}
+
+void ConsoleWindow::queuesChanged(int pbx)
+{
+    bool all = false;
+    const std::vector<std::string> channels = queueView->model().takeTouchedChannels(pbx, all);
+    calls.model().refreshChannels(pbx, channels, all);
+}
+
+void ConsoleWindow::setQueuesState(int pbx, bool current, bool polled, int pollSeconds)
+{
+    queueView->setState(pbx, current, polled, pollSeconds);
+}
+
+void ConsoleWindow::queuePauseFinished(int pbx, const QString& interface, bool ok,
+                                       const QString& message, bool permissionDenied)
+{
+    queueView->pauseFinished(pbx, interface, ok, message, permissionDenied);
+}
+
 void ConsoleWindow::hangupFinished(const Target& target, bool ok, const QString& reason)
 {
     hangups.finished(target, ok, reason);
@@ -412,9 +456,13 @@ void ConsoleWindow::preferences()
     PreferencesDialog dialog(this);
     dialog.setLongCallMinutes(nLongMinutes);
     dialog.setConfirmHangups(bConfirm);
+    dialog.setLongWaitSeconds(queueView->longWaitSeconds());
+    dialog.setNotifyLongWaits(queueView->notifies());
     if (dialog.exec() != QDialog::Accepted)
         return;
     bConfirm = dialog.confirmHangups();
+    queueView->setLongWaitSeconds(dialog.longWaitSeconds());
+    queueView->setNotifies(dialog.notifyLongWaits());
     setLongCallMinutes(dialog.longCallMinutes(), true);
     saveSettings();
 }
@@ -439,6 +487,7 @@ void ConsoleWindow::saveSettings() const
     settings.setValue(QStringLiteral("longCallMinutes"), nRememberedLongMinutes);
     settings.setValue(QStringLiteral("confirmHangups"), bConfirm);
     settings.setValue(QStringLiteral("view"), viewTabs->currentIndex());
+    queueView->saveSettings(settings);
 }
 
 void ConsoleWindow::restoreSettings()
@@ -452,6 +501,7 @@ void ConsoleWindow::restoreSettings()
     // The PBX column stays hidden while one PBX is shown, whatever was saved.
     updatePbxColumn();
     bConfirm = settings.value(QStringLiteral("confirmHangups"), true).toBool();
+    queueView->restoreSettings(settings);
     // The view chosen last, once every view has been added.
     const int view = settings.value(QStringLiteral("view"), 0).toInt();
     if (view >= 0 && view < viewTabs->count())

@@ -20,9 +20,13 @@ class QLineEdit;
 class QMenu;
 class QTabWidget;
 class QTreeView;
+class QueuesView;
 
 namespace corvale {
+struct AbandonedCaller;
+struct AnsweredCaller;
 class LiveCalls;
+class Queues;
 } // namespace corvale
 
 // The operator console: the calls of one PBX or several as conversations with their legs, a
@@ -49,6 +53,20 @@ public:
     void callsChanged(int pbx);
     // A PBX's connection is gone (or back): its calls are greyed and stop ticking meanwhile.
     void freezeCalls(int pbx, bool frozen);
+    // A PBX's queues on the Queues tab, and its waiting callers in the calls, until
+    // removeQueues(), which must come before they are destroyed.
+    void addQueues(int pbx, corvale::Queues& queues, const QString& name);
+    void removeQueues(int pbx);
+    // After each read from that PBX that changed its queues.
+    void queuesChanged(int pbx);
+    // Not current: greyed until listed again; polled: no queue events come, the listing is
+    // asked for every pollSeconds.
+    void setQueuesState(int pbx, bool current, bool polled, int pollSeconds = 5);
+    // The answer to one request of queuePauseRequested().
+    void queuePauseFinished(int pbx, const QString& interface, bool ok, const QString& message,
+                            bool permissionDenied);
+    QueuesView* queues() const { return queueView; }
+
     // The answer to one hangup of hangUpRequested().
     void hangupFinished(const Target& target, bool ok, const QString& reason);
     // A message for the operator that needs no answer: the status bar.
@@ -101,6 +119,13 @@ signals:
     void hangUpRequested(const QList<Target>& targets);
     void refreshRequested();
     void connectRequested();
+    // Each controller sends those on its PBX and answers each by queuePauseFinished(); an empty
+    // queue pauses the member in all of its queues.
+    void queuePauseRequested(int pbx, const QString& interface, bool paused, const QString& queue,
+                             const QString& reason);
+    // For the history.
+    void callerAbandoned(int pbx, const corvale::AbandonedCaller& caller);
+    void callerAnswered(int pbx, const corvale::AnsweredCaller& caller);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -129,6 +154,7 @@ private:
     QMenu* files = nullptr;
     QActionGroup* sortActions = nullptr;
     QTabWidget* viewTabs = nullptr;
+    QueuesView* queueView = nullptr;
 
     QLineEdit* filterEdit;
     CallTreeView* callTree;

@@ -10,6 +10,8 @@ PreferencesDialog::PreferencesDialog(QWidget* parent)
     : QDialog(parent)
     , longCallSpin(new QSpinBox(this))
     , confirmCheck(new QCheckBox(tr("&Ask before hanging up"), this))
+    , longWaitSpin(new QSpinBox(this))
+    , notifyCheck(new QCheckBox(tr("&Notify the desktop of long waits"), this))
 {
     setWindowTitle(tr("Console Preferences"));
     longCallSpin->setObjectName(QStringLiteral("longCallSpin"));
@@ -18,10 +20,18 @@ PreferencesDialog::PreferencesDialog(QWidget* parent)
     longCallSpin->setSuffix(tr(" min"));
     longCallSpin->setAccessibleName(tr("A call is long after this many minutes"));
     confirmCheck->setAccessibleName(tr("Ask before hanging up"));
+    longWaitSpin->setObjectName(QStringLiteral("longWaitSpin"));
+    notifyCheck->setObjectName(QStringLiteral("notifyCheck"));
+    longWaitSpin->setRange(0, 3600);
+    longWaitSpin->setSuffix(tr(" s"));
+    longWaitSpin->setSpecialValueText(tr("the queue's service level, else 60 s"));
+    longWaitSpin->setAccessibleName(tr("A caller has waited long after this many seconds"));
 
     auto* form = new QFormLayout;
     form->addRow(tr("A call is &long after:"), longCallSpin);
     form->addRow(QString(), confirmCheck);
+    form->addRow(tr("A &wait in a queue is long after:"), longWaitSpin);
+    form->addRow(QString(), notifyCheck);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -48,4 +58,24 @@ void PreferencesDialog::setConfirmHangups(bool confirm)
 bool PreferencesDialog::confirmHangups() const
 {
     return confirmCheck->isChecked();
+}
+
+void PreferencesDialog::setLongWaitSeconds(int seconds)
+{
+    longWaitSpin->setValue(seconds);
+}
+
+int PreferencesDialog::longWaitSeconds() const
+{
+    return longWaitSpin->value();
+}
+
+void PreferencesDialog::setNotifyLongWaits(bool notify)
+{
+    notifyCheck->setChecked(notify);
+}
+
+bool PreferencesDialog::notifyLongWaits() const
+{
+    return notifyCheck->isChecked();
 }

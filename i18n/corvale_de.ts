@@ -84,6 +84,29 @@
     </message>
 </context>
 <context>
+    <name>CallPresentation</name>
+    <message>
+        <source>%1st</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>%1nd</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>%1rd</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>%1th</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>Waiting in %1, %2</source>
+        <translation>Wartet in %1, %2</translation>
+    </message>
+</context>
+<context>
     <name>CallTreeModel</name>
     <message>
         <source>%1, long call</source>
@@ -615,6 +638,53 @@
         <source>End the &amp;selected calls</source>
         <translation>Die &amp;ausgewählten Gespräche beenden</translation>
     </message>
+    <message>
+        <source>Queues</source>
+        <translation>Warteschlangen</translation>
+    </message>
+</context>
+<context>
+    <name>PauseDialog</name>
+    <message>
+        <source>In &amp;every queue of this member</source>
+        <translation>In &amp;jeder Warteschlange dieses Mitglieds</translation>
+    </message>
+    <message>
+        <source>Pause a Queue Member</source>
+        <translation>Mitglied einer Warteschlange pausieren</translation>
+    </message>
+    <message>
+        <source>No reason</source>
+        <translation>Kein Grund</translation>
+    </message>
+    <message>
+        <source>Reason for the pause</source>
+        <translation>Grund der Pause</translation>
+    </message>
+    <message>
+        <source>Member:</source>
+        <translation>Mitglied:</translation>
+    </message>
+    <message>
+        <source>Queue:</source>
+        <translation>Warteschlange:</translation>
+    </message>
+    <message>
+        <source>&amp;Reason:</source>
+        <translation>&amp;Grund:</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>&amp;Pausieren</translation>
+    </message>
+    <message>
+        <source>A reason cannot hold a line break.</source>
+        <translation>Ein Grund darf keinen Zeilenumbruch enthalten.</translation>
+    </message>
+    <message>
+        <source>A reason cannot hold a NUL character.</source>
+        <translation>Ein Grund darf kein NUL-Zeichen enthalten.</translation>
+    </message>
 </context>
 <context>
     <name>PbxProfile</name>
@@ -660,6 +730,26 @@
     <message>
         <source>A call is &amp;long after:</source>
         <translation>Ein Gespräch gilt als &amp;lang nach:</translation>
+    </message>
+    <message>
+        <source>&amp;Notify the desktop of long waits</source>
+        <translation>Lange Wartezeiten am Desktop &amp;melden</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>the queue&apos;s service level, else 60 s</source>
+        <translation>Servicelevel der Warteschlange, sonst 60 s</translation>
+    </message>
+    <message>
+        <source>A caller has waited long after this many seconds</source>
+        <translation>Ein Anrufer wartet nach so vielen Sekunden lange</translation>
+    </message>
+    <message>
+        <source>A &amp;wait in a queue is long after:</source>
+        <translation>Eine &amp;Wartezeit ist lang nach:</translation>
     </message>
 </context>
 <context>
@@ -910,6 +1000,220 @@
     <message>
         <source>no secure connection could be set up</source>
         <translation>es konnte keine sichere Verbindung aufgebaut werden</translation>
+    </message>
+</context>
+<context>
+    <name>QueueTreeModel</name>
+    <message>
+        <source>%1% within %2 s</source>
+        <translation>%1% in %2 s</translation>
+    </message>
+    <message>
+        <source>%1%</source>
+        <translation>%1%</translation>
+    </message>
+    <message>
+        <source>Free</source>
+        <translation>Frei</translation>
+    </message>
+    <message>
+        <source>Ringing</source>
+        <translation>Klingelt</translation>
+    </message>
+    <message>
+        <source>On a call</source>
+        <translation>Im Gespräch</translation>
+    </message>
+    <message>
+        <source>Unavailable</source>
+        <translation>Nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Pausiert</translation>
+    </message>
+    <message>
+        <source>Paused (%1)</source>
+        <translation>Pausiert (%1)</translation>
+    </message>
+    <message>
+        <source>Paused since %1</source>
+        <translation>Pausiert seit %1</translation>
+    </message>
+    <message>
+        <source>Paused (%1) since %2</source>
+        <translation>Pausiert (%1) seit %2</translation>
+    </message>
+    <message>
+        <source>No queue events come from this PBX for this user: its queues are listed every %1 s.</source>
+        <translation>Diese TK-Anlage sendet diesem Benutzer keine Warteschlangen-Ereignisse: ihre Warteschlangen werden alle %1 s abgefragt.</translation>
+    </message>
+    <message>
+        <source>Not current</source>
+        <translation>Nicht aktuell</translation>
+    </message>
+    <message>
+        <source>%1, long wait</source>
+        <translation>%1, lange Wartezeit</translation>
+    </message>
+    <message>
+        <source>Time since the last call ended</source>
+        <translation>Zeit seit dem Ende des letzten Gesprächs</translation>
+    </message>
+    <message>
+        <source>Queue</source>
+        <translation>Warteschlange</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Waiting</source>
+        <translation>Wartend</translation>
+    </message>
+    <message>
+        <source>Wait</source>
+        <translation>Wartezeit</translation>
+    </message>
+    <message>
+        <source>Answered</source>
+        <translation>Angenommen</translation>
+    </message>
+    <message>
+        <source>Abandoned</source>
+        <translation>Aufgegeben</translation>
+    </message>
+    <message>
+        <source>Service level</source>
+        <translation>Servicelevel</translation>
+    </message>
+    <message>
+        <source>Logged in</source>
+        <translation>Angemeldet</translation>
+    </message>
+    <message>
+        <source>PBX</source>
+        <translation>TK-Anlage</translation>
+    </message>
+    <message>
+        <source>A queue, a caller waiting in it, or one of its members</source>
+        <translation>Eine Warteschlange, ein darin wartender Anrufer oder eines ihrer Mitglieder</translation>
+    </message>
+    <message>
+        <source>A caller&apos;s place in the queue, or what a member is doing</source>
+        <translation>Der Platz eines Anrufers in der Warteschlange, oder was ein Mitglied tut</translation>
+    </message>
+    <message>
+        <source>Callers waiting</source>
+        <translation>Wartende Anrufer</translation>
+    </message>
+    <message>
+        <source>The longest wait, a caller&apos;s wait, or the time since a member&apos;s last call</source>
+        <translation>Die längste Wartezeit, die Wartezeit eines Anrufers oder die Zeit seit dem letzten Gespräch eines Mitglieds</translation>
+    </message>
+    <message>
+        <source>Calls answered, or taken by a member</source>
+        <translation>Angenommene Anrufe, oder die eines Mitglieds</translation>
+    </message>
+    <message>
+        <source>Callers who gave up waiting</source>
+        <translation>Anrufer, die das Warten aufgegeben haben</translation>
+    </message>
+    <message>
+        <source>Calls answered within the service level, as the PBX reports it</source>
+        <translation>Innerhalb des Servicelevels angenommene Anrufe, wie die TK-Anlage sie meldet</translation>
+    </message>
+    <message>
+        <source>Members logged in</source>
+        <translation>Angemeldete Mitglieder</translation>
+    </message>
+    <message>
+        <source>Members free for a call</source>
+        <translation>Für einen Anruf freie Mitglieder</translation>
+    </message>
+    <message>
+        <source>Members on a call</source>
+        <translation>Mitglieder im Gespräch</translation>
+    </message>
+    <message>
+        <source>Members paused</source>
+        <translation>Pausierte Mitglieder</translation>
+    </message>
+    <message>
+        <source>PBX the queue is on</source>
+        <translation>TK-Anlage der Warteschlange</translation>
+    </message>
+</context>
+<context>
+    <name>QueuesView</name>
+    <message>
+        <source>&amp;Pause Member...</source>
+        <translation>Mitglied &amp;pausieren...</translation>
+    </message>
+    <message>
+        <source>&amp;Unpause Member</source>
+        <translation>Pause des Mitglieds &amp;beenden</translation>
+    </message>
+    <message>
+        <source>Filter queues by queue, caller or member</source>
+        <translation>Warteschlangen nach Warteschlange, Anrufer oder Mitglied filtern</translation>
+    </message>
+    <message>
+        <source>Filter queues</source>
+        <translation>Warteschlangen filtern</translation>
+    </message>
+    <message>
+        <source>Queues</source>
+        <translation>Warteschlangen</translation>
+    </message>
+    <message>
+        <source>Pause the selected member, with a reason (Ctrl+P)</source>
+        <translation>Das gewählte Mitglied mit einem Grund pausieren (Strg+P)</translation>
+    </message>
+    <message>
+        <source>Unpause the selected member (Ctrl+Shift+P)</source>
+        <translation>Die Pause des gewählten Mitglieds beenden (Strg+Umschalt+P)</translation>
+    </message>
+    <message>
+        <source>A caller</source>
+        <translation>Ein Anrufer</translation>
+    </message>
+    <message>
+        <source>%1 on %2</source>
+        <translation>%1 auf %2</translation>
+    </message>
+    <message>
+        <source>Long wait in %1</source>
+        <translation>Lange Wartezeit in %1</translation>
+    </message>
+    <message>
+        <source>%1 has waited %2.</source>
+        <translation>%1 wartet seit %2.</translation>
+    </message>
+    <message>
+        <source>Pausing %1...</source>
+        <translation>%1 wird pausiert...</translation>
+    </message>
+    <message>
+        <source>Unpausing %1...</source>
+        <translation>Pause von %1 wird beendet...</translation>
+    </message>
+    <message>
+        <source>The PBX refused to pause or unpause %1: the manager user needs the write class &quot;agent&quot;.</source>
+        <translation>Die TK-Anlage hat das Pausieren oder Fortsetzen von %1 abgelehnt: der Manager-Benutzer braucht die Schreibklasse &quot;agent&quot;.</translation>
+    </message>
+    <message>
+        <source>%1: done</source>
+        <translation>%1: erledigt</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1 could not be paused or unpaused: %2</source>
+        <translation>%1 konnte nicht pausiert oder fortgesetzt werden: %2</translation>
     </message>
 </context>
 </TS>

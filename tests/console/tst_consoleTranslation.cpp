@@ -1,5 +1,7 @@
+#include "CallPresentation.h"
 #include "ConnectDialog.h"
 #include "ConsoleWindow.h"
+#include "QueueTreeModel.h"
 #include "SessionTexts.h"
 #include "Translations.h"
 
@@ -117,6 +119,11 @@ void tst_consoleTranslation::theConsoleSpeaksGerman()
         corvale::ConnectionProblem::of(corvale::ConnectionProblem::Cause::Refused), u"pbx"_s, 5038);
     QCOMPARE(SessionTexts::message(refused),
              u"Keine Verbindung zu pbx:5038: die Verbindung wurde abgelehnt"_s);
+    // The queues' cells are filled outside their model's class, in its context; the ordinals
+    // through a table of forms.
+    QCOMPARE(QueueTreeModel().headerData(QueueTreeModel::Name, Qt::Horizontal).toString(),
+             u"Warteschlange"_s);
+    QCOMPARE(CallPresentation::ordinal(2), u"2."_s);
 }
 
 void tst_consoleTranslation::everyMenusShortcutsAreUnique_data()

@@ -1,5 +1,6 @@
 #include "ConnectDialog.h"
 #include "ConsoleWindow.h"
+#include "PauseDialog.h"
 #include "PbxProfile.h"
 #include "PreferencesDialog.h"
 #include "ProfileConnections.h"
@@ -128,6 +129,10 @@ void tst_dialogKeyboard::tabFollowsTheScreenAndMnemonicsAreUnique_data()
                          }));
     dialogs.emplace_back("preferences", Opening([](const auto& check) {
                              PreferencesDialog dialog;
+                             check(dialog);
+                         }));
+    dialogs.emplace_back("pause a member", Opening([](const auto& check) {
+                             PauseDialog dialog(u"Anna Agent"_s, u"sales"_s);
                              check(dialog);
                          }));
     dialogs.emplace_back(
