@@ -178,20 +178,30 @@ QString stateText(const Conversation& conversation)
 
 std::optional<double> secondsOf(const Leg& leg)
 {
-    const corvale::LiveCall& call = *leg.call;
-    if (!call.seconds)
-        return std::nullopt;
-    // Not rounded: two calls compare the same way whenever they are compared.
-    const std::chrono::duration<double> since =
-        leg.conversation->owner->liveCalls().now() - call.since;
-    return *call.seconds + std::max(since.count(), 0.0);
+    return secondsOf(leg, leg.conversation->owner->liveCalls().now());
 }
 
 std::optional<double> secondsOf(const Conversation& conversation)
 {
+    return secondsOf(conversation, conversation.owner->liveCalls().now());
+}
+
+std::optional<double> secondsOf(const Leg& leg, std::chrono::steady_clock::time_point now)
+{
+    const corvale::LiveCall& call = *leg.call;
+    if (!call.seconds)
+        return std::nullopt;
+    // Not rounded: two calls compare the same way whenever they are compared.
+    const std::chrono::duration<double> since = now - call.since;
+    return *call.seconds + std::max(since.count(), 0.0);
+}
+
+std::optional<double> secondsOf(const Conversation& conversation,
+                                std::chrono::steady_clock::time_point now)
+{
     std::optional<double> longest;
     for (const Leg* leg : conversation.legs)
-        if (const auto seconds = secondsOf(*leg); seconds && (!longest || *seconds > *longest))
+        if (const auto seconds = secondsOf(*leg, now); seconds && (!longest || *seconds > *longest))
             longest = seconds;
     return longest;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -41,6 +42,10 @@ QString stateText(const corvale::Conversation& conversation);
 // Seconds up, counted on from the last listing; a conversation's are its longest leg's.
 std::optional<double> secondsOf(const corvale::Leg& leg);
 std::optional<double> secondsOf(const corvale::Conversation& conversation);
+// The same at `now` of the calls' clock, for many conversations at one reading of it.
+std::optional<double> secondsOf(const corvale::Leg& leg, std::chrono::steady_clock::time_point now);
+std::optional<double> secondsOf(const corvale::Conversation& conversation,
+                                std::chrono::steady_clock::time_point now);
 // "H:MM:SS".
 QString durationText(double seconds);
 

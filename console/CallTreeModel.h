@@ -112,6 +112,8 @@ private:
                               int role) const;
     QVariant legData(const corvale::Leg& leg, int column, int role) const;
     bool isLong(const corvale::Conversation& conversation) const;
+    bool isLong(const corvale::Conversation& conversation,
+                std::chrono::steady_clock::time_point now) const;
     void forget(const Source& source, const corvale::Conversation& conversation);
     static quint64 foldKey(const Source& source, const corvale::Conversation& conversation);
 
