@@ -2,7 +2,30 @@
 
 #include "SocketAdapter.h"
 
+#include <QCoreApplication>
+
+#include <algorithm>
+
 namespace corvale {
+
+namespace {
+
+// What the reads of this turn of the event loop have taken, whichever session's: timers that
+// fall due together run one after another, and so would the reads of several PBXs. Counted
+// afresh once the events posted meanwhile (the paint among them) have had their turn.
+struct Turn
+{
+    qint64 spentNs = 0;
+    bool endPosted = false;
+};
+
+Turn& thisTurn()
+{
+    thread_local Turn turn;
+    return turn;
+}
+
+} // namespace
 
 ReadPacer::ReadPacer(SocketAdapter& readFrom, QObject* parent)
     : QObject(parent)
@@ -40,6 +63,12 @@ void ReadPacer::arrived(bool full)
 bool ReadPacer::read(bool paced, const std::function<bool()>& goOn,
                      const std::function<void(const std::string&)>& take)
 {
+    Turn& shared = thisTurn();
+    const qint64 budgetNs = std::chrono::nanoseconds(turn).count();
+    if (paced && shared.spentNs > 0 && shared.spentNs >= budgetNs) {
+        timer.start(0); // another session's read has had this turn
+        return false;
+    }
     QElapsedTimer spent;
     spent.start();
     bool taken = false;
@@ -51,11 +80,21 @@ bool ReadPacer::read(bool paced, const std::function<bool()>& goOn,
         taken = true;
         if (socket.bytesAvailable() == 0)
             break;
-        if (paced && spent.elapsed() >= turn.count()) {
+        if (paced && shared.spentNs + spent.nsecsElapsed() >= budgetNs) {
             // Nothing new need arrive for the rest to be read: it is read at the next turn.
             timer.start(0);
             break;
         }
+    }
+    shared.spentNs += std::max<qint64>(spent.nsecsElapsed(), 1);
+    if (!shared.endPosted) {
+        shared.endPosted = true;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [] {
+                thisTurn() = Turn();
+            },
+            Qt::QueuedConnection);
     }
     return taken;
 }

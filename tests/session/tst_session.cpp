@@ -3,6 +3,7 @@
 #include "FakePbx.h"
 #include "LiveCalls.h"
 #include "TestCertificates.h"
+#include "session/ReadPacer.h"
 #include "session/Session.h"
 
 #include <QElapsedTimer>
@@ -120,6 +121,8 @@ private slots:
     void aFirstConnectionThatFailsEndsWithItsCause();
     void commandsBeforeTheLoginSendNothing();
     void aQueuedHangupOfACallThatChangedIsDropped();
+    void aBacklogIsReadWhole_data();
+    void aBacklogIsReadWhole();
     void aQueuedHangupWaitsForTheRefreshedListing_data();
     void aQueuedHangupWaitsForTheRefreshedListing();
     void everyHangupRequestEndsOnce_data();
@@ -477,6 +480,61 @@ void SessionTest::aQueuedHangupOfACallThatChangedIsDropped()
                      u"The call on SIP/B-2 has already ended, so it was not disconnected."_s}));
     QCOMPARE(pbx.count("Hangup"), 1);
     QVERIFY(!pbx.received().contains("Channel: SIP/B-2"));
+}
+
+void SessionTest::aBacklogIsReadWhole_data()
+{
+    QTest::addColumn<int>("calls");
+    QTest::addColumn<bool>("closes");
+    // More than the socket holds: read a slice per turn of the event loop, as the budget says.
+    QTest::newRow("over the read limit") << 12000 << false;
+    // The close is seen while the events wait: all of them are read before the session ends.
+    QTest::newRow("the PBX closes behind it") << 2000 << true;
+}
+
+void SessionTest::aBacklogIsReadWhole()
+{
+    QFETCH(int, calls);
+    QFETCH(bool, closes);
+    FakePbx pbx;
+    corvale::SessionSettings settings;
+    settings.live = true;
+    Rig rig(pbx.port(), settings);
+    rig.session.open();
+    QVERIFY(rig.waitFor(State::Listed));
+    QTRY_VERIFY(rig.session.liveCalls()->listed());
+    // The next read waits for its interval, or for a full socket; each turn reads one slice.
+    corvale::SessionTimes times = rig.session.times();
+    times.readInterval = 60000ms;
+    times.readTurn = 0ms;
+    rig.session.setTimes(times);
+    const corvale::LiveCalls& live = *rig.session.liveCalls();
+    QList<std::size_t> seen; // the calls after each read
+    connect(&rig.session, &Session::callsChanged, this, [&] { seen << live.size(); });
+    std::optional<std::size_t> atEnd;
+    connect(&rig.session, &Session::stateChanged, this, [&](State state) {
+        if (state == State::Ended)
+            atEnd = live.size();
+    });
+
+    QByteArray backlog;
+    for (int i = 0; i < calls; ++i)
+        backlog += "Event: Newchannel\r\nPrivilege: call,all\r\nChannel: SIP/" +
+                   QByteArray::number(i) + "-1\r\nCallerIDNum: 100\r\nUniqueid: " +
+                   QByteArray::number(i) + ".1\r\n\r\n";
+    pbx.send(backlog);
+    if (closes) {
+        pbx.closeAll(true);
+        QVERIFY(rig.waitFor(State::Ended));
+        QCOMPARE(atEnd, std::optional<std::size_t>(static_cast<std::size_t>(calls)));
+    } else {
+        QTRY_COMPARE(live.size(), static_cast<std::size_t>(calls));
+        QVERIFY2(seen.size() >= backlog.size() / corvale::ReadPacer::SliceBytes,
+                 qPrintable(QStringLiteral("%1 reads").arg(seen.size())));
+        QVERIFY(seen.first() < static_cast<std::size_t>(calls));
+    }
+    QCOMPARE(live.at(static_cast<std::size_t>(calls) - 1).channel,
+             "SIP/" + std::to_string(calls - 1) + "-1");
 }
 
 void SessionTest::aQueuedHangupWaitsForTheRefreshedListing_data()
