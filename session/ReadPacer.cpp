@@ -90,11 +90,7 @@ bool ReadPacer::read(bool paced, const std::function<bool()>& goOn,
     if (!shared.endPosted) {
         shared.endPosted = true;
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [] {
-                thisTurn() = Turn();
-            },
-            Qt::QueuedConnection);
+            QCoreApplication::instance(), [] { thisTurn() = Turn(); }, Qt::QueuedConnection);
     }
     return taken;
 }

@@ -100,6 +100,16 @@ QByteArray loginOf(const QList<QByteArray>& actions, int nth)
     return {};
 }
 
+// A Newchannel event for each of `count` channels, SIP/0-1 on.
+QByteArray newChannels(int count)
+{
+    QByteArray events;
+    for (int i = 0; i < count; ++i)
+        events += "Event: Newchannel\r\nPrivilege: call,all\r\nChannel: SIP/" +
+                  QByteArray::number(i) + "-1\r\nUniqueid: " + QByteArray::number(i) + ".1\r\n\r\n";
+    return events;
+}
+
 } // namespace
 
 class SessionTest : public QObject
@@ -518,11 +528,7 @@ void SessionTest::aBacklogIsReadWhole()
             atEnd = live.size();
     });
 
-    QByteArray backlog;
-    for (int i = 0; i < calls; ++i)
-        backlog += "Event: Newchannel\r\nPrivilege: call,all\r\nChannel: SIP/" +
-                   QByteArray::number(i) + "-1\r\nCallerIDNum: 100\r\nUniqueid: " +
-                   QByteArray::number(i) + ".1\r\n\r\n";
+    const QByteArray backlog = newChannels(calls);
     pbx.send(backlog);
     if (closes) {
         pbx.closeAll(true);
@@ -570,11 +576,7 @@ void SessionTest::backloggedSessionsTakeTurns()
                 [&, i] { readsInTurn.insert(turn, static_cast<int>(i)); });
     }
     next();
-    QByteArray backlog;
-    for (int i = 0; i < 12000; ++i)
-        backlog += "Event: Newchannel\r\nPrivilege: call,all\r\nChannel: SIP/" +
-                   QByteArray::number(i) + "-1\r\nUniqueid: " + QByteArray::number(i) +
-                   ".1\r\n\r\n";
+    const QByteArray backlog = newChannels(12000);
     for (FakePbx& pbx : pbxes)
         pbx.send(backlog);
     for (const auto& rig : rigs)
