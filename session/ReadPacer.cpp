@@ -2,7 +2,7 @@
 
 #include "SocketAdapter.h"
 
-#include <QCoreApplication>
+#include <QAbstractEventDispatcher>
 
 #include <algorithm>
 
@@ -88,9 +88,14 @@ bool ReadPacer::read(bool paced, const std::function<bool()>& goOn,
     }
     shared.spentNs += std::max<qint64>(spent.nsecsElapsed(), 1);
     if (!shared.endPosted) {
-        shared.endPosted = true;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] { thisTurn() = Turn(); }, Qt::QueuedConnection);
+        // Posted to this thread's event dispatcher, which outlives every session of the thread;
+        // with no event loop there are no turns to share.
+        QObject* loop = QAbstractEventDispatcher::instance();
+        shared.endPosted =
+            loop != nullptr && QMetaObject::invokeMethod(
+                                   loop, [] { thisTurn() = Turn(); }, Qt::QueuedConnection);
+        if (!shared.endPosted)
+            shared = Turn();
     }
     return taken;
 }
