@@ -13,12 +13,14 @@ namespace corvale {
 class SocketAdapter;
 
 // A busy PBX sends events all the time: they are taken in at a steady pace, at most one read per
-// interval, so that they are laid out and painted in batches; a full socket is read at once.
+// interval, so that they are laid out and painted in batches; a full socket is read at the next
+// turn of the event loop.
 //
 // A paced read also gives the event loop back once it has read for a turn's budget: a backlog
 // (a listing of 20,000 channels, the events queued behind it) is taken in over several turns,
 // each laid out and painted, instead of in one long stall. A read that fits its budget, as the
-// steady stream does, is still one read.
+// steady stream does, is still one read. The sessions of several PBXs share the budget: reads
+// that fall due together take turns.
 class ReadPacer : public QObject
 {
     Q_OBJECT
