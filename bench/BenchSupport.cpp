@@ -13,13 +13,27 @@
 #include <chrono>
 #include <cstdio>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace bench {
 
+namespace {
+
+// The processor time the calling thread has used, in nanoseconds.
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+} // namespace
+
 void StallProbe::start()
 {
     clock.start();
+    lastCpu = threadCpuNs();
     running = true;
     const bool log = qEnvironmentVariableIsSet("CORVALE_STALL_LOG");
     thread = std::thread([this, log] {
@@ -29,11 +43,16 @@ void StallProbe::start()
                 this,
                 [this, sent, log] {
                     const qint64 late = clock.nsecsElapsed() - sent;
+                    const qint64 cpu = threadCpuNs();
+                    const qint64 used = cpu - lastCpu;
+                    lastCpu = cpu;
                     longest = std::max(longest, late);
+                    longestCpu = std::max(longestCpu, used);
                     if (log && late > 60'000'000)
-                        std::fprintf(stderr, "stall %.0f ms at %.2f s\n",
+                        std::fprintf(stderr, "stall %.0f ms at %.2f s (%.1f ms of processor)\n",
                                      static_cast<double>(late) / 1e6,
-                                     static_cast<double>(sent) / 1e9);
+                                     static_cast<double>(sent) / 1e9,
+                                     static_cast<double>(used) / 1e6);
                 },
                 Qt::QueuedConnection);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -162,12 +181,14 @@ bool followChurn(PbxSim& sim, int perSecond, int seconds, ChurnFigures& out)
     out.wallSeconds = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
     out.cpuSeconds = cpuSeconds() - cpuBefore;
     out.longestStallMs = probe.longestMs();
+    out.longestStallCpuMs = probe.longestCpuMs();
     return true;
 }
 
 void setCounters(benchmark::State& state, const ChurnFigures& figures, double convergeMs)
 {
     state.counters["longest_stall_ms"] = figures.longestStallMs;
+    state.counters["longest_stall_cpu_ms"] = figures.longestStallCpuMs;
     state.counters["cpu_share"] = figures.cpuSeconds / figures.wallSeconds;
     state.counters["converge_ms"] = convergeMs;
     const std::vector<double>& rss = figures.rss;

@@ -26,8 +26,10 @@ class LiveCalls;
 namespace bench {
 
 // Posts a note of the time to the main thread's event loop every 5 ms from a thread of its own
-// and keeps the longest delay before one was read. With CORVALE_STALL_LOG set, every stall over
-// 60 ms is written to standard error with the time it began.
+// and keeps the longest delay before one was read, and the most processor time the main thread
+// used between two notes: on a busy machine a stall is mostly the wait for a core, which the
+// second figure leaves out. With CORVALE_STALL_LOG set, every stall over 60 ms is written to
+// standard error with the time it began and that processor time.
 class StallProbe : public QObject
 {
 public:
@@ -35,12 +37,15 @@ public:
     void start();
     void stop();
     double longestMs() const { return static_cast<double>(longest) / 1e6; }
+    double longestCpuMs() const { return static_cast<double>(longestCpu) / 1e6; }
 
 private:
     QElapsedTimer clock;
     std::atomic<bool> running{false};
     std::thread thread;
     qint64 longest = 0; // read and written on the main thread only
+    qint64 longestCpu = 0;
+    qint64 lastCpu = 0;
 };
 
 // Runs the event loop until `done` holds, looking every `everyMs`; false on running out of time.
@@ -69,6 +74,7 @@ struct ChurnFigures
     double wallSeconds = 0;
     double cpuSeconds = 0;
     double longestStallMs = 0;
+    double longestStallCpuMs = 0;
     std::vector<double> rss; // MiB, once a second
 };
 // Has the simulator start and stop `perSecond` calls a second for `seconds`, and runs the event

@@ -151,6 +151,7 @@ void churn(benchmark::State& state)
         state.SetIterationTime(wall);
         state.counters["cpu_share"] = cpu / wall;
         state.counters["longest_stall_ms"] = probe.longestMs();
+        state.counters["longest_stall_cpu_ms"] = probe.longestCpuMs();
         state.counters["converge_ms"] = static_cast<double>(converging.nsecsElapsed()) / 1e6;
         state.counters["rows"] = console.window.model()->rowCount();
         if (!equal)

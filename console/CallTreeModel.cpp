@@ -316,7 +316,13 @@ double CallTreeModel::sortSeconds(const QModelIndex& index) const
 
 bool CallTreeModel::isLong(const Conversation& conversation) const
 {
-    const auto seconds = secondsOf(conversation, nowOf(sourceOfConversation(conversation)));
+    return isLong(conversation, nowOf(sourceOfConversation(conversation)));
+}
+
+bool CallTreeModel::isLong(const Conversation& conversation,
+                           std::chrono::steady_clock::time_point now) const
+{
+    const auto seconds = secondsOf(conversation, now);
     return seconds && *seconds >= nLongSeconds;
 }
 
@@ -456,27 +462,33 @@ int CallTreeModel::updateLongCalls()
 {
     int count = 0;
     int at = 0;
-    for (const auto& source : sources)
+    for (const auto& source : sources) {
+        // One reading of the clock for all of a PBX's calls, not one for each of their legs; a
+        // PBX whose connection is gone stays at the moment of the loss.
+        const auto now = nowOf(&*source);
         for (std::size_t row = 0; row < source->calls->size(); ++row, ++at) {
             const Conversation& conversation = source->calls->at(row);
-            const bool now = isLong(conversation);
-            count += now ? 1 : 0;
-            if (now == conversation.marked)
+            const bool isLongNow = isLong(conversation, now);
+            count += isLongNow ? 1 : 0;
+            if (isLongNow == conversation.marked)
                 continue;
-            conversation.marked = now;
+            conversation.marked = isLongNow;
             emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
         }
+    }
     nLong = count;
     return count;
 }
 
 void CallTreeModel::tick(const QModelIndexList& rows)
 {
+    // Every duration grows alike, so the order by duration stays: the text is due again, not
+    // the sort value, and a sorting proxy need not place these rows again.
     for (const QModelIndex& row : rows) {
         if (!row.isValid() || row.model() != this)
             continue;
         const QModelIndex cell = row.siblingAtColumn(Duration);
-        emit dataChanged(cell, cell, {Qt::DisplayRole, SortRole});
+        emit dataChanged(cell, cell, {Qt::DisplayRole});
     }
 }
 

@@ -131,6 +131,8 @@ private:
     bool isLong(const corvale::Conversation& conversation) const;
     // When the durations of a source's calls are counted to: now, or the moment it went stale.
     std::chrono::steady_clock::time_point nowOf(const Source* source) const;
+    bool isLong(const corvale::Conversation& conversation,
+                std::chrono::steady_clock::time_point now) const;
     void forget(const Source& source, const corvale::Conversation& conversation);
     static quint64 foldKey(const Source& source, const corvale::Conversation& conversation);
 

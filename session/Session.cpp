@@ -26,6 +26,7 @@ Session::Session(QObject* parent)
     : QObject(parent)
     , tcpConn(this)
     , waits(tcpConn)
+    , pacer(tcpConn)
     , keepalive(tcpConn)
     , hangups(*this)
 {
@@ -67,7 +68,7 @@ Session::Session(QObject* parent)
         if (current == State::Listed)
             manager->pollListing();
     });
-    connect(&pacer, &ReadPacer::readDue, this, &Session::readNow);
+    connect(&pacer, &ReadPacer::readDue, this, [this] { readNow(); });
 }
 
 Session::~Session()
@@ -94,6 +95,7 @@ void Session::setTimes(const SessionTimes& times)
     timing = times;
     poller.setInterval(timing.listingInterval);
     pacer.setInterval(timing.readInterval);
+    pacer.setTurnBudget(timing.readTurn);
     keepalive.setTimes(timing.silenceBeforePing, timing.pingWait);
     waits.setTimes(timing.greetingWait, timing.loginWait);
     hangups.setAnswerWait(timing.answerWait);
@@ -224,22 +226,23 @@ void Session::dataArrival(qint64 waiting)
     pacer.arrived(waiting >= ReadLimit);
 }
 
-void Session::readNow()
+void Session::readNow(bool whole)
 {
     // A box opened from here (a refused listing) keeps Qt from announcing the bytes it reads
     // meanwhile, and it will not announce them later: they are read on here once it has closed.
-    // Live mode reads on a timer of its own, which goes on while a box is open.
+    // Live mode reads on a timer of its own, which goes on while a box is open, and the calls of
+    // one read are taken in together.
     const std::uint64_t connection = nGeneration;
     ++nReading;
-    do {
-        if (ended() || connection != nGeneration)
-            break;
-        const std::string bytes = tcpConn.getData();
-        if (bytes.empty())
-            break;
-        manager->dataArrival(bytes);
+    const bool read = pacer.read(
+        live && !whole, [&] { return !ended() && connection == nGeneration; },
+        [&](const std::string& bytes) {
+            manager->dataArrival(bytes);
+            if (!live)
+                emit callsChanged();
+        });
+    if (live && read)
         emit callsChanged();
-    } while (!live && tcpConn.bytesAvailable() > 0);
     if (--nReading == 0)
         retired.clear();
 }
@@ -282,7 +285,7 @@ void Session::lose(Loss loss)
     // A PBX that rejects a login closes at once; its answer may still wait unread, and so may
     // the announcement of a shutdown.
     if (tcpConn.bytesAvailable() > 0)
-        readNow();
+        readNow(true);
     if (ended())
         return;
     if (loss.problem.cause == Cause::ClosedByPeer && sinceShutdown.isValid() &&

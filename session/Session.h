@@ -181,7 +181,8 @@ private:
     void connectNow();
     void stopTimers();
     void dataArrival(qint64 waiting);
-    void readNow();
+    // Live mode reads a turn's worth (ReadPacer); `whole`: all there is.
+    void readNow(bool whole = false);
     void tlsFailed(SocketAdapter::TlsProblem problem);
     void greeted();
     // The connection failed or went: retried when it may be, else the end with `loss.report`.

@@ -16,6 +16,7 @@ struct SessionTimes
     std::chrono::milliseconds pingWait{10000};        // after a Ping, for any byte at all
     std::chrono::milliseconds listingInterval{15000}; // live mode's periodic listing
     std::chrono::milliseconds readInterval{100};      // live mode reads at most this often
+    std::chrono::milliseconds readTurn{15}; // then gives the event loop back, reading on after it
     // A connection lost sooner after its login does not start the count of attempts afresh.
     std::chrono::milliseconds stableAfter{30000};
     // The wait before reconnection attempt `attempt` (from 1); empty: Reconnector's schedules.

@@ -321,11 +321,11 @@ void SocketAdapter::sendData(std::string_view bytes)
     socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
-std::string SocketAdapter::getData()
+std::string SocketAdapter::getData(qint64 most)
 {
     if (ssl && !bVerified)
         return {};
-    const QByteArray bytes = socket->readAll();
+    const QByteArray bytes = most > 0 ? socket->read(most) : socket->readAll();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 

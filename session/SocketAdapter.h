@@ -57,8 +57,8 @@ public:
     // (over TLS: once the PBX's certificate has been verified); with no connection at all they
     // are dropped.
     void sendData(std::string_view bytes);
-    // All the bytes received and not yet taken.
-    std::string getData();
+    // The bytes received and not yet taken: all of them, or at most `most` (above 0).
+    std::string getData(qint64 most = 0);
     // Holds at most this many received bytes (0: no limit, as at first; over TLS as many again
     // once decrypted). Past it nothing more is read from the connection, and TCP holds the PBX
     // back, until bytes are taken or the limit is lifted; either reads again at once.

@@ -3,6 +3,7 @@
 #include "FakePbx.h"
 #include "LiveCalls.h"
 #include "TestCertificates.h"
+#include "session/ReadPacer.h"
 #include "session/Session.h"
 
 #include <QElapsedTimer>
@@ -99,6 +100,16 @@ QByteArray loginOf(const QList<QByteArray>& actions, int nth)
     return {};
 }
 
+// A Newchannel event for each of `count` channels, SIP/0-1 on.
+QByteArray newChannels(int count)
+{
+    QByteArray events;
+    for (int i = 0; i < count; ++i)
+        events += "Event: Newchannel\r\nPrivilege: call,all\r\nChannel: SIP/" +
+                  QByteArray::number(i) + "-1\r\nUniqueid: " + QByteArray::number(i) + ".1\r\n\r\n";
+    return events;
+}
+
 } // namespace
 
 class SessionTest : public QObject
@@ -120,6 +131,9 @@ private slots:
     void aFirstConnectionThatFailsEndsWithItsCause();
     void commandsBeforeTheLoginSendNothing();
     void aQueuedHangupOfACallThatChangedIsDropped();
+    void aBacklogIsReadWhole_data();
+    void aBacklogIsReadWhole();
+    void backloggedSessionsTakeTurns();
     void aQueuedHangupWaitsForTheRefreshedListing_data();
     void aQueuedHangupWaitsForTheRefreshedListing();
     void everyHangupRequestEndsOnce_data();
@@ -477,6 +491,99 @@ void SessionTest::aQueuedHangupOfACallThatChangedIsDropped()
                      u"The call on SIP/B-2 has already ended, so it was not disconnected."_s}));
     QCOMPARE(pbx.count("Hangup"), 1);
     QVERIFY(!pbx.received().contains("Channel: SIP/B-2"));
+}
+
+void SessionTest::aBacklogIsReadWhole_data()
+{
+    QTest::addColumn<int>("calls");
+    QTest::addColumn<bool>("closes");
+    // More than the socket holds: read a slice per turn of the event loop, as the budget says.
+    QTest::newRow("over the read limit") << 12000 << false;
+    // The close is seen while the events wait: all of them are read before the session ends.
+    QTest::newRow("the PBX closes behind it") << 2000 << true;
+}
+
+void SessionTest::aBacklogIsReadWhole()
+{
+    QFETCH(int, calls);
+    QFETCH(bool, closes);
+    FakePbx pbx;
+    corvale::SessionSettings settings;
+    settings.live = true;
+    Rig rig(pbx.port(), settings);
+    rig.session.open();
+    QVERIFY(rig.waitFor(State::Listed));
+    QTRY_VERIFY(rig.session.liveCalls()->listed());
+    // The next read waits for its interval, or for a full socket; each turn reads one slice.
+    corvale::SessionTimes times = rig.session.times();
+    times.readInterval = 1000ms;
+    times.readTurn = 0ms;
+    rig.session.setTimes(times);
+    const corvale::LiveCalls& live = *rig.session.liveCalls();
+    QList<std::size_t> seen; // the calls after each read
+    connect(&rig.session, &Session::callsChanged, this, [&] { seen << live.size(); });
+    std::optional<std::size_t> atEnd;
+    connect(&rig.session, &Session::stateChanged, this, [&](State state) {
+        if (state == State::Ended)
+            atEnd = live.size();
+    });
+
+    const QByteArray backlog = newChannels(calls);
+    pbx.send(backlog);
+    if (closes) {
+        pbx.closeAll(true);
+        QVERIFY(rig.waitFor(State::Ended));
+        QCOMPARE(atEnd, std::optional<std::size_t>(static_cast<std::size_t>(calls)));
+    } else {
+        // What arrives once the socket has room again is read at the interval.
+        QTRY_COMPARE_WITH_TIMEOUT(live.size(), static_cast<std::size_t>(calls), 10000);
+        QVERIFY2(seen.size() >= backlog.size() / corvale::ReadPacer::SliceBytes,
+                 qPrintable(QStringLiteral("%1 reads").arg(seen.size())));
+        QVERIFY(seen.first() < static_cast<std::size_t>(calls));
+    }
+    QCOMPARE(live.at(static_cast<std::size_t>(calls) - 1).channel,
+             "SIP/" + std::to_string(calls - 1) + "-1");
+}
+
+void SessionTest::backloggedSessionsTakeTurns()
+{
+    // Two PBXs with more than their sockets hold: the reads of both fall due together, and each
+    // turn of the event loop (counted by an event that posts itself again) reads for one only.
+    FakePbx pbxes[2];
+    corvale::SessionSettings settings;
+    settings.live = true;
+    std::vector<std::unique_ptr<Rig>> rigs;
+    for (FakePbx& pbx : pbxes) {
+        rigs.push_back(std::make_unique<Rig>(pbx.port(), settings));
+        rigs.back()->session.open();
+    }
+    QObject turns;
+    int turn = 0;
+    std::function<void()> next = [&] {
+        ++turn;
+        QMetaObject::invokeMethod(&turns, next, Qt::QueuedConnection);
+    };
+    QMultiMap<int, int> readsInTurn; // turn -> session
+    for (std::size_t i = 0; i < rigs.size(); ++i) {
+        Session& session = rigs[i]->session;
+        QVERIFY(rigs[i]->waitFor(State::Listed));
+        QTRY_VERIFY(session.liveCalls()->listed());
+        corvale::SessionTimes times = session.times();
+        times.readInterval = 1000ms;
+        times.readTurn = 0ms;
+        session.setTimes(times);
+        connect(&session, &Session::callsChanged, &turns,
+                [&, i] { readsInTurn.insert(turn, static_cast<int>(i)); });
+    }
+    next();
+    const QByteArray backlog = newChannels(12000);
+    for (FakePbx& pbx : pbxes)
+        pbx.send(backlog);
+    for (const auto& rig : rigs)
+        QTRY_COMPARE_WITH_TIMEOUT(rig->session.liveCalls()->size(), std::size_t(12000), 10000);
+    for (const int key : readsInTurn.uniqueKeys())
+        QVERIFY2(readsInTurn.values(key).size() == 1,
+                 qPrintable(QStringLiteral("%1 reads in one turn").arg(readsInTurn.count(key))));
 }
 
 void SessionTest::aQueuedHangupWaitsForTheRefreshedListing_data()
