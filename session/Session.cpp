@@ -60,12 +60,18 @@ Session::Session(QObject* parent)
     connect(&reconnector, &Reconnector::progress, this, &Session::reconnectProgress);
     connect(&hangups, &HangupQueue::tell, this, &Session::tell);
     connect(&hangups, &HangupQueue::finished, this, &Session::hangupOver);
+    queueFeed.loggedInClient = [this] { return loggedIn() ? manager.get() : nullptr; };
+    connect(&queueFeed, &QueueFeed::changed, this, &Session::queuesChanged);
+    connect(&queueFeed, &QueueFeed::currentChanged, this, &Session::queuesCurrentChanged);
+    connect(&queueFeed, &QueueFeed::pauseFinished, this, &Session::queuePauseFinished);
 
     poller.setInterval(timing.listingInterval);
     connect(&poller, &QTimer::timeout, this, [this] {
         poller.setInterval(timing.listingInterval); // after a shutdown's shorter wait
-        if (current == State::Listed)
+        if (current == State::Listed) {
             manager->pollListing();
+            queueFeed.periodic(*manager);
+        }
     });
     connect(&pacer, &ReadPacer::readDue, this, &Session::readNow);
 }
@@ -85,6 +91,7 @@ void Session::setSettings(const SessionSettings& settings)
         tcpConn.useTls(config.trusted);
     if (config.live && !live)
         live = std::make_unique<LiveCalls>();
+    queueFeed.setUp(config.queues && config.live, config.queuePollInterval);
     configureClient();
     updateReadLimit();
 }
@@ -97,6 +104,7 @@ void Session::setTimes(const SessionTimes& times)
     keepalive.setTimes(timing.silenceBeforePing, timing.pingWait);
     waits.setTimes(timing.greetingWait, timing.loginWait);
     hangups.setAnswerWait(timing.answerWait);
+    queueFeed.setAnswerWait(timing.answerWait);
     reconnector.setDelay(timing.retryDelay);
     reconnector.setStableAfter(timing.stableAfter);
 }
@@ -105,8 +113,10 @@ void Session::newClient()
 {
     // A client may be on the stack (the link went while it read a line): it is freed once
     // nothing reads.
-    if (manager)
+    if (manager) {
         retired.emplace_back(std::move(ops), std::move(manager));
+        queueFeed.connectionLost(QStringLiteral("The connection to the PBX was lost."));
+    }
     if (nReading == 0)
         retired.clear();
     ++nGeneration;
@@ -119,6 +129,7 @@ void Session::configureClient()
 {
     manager->setAuth(config.auth);
     manager->followCalls(live.get());
+    queueFeed.attach(*manager);
     manager->useCoreShowChannels(config.coreShowChannels && !bStatusListing);
     // A PBX that shuts down says so first: live mode reads events anyway.
     if (live && config.reconnect)
@@ -152,24 +163,13 @@ void Session::connectNow()
     tcpConn.connectToRemote();
 }
 
-void Session::retryNow()
-{
-    if (current == State::Reconnecting)
-        reconnector.tryNow();
-}
-
-void Session::close()
-{
-    if (!ended())
-        endNow();
-}
-
 void Session::endNow()
 {
     stopTimers();
     reconnector.stop();
     setState(State::Ended);
     hangups.abandon();
+    queueFeed.connectionLost(QStringLiteral("The connection has ended."));
     tcpConn.close();
 }
 
@@ -179,16 +179,6 @@ void Session::stopTimers()
     pacer.stop();
     waits.stop();
     keepalive.stop();
-}
-
-int Session::attempt() const
-{
-    return current == State::Reconnecting ? reconnector.attempt() : 0;
-}
-
-std::chrono::milliseconds Session::nextTryIn() const
-{
-    return current == State::Reconnecting ? reconnector.nextTryIn() : std::chrono::milliseconds(0);
 }
 
 void Session::setHoldReading(bool held)
@@ -239,6 +229,8 @@ void Session::readNow()
             break;
         manager->dataArrival(bytes);
         emit callsChanged();
+        if (connection == nGeneration)
+            queueFeed.afterRead(*manager);
     } while (!live && tcpConn.bytesAvailable() > 0);
     if (--nReading == 0)
         retired.clear();
@@ -314,6 +306,7 @@ void Session::goDown()
     poller.stop();
     keepalive.stop();
     hangups.abandon();
+    queueFeed.connectionLost(QStringLiteral("The connection to the PBX was lost."));
     emit linkLost();
 }
 
@@ -485,6 +478,9 @@ void Session::actionAnswered(const Answer& answer)
     case ActionKind::Hangup:
         hangups.answered(answer.ticket, answer.response, answer.message);
         return;
+    case ActionKind::QueuePause:
+        queueFeed.pauseAnswered(answer);
+        return;
     default:
         return;
     }
@@ -505,6 +501,7 @@ void Session::loginAccepted()
         keepalive.heard();
     if (live)
         poller.start(timing.listingInterval);
+    queueFeed.loggedIn(*manager);
 }
 
 void Session::loginNotTaken(const Answer& answer)
