@@ -54,7 +54,7 @@ void QueueFeed::afterRead(const ManagerClient& client)
         bPolled = false;
         poller.stop();
     }
-    if (side.statusListings() != nListingsSeen) {
+    if (side.statusListings() > nListingsSeen) {
         nListingsSeen = side.statusListings();
         setCurrent(true);
     }
@@ -79,6 +79,7 @@ void QueueFeed::poll()
 void QueueFeed::connectionLost(const QString& why)
 {
     poller.stop();
+    nListingsSeen = 0; // the next connection's client counts afresh
     if (set)
         set->listingAbandoned();
     setCurrent(false);
