@@ -79,7 +79,6 @@ private slots:
     void polledUntilAQueueEventComes();
     void eachPauseEndsInOneAnswer_data();
     void eachPauseEndsInOneAnswer();
-    void withoutTheSettingThereAreNoQueues();
 };
 
 void SessionQueuesTest::listedAtLoginAndAfterEachReconnection()
@@ -172,13 +171,8 @@ void SessionQueuesTest::eachPauseEndsInOneAnswer_data()
     QTest::newRow("no write class agent")
         << QByteArray("Response: Error\r\nMessage: Permission denied\r\n\r\n") << "Lunch" << true
         << false << "Permission denied" << true;
-    QTest::newRow("no such member")
-        << QByteArray("Response: Error\r\nMessage: Interface not found\r\n\r\n") << "" << true
-        << false << "Interface not found" << false;
     QTest::newRow("a reason with a line break")
         << QByteArray() << "Lunch\r\nAction: Hangup" << false << false << QString() << false;
-    QTest::newRow("a reason with NUL") << QByteArray() << QString(QChar(u'\0')) << false << false
-                                       << QString() << false;
     // Unanswered, then the connection goes.
     QTest::newRow("lost") << QByteArray() << "Lunch" << true << false << QString() << false;
 }
@@ -213,35 +207,6 @@ void SessionQueuesTest::eachPauseEndsInOneAnswer()
     QVERIFY(ok || !told.at(2).toString().isEmpty());
     QCOMPARE(told.at(3).toBool(), denied);
     QCOMPARE(pbx.count("QueuePause"), sent ? 1 : 0);
-    if (sent) {
-        const QByteArray action = pbx.actions().at(pbx.actions().size() - 1);
-        QVERIFY2(pbx.received().contains("Action: QueuePause\r\nInterface: "
-                                         "Local/6001@queue-agents/n\r\nPaused: true\r\nQueue: "
-                                         "sales\r\n"),
-                 action.constData());
-    }
-}
-
-void SessionQueuesTest::withoutTheSettingThereAreNoQueues()
-{
-    FakePbx pbx;
-    Session session;
-    corvale::SessionSettings settings;
-    settings.host = QStringLiteral("127.0.0.1");
-    settings.port = pbx.port();
-    settings.live = true;
-    session.setSettings(settings);
-    session.userName = [] { return std::string("admin"); };
-    session.password = [] { return std::string("secret"); };
-    QSignalSpy finished(&session, &Session::queuePauseFinished);
-    session.open();
-    QTRY_VERIFY_WITH_TIMEOUT(session.loggedIn(), 5000);
-    QCOMPARE(session.queues(), nullptr);
-    session.requestQueuePause("SIP/1", false, {}, {});
-    QVERIFY(finished.wait(5000));
-    QCOMPARE(finished.first().at(1).toBool(), false);
-    QVERIFY(pbx.actions().first().contains("\r\nEvents: call\r\n"));
-    QCOMPARE(pbx.count("QueueStatus") + pbx.count("QueuePause"), 0);
 }
 
 QTEST_GUILESS_MAIN(SessionQueuesTest)
