@@ -5,6 +5,7 @@
 // was kept busy, its memory once a second, and how long after the churn the session's queues
 // hold as many waiting callers and members as the simulator.
 #include "BenchSupport.h"
+#include "LiveCalls.h"
 #include "PbxSim.h"
 #include "Queues.h"
 #include "session/Session.h"

@@ -183,7 +183,7 @@ if name in medians:
           f"{verdict(ms < 2000, name + ' 2 s or more')} (< 2000 ms)")
 
 # The queues of a call centre: 200 queues, 2,000 callers waiting, 1,000 members.
-for kind in ("first", "periodic"):
+for kind in ("first", "periodic", "guarded"):
     name = f"queues_listing/{kind}/200x2000x1000"
     if name in medians:
         ms = seconds(name) * 1e3

@@ -110,7 +110,8 @@ void QueueFeed::requestPause(const QString& interface, bool paused, const QStrin
     }
     ManagerClient* client = set && loggedInClient ? loggedInClient() : nullptr;
     if (client == nullptr) {
-        finishLater(interface, QStringLiteral("Not connected to the PBX."));
+        finishLater(interface, set ? QStringLiteral("Not connected to the PBX.")
+                                   : QStringLiteral("This session does not follow the queues."));
         return;
     }
     const auto ticket = client->sendQueuePause(wireInterface, paused, wireQueue, wireReason);
@@ -148,9 +149,9 @@ void QueueFeed::pauseAnswered(const Answer& answer)
     pauses.erase(it);
     const bool ok = answer.succeeded();
     // Without events nothing else would show the change before the next poll.
-    if (ok && bPolled)
-        if (ManagerClient* client = loggedInClient ? loggedInClient() : nullptr)
-            client->sendQueueListing();
+    ManagerClient* client = ok && bPolled && loggedInClient ? loggedInClient() : nullptr;
+    if (client != nullptr)
+        client->sendQueueListing();
     emit pauseFinished(interface, ok,
                        displayText(answer.message.empty() ? answer.response : answer.message),
                        answer.message == "Permission denied");
