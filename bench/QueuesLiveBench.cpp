@@ -86,7 +86,10 @@ void queueChurn(benchmark::State& state)
         state.SkipWithError("the members were not all listed");
         return;
     }
+    int reads = 0; // reads that changed the queues
+    QObject::connect(&session, &corvale::Session::queuesChanged, [&reads] { ++reads; });
     for (auto _ : state) {
+        reads = 0;
         ChurnFigures figures;
         if (!followChurn(sim, QStringLiteral("queue-churn %1 %2").arg(PerSecond).arg(ChurnSeconds),
                          ChurnSeconds, figures)) {
@@ -112,6 +115,7 @@ void queueChurn(benchmark::State& state)
         }
         setCounters(state, figures, static_cast<double>(converging.elapsed()));
         state.counters["polled"] = session.queuesPolled() ? 1 : 0;
+        state.counters["changing_reads"] = reads;
     }
 }
 
