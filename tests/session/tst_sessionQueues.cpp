@@ -118,11 +118,6 @@ void SessionQueuesTest::polledUntilAQueueEventComes_data()
     QTest::newRow("a call event") << QByteArray("Event: Newexten\r\nPrivilege: call,all\r\nChannel: "
                                                 "SIP/1-1\r\nExten: 200\r\n\r\n")
                                   << false;
-    // Up to 11 a caller's Join is class call: a user without agent gets it too.
-    QTest::newRow("an old PBX's Join")
-        << QByteArray("Event: Join\r\nPrivilege: call,all\r\nChannel: SIP/1-1\r\nQueue: "
-                      "sales\r\nPosition: 1\r\nUniqueid: 1.1\r\n\r\n")
-        << false;
 }
 
 void SessionQueuesTest::polledUntilAQueueEventComes()
