@@ -5,6 +5,7 @@
 #include "Queues.h"
 
 #include "FakeWindow.h"
+#include "FixtureFile.h"
 #include "QueuesTestSupport.h"
 #include "WireLines.h"
 
@@ -239,6 +240,33 @@ TEST(QueueClientTest, QueueEventsReachTheQueuesAndTellWhetherTheAgentClassIsRead
         EXPECT_EQ(shape(rig.queues), (std::vector<std::string>{
                                          "sales 0/0 | 1 " + Carol + " 5561 <" + c.name +
                                          "> 0s |"}));
+    }
+}
+
+TEST(QueueClientTest, TheRecordingsTellWhetherTheAgentClassIsRead)
+{
+    // Recorded without ActionIDs, so only the events reach the queues.
+    const struct
+    {
+        const char* recording;
+        std::uint64_t agentEvents;
+        std::size_t queues;
+    } cases[] = {
+        {"24_events_queue_lifecycle", 11, 1}, // two callers of sales, an answer, a pause
+        {"25_queue_call_class_only", 0, 0},   // desk, with the call class alone: none
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.recording);
+        FakeWindow window;
+        LiveCalls calls;
+        Queues queues;
+        ManagerClient client(window);
+        client.followCalls(&calls);
+        client.followQueues(&queues);
+        client.dataArrival(fixture(std::string(c.recording) + ".recv.bin"));
+        EXPECT_EQ(client.queueClient().agentEvents(), c.agentEvents);
+        EXPECT_EQ(queues.size(), c.queues);
+        EXPECT_FALSE(queues.listed());
     }
 }
 
