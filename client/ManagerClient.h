@@ -154,7 +154,7 @@ private:
     bool bCoreShowChannels = false;
     std::string sEvents{EventsOff}; // the Events header of every login
     bool bSystemEvents = false;
-    std::string sChallenge;         // the PBX's answer to the challenge action
+    std::string sChallenge; // the PBX's answer to the challenge action
 
     int nVersion = 0;
     int nMinor = 0;

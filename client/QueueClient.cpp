@@ -63,8 +63,7 @@ void QueueClient::pollListing(ManagerClient& client)
 
 std::optional<std::uint64_t> QueueClient::sendPause(ManagerClient& client,
                                                     std::string_view interface, bool paused,
-                                                    std::string_view queue,
-                                                    std::string_view reason)
+                                                    std::string_view queue, std::string_view reason)
 {
     const auto action = queuePauseAction(interface, paused, queue, reason);
     if (!action)
@@ -76,8 +75,10 @@ bool QueueClient::listingAnswered(const Answer& answer, bool guarded, ListingGua
 {
     if (target == nullptr || !guarded || !answer.succeeded())
         return false;
-    listing = answer.kind == ActionKind::QueueSummary ? QueueListing::Summary : QueueListing::Status;
-    kind = listing == QueueListing::Summary ? ListingGuard::QueueSummary : ListingGuard::QueueStatus;
+    listing =
+        answer.kind == ActionKind::QueueSummary ? QueueListing::Summary : QueueListing::Status;
+    kind =
+        listing == QueueListing::Summary ? ListingGuard::QueueSummary : ListingGuard::QueueStatus;
     target->listingStarted(listing);
     bListingOpen = true;
     record.abandon();

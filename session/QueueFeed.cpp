@@ -122,8 +122,8 @@ void QueueFeed::requestPause(const QString& interface, bool paused, const QStrin
     const std::uint64_t id = nextPause++;
     pauses.push_back({*ticket, interface, id});
     QTimer::singleShot(answerWait, this, [this, id] {
-        const auto it = std::find_if(pauses.begin(), pauses.end(),
-                                     [id](const Pause& p) { return p.id == id; });
+        const auto it =
+            std::find_if(pauses.begin(), pauses.end(), [id](const Pause& p) { return p.id == id; });
         if (it == pauses.end())
             return;
         const QString failed = it->interface;

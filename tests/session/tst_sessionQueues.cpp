@@ -14,9 +14,9 @@ namespace {
 
 QByteArray entry(const QByteArray& position, const QByteArray& channel, const QByteArray& name)
 {
-    return "Event: QueueEntry\r\nQueue: sales\r\nPosition: " + position + "\r\nChannel: " + channel +
-           "\r\nUniqueid: 1796857118." + position + "\r\nCallerIDNum: 556" + position +
-           "\r\nCallerIDName: " + name +
+    return "Event: QueueEntry\r\nQueue: sales\r\nPosition: " + position +
+           "\r\nChannel: " + channel + "\r\nUniqueid: 1796857118." + position +
+           "\r\nCallerIDNum: 556" + position + "\r\nCallerIDName: " + name +
            "\r\nConnectedLineNum: unknown\r\nConnectedLineName: unknown\r\nWait: 3\r\n";
 }
 
@@ -115,8 +115,9 @@ void SessionQueuesTest::polledUntilAQueueEventComes_data()
     QTest::addColumn<QByteArray>("event");
     QTest::addColumn<bool>("stops");
     QTest::newRow("a member's status (class agent)") << MemberStatus << true;
-    QTest::newRow("a call event") << QByteArray("Event: Newexten\r\nPrivilege: call,all\r\nChannel: "
-                                                "SIP/1-1\r\nExten: 200\r\n\r\n")
+    QTest::newRow("a call event") << QByteArray(
+                                         "Event: Newexten\r\nPrivilege: call,all\r\nChannel: "
+                                         "SIP/1-1\r\nExten: 200\r\n\r\n")
                                   << false;
 }
 
@@ -138,9 +139,8 @@ void SessionQueuesTest::polledUntilAQueueEventComes()
         // From now on the queues are listed with the calls: at most once per Status.
         const int queueListings = pbx.count("QueueStatus");
         const int callListings = pbx.count("CoreShowChannels") + pbx.count("Status");
-        QTRY_VERIFY_WITH_TIMEOUT(pbx.count("CoreShowChannels") + pbx.count("Status") >=
-                                     callListings + 2,
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            pbx.count("CoreShowChannels") + pbx.count("Status") >= callListings + 2, 5000);
         QVERIFY(pbx.count("QueueStatus") <= queueListings + 3);
     } else {
         // Read before the next poll's listing is answered, which comes all the same.
@@ -161,8 +161,7 @@ void SessionQueuesTest::eachPauseEndsInOneAnswer_data()
     QTest::addColumn<bool>("denied");
     QTest::newRow("paused") << QByteArray("Response: Success\r\nMessage: Interface paused "
                                           "successfully\r\n\r\n")
-                            << "Lunch" << true << true << "Interface paused successfully"
-                            << false;
+                            << "Lunch" << true << true << "Interface paused successfully" << false;
     QTest::newRow("no write class agent")
         << QByteArray("Response: Error\r\nMessage: Permission denied\r\n\r\n") << "Lunch" << true
         << false << "Permission denied" << true;

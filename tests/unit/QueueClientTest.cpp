@@ -1,11 +1,10 @@
 // The manager client's queue side: what it asks for, and what of a guarded queue listing and of
 // the queue events reaches the queues, with a waiting caller whose name holds an empty line.
+#include "FakeWindow.h"
+#include "FixtureFile.h"
 #include "LiveCalls.h"
 #include "ManagerClient.h"
 #include "Queues.h"
-
-#include "FakeWindow.h"
-#include "FixtureFile.h"
 #include "QueuesTestSupport.h"
 #include "WireLines.h"
 
@@ -29,9 +28,9 @@ struct Rig
         client.dataArrival(std::string(greeting) + "\r\n");
         login = window.sent.front();
         client.dataArrival(wire({"Response: Success", "Message: Authentication accepted", ""}));
-        client.dataArrival(wire({"Response: Success", "ActionID: L1",
-                                 "Message: Channel status will follow", ""}) +
-                           wire({"Event: StatusComplete", "ActionID: L1", "Items: 0", ""}));
+        client.dataArrival(
+            wire({"Response: Success", "ActionID: L1", "Message: Channel status will follow", ""}) +
+            wire({"Event: StatusComplete", "ActionID: L1", "Items: 0", ""}));
         window.sent.clear();
     }
 
@@ -51,8 +50,8 @@ struct Rig
         const std::string summary = "ActionID: L" + std::to_string(nIds);
         client.dataArrival(wire({"Response: Success", summary, "EventList: start",
                                  "Message: Queue summary will follow", ""}) +
-                           wire({"Event: QueueSummary", "Queue: sales", "LoggedIn: 1",
-                                 "Callers: 2", summary, ""}) +
+                           wire({"Event: QueueSummary", "Queue: sales", "LoggedIn: 1", "Callers: 2",
+                                 summary, ""}) +
                            wire({"Event: QueueSummaryComplete", summary, "EventList: Complete",
                                  "ListItems: 0", ""}));
     }
@@ -67,8 +66,8 @@ struct Rig
 };
 
 // A waiting caller's record as a current PBX writes it, up to its ActionID line.
-std::string entry(const std::string& position, const std::string& channel,
-                  const std::string& name, const std::string& wait = "7")
+std::string entry(const std::string& position, const std::string& channel, const std::string& name,
+                  const std::string& wait = "7")
 {
     return wire({"Event: QueueEntry", "Queue: sales", "Position: " + position,
                  "Channel: " + channel, "Uniqueid: 1796857118." + position,
@@ -86,8 +85,8 @@ std::string params()
 std::string member()
 {
     return wire({"Event: QueueMember", "Queue: sales", "Name: Anna Agent",
-                 "Location: Local/6001@queue-agents/n", "CallsTaken: 2", "Status: 1",
-                 "Paused: 0", "ActionID: @", ""});
+                 "Location: Local/6001@queue-agents/n", "CallsTaken: 2", "Status: 1", "Paused: 0",
+                 "ActionID: @", ""});
 }
 
 const std::string Anna = "Local/6001@queue-agents/n Anna Agent free 2";
@@ -125,8 +124,8 @@ TEST(QueueClientTest, AListingNoCallerCanForge)
 {
     const std::string id = "ActionID: @\r\n\r\n";
     const std::string cut = "Eve\r\n\r\n"; // Eve's name holds an empty line
-    const std::string whole = params() + member() + entry("1", Carol, "Carol") + id +
-                              entry("2", Dave, "Dave") + id;
+    const std::string whole =
+        params() + member() + entry("1", Carol, "Carol") + id + entry("2", Dave, "Dave") + id;
     const std::string carol = "1 " + Carol + " 5561 <Carol> 7s";
     const std::string dave = "2 " + Dave + " 5562 <Dave> 7s";
     const std::string eve = "1 " + Carol + "  <> 0s"; // what precedes her numbers and names
@@ -145,14 +144,14 @@ TEST(QueueClientTest, AListingNoCallerCanForge)
          eve + ", " + dave, Anna},
         {"a forged member and a forged end before the genuine records",
          params() + entry("1", Carol, cut) +
-             wire({"Event: QueueMember", "Queue: sales", "Name: Mallory",
-                   "Location: SIP/mallory", "Paused: 1", ""}) +
-             wire({"Event: QueueStatusComplete", "EventList: Complete", ""}) +
-             wire({"Wait: 1"}) + id + member() + entry("2", Dave, "Dave") + id,
+             wire({"Event: QueueMember", "Queue: sales", "Name: Mallory", "Location: SIP/mallory",
+                   "Paused: 1", ""}) +
+             wire({"Event: QueueStatusComplete", "EventList: Complete", ""}) + wire({"Wait: 1"}) +
+             id + member() + entry("2", Dave, "Dave") + id,
          eve + ", " + dave, Anna},
         {"two cuts in one record",
-         params() + member() + entry("1", Carol, cut + "x\r\n\r\nEvent: QueueEntry") +
-             id + entry("2", Dave, "Dave") + id,
+         params() + member() + entry("1", Carol, cut + "x\r\n\r\nEvent: QueueEntry") + id +
+             entry("2", Dave, "Dave") + id,
          eve + ", " + dave, Anna},
     };
     for (const auto& c : cases) {
@@ -215,10 +214,10 @@ TEST(QueueClientTest, RecordsWithoutTheListingsActionIdAreNotRead)
 
 TEST(QueueClientTest, QueueEventsReachTheQueuesAndTellWhetherTheAgentClassIsRead)
 {
-    const std::string join = wire({"Event: QueueCallerJoin", "Privilege: agent,all",
-                                   "Channel: " + Carol, "CallerIDNum: 5561",
-                                   "CallerIDName: Carol\\\"", "Uniqueid: 1.1", "Queue: sales",
-                                   "Position: 1", "Count: 1", ""});
+    const std::string join =
+        wire({"Event: QueueCallerJoin", "Privilege: agent,all", "Channel: " + Carol,
+              "CallerIDNum: 5561", "CallerIDName: Carol\\\"", "Uniqueid: 1.1", "Queue: sales",
+              "Position: 1", "Count: 1", ""});
     const std::string oldJoin =
         wire({"Event: Join", "Privilege: call,all", "Channel: " + Carol, "CallerIDNum: 5561",
               "CallerIDName: Carol\\\"", "Queue: sales", "Position: 1", "Uniqueid: 1.1", ""});
@@ -237,9 +236,8 @@ TEST(QueueClientTest, QueueEventsReachTheQueuesAndTellWhetherTheAgentClassIsRead
         Rig rig(c.greeting);
         rig.client.dataArrival(c.event);
         EXPECT_EQ(rig.client.queueClient().agentEvents(), c.agentEvents);
-        EXPECT_EQ(shape(rig.queues), (std::vector<std::string>{
-                                         "sales 0/0 | 1 " + Carol + " 5561 <" + c.name +
-                                         "> 0s |"}));
+        EXPECT_EQ(shape(rig.queues), (std::vector<std::string>{"sales 0/0 | 1 " + Carol +
+                                                               " 5561 <" + c.name + "> 0s |"}));
     }
 }
 
