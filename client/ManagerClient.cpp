@@ -16,8 +16,6 @@
 
 #include "LiveCalls.h"
 
-#include <algorithm>
-
 namespace corvale {
 
 namespace {
@@ -454,16 +452,12 @@ std::optional<std::uint64_t> ManagerClient::sendHangup(std::string_view channel)
     const auto action = hangupAction(channel);
     if (!action)
         return std::nullopt;
-    const std::uint64_t ticket = track(ActionKind::Hangup);
-    window.send(*action);
-    return ticket;
+    return sendTracked(ActionKind::Hangup, *action);
 }
 
 std::uint64_t ManagerClient::sendPing()
 {
-    const std::uint64_t ticket = track(ActionKind::Ping);
-    window.send(PingAction);
-    return ticket;
+    return sendTracked(ActionKind::Ping, PingAction);
 }
 
 void ManagerClient::askForSystemEvents()
@@ -519,12 +513,6 @@ std::uint64_t ManagerClient::sendTracked(ActionKind kind, std::string_view actio
     const std::uint64_t ticket = track(kind, std::move(listingId));
     window.send(action);
     return ticket;
-}
-
-bool ManagerClient::awaits(ActionKind kind) const
-{
-    return std::any_of(pending.begin(), pending.end(),
-                       [kind](const Pending& p) { return p.kind == kind; });
 }
 
 std::uint64_t ManagerClient::track(ActionKind kind, std::string listingId, bool core)

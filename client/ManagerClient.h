@@ -10,6 +10,7 @@
 #include "WindowOps.h"
 #include "Wire.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -105,7 +106,11 @@ public:
     // For the parts of the client that send actions of their own: sends `action`, awaiting its
     // answer as `kind` (a listing's with its ActionID).
     std::uint64_t sendTracked(ActionKind kind, std::string_view action, std::string listingId = {});
-    bool awaits(ActionKind kind) const;
+    bool awaits(ActionKind kind) const
+    {
+        return std::any_of(pending.begin(), pending.end(),
+                           [kind](const Pending& p) { return p.kind == kind; });
+    }
     std::string freshListingId() const { return listingIds(); }
 
     // Bytes that arrive while a message opened from inside a line is on screen wait for it to
