@@ -1,6 +1,7 @@
 // The session's queues against a PBX played by the test: listed at login and after each
 // reconnection, polled while no queue event comes, and pauses that end in one answer each.
 #include "FakePbx.h"
+#include "PbxSim.h"
 #include "Queues.h"
 #include "session/Session.h"
 
@@ -27,17 +28,17 @@ const QByteArray MemberStatus =
     "Event: QueueMemberStatus\r\nPrivilege: agent,all\r\nQueue: sales\r\nMemberName: Anna "
     "Agent\r\nInterface: Local/6001@queue-agents/n\r\nStatus: 2\r\nPaused: 0\r\nInCall: 1\r\n\r\n";
 
-// A live session with reconnection that follows the queues of `pbx`.
+// A live session with reconnection that follows the queues of the PBX on `port`.
 struct Rig
 {
-    explicit Rig(FakePbx& pbx, std::chrono::milliseconds poll = 10000ms,
+    explicit Rig(quint16 port, std::chrono::milliseconds poll = 10000ms,
                  std::chrono::milliseconds listing = 15000ms)
         : current(&session, &Session::queuesCurrentChanged)
         , finished(&session, &Session::queuePauseFinished)
     {
         corvale::SessionSettings settings;
         settings.host = QStringLiteral("127.0.0.1");
-        settings.port = pbx.port();
+        settings.port = port;
         settings.live = settings.reconnect = settings.queues = true;
         settings.queuePollInterval = poll;
         session.setSettings(settings);
@@ -49,6 +50,11 @@ struct Rig
         session.setTimes(times);
         session.userName = [] { return std::string("admin"); };
         session.password = [] { return std::string("secret"); };
+    }
+
+    const corvale::Queue* queue(std::string_view name) const
+    {
+        return session.queues()->find(name);
     }
 
     // The channels of the callers waiting, in order.
@@ -79,6 +85,8 @@ private slots:
     void polledUntilAQueueEventComes();
     void eachPauseEndsInOneAnswer_data();
     void eachPauseEndsInOneAnswer();
+    void everyGenerationOfTheSimulator_data();
+    void everyGenerationOfTheSimulator();
 };
 
 void SessionQueuesTest::listedAtLoginAndAfterEachReconnection()
@@ -88,7 +96,7 @@ void SessionQueuesTest::listedAtLoginAndAfterEachReconnection()
     pbx.queueRecords = {Params, Anna,
                         entry("1", "Local/5001@queue-callers-00000000;2",
                               "Eve\r\n\r\n" + entry("2", "SIP/forged-00000009", "Forged"))};
-    Rig rig(pbx);
+    Rig rig(pbx.port());
     rig.session.open();
     QVERIFY(rig.current.wait(5000));
     QVERIFY(rig.session.queuesCurrent());
@@ -128,7 +136,7 @@ void SessionQueuesTest::polledUntilAQueueEventComes()
     FakePbx pbx;
     pbx.queueRecords = {Params, Anna};
     QSignalSpy arrived(&pbx, &FakePbx::actionArrived);
-    Rig rig(pbx, 20ms, 300ms);
+    Rig rig(pbx.port(), 20ms, 300ms);
     rig.session.open();
     QTRY_VERIFY_WITH_TIMEOUT(pbx.count("QueueStatus") >= 3, 5000);
     QVERIFY(rig.session.queuesPolled());
@@ -181,7 +189,7 @@ void SessionQueuesTest::eachPauseEndsInOneAnswer()
     QFETCH(bool, denied);
     FakePbx pbx;
     pbx.pauseAnswer = answer;
-    Rig rig(pbx);
+    Rig rig(pbx.port());
     rig.session.open();
     QVERIFY(rig.current.wait(5000));
 
@@ -201,6 +209,59 @@ void SessionQueuesTest::eachPauseEndsInOneAnswer()
     QVERIFY(ok || !told.at(2).toString().isEmpty());
     QCOMPARE(told.at(3).toBool(), denied);
     QCOMPARE(pbx.count("QueuePause"), sent ? 1 : 0);
+}
+
+void SessionQueuesTest::everyGenerationOfTheSimulator_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("greeting");
+    QTest::addColumn<QString>("reason"); // as the listing then says
+    QTest::newRow("1.0") << "legacy"
+                         << "1.0" << QString(); // no reason up to 1.4
+    QTest::newRow("1.1") << "legacy"
+                         << "1.1"
+                         << "Lunch";
+    QTest::newRow("1.3") << "legacy"
+                         << "1.3"
+                         << "Lunch";
+    QTest::newRow("13.0.0") << "modern"
+                            << "13.0.0"
+                            << "Lunch";
+}
+
+void SessionQueuesTest::everyGenerationOfTheSimulator()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, greeting);
+    QFETCH(QString, reason);
+    PbxSim sim({"--dialect", dialect, "--greeting-version", greeting, "--queue-demo", "--secret",
+                "secret"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    Rig rig(sim.port(), 100ms, 100ms);
+    rig.session.open();
+    QVERIFY(rig.current.wait(5000));
+    QCOMPARE(rig.callers().size(), 3);
+    const std::string victim = rig.queue("sales")->callers.front()->channel;
+
+    // A caller whose name forges the victim's entry with a long wait.
+    QCOMPARE(sim.command(QStringLiteral("forge-queue sales Local/114@queue-callers-0000f114;2 ") +
+                         QString::fromStdString(victim)),
+             QStringLiteral("ok Local/114@queue-callers-0000f114;2"));
+    const auto& listings = rig.session.client().queueClient();
+    const std::uint64_t before = listings.statusListings();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.session.client().queueClient().statusListings() >= before + 2,
+                             5000);
+    const corvale::Queue& sales = *rig.queue("sales");
+    QCOMPARE(rig.callers().count(QString::fromStdString(victim)), 1);
+    QVERIFY(rig.callers().contains("Local/114@queue-callers-0000f114;2"));
+    for (const auto& caller : sales.callers)
+        QVERIFY(caller->waitSeconds(rig.session.queues()->now()) < 3600);
+
+    rig.session.requestQueuePause("Local/6001@queue-agents/n", true, "sales", "Lunch");
+    QVERIFY(rig.finished.wait(5000));
+    QCOMPARE(rig.finished.first().at(1).toBool(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(sales.members.front()->paused, 5000);
+    QCOMPARE(QString::fromStdString(sales.members.front()->pausedReason), reason);
 }
 
 QTEST_GUILESS_MAIN(SessionQueuesTest)
