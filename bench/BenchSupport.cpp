@@ -158,6 +158,12 @@ std::set<std::string> settledChannels(PbxSim& sim, const QString& path)
 
 bool followChurn(PbxSim& sim, int perSecond, int seconds, ChurnFigures& out)
 {
+    return followChurn(sim, QStringLiteral("churn %1 %2").arg(perSecond).arg(seconds), seconds,
+                       out);
+}
+
+bool followChurn(PbxSim& sim, const QString& command, int seconds, ChurnFigures& out)
+{
     // Every 5 ms another thread hands the event loop a note of the time; how late the loop reads
     // it is how long it was kept busy. (A timer due every millisecond would cost the process more
     // than what is measured.)
@@ -170,8 +176,7 @@ bool followChurn(PbxSim& sim, int perSecond, int seconds, ChurnFigures& out)
     const double cpuBefore = cpuSeconds();
     QElapsedTimer elapsed;
     elapsed.start();
-    if (sim.command(QStringLiteral("churn %1 %2").arg(perSecond).arg(seconds)) !=
-        QStringLiteral("ok"))
+    if (sim.command(command) != QStringLiteral("ok"))
         return false;
     probe.start();
     sampler.start();

@@ -80,6 +80,8 @@ struct ChurnFigures
 // Has the simulator start and stop `perSecond` calls a second for `seconds`, and runs the event
 // loop meanwhile with a StallProbe and a memory sample a second. False when it would not churn.
 bool followChurn(PbxSim& sim, int perSecond, int seconds, ChurnFigures& out);
+// The same for any churn the simulator's `command` starts, to run for `seconds`.
+bool followChurn(PbxSim& sim, const QString& command, int seconds, ChurnFigures& out);
 // The figures as the benchmark's counters, with the time until the view was right. Memory is
 // counted from 20 s: the first periodic listing, at 15 s, leaves buffers the later ones reuse.
 void setCounters(benchmark::State& state, const ChurnFigures& figures, double convergeMs);

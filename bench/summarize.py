@@ -192,7 +192,7 @@ if name in medians:
           f"{verdict(ms < 2000, name + ' 2 s or more')} (< 2000 ms)")
 
 # The queues of a call centre: 200 queues, 2,000 callers waiting, 1,000 members.
-for kind in ("first", "periodic"):
+for kind in ("first", "periodic", "guarded"):
     name = f"queues_listing/{kind}/200x2000x1000"
     if name in medians:
         ms = seconds(name) * 1e3
@@ -203,5 +203,21 @@ if name in medians:
     per_s = medians[name]["events_per_s"]
     print(f"{name:38} {per_s / 1e6:7.2f} M queue events applied per second of one core; "
           f"100 joins + 100 leaves a second: {200 / per_s * 100:.3f} % of a core")
+
+# The same end to end: a Session following 100 callers joining and 100 leaving a second.
+name = "queues_live/churn"
+if name in medians:
+    b = medians[name]
+    cpu = b["cpu_share"] * 100
+    print(f"{name + ' cpu':28} {cpu:7.1f} % of one core during {seconds(name):.0f} s of 100+100 callers/s beside 10,000 conversations  "
+          f"{verdict(cpu < 50, name + ' above half a core')} (< 50 %)")
+    print(f"{name + ' stall':28} {b['longest_stall_ms']:7.1f} ms longest event-loop stall during the churn  "
+          f"{verdict(b['longest_stall_ms'] < 50, name + ' stall of 50 ms or more')} (< 50 ms)")
+    print(f"{name + ' converge':28} {b['converge_ms']:7.0f} ms from the churn's end until the queues hold the PBX's callers and members  "
+          f"{verdict(b['converge_ms'] < 2000, name + ' queues not right within 2 s')} (< 2000 ms)")
+    if "rss_20s_mib" in b:
+        growth = b["rss_end_mib"] - b["rss_20s_mib"]
+        print(f"{name + ' memory':28} {b['rss_10s_mib']:7.1f} MiB after 10 s, {b['rss_20s_mib']:.1f} after 20 s, "
+              f"{b['rss_end_mib']:.1f} at the end  {verdict(growth < 1, name + ' memory grew')} (no growth from 20 s)")
 
 print("targets missed: " + ("; ".join(misses) if misses else "none"))

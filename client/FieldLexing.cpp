@@ -135,7 +135,10 @@ bool isGreeting(std::string_view line)
            line.substr(0, GreetingMarker.size()) == GreetingMarker;
 }
 
-int greetingVersion(std::string_view line)
+namespace {
+
+// One number of the greeting's version: 0 the major, 1 the minor; 0 when it cannot be read.
+int greetingVersionPart(std::string_view line, int part)
 {
     if (!isGreeting(line))
         return 0;
@@ -143,16 +146,34 @@ int greetingVersion(std::string_view line)
     if (rest.empty() || rest.front() != '/')
         return 0;
     rest.remove_prefix(1);
-    const std::string_view major = rest.substr(0, rest.find('.'));
-    if (major.empty() || major.size() > 6)
+    for (; part > 0; --part) {
+        const auto dot = rest.find('.');
+        if (dot == std::string_view::npos)
+            return 0;
+        rest.remove_prefix(dot + 1);
+    }
+    const std::string_view number = rest.substr(0, rest.find('.'));
+    if (number.empty() || number.size() > 6)
         return 0;
     int version = 0;
-    for (const char c : major) {
+    for (const char c : number) {
         if (c < '0' || c > '9')
             return 0;
         version = version * 10 + (c - '0');
     }
     return version;
+}
+
+} // namespace
+
+int greetingVersion(std::string_view line)
+{
+    return greetingVersionPart(line, 0);
+}
+
+int greetingMinorVersion(std::string_view line)
+{
+    return greetingVersionPart(line, 1);
 }
 
 void durationSeconds(std::string_view text, std::string& out)

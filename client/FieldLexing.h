@@ -74,6 +74,7 @@ void unescapeName(std::string_view escaped, std::string& out);
 // records are read: 0 when it gives none that can be read.
 bool isGreeting(std::string_view line);
 int greetingVersion(std::string_view line);
+int greetingMinorVersion(std::string_view line);
 
 // "HH:MM:SS", the hours unbounded, as whole seconds in `out`; empty when it is not that.
 void durationSeconds(std::string_view text, std::string& out);

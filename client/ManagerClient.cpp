@@ -16,8 +16,6 @@
 
 #include "LiveCalls.h"
 
-#include <algorithm>
-
 namespace corvale {
 
 namespace {
@@ -94,6 +92,7 @@ void ManagerClient::resynchronise()
     channels.record().close();
     bRecordTail = false;
     eventBlock.abandon();
+    queueSide.connectionLost();
     openAnswer.reset();
     if (live == nullptr) {
         // The list mode sends nothing of its own: the stream is picked up where a guarded
@@ -167,10 +166,13 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         return;
     if (live != nullptr && eventBlock.isOpen()) {
         // Live mode: an event holds every line up to its empty line.
-        if (sData.empty())
+        if (sData.empty()) {
             eventBlock.close(*live, currentPbx());
-        else if (which != Key::None)
+            queueSide.eventEnds(currentPbx());
+        } else if (which != Key::None) {
             eventBlock.field(key, value);
+            queueSide.eventField(key, value);
+        }
         return;
     }
     if (insideRecordBlock()) {
@@ -190,6 +192,7 @@ void ManagerClient::ParseIncoming(std::string_view sData)
         // again later, the greeting's text is only text, such as a caller's name.
         bGreeted = true;
         nVersion = greetingVersion(sData);
+        nMinor = greetingMinorVersion(sData);
         channels.setCurrentPbx(currentPbx());
         sendLogin();
         return;
@@ -206,7 +209,7 @@ void ManagerClient::ParseIncoming(std::string_view sData)
     // event, and is read as an event that changes nothing.
     if (bRepeatsIds && which == Key::Event && isListingEvent(value)) {
         if (live != nullptr)
-            eventBlock.open(value);
+            openEvent(value);
     } else if (which == Key::Event && value == "StatusComplete") {
         channels.complete();
     } else if (which == Key::Event && value == "Status") {
@@ -227,8 +230,14 @@ void ManagerClient::ParseIncoming(std::string_view sData)
     } else if (live != nullptr && which == Key::Event) {
         if (value == "Shutdown")
             window.shutdownAnnounced();
-        eventBlock.open(value);
+        openEvent(value);
     }
+}
+
+void ManagerClient::openEvent(std::string_view name)
+{
+    eventBlock.open(name);
+    queueSide.eventBegins(name);
 }
 
 void ManagerClient::recordLine(Key which, bool empty, std::string_view value)
@@ -253,6 +262,7 @@ void ManagerClient::newConnection()
     framer.reset();
     bGreeted = false;
     nVersion = 0;
+    nMinor = 0;
     bEnded = false;
     sDeferred.clear();
     bDeferredLost = false;
@@ -269,6 +279,7 @@ void ManagerClient::newConnection()
     pending.clear();
     openAnswer.reset();
     eventBlock.abandon();
+    queueSide.connectionLost();
     nSkippedPolls = 0;
     if (live != nullptr)
         live->listingAbandoned();
@@ -345,8 +356,7 @@ void ManagerClient::finishAnswer(bool atEmptyLine)
         channels.answered(done.ticket);
         // A listing whose answer repeats its ActionID has every block guarded. The answer is the
         // PBX's own text, so it tells reliably whether the PBX repeats it; one that does not
-        // (older simulators, scripted PBXs) is read as before. A queue listing would begin the
-        // guard here with its own Kind and reader.
+        // (older simulators, scripted PBXs) is read as before.
         if (echoed)
             bRepeatsIds = true;
         if (echoed && atEmptyLine &&
@@ -355,6 +365,12 @@ void ManagerClient::finishAnswer(bool atEmptyLine)
             guard.begin(sAnswerListingId,
                         bAnswerChannels ? ListingGuard::CoreShowChannels : ListingGuard::Status);
         }
+    }
+    ListingGuard::Kind queueKind = ListingGuard::QueueStatus;
+    if ((done.kind == ActionKind::QueueStatus || done.kind == ActionKind::QueueSummary) &&
+        queueSide.listingAnswered(done, echoed && atEmptyLine, queueKind)) {
+        listingReader = &queueSide;
+        guard.begin(sAnswerListingId, queueKind);
     }
     window.actionAnswered(done);
     if (done.kind == ActionKind::Challenge)
@@ -436,29 +452,37 @@ std::optional<std::uint64_t> ManagerClient::sendHangup(std::string_view channel)
     const auto action = hangupAction(channel);
     if (!action)
         return std::nullopt;
-    const std::uint64_t ticket = track(ActionKind::Hangup);
-    window.send(*action);
-    return ticket;
+    return sendTracked(ActionKind::Hangup, *action);
 }
 
 std::uint64_t ManagerClient::sendPing()
 {
-    const std::uint64_t ticket = track(ActionKind::Ping);
-    window.send(PingAction);
-    return ticket;
+    return sendTracked(ActionKind::Ping, PingAction);
 }
 
 void ManagerClient::askForSystemEvents()
 {
-    if (live != nullptr)
-        sEvents = EventsCallSystem;
+    bSystemEvents = true;
+    updateEvents();
 }
 
 void ManagerClient::followCalls(LiveCalls* calls)
 {
     live = calls;
     channels.followCalls(calls);
-    sEvents = calls != nullptr ? EventsCall : EventsOff;
+    bSystemEvents = false;
+    updateEvents();
+}
+
+void ManagerClient::followQueues(Queues* queues)
+{
+    queueSide.follow(queues);
+    updateEvents();
+}
+
+void ManagerClient::updateEvents()
+{
+    sEvents = loginEvents(live != nullptr, queueSide.following(), bSystemEvents);
 }
 
 void ManagerClient::pollListing()
@@ -476,13 +500,19 @@ void ManagerClient::pollListing()
         return;
     }
     // One listing at a time: a PBX slower than the period is not asked again and again.
-    const bool awaited = (live != nullptr && live->listingOpen()) ||
-                         std::any_of(pending.begin(), pending.end(),
-                                     [](const Pending& p) { return p.kind == ActionKind::Status; });
+    const bool awaited = (live != nullptr && live->listingOpen()) || awaits(ActionKind::Status);
     if (awaited && ++nSkippedPolls < MaxSkippedPolls)
         return;
     nSkippedPolls = 0;
     sendStatus();
+}
+
+std::uint64_t ManagerClient::sendTracked(ActionKind kind, std::string_view action,
+                                         std::string listingId)
+{
+    const std::uint64_t ticket = track(kind, std::move(listingId));
+    window.send(action);
+    return ticket;
 }
 
 std::uint64_t ManagerClient::track(ActionKind kind, std::string listingId, bool core)

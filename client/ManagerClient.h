@@ -6,9 +6,11 @@
 #include "FieldLexing.h"
 #include "LineFramer.h"
 #include "ListingGuard.h"
+#include "QueueClient.h"
 #include "WindowOps.h"
 #include "Wire.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -20,6 +22,7 @@
 namespace corvale {
 
 class LiveCalls;
+class Queues;
 
 // How the client logs in: with the secret in the login action, or with the key made from the
 // PBX's challenge and the secret, so that the secret never crosses the wire.
@@ -85,6 +88,31 @@ public:
     // The periodic listing of live mode: sends Status unless one is still awaited.
     void pollListing();
 
+    // Live mode, set before the greeting: the login also asks for the agent class, and the queue
+    // listings and events keep `queues` up to date. Null: none.
+    void followQueues(Queues* queues);
+    // The queue listings (see QueueClient), and the pause of a member.
+    std::uint64_t sendQueueListing() { return queueSide.sendListing(*this); }
+    void pollQueues() { queueSide.pollListing(*this); }
+    std::optional<std::uint64_t> sendQueuePause(std::string_view interface, bool paused,
+                                                std::string_view queue, std::string_view reason)
+    {
+        return queueSide.sendPause(*this, interface, paused, queue, reason);
+    }
+    const QueueClient& queueClient() const { return queueSide; }
+    // QueueSummary exists from 1.1 (PBX 1.6) on.
+    bool hasQueueSummary() const { return nVersion >= 2 || (nVersion == 1 && nMinor >= 1); }
+
+    // For the parts of the client that send actions of their own: sends `action`, awaiting its
+    // answer as `kind` (a listing's with its ActionID).
+    std::uint64_t sendTracked(ActionKind kind, std::string_view action, std::string listingId = {});
+    bool awaits(ActionKind kind) const
+    {
+        return std::any_of(pending.begin(), pending.end(),
+                           [kind](const Pending& p) { return p.kind == kind; });
+    }
+    std::string freshListingId() const { return listingIds(); }
+
     // Bytes that arrive while a message opened from inside a line is on screen wait for it to
     // close, up to this many; beyond it they are dropped and the stream is picked up again at
     // the next empty line (in live mode at the answer to a new listing, which names itself).
@@ -114,6 +142,8 @@ private:
     void sendLogin();
     bool listsWithCoreShowChannels() const;
     bool insideRecordBlock() const;
+    void openEvent(std::string_view name);
+    void updateEvents();
     void end();
     void resynchronise();
     void awaitResyncAnswer(std::string_view line);
@@ -128,9 +158,11 @@ private:
     Auth auth = Auth::Plain;
     bool bCoreShowChannels = false;
     std::string sEvents{EventsOff}; // the Events header of every login
-    std::string sChallenge;         // the PBX's answer to the challenge action
+    bool bSystemEvents = false;
+    std::string sChallenge; // the PBX's answer to the challenge action
 
     int nVersion = 0;
+    int nMinor = 0;
     bool bEnded = false;
     bool bDispatching = false;
     std::string sDeferred; // bytes that arrived while a line was being interpreted
@@ -149,6 +181,7 @@ private:
     // Live mode.
     LiveCalls* live = nullptr;
     EventBlock eventBlock;
+    QueueClient queueSide;
     unsigned nSkippedPolls = 0;
 
     bool bDeferredLost = false;   // deferred bytes were dropped during this run

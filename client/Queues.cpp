@@ -34,19 +34,19 @@ template <typename Row>
 void Queues::insertChild(Queue& queue, Child kind, std::vector<std::unique_ptr<Row>>& list,
                          std::size_t index, std::unique_ptr<Row> row)
 {
-    observer->childAboutToBeAdded(queue, kind, index);
+    notified().childAboutToBeAdded(queue, kind, index);
     list.insert(list.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
-    observer->childAdded();
+    notified().childAdded();
 }
 
 template <typename Row>
 std::unique_ptr<Row> Queues::takeChild(Queue& queue, Child kind,
                                        std::vector<std::unique_ptr<Row>>& list, std::size_t index)
 {
-    observer->childAboutToBeRemoved(queue, kind, index);
+    notified().childAboutToBeRemoved(queue, kind, index);
     auto row = std::move(list[index]);
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
-    observer->childRemoved();
+    notified().childRemoved();
     return row;
 }
 
@@ -91,7 +91,7 @@ void Queues::stamp(std::uint64_t& listedIn) const
 
 void Queues::changed(const Queue& queue)
 {
-    observer->queueChanged(rowOf(queue));
+    notified().queueChanged(rowOf(queue));
 }
 
 Queue& Queues::queueNamed(std::string_view name)
@@ -105,17 +105,17 @@ Queue& Queues::queueNamed(std::string_view name)
     queue->order = nextOrder++;
     stamp(queue->listedIn);
     Queue& added = *queue;
-    observer->queueAboutToBeAdded(rows.size());
+    notified().queueAboutToBeAdded(rows.size());
     byName.emplace(added.name, &added);
     rows.push_back(std::move(queue));
-    observer->queueAdded();
+    notified().queueAdded();
     return added;
 }
 
 void Queues::removeQueue(std::size_t row)
 {
     Queue& queue = *rows[row];
-    observer->queueAboutToBeRemoved(row);
+    notified().queueAboutToBeRemoved(row);
     for (const auto& caller : queue.callers) {
         const auto it = byChannel.find(caller->channel);
         if (it != byChannel.end() && it->second == caller.get())
@@ -123,7 +123,7 @@ void Queues::removeQueue(std::size_t row)
     }
     byName.erase(queue.name);
     rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(row));
-    observer->queueRemoved();
+    notified().queueRemoved();
 }
 
 QueueCaller* Queues::callerIn(Queue& queue, std::string_view channel, std::string_view uniqueid)
@@ -182,7 +182,7 @@ void Queues::renumber(Queue& queue)
     // As the PBX does whenever a caller comes or goes: 1, 2, 3 ... in the order they wait.
     for (std::size_t index = 0; index < queue.callers.size(); ++index)
         if (assign(queue.callers[index]->position, static_cast<unsigned>(index + 1)))
-            observer->childChanged(queue, Child::Caller, index);
+            notified().childChanged(queue, Child::Caller, index);
 }
 
 void Queues::applyMember(Queue& queue, const MemberFields& fields, bool listing)
@@ -204,7 +204,7 @@ void Queues::applyMember(Queue& queue, const MemberFields& fields, bool listing)
     const bool loggedInBefore = member.loggedIn();
     // An older PBX gives no time of a pause: it happens as the event says so.
     if (member.apply(fields, listing, listing ? 0 : wallSeconds()))
-        observer->childChanged(queue, Child::Member, index);
+        notified().childChanged(queue, Child::Member, index);
     if (listing)
         member.listedIn = nListing;
     else
@@ -268,7 +268,7 @@ void Queues::listedCaller(const CallerFields& given)
         index = queue.placeOf(held->position);
         insertChild(queue, Child::Caller, queue.callers, index, std::move(held));
     } else if (moved || change) {
-        observer->childChanged(queue, Child::Caller, index);
+        notified().childChanged(queue, Child::Caller, index);
     }
 }
 
@@ -325,7 +325,7 @@ void Queues::callerJoined(const CallerFields& fields)
     if (QueueCaller* caller = callerIn(queue, fields.channel, {})) {
         stamp(caller->listedIn);
         if (caller->describe(fields, clock()))
-            observer->childChanged(queue, Child::Caller, queue.indexOf(*caller));
+            notified().childChanged(queue, Child::Caller, queue.indexOf(*caller));
         return;
     }
     placeCaller(queue, fields, true);
@@ -363,7 +363,7 @@ void Queues::callerAbandoned(const AbandonedCaller& given)
         if (told.name.empty())
             told.name = caller->name;
     }
-    observer->callerAbandoned(told);
+    notified().callerAbandoned(told);
     changed(queue);
 }
 
@@ -399,7 +399,7 @@ void Queues::setRinging(Queue& queue, std::size_t index, bool ringing, std::stri
     member.rungFor.assign(ringing ? uniqueid : std::string_view());
     if (!assign(member.ringing, ringing))
         return;
-    observer->childChanged(queue, Child::Member, index);
+    notified().childChanged(queue, Child::Member, index);
     if (member.state() != before)
         changed(queue);
 }
@@ -439,11 +439,11 @@ void Queues::callerAnswered(const AnsweredCaller& given)
         setRinging(queue, index, false, {});
         const MemberState before = member->state();
         if (assign(member->inCall, true))
-            observer->childChanged(queue, Child::Member, index);
+            notified().childChanged(queue, Child::Member, index);
         if (member->state() != before)
             changed(queue);
     }
-    observer->callerAnswered(call);
+    notified().callerAnswered(call);
 }
 
 void Queues::callCompleted(const AnsweredCaller& call, bool countCall)
@@ -463,7 +463,7 @@ void Queues::callCompleted(const AnsweredCaller& call, bool countCall)
             change = true;
         }
         if (change)
-            observer->childChanged(queue, Child::Member, index);
+            notified().childChanged(queue, Child::Member, index);
     }
     changed(queue);
 }

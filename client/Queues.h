@@ -92,6 +92,8 @@ public:
     // The listing under way will never complete (its connection is gone).
     void listingAbandoned() { bListing = false; }
     bool listingOpen() const { return bListing; }
+    // Counts the changes told to the listener, whether one listens or not.
+    std::uint64_t changes() const { return nChanges; }
 
     // Events. A queue or member that an event describes exists from then on.
     void callerJoined(const CallerFields& fields);
@@ -137,10 +139,16 @@ private:
     void setRinging(Queue& queue, std::size_t index, bool ringing, std::string_view uniqueid);
     void stopRinging(Queue& queue, std::string_view uniqueid);
     void stamp(std::uint64_t& listedIn) const;
+    Listener& notified()
+    {
+        ++nChanges;
+        return *observer;
+    }
 
     Clock clock;
     WallClock wallClock;
     Listener* observer; // never null
+    std::uint64_t nChanges = 0;
 
     std::vector<std::unique_ptr<Queue>> rows; // sorted by Queue::order
     Index<Queue*> byName;

@@ -15,7 +15,10 @@ enum class ActionKind
     Status,
     Hangup,
     Challenge,
-    Ping
+    Ping,
+    QueueStatus,
+    QueueSummary,
+    QueuePause
 };
 
 // The PBX's answer to one action the client sent: the block that begins with "Response:".

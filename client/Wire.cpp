@@ -82,4 +82,13 @@ EntryParts appendEntryStart(std::string& out, std::string_view channel, std::str
     return ends;
 }
 
+std::string_view loginEvents(bool live, bool agent, bool system)
+{
+    if (!live)
+        return EventsOff;
+    if (system)
+        return agent ? EventsCallAgentSystem : EventsCallSystem;
+    return agent ? EventsCallAgent : EventsCall;
+}
+
 } // namespace corvale

@@ -18,6 +18,11 @@ constexpr std::string_view EventsOff = "Off";
 constexpr std::string_view EventsCall = "call";
 // Live mode that also hears of the PBX shutting down, to reconnect at once.
 constexpr std::string_view EventsCallSystem = "call,system";
+// Live mode that follows the queues too: their events from 12 on, and the agents', are class agent.
+constexpr std::string_view EventsCallAgent = "call,agent";
+constexpr std::string_view EventsCallAgentSystem = "call,agent,system";
+// The Events header for a login: EventsOff unless `live`.
+std::string_view loginEvents(bool live, bool agent, bool system);
 // Asks the PBX for an answer and nothing else: proof that the connection still carries.
 constexpr std::string_view PingAction = "Action: Ping\r\n\r\n";
 constexpr std::string_view LineEnd = "\r\n";

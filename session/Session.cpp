@@ -61,12 +61,18 @@ Session::Session(QObject* parent)
     connect(&reconnector, &Reconnector::progress, this, &Session::reconnectProgress);
     connect(&hangups, &HangupQueue::tell, this, &Session::tell);
     connect(&hangups, &HangupQueue::finished, this, &Session::hangupOver);
+    queueFeed.loggedInClient = [this] { return loggedIn() ? manager.get() : nullptr; };
+    connect(&queueFeed, &QueueFeed::changed, this, &Session::queuesChanged);
+    connect(&queueFeed, &QueueFeed::currentChanged, this, &Session::queuesCurrentChanged);
+    connect(&queueFeed, &QueueFeed::pauseFinished, this, &Session::queuePauseFinished);
 
     poller.setInterval(timing.listingInterval);
     connect(&poller, &QTimer::timeout, this, [this] {
         poller.setInterval(timing.listingInterval); // after a shutdown's shorter wait
-        if (current == State::Listed)
+        if (current == State::Listed) {
             manager->pollListing();
+            queueFeed.periodic(*manager);
+        }
     });
     connect(&pacer, &ReadPacer::readDue, this, [this] { readNow(); });
 }
@@ -86,6 +92,7 @@ void Session::setSettings(const SessionSettings& settings)
         tcpConn.useTls(config.trusted);
     if (config.live && !live)
         live = std::make_unique<LiveCalls>();
+    queueFeed.setUp(config.queues && config.live, config.queuePollInterval);
     configureClient();
     updateReadLimit();
 }
@@ -99,6 +106,7 @@ void Session::setTimes(const SessionTimes& times)
     keepalive.setTimes(timing.silenceBeforePing, timing.pingWait);
     waits.setTimes(timing.greetingWait, timing.loginWait);
     hangups.setAnswerWait(timing.answerWait);
+    queueFeed.setAnswerWait(timing.answerWait);
     reconnector.setDelay(timing.retryDelay);
     reconnector.setStableAfter(timing.stableAfter);
 }
@@ -107,8 +115,10 @@ void Session::newClient()
 {
     // A client may be on the stack (the link went while it read a line): it is freed once
     // nothing reads.
-    if (manager)
+    if (manager) {
         retired.emplace_back(std::move(ops), std::move(manager));
+        queueFeed.connectionLost(QStringLiteral("The connection to the PBX was lost."));
+    }
     if (nReading == 0)
         retired.clear();
     ++nGeneration;
@@ -121,6 +131,7 @@ void Session::configureClient()
 {
     manager->setAuth(config.auth);
     manager->followCalls(live.get());
+    queueFeed.attach(*manager);
     manager->useCoreShowChannels(config.coreShowChannels && !bStatusListing);
     // A PBX that shuts down says so first: live mode reads events anyway.
     if (live && config.reconnect)
@@ -154,24 +165,13 @@ void Session::connectNow()
     tcpConn.connectToRemote();
 }
 
-void Session::retryNow()
-{
-    if (current == State::Reconnecting)
-        reconnector.tryNow();
-}
-
-void Session::close()
-{
-    if (!ended())
-        endNow();
-}
-
 void Session::endNow()
 {
     stopTimers();
     reconnector.stop();
     setState(State::Ended);
     hangups.abandon();
+    queueFeed.connectionLost(QStringLiteral("The connection has ended."));
     tcpConn.close();
 }
 
@@ -181,16 +181,6 @@ void Session::stopTimers()
     pacer.stop();
     waits.stop();
     keepalive.stop();
-}
-
-int Session::attempt() const
-{
-    return current == State::Reconnecting ? reconnector.attempt() : 0;
-}
-
-std::chrono::milliseconds Session::nextTryIn() const
-{
-    return current == State::Reconnecting ? reconnector.nextTryIn() : std::chrono::milliseconds(0);
 }
 
 void Session::setHoldReading(bool held)
@@ -243,6 +233,9 @@ void Session::readNow(bool whole)
         });
     if (live && read)
         emit callsChanged();
+    // The manager (and so its queues) is the same only while the connection is.
+    if (read && connection == nGeneration)
+        queueFeed.afterRead(*manager);
     if (--nReading == 0)
         retired.clear();
 }
@@ -317,6 +310,7 @@ void Session::goDown()
     poller.stop();
     keepalive.stop();
     hangups.abandon();
+    queueFeed.connectionLost(QStringLiteral("The connection to the PBX was lost."));
     emit linkLost();
 }
 
@@ -488,6 +482,9 @@ void Session::actionAnswered(const Answer& answer)
     case ActionKind::Hangup:
         hangups.answered(answer.ticket, answer.response, answer.message);
         return;
+    case ActionKind::QueuePause:
+        queueFeed.pauseAnswered(answer);
+        return;
     default:
         return;
     }
@@ -508,6 +505,7 @@ void Session::loginAccepted()
         keepalive.heard();
     if (live)
         poller.start(timing.listingInterval);
+    queueFeed.loggedIn(*manager);
 }
 
 void Session::loginNotTaken(const Answer& answer)

@@ -4,6 +4,7 @@
 #include "Keepalive.h"
 #include "ListedEntries.h"
 #include "ManagerClient.h"
+#include "QueueFeed.h"
 #include "ReadPacer.h"
 #include "Reconnector.h"
 #include "SessionReport.h"
@@ -88,9 +89,18 @@ public:
     // until it and every hangup asked for meanwhile have ended. Asked again while it waits, it
     // only queues and returns.
     void hangUp(const std::string& channel);
-    void close(); // ends the session, no reconnection, no report; waiting hangups end untold
+    // Ends the session, no reconnection, no report; waiting hangups end untold.
+    void close()
+    {
+        if (!ended())
+            endNow();
+    }
     // While waiting to reconnect: the next attempt now.
-    void retryNow();
+    void retryNow()
+    {
+        if (current == State::Reconnecting)
+            reconnector.tryNow();
+    }
 
     // A view has a modal box open: reading stops at ReadLimit, and a connection error that will
     // not be retried waits until the box closes (in live mode the link is shown lost at once).
@@ -98,8 +108,12 @@ public:
 
     State state() const { return current; }
     // While reconnecting: the attempt made or waited for; else 0.
-    int attempt() const;
-    std::chrono::milliseconds nextTryIn() const;
+    int attempt() const { return current == State::Reconnecting ? reconnector.attempt() : 0; }
+    std::chrono::milliseconds nextTryIn() const
+    {
+        return current == State::Reconnecting ? reconnector.nextTryIn()
+                                              : std::chrono::milliseconds(0);
+    }
     QString endReason() const { return sEndReason; }
     // What ended the session on its own, if anything did and it was told.
     const std::optional<SessionReport>& endReport() const { return lastEnd; }
@@ -114,6 +128,22 @@ public:
     LiveCalls* liveCalls() { return live.get(); }
     const LiveCalls* liveCalls() const { return live.get(); }
     const ManagerClient& client() const { return *manager; }
+
+    // The queues of the PBX: null unless settings().queues; the same object for the session's
+    // lifetime, across reconnections.
+    corvale::Queues* queues() { return queueFeed.queues(); }
+    const corvale::Queues* queues() const { return queueFeed.queues(); }
+    // False from a loss until the queues are listed again.
+    bool queuesCurrent() const { return queueFeed.current(); }
+    // No queue event has come since the login (a user without read class agent): the listing is
+    // polled every queuePollInterval.
+    bool queuesPolled() const { return queueFeed.polled(); }
+    // Returns at once; ends in one queuePauseFinished(), always later.
+    void requestQueuePause(const QString& interface, bool paused, const QString& queue,
+                           const QString& reason)
+    {
+        queueFeed.requestPause(interface, paused, queue, reason);
+    }
     const SocketAdapter& socket() const { return tcpConn; }
 
 signals:
@@ -143,6 +173,12 @@ signals:
     // Live mode without reconnection: the link went while a box was open; the session ends, with
     // its report, once the box closes.
     void linkLost();
+    // After a read that changed the queues.
+    void queuesChanged();
+    void queuesCurrentChanged(bool current);
+    // `message`: the PBX's words; permissionDenied: the manager user lacks write class agent.
+    void queuePauseFinished(const QString& interface, bool ok, const QString& message,
+                            bool permissionDenied);
 
 private:
     class Ops; // the manager client's window: forwards to the members below
@@ -222,6 +258,7 @@ private:
     Keepalive keepalive;
     Reconnector reconnector;
     HangupQueue hangups;
+    QueueFeed queueFeed;
     bool bWaitingForHangups = false;
 
     bool bEverLoggedIn = false;

@@ -6,6 +6,8 @@
 #include <QSslCertificate>
 #include <QString>
 
+#include <chrono>
+
 namespace corvale {
 
 // What a Session connects to and how; the views fill it in.
@@ -23,6 +25,10 @@ struct SessionSettings
     // Live mode with a current PBX: list with CoreShowChannels, which carries the bridge and the
     // linked id, escapes every name and is answered without locking each channel.
     bool coreShowChannels = false;
+    // Live mode: the queues too (see Session::queues), their listing polled this often while
+    // no queue events come.
+    bool queues = false;
+    std::chrono::milliseconds queuePollInterval{5000};
 };
 
 } // namespace corvale

@@ -161,6 +161,17 @@ void FakePbx::answer(QTcpSocket* peer, const QByteArray& action)
         peer->write("Response: Success\r\nChallenge: " + Challenge + "\r\n\r\n");
     } else if (lower.startsWith("action: status\r\n")) {
         peer->write(listing(header(action, "ActionID")));
+    } else if (lower.startsWith("action: queuestatus\r\n")) {
+        const QByteArray id = "ActionID: " + header(action, "ActionID") + "\r\n";
+        QByteArray out = "Response: Success\r\n" + id +
+                         "EventList: start\r\nMessage: Queue status will follow\r\n\r\n";
+        for (const QByteArray& record : queueRecords)
+            out += record + id + "\r\n";
+        peer->write(out + "Event: QueueStatusComplete\r\n" + id + "EventList: Complete\r\n\r\n");
+    } else if (lower.startsWith("action: queuesummary\r\n")) {
+        peer->write("Response: Error\r\nMessage: Invalid/unknown command: QueueSummary\r\n\r\n");
+    } else if (lower.startsWith("action: queuepause\r\n")) {
+        peer->write(pauseAnswer);
     } else if (lower.startsWith("action: ping\r\n")) {
         if (answerPing)
             peer->write("Response: Success\r\nPing: Pong\r\nTimestamp: 1700000000.000000\r\n\r\n");

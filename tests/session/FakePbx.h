@@ -47,6 +47,10 @@ public:
     bool answerPing = true;
     bool holdHangups = false;
     QList<Call> calls;
+    // QueueStatus: these records, each followed by the ActionID line and the empty line; a
+    // QueueSummary is refused as by a PBX without it. QueuePause: this answer, or none if empty.
+    QList<QByteArray> queueRecords;
+    QByteArray pauseAnswer = "Response: Success\r\nMessage: Interface paused successfully\r\n\r\n";
     // Runs when an action arrives, before it is answered; returns false to leave it unanswered.
     std::function<bool(const QByteArray& action)> onAction;
 
