@@ -49,9 +49,10 @@ void CallTreeView::startColumns()
     if (header()->count() < CallTreeModel::ColumnCount)
         return;
     header()->resizeSection(CallTreeModel::From, 210);
-    header()->resizeSection(CallTreeModel::To, 180);
-    header()->resizeSection(CallTreeModel::Channels, 180);
-    header()->resizeSection(CallTreeModel::State, 80);
+    header()->resizeSection(CallTreeModel::To, 160);
+    header()->resizeSection(CallTreeModel::Channels, 160);
+    // Room for a queue's words: "Waiting in support, 2nd".
+    header()->resizeSection(CallTreeModel::State, 170);
     header()->resizeSection(CallTreeModel::Duration, 80);
     // Shown once several PBXs are.
     setColumnHidden(CallTreeModel::Pbx, true);

@@ -20,6 +20,12 @@ ConsoleConnection::ConsoleConnection(ConsoleWindow& consoleWindow, int key, cons
     , sProfile(profile)
 {
     connect(&window, &ConsoleWindow::hangUpRequested, this, &ConsoleConnection::hangUp);
+    connect(&window, &ConsoleWindow::queuePauseRequested, this,
+            [this](int pbx, const QString& interface, bool paused, const QString& queue,
+                   const QString& reason) {
+                if (pbx == nKey && current)
+                    current->requestQueuePause(interface, paused, queue, reason);
+            });
     // F5 lists the calls again on every PBX.
     connect(&window, &ConsoleWindow::refreshRequested, this, [this] {
         if (current)
@@ -103,6 +109,8 @@ void ConsoleConnection::drop()
         return;
     // The window lets go of the calls before they go, and of the hangups still awaited.
     window.removeCalls(nKey);
+    if (current->queues())
+        window.removeQueues(nKey);
     disconnect(current.get(), nullptr, this, nullptr);
     current->close();
     // The session may be waiting in a hangup of its own, further up the stack.
@@ -126,6 +134,7 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     settings.live = true;
     settings.reconnect = bReconnect;
     settings.keepalive = true;
+    settings.queues = true;
 
     current = std::make_unique<Session>();
     Session& session = *current;
@@ -160,6 +169,7 @@ void ConsoleConnection::connectTo(const ConnectionFields& fields, const std::str
     });
 
     window.addCalls(nKey, *session.liveCalls(), name());
+    followQueues(session);
     session.open();
     updateStatus();
 }
@@ -315,4 +325,53 @@ void ConsoleConnection::updateStatus()
         status.setPbxState(nKey, sProfile, tr("%1: %2").arg(sProfile, shortStateText()),
                            details.join(QLatin1Char('\n')));
     }
+}
+
+void ConsoleConnection::followQueues(Session& session)
+{
+    corvale::Queues* queues = session.queues();
+    if (queues == nullptr)
+        return;
+    window.addQueues(nKey, *queues, name());
+    const int pollSeconds =
+        static_cast<int>(std::chrono::ceil<std::chrono::seconds>(session.settings().queuePollInterval)
+                             .count());
+    const auto showState = [this, pollSeconds] {
+        if (current && current->queues())
+            window.setQueuesState(nKey, current->queuesCurrent(), current->queuesPolled(),
+                                  pollSeconds);
+    };
+    connect(&session, &Session::queuesCurrentChanged, this, showState);
+    connect(&session, &Session::queuesChanged, this, [this, showState] {
+        window.queuesChanged(nKey);
+        // Polling stops once the first queue event shows that events come.
+        if (current && current->queuesPolled() != bQueuesPolled) {
+            bQueuesPolled = current->queuesPolled();
+            showState();
+        }
+    });
+    bQueuesPolled = session.queuesPolled();
+    showState();
+    connect(&session, &Session::queuePauseFinished, this,
+            [this](const QString& interface, bool ok, const QString& message,
+                   bool permissionDenied) {
+                window.queuePauseFinished(nKey, interface, ok, queueWords(message),
+                                          permissionDenied);
+            });
+}
+
+QString ConsoleConnection::queueWords(const QString& message)
+{
+    // The session's own refusals, in the console's language; the PBX's words as they came.
+    static const char* const own[] = {
+        QT_TR_NOOP("The reason, interface or queue holds a line break or NUL, so nothing was sent."),
+        QT_TR_NOOP("Not connected to the PBX."),
+        QT_TR_NOOP("This session does not follow the queues."),
+        QT_TR_NOOP("Nothing was sent."),
+        QT_TR_NOOP("The PBX did not answer."),
+    };
+    for (const char* text : own)
+        if (message == QLatin1String(text))
+            return tr(text);
+    return message;
 }

@@ -76,6 +76,9 @@ private:
     void stateChanged(corvale::Session::State state);
     void hangupEnded(const corvale::SessionReport& outcome);
     void logProblem(const corvale::ConnectionProblem& problem);
+    // The session's queues on the window's Queues tab, and pauses asked for there.
+    void followQueues(corvale::Session& session);
+    static QString queueWords(const QString& message);
     QString name() const;
     QString endText() const;
     QString reconnectingText(const QString& format) const;
@@ -87,6 +90,7 @@ private:
     ConnectionFields lastFields;
     std::string sSecret; // for the logins of reconnections; never stored
     bool bReconnect = true;
+    bool bQueuesPolled = false;
     std::optional<std::chrono::milliseconds> readInterval;
     QTime lostAt;                  // while reconnecting: when the connection went
     std::string_view shownListing; // the listing action the status last named

@@ -5,6 +5,8 @@
 #include "ConsoleWindow.h"
 #include "Conversations.h"
 #include "PbxSim.h"
+#include "QueueTreeModel.h"
+#include "QueuesView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,6 +40,7 @@ private slots:
     void hangupsAwaitedWhenTheSessionEndsAreAnsweredOnce();
     void theToolTipNamesTheListing_data();
     void theToolTipNamesTheListing();
+    void theQueuesFollowThePbxAndAMemberIsPaused();
 
 private:
     static void connect(ConsoleConnection& connection, const PbxSim& sim);
@@ -533,3 +536,64 @@ void tst_consoleSim::theToolTipNamesTheListing()
 
 QTEST_MAIN(tst_consoleSim)
 #include "tst_consoleSim.moc"
+
+// The connection hands the session's queues to the Queues tab and its pauses to the PBX.
+void tst_consoleSim::theQueuesFollowThePbxAndAMemberIsPaused()
+{
+    PbxSim sim({"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0",
+                "--queue-demo"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    ConsoleWindow window;
+    QStringList failures;
+    window.showFailure = [&failures](const QString& text) { failures << text; };
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
+    connect(connection, sim);
+    QueueTreeModel& queues = window.queues()->model();
+    QTRY_COMPARE_WITH_TIMEOUT(queues.rowCount(), 2, 10000);
+    const auto queueRow = [&queues](const QString& name) {
+        for (int row = 0; row < queues.rowCount(); ++row)
+            if (queues.index(row, QueueTreeModel::Name).data().toString() == name)
+                return queues.index(row, 0);
+        return QModelIndex();
+    };
+    const QModelIndex sales = queueRow(QStringLiteral("sales"));
+    QVERIFY(sales.isValid());
+    // Two callers waiting and two members beneath.
+    QTRY_COMPARE_WITH_TIMEOUT(queues.rowCount(sales), 4, 10000);
+
+    // A caller who joins reaches the tab by the PBX's events, and the calls show it waiting.
+    QVERIFY(sim.command(QStringLiteral("join sales SIP/5011-00000001 5565011 Waiting 5011"))
+                .startsWith(QStringLiteral("ok")));
+    QTRY_COMPARE_WITH_TIMEOUT(queues.rowCount(sales), 5, 10000);
+    const auto waitsThird = [&window] {
+        for (int row = 0; row < window.model()->rowCount(); ++row)
+            if (window.model()->index(row, CallTreeModel::State).data().toString() ==
+                QStringLiteral("Waiting in sales, 3rd"))
+                return true;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(waitsThird(), 10000);
+
+    // Pausing from the console pauses the member on the PBX; the answer comes back.
+    QSignalSpy answered(connection.session(), &corvale::Session::queuePauseFinished);
+    emit window.queuePauseRequested(ConsoleConnection::DialogKey,
+                                    QStringLiteral("Local/6001@queue-agents/n"), true,
+                                    QStringLiteral("sales"), QStringLiteral("Coffee"));
+    QVERIFY(answered.wait(10000));
+    QVERIFY(answered.at(0).at(1).toBool());
+    const auto pausedForCoffee = [&queues, sales] {
+        for (int row = 0; row < queues.rowCount(sales); ++row)
+            if (queues.index(row, QueueTreeModel::State, sales)
+                    .data()
+                    .toString()
+                    .startsWith(QStringLiteral("Paused (Coffee)")))
+                return true;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(pausedForCoffee(), 10000);
+    QVERIFY(failures.isEmpty());
+
+    // The connection's end takes the queues off the tab.
+    connection.close();
+    QCOMPARE(queues.rowCount(), 0);
+}
