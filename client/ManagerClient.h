@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AnswerPairing.h"
 #include "ChannelListing.h"
 #include "DurationFormat.h"
 #include "EventBlock.h"
@@ -10,9 +11,7 @@
 #include "WindowOps.h"
 #include "Wire.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <locale>
 #include <optional>
@@ -78,7 +77,7 @@ public:
     bool inStatus() const { return channels.record().isOpen(); }
     // A listing whose answer repeated its ActionID is under way: its blocks are guarded.
     bool guardedListing() const { return guard.active(); }
-    std::size_t awaitingAnswers() const { return pending.size(); }
+    std::size_t awaitingAnswers() const { return answers.size(); }
 
     // Live mode, set before the greeting: the login asks for call events, and listings and
     // events keep `calls` up to date instead of entries going to the window.
@@ -106,11 +105,7 @@ public:
     // For the parts of the client that send actions of their own: sends `action`, awaiting its
     // answer as `kind` (a listing's with its ActionID).
     std::uint64_t sendTracked(ActionKind kind, std::string_view action, std::string listingId = {});
-    bool awaits(ActionKind kind) const
-    {
-        return std::any_of(pending.begin(), pending.end(),
-                           [kind](const Pending& p) { return p.kind == kind; });
-    }
+    bool awaits(ActionKind kind) const { return answers.awaits(kind); }
     std::string freshListingId() const { return listingIds(); }
 
     // Bytes that arrive while a message opened from inside a line is on screen wait for it to
@@ -121,21 +116,10 @@ public:
     std::size_t lostArrivals() const { return nLost; }
 
 private:
-    struct Pending
-    {
-        std::uint64_t ticket;
-        ActionKind kind;
-        std::string listingId; // a listing's ActionID
-        bool core = false;     // a listing by CoreShowChannels
-    };
-
     void feed(std::string_view bytes);
-    std::uint64_t track(ActionKind kind, std::string listingId = {}, bool core = false);
     void trackAnswer(Key which, std::string_view value, bool emptyLine);
     void finishAnswer(bool atEmptyLine);
-    void pairAnswer(const Pending& with);
     void answerChallenge(const Answer& answer);
-    void realignToStatus();
     void loginAnswered(std::string_view message);
     void listingBegins();
     void recordLine(Key which, bool empty, std::string_view value);
@@ -167,16 +151,11 @@ private:
     bool bDispatching = false;
     std::string sDeferred; // bytes that arrived while a line was being interpreted
 
-    std::deque<Pending> pending; // sent actions awaiting their answer, oldest first
-    std::optional<Answer> openAnswer;
-    std::string sAnswerListingId; // the ActionID the open answer's listing went out with
-    bool bAnswerChannels = false;
+    AnswerPairing answers;
     bool bRepeatsIds = false; // this connection's PBX repeated a listing's ActionID
-    std::string sAnswerEcho;  // the ActionID the open answer repeated
     std::function<std::string()> listingIds = &ListingGuard::freshId;
     ListingGuard guard;
     ListingReader* listingReader = &channels; // where the guarded listing's records go
-    std::uint64_t nextTicket = 1;
 
     // Live mode.
     LiveCalls* live = nullptr;
