@@ -7,13 +7,14 @@
 #include "QueueFeed.h"
 #include "ReadPacer.h"
 #include "Reconnector.h"
+#include "SessionListing.h"
 #include "SessionReport.h"
 #include "SessionSettings.h"
 #include "SessionTimes.h"
+#include "ShutdownWatch.h"
 #include "SocketAdapter.h"
 #include "StartWaits.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -183,7 +184,6 @@ signals:
 private:
     class Ops; // the manager client's window: forwards to the members below
     friend class Ops;
-    void addCall(std::string_view entry, const EntryParts& parts);
     void showMessage(std::string_view text);
     void endProgram();
     void send(std::string_view bytes);
@@ -196,7 +196,7 @@ private:
     const LiveCalls* calls() const override { return live.get(); }
     std::optional<bool> listed(const std::string& channel) const override
     {
-        return entries.names(channel);
+        return listing.entries().names(channel);
     }
     std::optional<std::uint64_t> sendHangup(const std::string& channel) override
     {
@@ -233,10 +233,8 @@ private:
     bool keepaliveOn() const;
     void loginAccepted();
     void loginNotTaken(const Answer& answer);
-    bool listsWithCoreShowChannels() const;
     bool commandsHeldBack();
     void requestListing();
-    void clearEntries();
     void listingAnswered(const Answer& answer);
 
     SessionSettings config;
@@ -254,7 +252,7 @@ private:
     StartWaits waits;
     QTimer poller;
     ReadPacer pacer;
-    QElapsedTimer sinceShutdown; // this connection's PBX announced its shutdown
+    ShutdownWatch shutdown;
     Keepalive keepalive;
     Reconnector reconnector;
     HangupQueue hangups;
@@ -262,16 +260,14 @@ private:
     bool bWaitingForHangups = false;
 
     bool bEverLoggedIn = false;
-    bool bStatusListing = false; // CoreShowChannels was refused: Status from then on
-    bool bDown = false;          // live mode: lost while a box was open, the end to follow
+    bool bDown = false; // live mode: lost while a box was open, the end to follow
     QString sEndReason;
     std::optional<SessionReport> lastEnd;
     std::optional<SessionReport> lastClientReport; // what the client said last
     int nHeld = 0;
     std::optional<Loss> pendingLoss;
 
-    ListedEntries entries; // snapshot mode
-    bool bRefusalShown = false;
+    SessionListing listing;
 };
 
 } // namespace corvale
