@@ -5,10 +5,6 @@
 #include "LiveCalls.h"
 #include "SessionOps.h"
 
-#include <QEventLoop>
-
-#include <algorithm>
-
 namespace corvale {
 
 namespace {
@@ -24,6 +20,7 @@ Session::Session(QObject* parent)
     , pacer(tcpConn)
     , keepalive(tcpConn)
     , hangups(*this)
+    , hangupWait(hangups)
 {
     newClient();
 
@@ -59,6 +56,7 @@ Session::Session(QObject* parent)
     connect(&listing, &SessionListing::cleared, this, &Session::entriesCleared);
     connect(&listing, &SessionListing::entryListed, this, &Session::entryListed);
     connect(&listing, &SessionListing::refused, this, &Session::tell);
+    connect(&lossHold, &LossHold::due, this, [this](const ConnectionLoss& loss) { lose(loss); });
     queueFeed.loggedInClient = [this] { return loggedIn() ? manager.get() : nullptr; };
     connect(&queueFeed, &QueueFeed::changed, this, &Session::queuesChanged);
     connect(&queueFeed, &QueueFeed::currentChanged, this, &Session::queuesCurrentChanged);
@@ -184,22 +182,15 @@ void Session::stopTimers()
 
 void Session::setHoldReading(bool held)
 {
-    nHeld = std::max(0, nHeld + (held ? 1 : -1));
+    lossHold.setHeld(held);
     updateReadLimit();
-    if (nHeld == 0 && pendingLoss && !ended()) {
-        // Later, so that whoever showed the box finishes its step first.
-        QTimer::singleShot(0, this, [this] {
-            if (pendingLoss && nHeld == 0)
-                lose(*pendingLoss);
-        });
-    }
 }
 
 void Session::updateReadLimit()
 {
     // Qt would buffer all that arrives while nobody reads; past the limit TCP holds the PBX back
     // instead, and nothing is lost.
-    tcpConn.setReadLimit(live || nHeld > 0 ? ReadLimit : 0);
+    tcpConn.setReadLimit(live || lossHold.held() ? ReadLimit : 0);
 }
 
 void Session::dataArrival(qint64 waiting)
@@ -241,9 +232,8 @@ void Session::readNow(bool whole)
 
 void Session::tlsFailed(SocketAdapter::TlsProblem problem)
 {
-    Loss loss;
-    loss.problem = ConnectionProblem::ofTls(problem);
-    loss.report = SessionReport::connectionFailed(loss.problem, tcpConn.host(), tcpConn.port());
+    ConnectionLoss loss =
+        ConnectionLoss::of(ConnectionProblem::ofTls(problem), tcpConn.host(), tcpConn.port());
     loss.report.ownAuthorities = config.ownAuthorities;
     // A certificate that fails is the PBX's answer, not an accident of the network: it is not
     // tried again.
@@ -253,27 +243,23 @@ void Session::tlsFailed(SocketAdapter::TlsProblem problem)
 
 void Session::lose(const ConnectionProblem& problem)
 {
-    Loss loss;
-    loss.problem = problem;
-    loss.report = SessionReport::connectionFailed(loss.problem, config.host, config.port);
-    lose(std::move(loss));
+    lose(ConnectionLoss::of(problem, config.host, config.port));
 }
 
-void Session::lose(Loss loss)
+void Session::lose(ConnectionLoss loss)
 {
     if (ended())
         return;
     const bool retry = loss.retryable && config.reconnect && bEverLoggedIn;
-    if (nHeld > 0 && !retry) {
+    if (lossHold.held() && !retry) {
         // Told once the box on screen is dismissed, unless the session ends first (a rejected
         // login's box is followed by the end at once).
-        if (!pendingLoss)
-            pendingLoss = std::move(loss);
+        lossHold.keep(std::move(loss));
         if (live)
             goDown();
         return;
     }
-    pendingLoss.reset();
+    lossHold.clear();
     // A PBX that rejects a login closes at once; its answer may still wait unread, and so may
     // the announcement of a shutdown.
     if (tcpConn.bytesAvailable() > 0)
@@ -379,19 +365,6 @@ void Session::requestListing()
     if (current != State::Listed)
         return;
     manager->sendStatus();
-}
-
-void Session::hangUp(const std::string& channel)
-{
-    hangups.request(channel);
-    if (bWaitingForHangups)
-        return;
-    bWaitingForHangups = true;
-    QEventLoop loop;
-    connect(&hangups, &HangupQueue::becameIdle, &loop, &QEventLoop::quit);
-    if (!hangups.idle())
-        loop.exec();
-    bWaitingForHangups = false;
 }
 
 HangupQueue::Link::State Session::linkState() const

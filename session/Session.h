@@ -1,8 +1,10 @@
 #pragma once
 
 #include "HangupQueue.h"
+#include "HangupWait.h"
 #include "Keepalive.h"
 #include "ListedEntries.h"
+#include "LossHold.h"
 #include "ManagerClient.h"
 #include "QueueFeed.h"
 #include "ReadPacer.h"
@@ -89,7 +91,7 @@ public:
     // The call list window's Disconnect Call: requestHangup(), then waits in a nested event loop
     // until it and every hangup asked for meanwhile have ended. Asked again while it waits, it
     // only queues and returns.
-    void hangUp(const std::string& channel);
+    void hangUp(const std::string& channel) { hangupWait.hangUp(channel); }
     // Ends the session, no reconnection, no report; waiting hangups end untold.
     void close()
     {
@@ -204,13 +206,6 @@ private:
     }
     void hangupSent() override { requestListing(); }
 
-    struct Loss
-    {
-        ConnectionProblem problem;
-        SessionReport report;
-        bool retryable = true;
-    };
-
     void setState(State next);
     void newClient();
     void configureClient();
@@ -223,7 +218,7 @@ private:
     void greeted();
     // The connection failed or went: retried when it may be, else the end with `loss.report`.
     void lose(const ConnectionProblem& problem);
-    void lose(Loss loss);
+    void lose(ConnectionLoss loss);
     void goDown();
     void tell(const SessionReport& report);
     void hangupOver(const SessionReport& outcome);
@@ -256,16 +251,15 @@ private:
     Keepalive keepalive;
     Reconnector reconnector;
     HangupQueue hangups;
+    HangupWait hangupWait;
     QueueFeed queueFeed;
-    bool bWaitingForHangups = false;
 
     bool bEverLoggedIn = false;
     bool bDown = false; // live mode: lost while a box was open, the end to follow
     QString sEndReason;
     std::optional<SessionReport> lastEnd;
     std::optional<SessionReport> lastClientReport; // what the client said last
-    int nHeld = 0;
-    std::optional<Loss> pendingLoss;
+    LossHold lossHold;
 
     SessionListing listing;
 };
