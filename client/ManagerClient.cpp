@@ -44,20 +44,8 @@ void ManagerClient::dataArrival(std::string_view bytes)
         return;
     if (bDispatching) {
         // A modal message opened while interpreting a line runs the event loop, which can
-        // deliver more data here. Interpreting it now would put its lines before the rest of
-        // the outer chunk, so it waits for the outer run to finish. The message may stay open
-        // for as long as the operator likes, so the wait is bounded: past it, what waits and
-        // whatever follows during this run is dropped.
-        if (bDeferredLost)
-            return;
-        if (bytes.size() > MaxDeferred - sDeferred.size()) {
-            sDeferred.clear();
-            sDeferred.shrink_to_fit();
-            bDeferredLost = true;
-            ++nLost;
-            return;
-        }
-        sDeferred.append(bytes);
+        // deliver more data here: it waits for the outer run to finish.
+        deferred.add(bytes);
         return;
     }
     bDispatching = true;
@@ -68,14 +56,11 @@ void ManagerClient::dataArrival(std::string_view bytes)
     } reset{bDispatching};
 
     feed(bytes);
-    while (!bEnded && !sDeferred.empty()) {
-        std::string more = std::move(sDeferred);
-        sDeferred.clear();
-        feed(more);
-    }
+    while (!bEnded && !deferred.empty())
+        feed(deferred.take());
     if (bEnded)
-        sDeferred.clear();
-    else if (bDeferredLost)
+        deferred.clear();
+    else if (deferred.lost())
         resynchronise();
 }
 
@@ -83,7 +68,7 @@ void ManagerClient::resynchronise()
 {
     // The next bytes start somewhere inside a line of some block: forget the half-read record,
     // event or answer.
-    bDeferredLost = false;
+    deferred.resume();
     framer.reset();
     channels.record().close();
     bRecordTail = false;
@@ -260,8 +245,8 @@ void ManagerClient::newConnection()
     nVersion = 0;
     nMinor = 0;
     bEnded = false;
-    sDeferred.clear();
-    bDeferredLost = false;
+    deferred.clear();
+    deferred.resume();
     bSkipToBlockEnd = false;
     sResyncId.clear();
     bResyncResponse = false;

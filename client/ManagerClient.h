@@ -2,6 +2,7 @@
 
 #include "AnswerPairing.h"
 #include "ChannelListing.h"
+#include "DeferredBytes.h"
 #include "DurationFormat.h"
 #include "EventBlock.h"
 #include "FieldLexing.h"
@@ -112,8 +113,8 @@ public:
     // close, up to this many; beyond it they are dropped and the stream is picked up again at
     // the next empty line (in live mode at the answer to a new listing, which names itself).
     static constexpr std::size_t MaxDeferred = 4u << 20;
-    std::size_t deferredBytes() const { return sDeferred.size(); }
-    std::size_t lostArrivals() const { return nLost; }
+    std::size_t deferredBytes() const { return deferred.size(); }
+    std::size_t lostArrivals() const { return deferred.losses(); }
 
 private:
     void feed(std::string_view bytes);
@@ -149,7 +150,7 @@ private:
     int nMinor = 0;
     bool bEnded = false;
     bool bDispatching = false;
-    std::string sDeferred; // bytes that arrived while a line was being interpreted
+    DeferredBytes deferred{MaxDeferred};
 
     AnswerPairing answers;
     bool bRepeatsIds = false; // this connection's PBX repeated a listing's ActionID
@@ -163,13 +164,11 @@ private:
     QueueClient queueSide;
     unsigned nSkippedPolls = 0;
 
-    bool bDeferredLost = false;   // deferred bytes were dropped during this run
     bool bSkipToBlockEnd = false; // after a loss, lines are dropped up to an empty one
     // Live mode after a loss: lines are dropped up to the answer that carries this ActionID.
     std::string sResyncId;
     std::string sResyncResponse; // the Response line just before, when it was the last line
     bool bResyncResponse = false;
-    std::size_t nLost = 0;
 };
 
 } // namespace corvale
