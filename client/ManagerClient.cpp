@@ -20,10 +20,6 @@ namespace corvale {
 
 namespace {
 
-// Sent actions awaiting an answer. A PBX answers every action, so this only fills up when one
-// does not; beyond it the oldest are forgotten rather than memory growing without end.
-constexpr std::size_t MaxPending = 4096;
-
 // Periodic listings skipped while one is still awaited, before asking anyway: a listing whose
 // end was lost must not stop the list from ever being repaired again.
 constexpr unsigned MaxSkippedPolls = 4;
@@ -48,20 +44,8 @@ void ManagerClient::dataArrival(std::string_view bytes)
         return;
     if (bDispatching) {
         // A modal message opened while interpreting a line runs the event loop, which can
-        // deliver more data here. Interpreting it now would put its lines before the rest of
-        // the outer chunk, so it waits for the outer run to finish. The message may stay open
-        // for as long as the operator likes, so the wait is bounded: past it, what waits and
-        // whatever follows during this run is dropped.
-        if (bDeferredLost)
-            return;
-        if (bytes.size() > MaxDeferred - sDeferred.size()) {
-            sDeferred.clear();
-            sDeferred.shrink_to_fit();
-            bDeferredLost = true;
-            ++nLost;
-            return;
-        }
-        sDeferred.append(bytes);
+        // deliver more data here: it waits for the outer run to finish.
+        deferred.add(bytes);
         return;
     }
     bDispatching = true;
@@ -72,14 +56,11 @@ void ManagerClient::dataArrival(std::string_view bytes)
     } reset{bDispatching};
 
     feed(bytes);
-    while (!bEnded && !sDeferred.empty()) {
-        std::string more = std::move(sDeferred);
-        sDeferred.clear();
-        feed(more);
-    }
+    while (!bEnded && !deferred.empty())
+        feed(deferred.take());
     if (bEnded)
-        sDeferred.clear();
-    else if (bDeferredLost)
+        deferred.clear();
+    else if (deferred.lost())
         resynchronise();
 }
 
@@ -87,13 +68,13 @@ void ManagerClient::resynchronise()
 {
     // The next bytes start somewhere inside a line of some block: forget the half-read record,
     // event or answer.
-    bDeferredLost = false;
+    deferred.resume();
     framer.reset();
     channels.record().close();
     bRecordTail = false;
     eventBlock.abandon();
     queueSide.connectionLost();
-    openAnswer.reset();
+    answers.dropAnswer();
     if (live == nullptr) {
         // The list mode sends nothing of its own: the stream is picked up where a guarded
         // listing's ActionID vouches for a block's end, elsewhere after the next empty line.
@@ -111,11 +92,11 @@ void ManagerClient::resynchronise()
     channels.setTrusted(false);
     bSkipToBlockEnd = false;
     guard.stop();
-    pending.clear();
+    answers.forgetActions();
     bResyncResponse = false;
     nSkippedPolls = 0;
     sendStatus();
-    sResyncId = pending.back().listingId;
+    sResyncId = answers.newestListingId();
 }
 
 void ManagerClient::awaitResyncAnswer(std::string_view line)
@@ -264,8 +245,8 @@ void ManagerClient::newConnection()
     nVersion = 0;
     nMinor = 0;
     bEnded = false;
-    sDeferred.clear();
-    bDeferredLost = false;
+    deferred.clear();
+    deferred.resume();
     bSkipToBlockEnd = false;
     sResyncId.clear();
     bResyncResponse = false;
@@ -276,8 +257,8 @@ void ManagerClient::newConnection()
     bBlockEnded = false;
     bRecordTail = false;
     sChallenge.clear();
-    pending.clear();
-    openAnswer.reset();
+    answers.forgetActions();
+    answers.dropAnswer();
     eventBlock.abandon();
     queueSide.connectionLost();
     nSkippedPolls = 0;
@@ -289,30 +270,25 @@ void ManagerClient::trackAnswer(Key which, std::string_view value, bool emptyLin
 {
     // Answers come one per action, in the order the actions were sent; each is a block that
     // begins with "Response:" and ends at an empty line.
+    Answer* open = answers.answer();
     if (which == Key::None) {
         finishAnswer(emptyLine);
     } else if (which == Key::Response) {
         finishAnswer(false);
-        if (bEnded || pending.empty())
-            return;
-        openAnswer = Answer{};
-        openAnswer->response = value;
-        pairAnswer(pending.front());
-        pending.pop_front();
-    } else if (which == Key::ActionID && openAnswer && sAnswerEcho.empty()) {
-        // The PBX repeats an action's ActionID right after its Response line.
-        sAnswerEcho = value;
-    } else if (which == Key::Message && openAnswer) {
-        openAnswer->message = value;
-        if ((value == StatusFollowsMessage || value == ChannelsFollowMessage) &&
-            openAnswer->kind != ActionKind::Status)
-            realignToStatus();
-        if (openAnswer->kind == ActionKind::Login)
+        if (!bEnded)
+            answers.open(value);
+    } else if (which == Key::ActionID) {
+        answers.echo(value);
+    } else if (which == Key::Message && open != nullptr) {
+        open->message = value;
+        const bool follows = value == StatusFollowsMessage || value == ChannelsFollowMessage;
+        if (follows && open->kind != ActionKind::Status)
+            answers.realignToStatus();
+        if (open->kind == ActionKind::Login)
             loginAnswered(value);
-        else if (live != nullptr && openAnswer->kind == ActionKind::Status &&
-                 (value == StatusFollowsMessage || value == ChannelsFollowMessage))
+        else if (live != nullptr && open->kind == ActionKind::Status && follows)
             listingBegins();
-    } else if (which == Key::Challenge && openAnswer && openAnswer->kind == ActionKind::Challenge &&
+    } else if (which == Key::Challenge && open != nullptr && open->kind == ActionKind::Challenge &&
                sChallenge.empty()) {
         sChallenge = value;
     }
@@ -336,41 +312,32 @@ void ManagerClient::listingBegins()
     live->listingStarted();
 }
 
-void ManagerClient::pairAnswer(const Pending& with)
-{
-    openAnswer->ticket = with.ticket;
-    openAnswer->kind = with.kind;
-    sAnswerListingId = with.listingId;
-    bAnswerChannels = with.core;
-}
-
 void ManagerClient::finishAnswer(bool atEmptyLine)
 {
-    if (!openAnswer)
+    std::optional<AnswerPairing::Done> finished = answers.finish();
+    if (!finished)
         return;
-    Answer done = std::move(*openAnswer);
-    openAnswer.reset();
-    const bool echoed = !sAnswerListingId.empty() && sAnswerEcho == sAnswerListingId;
-    sAnswerEcho.clear();
+    const Answer& done = finished->answer;
+    const bool guarded = finished->echoed && atEmptyLine;
     if (done.kind == ActionKind::Status) {
         channels.answered(done.ticket);
         // A listing whose answer repeats its ActionID has every block guarded. The answer is the
         // PBX's own text, so it tells reliably whether the PBX repeats it; one that does not
         // (older simulators, scripted PBXs) is read as before.
-        if (echoed)
+        if (finished->echoed)
             bRepeatsIds = true;
-        if (echoed && atEmptyLine &&
+        if (guarded &&
             (done.message == StatusFollowsMessage || done.message == ChannelsFollowMessage)) {
             listingReader = &channels;
-            guard.begin(sAnswerListingId,
-                        bAnswerChannels ? ListingGuard::CoreShowChannels : ListingGuard::Status);
+            guard.begin(finished->listingId,
+                        finished->core ? ListingGuard::CoreShowChannels : ListingGuard::Status);
         }
     }
     ListingGuard::Kind queueKind = ListingGuard::QueueStatus;
     if ((done.kind == ActionKind::QueueStatus || done.kind == ActionKind::QueueSummary) &&
-        queueSide.listingAnswered(done, echoed && atEmptyLine, queueKind)) {
+        queueSide.listingAnswered(done, guarded, queueKind)) {
         listingReader = &queueSide;
-        guard.begin(sAnswerListingId, queueKind);
+        guard.begin(finished->listingId, queueKind);
     }
     window.actionAnswered(done);
     if (done.kind == ActionKind::Challenge)
@@ -391,21 +358,8 @@ void ManagerClient::answerChallenge(const Answer& answer)
         window.showMessage(UnsafeLoginMessage);
         return;
     }
-    track(ActionKind::Login);
+    answers.track(ActionKind::Login);
     window.send(*action);
-}
-
-void ManagerClient::realignToStatus()
-{
-    // Only a status answer says this. Answers come in order, so the actions it was paired with,
-    // and any others before the oldest status action, were never answered and never will be; left
-    // paired, every later answer would go to the action before its own.
-    while (!pending.empty() && pending.front().kind != ActionKind::Status)
-        pending.pop_front();
-    if (pending.empty())
-        return;
-    pairAnswer(pending.front());
-    pending.pop_front();
 }
 
 void ManagerClient::sendLogin()
@@ -418,7 +372,7 @@ void ManagerClient::sendLogin()
             return;
         }
         sChallenge.clear();
-        track(ActionKind::Challenge);
+        answers.track(ActionKind::Challenge);
         window.send(ChallengeAction);
         return;
     }
@@ -427,7 +381,7 @@ void ManagerClient::sendLogin()
         window.showMessage(UnsafeLoginMessage);
         return;
     }
-    track(ActionKind::Login);
+    answers.track(ActionKind::Login);
     window.send(*action);
 }
 
@@ -436,7 +390,7 @@ std::uint64_t ManagerClient::sendStatus()
     const bool core = listsWithCoreShowChannels();
     std::string id = listingIds();
     const std::string action = actionWithId(core ? "CoreShowChannels" : "Status", id);
-    const std::uint64_t ticket = track(ActionKind::Status, std::move(id), core);
+    const std::uint64_t ticket = answers.track(ActionKind::Status, std::move(id), core);
     channels.sent(ticket);
     window.send(action);
     return ticket;
@@ -493,7 +447,7 @@ void ManagerClient::pollListing()
         // A PBX that does not repeat the ActionID: pick the stream up at the next empty line,
         // pairing answers in order as before.
         sResyncId.clear();
-        pending.clear();
+        answers.forgetActions();
         bSkipToBlockEnd = true;
         nSkippedPolls = 0;
         sendStatus();
@@ -510,17 +464,9 @@ void ManagerClient::pollListing()
 std::uint64_t ManagerClient::sendTracked(ActionKind kind, std::string_view action,
                                          std::string listingId)
 {
-    const std::uint64_t ticket = track(kind, std::move(listingId));
+    const std::uint64_t ticket = answers.track(kind, std::move(listingId));
     window.send(action);
     return ticket;
-}
-
-std::uint64_t ManagerClient::track(ActionKind kind, std::string listingId, bool core)
-{
-    if (pending.size() >= MaxPending)
-        pending.pop_front();
-    pending.push_back({nextTicket, kind, std::move(listingId), core});
-    return nextTicket++;
 }
 
 bool ManagerClient::insideRecordBlock() const

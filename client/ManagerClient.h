@@ -1,6 +1,8 @@
 #pragma once
 
+#include "AnswerPairing.h"
 #include "ChannelListing.h"
+#include "DeferredBytes.h"
 #include "DurationFormat.h"
 #include "EventBlock.h"
 #include "FieldLexing.h"
@@ -10,9 +12,7 @@
 #include "WindowOps.h"
 #include "Wire.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <locale>
 #include <optional>
@@ -78,7 +78,7 @@ public:
     bool inStatus() const { return channels.record().isOpen(); }
     // A listing whose answer repeated its ActionID is under way: its blocks are guarded.
     bool guardedListing() const { return guard.active(); }
-    std::size_t awaitingAnswers() const { return pending.size(); }
+    std::size_t awaitingAnswers() const { return answers.size(); }
 
     // Live mode, set before the greeting: the login asks for call events, and listings and
     // events keep `calls` up to date instead of entries going to the window.
@@ -106,36 +106,21 @@ public:
     // For the parts of the client that send actions of their own: sends `action`, awaiting its
     // answer as `kind` (a listing's with its ActionID).
     std::uint64_t sendTracked(ActionKind kind, std::string_view action, std::string listingId = {});
-    bool awaits(ActionKind kind) const
-    {
-        return std::any_of(pending.begin(), pending.end(),
-                           [kind](const Pending& p) { return p.kind == kind; });
-    }
+    bool awaits(ActionKind kind) const { return answers.awaits(kind); }
     std::string freshListingId() const { return listingIds(); }
 
     // Bytes that arrive while a message opened from inside a line is on screen wait for it to
     // close, up to this many; beyond it they are dropped and the stream is picked up again at
     // the next empty line (in live mode at the answer to a new listing, which names itself).
     static constexpr std::size_t MaxDeferred = 4u << 20;
-    std::size_t deferredBytes() const { return sDeferred.size(); }
-    std::size_t lostArrivals() const { return nLost; }
+    std::size_t deferredBytes() const { return deferred.size(); }
+    std::size_t lostArrivals() const { return deferred.losses(); }
 
 private:
-    struct Pending
-    {
-        std::uint64_t ticket;
-        ActionKind kind;
-        std::string listingId; // a listing's ActionID
-        bool core = false;     // a listing by CoreShowChannels
-    };
-
     void feed(std::string_view bytes);
-    std::uint64_t track(ActionKind kind, std::string listingId = {}, bool core = false);
     void trackAnswer(Key which, std::string_view value, bool emptyLine);
     void finishAnswer(bool atEmptyLine);
-    void pairAnswer(const Pending& with);
     void answerChallenge(const Answer& answer);
-    void realignToStatus();
     void loginAnswered(std::string_view message);
     void listingBegins();
     void recordLine(Key which, bool empty, std::string_view value);
@@ -165,18 +150,13 @@ private:
     int nMinor = 0;
     bool bEnded = false;
     bool bDispatching = false;
-    std::string sDeferred; // bytes that arrived while a line was being interpreted
+    DeferredBytes deferred{MaxDeferred};
 
-    std::deque<Pending> pending; // sent actions awaiting their answer, oldest first
-    std::optional<Answer> openAnswer;
-    std::string sAnswerListingId; // the ActionID the open answer's listing went out with
-    bool bAnswerChannels = false;
+    AnswerPairing answers;
     bool bRepeatsIds = false; // this connection's PBX repeated a listing's ActionID
-    std::string sAnswerEcho;  // the ActionID the open answer repeated
     std::function<std::string()> listingIds = &ListingGuard::freshId;
     ListingGuard guard;
     ListingReader* listingReader = &channels; // where the guarded listing's records go
-    std::uint64_t nextTicket = 1;
 
     // Live mode.
     LiveCalls* live = nullptr;
@@ -184,13 +164,11 @@ private:
     QueueClient queueSide;
     unsigned nSkippedPolls = 0;
 
-    bool bDeferredLost = false;   // deferred bytes were dropped during this run
     bool bSkipToBlockEnd = false; // after a loss, lines are dropped up to an empty one
     // Live mode after a loss: lines are dropped up to the answer that carries this ActionID.
     std::string sResyncId;
     std::string sResyncResponse; // the Response line just before, when it was the last line
     bool bResyncResponse = false;
-    std::size_t nLost = 0;
 };
 
 } // namespace corvale

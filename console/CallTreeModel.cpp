@@ -2,6 +2,7 @@
 
 #include "CallCells.h"
 #include "CallPresentation.h"
+#include "CallTreeModelRelay.h"
 #include "FilterFolding.h"
 
 #include <algorithm>
@@ -23,60 +24,6 @@ constexpr quintptr TopLevel = 0;
 constexpr int SerialShift = 40;
 constexpr quint64 IdMask = (quint64{1} << SerialShift) - 1;
 
-// Tells the model of one source's changes, naming the source.
-class CallTreeModel::Relay : public corvale::Conversations::Listener
-{
-public:
-    Relay(CallTreeModel& toldModel, Source& toldSource)
-        : model(toldModel)
-        , source(toldSource)
-    {}
-    void conversationAboutToBeAdded(std::size_t row) override
-    {
-        model.conversationAboutToBeAdded(source, row);
-    }
-    void conversationAdded() override { model.conversationAdded(source); }
-    void conversationAboutToBeRemoved(std::size_t row) override
-    {
-        model.conversationAboutToBeRemoved(source, row);
-    }
-    void conversationRemoved() override { model.conversationRemoved(); }
-    void legAboutToBeAdded(const Conversation& conversation, std::size_t position) override
-    {
-        model.legAboutToBeAdded(conversation, position);
-    }
-    void legAdded() override { model.legAdded(); }
-    void legAboutToBeRemoved(const Conversation& conversation, std::size_t position) override
-    {
-        model.legAboutToBeRemoved(conversation, position);
-    }
-    void legRemoved() override { model.legRemoved(); }
-    void conversationChanged(const Conversation& conversation) override
-    {
-        model.conversationChanged(source, conversation);
-    }
-    void legChanged(const Conversation& conversation, std::size_t position) override
-    {
-        model.legChanged(conversation, position);
-    }
-
-private:
-    CallTreeModel& model;
-    Source& source;
-};
-
-struct CallTreeModel::Source
-{
-    int key = 0;
-    quint64 serial = 0;
-    corvale::Conversations* calls = nullptr;
-    QString name;
-    const corvale::Queues* queues = nullptr;
-    std::unique_ptr<Relay> relay;
-    std::size_t nAddedRow = 0;
-    std::optional<std::chrono::steady_clock::time_point> staleSince;
-};
-
 CallTreeModel::CallTreeModel(QObject* parent)
     : QAbstractItemModel(parent)
 {}
@@ -91,9 +38,8 @@ CallTreeModel::~CallTreeModel()
 
 void CallTreeModel::addSource(int key, corvale::Conversations& conversations, const QString& name)
 {
-    auto source = std::make_unique<Source>();
+    auto source = std::make_unique<CallTreeSource>();
     source->key = key;
-    source->serial = nextSerial++;
     source->calls = &conversations;
     source->name = name;
     source->relay = std::make_unique<Relay>(*this, *source);
@@ -107,20 +53,18 @@ void CallTreeModel::addSource(int key, corvale::Conversations& conversations, co
         conversation.marked = isLong(conversation);
         nLong += conversation.marked ? 1 : 0;
     }
-    sources.push_back(std::move(source));
-    rowsMoved();
+    sources.add(std::move(source));
     if (size > 0)
         endInsertRows();
 }
 
 void CallTreeModel::removeSource(int key)
 {
-    const auto it = std::find_if(sources.begin(), sources.end(),
-                                 [key](const auto& source) { return source->key == key; });
-    if (it == sources.end())
+    CallTreeSource* found = sources.withKey(key);
+    if (found == nullptr)
         return;
-    Source& source = **it;
-    const int first = offsetOf(source);
+    CallTreeSource& source = *found;
+    const int first = sources.offsetOf(source);
     const auto size = static_cast<int>(source.calls->size());
     if (size > 0)
         beginRemoveRows(QModelIndex(), first, first + size - 1);
@@ -129,74 +73,18 @@ void CallTreeModel::removeSource(int key)
         nLong -= source.calls->at(row).marked ? 1 : 0;
     foldedConversations.clear();
     foldedLegs.clear();
-    sources.erase(it);
-    rowsMoved();
+    sources.remove(source);
     if (size > 0)
         endRemoveRows();
 }
 
 int CallTreeModel::sourceOf(const Conversation& conversation) const
 {
-    const Source* source = sourceOfConversation(conversation);
+    const CallTreeSource* source = sources.of(conversation);
     return source != nullptr ? source->key : -1;
 }
 
-const std::vector<std::size_t>& CallTreeModel::starts() const
-{
-    if (startsStale) {
-        rowStarts.clear();
-        std::size_t at = 0;
-        for (const auto& source : sources) {
-            rowStarts.push_back(at);
-            at += source->calls->size();
-        }
-        rowStarts.push_back(at);
-        startsStale = false;
-    }
-    return rowStarts;
-}
-
-std::pair<const CallTreeModel::Source*, std::size_t> CallTreeModel::sourceAt(int row) const
-{
-    if (row < 0)
-        return {nullptr, 0};
-    const auto at = static_cast<std::size_t>(row);
-    const std::vector<std::size_t>& first = starts();
-    if (at >= first.back())
-        return {nullptr, 0};
-    // The last source starting at or before the row; empty sources start where the next does.
-    const auto next = std::upper_bound(first.begin(), first.end() - 1, at);
-    const auto index = static_cast<std::size_t>(next - first.begin()) - 1;
-    return {sources[index].get(), at - first[index]};
-}
-
-const CallTreeModel::Source* CallTreeModel::sourceWithSerial(quint64 serial) const
-{
-    for (const auto& source : sources)
-        if (source->serial == serial)
-            return source.get();
-    return nullptr;
-}
-
-const CallTreeModel::Source*
-CallTreeModel::sourceOfConversation(const Conversation& conversation) const
-{
-    for (const auto& source : sources)
-        if (source->calls == conversation.owner)
-            return source.get();
-    return nullptr;
-}
-
-int CallTreeModel::offsetOf(const Source& source) const
-{
-    const std::vector<std::size_t>& first = starts();
-    for (std::size_t i = 0; i < sources.size(); ++i)
-        if (sources[i].get() == &source)
-            return static_cast<int>(first[i]);
-    return static_cast<int>(first.back());
-}
-
-quint64 CallTreeModel::foldKey(const Source& source, const Conversation& conversation)
+quint64 CallTreeModel::foldKey(const CallTreeSource& source, const Conversation& conversation)
 {
     return source.serial << SerialShift | conversation.id;
 }
@@ -206,13 +94,13 @@ QModelIndex CallTreeModel::index(int row, int column, const QModelIndex& parent)
     if (row < 0 || column < 0 || column >= ColumnCount)
         return {};
     if (!parent.isValid()) {
-        if (sourceAt(row).first == nullptr)
+        if (sources.at(row).first == nullptr)
             return {};
         return createIndex(row, column, TopLevel);
     }
     if (parent.internalId() != TopLevel)
         return {};
-    const auto [source, local] = sourceAt(parent.row());
+    const auto [source, local] = sources.at(parent.row());
     if (source == nullptr)
         return {};
     const Conversation& conversation = source->calls->at(local);
@@ -226,10 +114,10 @@ const Conversation* CallTreeModel::conversationOf(const QModelIndex& index) cons
     if (!index.isValid())
         return nullptr;
     if (index.internalId() == TopLevel) {
-        const auto [source, local] = sourceAt(index.row());
+        const auto [source, local] = sources.at(index.row());
         return source != nullptr ? &source->calls->at(local) : nullptr;
     }
-    const Source* source = sourceWithSerial(index.internalId() >> SerialShift);
+    const CallTreeSource* source = sources.withSerial(index.internalId() >> SerialShift);
     return source != nullptr ? source->calls->find(index.internalId() & IdMask) : nullptr;
 }
 
@@ -245,17 +133,18 @@ QModelIndex CallTreeModel::parent(const QModelIndex& child) const
 
 QModelIndex CallTreeModel::indexOf(const Conversation& conversation, int column) const
 {
-    const Source* source = sourceOfConversation(conversation);
+    const CallTreeSource* source = sources.of(conversation);
     if (source == nullptr)
         return {};
-    return createIndex(offsetOf(*source) + static_cast<int>(source->calls->rowOf(conversation)),
+    return createIndex(sources.offsetOf(*source) +
+                           static_cast<int>(source->calls->rowOf(conversation)),
                        column, TopLevel);
 }
 
 int CallTreeModel::rowCount(const QModelIndex& parent) const
 {
     if (!parent.isValid())
-        return static_cast<int>(starts().back());
+        return static_cast<int>(sources.rowCount());
     if (parent.internalId() != TopLevel || parent.column() != 0)
         return 0;
     const Conversation* conversation = conversationOf(parent);
@@ -294,7 +183,7 @@ const Leg* CallTreeModel::legAt(const QModelIndex& index) const
     return conversation->legs[static_cast<std::size_t>(index.row())];
 }
 
-std::chrono::steady_clock::time_point CallTreeModel::nowOf(const Source* source) const
+std::chrono::steady_clock::time_point CallTreeModel::nowOf(const CallTreeSource* source) const
 {
     if (source == nullptr)
         return std::chrono::steady_clock::now();
@@ -305,18 +194,18 @@ double CallTreeModel::sortSeconds(const QModelIndex& index) const
 {
     std::optional<double> seconds;
     if (const Leg* leg = legAt(index)) {
-        seconds = secondsOf(*leg, nowOf(sourceOfConversation(*leg->conversation)));
+        seconds = secondsOf(*leg, nowOf(sources.of(*leg->conversation)));
     } else if (const Conversation* conversation = conversationAt(index)) {
-        const Source* source = sourceOfConversation(*conversation);
-        seconds = secondsOf(*conversation, source != nullptr ? source->queues : nullptr,
-                            nowOf(source));
+        const CallTreeSource* source = sources.of(*conversation);
+        seconds =
+            secondsOf(*conversation, source != nullptr ? source->queues : nullptr, nowOf(source));
     }
     return seconds ? *seconds : -1.0;
 }
 
 bool CallTreeModel::isLong(const Conversation& conversation) const
 {
-    return isLong(conversation, nowOf(sourceOfConversation(conversation)));
+    return isLong(conversation, nowOf(sources.of(conversation)));
 }
 
 bool CallTreeModel::isLong(const Conversation& conversation,
@@ -333,7 +222,7 @@ void CallTreeModel::setStale(int key, bool stale)
             continue;
         source->staleSince = stale ? std::optional(source->calls->liveCalls().now()) : std::nullopt;
         // Every row of the source and of its legs: their colour and their durations change.
-        const int first = offsetOf(*source);
+        const int first = sources.offsetOf(*source);
         const int end = first + static_cast<int>(source->calls->size());
         if (end > first)
             emit dataChanged(index(first, 0), index(end - 1, ColumnCount - 1));
@@ -347,7 +236,7 @@ void CallTreeModel::setStale(int key, bool stale)
 QVariant CallTreeModel::conversationData(const Conversation& conversation, int column,
                                          int role) const
 {
-    const Source* source = sourceOfConversation(conversation);
+    const CallTreeSource* source = sources.of(conversation);
     const QString pbx = source != nullptr ? source->name : QString();
     const corvale::Queues* queues = source != nullptr ? source->queues : nullptr;
     if (role == FoldedRole) {
@@ -371,7 +260,7 @@ QVariant CallTreeModel::legData(const Leg& leg, int column, int role) const
             it = foldedLegs.insert(&leg, foldForFilter(CallCells::searchedText(leg)));
         return *it;
     }
-    const Source* source = sourceOfConversation(*leg.conversation);
+    const CallTreeSource* source = sources.of(*leg.conversation);
     const QString pbx = source != nullptr ? source->name : QString();
     const bool stale = source != nullptr && source->staleSince;
     return CallCells::legCell(leg, column, role, {pbx, nowOf(source), stale});
@@ -411,7 +300,7 @@ void CallTreeModel::setPbxName(int key, const QString& name)
         source->name = name;
         foldedConversations.clear();
         foldedLegs.clear();
-        const int first = offsetOf(*source);
+        const int first = sources.offsetOf(*source);
         const auto size = static_cast<int>(source->calls->size());
         if (size > 0)
             emit dataChanged(index(first, Pbx), index(first + size - 1, Pbx));
@@ -428,10 +317,10 @@ void CallTreeModel::setQueues(int key, const corvale::Queues* queues)
     }
 }
 
-void CallTreeModel::redraw(const Source& source)
+void CallTreeModel::redraw(const CallTreeSource& source)
 {
     foldedConversations.clear();
-    const int first = offsetOf(source);
+    const int first = sources.offsetOf(source);
     const auto size = static_cast<int>(source.calls->size());
     if (size > 0)
         emit dataChanged(index(first, 0), index(first + size - 1, ColumnCount - 1));
@@ -492,43 +381,43 @@ void CallTreeModel::tick(const QModelIndexList& rows)
     }
 }
 
-void CallTreeModel::forget(const Source& source, const Conversation& conversation)
+void CallTreeModel::forget(const CallTreeSource& source, const Conversation& conversation)
 {
     foldedConversations.remove(foldKey(source, conversation));
     for (const Leg* leg : conversation.legs)
         foldedLegs.remove(leg);
 }
 
-void CallTreeModel::conversationAboutToBeAdded(Source& source, std::size_t row)
+void CallTreeModel::conversationAboutToBeAdded(CallTreeSource& source, std::size_t row)
 {
     source.nAddedRow = row;
-    const int at = offsetOf(source) + static_cast<int>(row);
+    const int at = sources.offsetOf(source) + static_cast<int>(row);
     beginInsertRows(QModelIndex(), at, at);
 }
 
-void CallTreeModel::conversationAdded(Source& source)
+void CallTreeModel::conversationAdded(CallTreeSource& source)
 {
     // A call already long when it is first seen (a listing after the login) is marked at once.
     const Conversation& conversation = source.calls->at(source.nAddedRow);
     const bool marked = isLong(conversation);
     conversation.marked = marked;
     nLong += marked ? 1 : 0;
-    rowsMoved();
+    sources.rowsMoved();
     endInsertRows();
 }
 
-void CallTreeModel::conversationAboutToBeRemoved(Source& source, std::size_t row)
+void CallTreeModel::conversationAboutToBeRemoved(CallTreeSource& source, std::size_t row)
 {
     const Conversation& conversation = source.calls->at(row);
     nLong -= conversation.marked ? 1 : 0;
     forget(source, conversation);
-    const int at = offsetOf(source) + static_cast<int>(row);
+    const int at = sources.offsetOf(source) + static_cast<int>(row);
     beginRemoveRows(QModelIndex(), at, at);
 }
 
 void CallTreeModel::conversationRemoved()
 {
-    rowsMoved();
+    sources.rowsMoved();
     endRemoveRows();
 }
 
@@ -553,10 +442,11 @@ void CallTreeModel::legRemoved()
     endRemoveRows();
 }
 
-void CallTreeModel::conversationChanged(const Source& source, const Conversation& conversation)
+void CallTreeModel::conversationChanged(const CallTreeSource& source,
+                                        const Conversation& conversation)
 {
     foldedConversations.remove(foldKey(source, conversation));
-    const int row = offsetOf(source) + static_cast<int>(source.calls->rowOf(conversation));
+    const int row = sources.offsetOf(source) + static_cast<int>(source.calls->rowOf(conversation));
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 

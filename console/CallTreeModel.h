@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallTreeRows.h"
 #include "Conversations.h"
 
 #include <QAbstractItemModel>
@@ -102,27 +103,22 @@ public:
     double sortSeconds(const QModelIndex& index) const;
 
 private:
-    struct Source;
     class Relay;
     friend class Relay;
 
-    // The source a top-level row is in, and the row within it.
-    std::pair<const Source*, std::size_t> sourceAt(int row) const;
-    const Source* sourceWithSerial(quint64 serial) const;
-    const Source* sourceOfConversation(const corvale::Conversation& conversation) const;
-    int offsetOf(const Source& source) const;
-    void redraw(const Source& source);
+    void redraw(const CallTreeSource& source);
     const corvale::Conversation* conversationOf(const QModelIndex& index) const;
 
-    void conversationAboutToBeAdded(Source& source, std::size_t row);
-    void conversationAdded(Source& source);
-    void conversationAboutToBeRemoved(Source& source, std::size_t row);
+    void conversationAboutToBeAdded(CallTreeSource& source, std::size_t row);
+    void conversationAdded(CallTreeSource& source);
+    void conversationAboutToBeRemoved(CallTreeSource& source, std::size_t row);
     void conversationRemoved();
     void legAboutToBeAdded(const corvale::Conversation& conversation, std::size_t position);
     void legAdded();
     void legAboutToBeRemoved(const corvale::Conversation& conversation, std::size_t position);
     void legRemoved();
-    void conversationChanged(const Source& source, const corvale::Conversation& conversation);
+    void conversationChanged(const CallTreeSource& source,
+                             const corvale::Conversation& conversation);
     void legChanged(const corvale::Conversation& conversation, std::size_t position);
 
     QVariant conversationData(const corvale::Conversation& conversation, int column,
@@ -130,20 +126,13 @@ private:
     QVariant legData(const corvale::Leg& leg, int column, int role) const;
     bool isLong(const corvale::Conversation& conversation) const;
     // When the durations of a source's calls are counted to: now, or the moment it went stale.
-    std::chrono::steady_clock::time_point nowOf(const Source* source) const;
+    std::chrono::steady_clock::time_point nowOf(const CallTreeSource* source) const;
     bool isLong(const corvale::Conversation& conversation,
                 std::chrono::steady_clock::time_point now) const;
-    void forget(const Source& source, const corvale::Conversation& conversation);
-    static quint64 foldKey(const Source& source, const corvale::Conversation& conversation);
+    void forget(const CallTreeSource& source, const corvale::Conversation& conversation);
+    static quint64 foldKey(const CallTreeSource& source, const corvale::Conversation& conversation);
 
-    std::vector<std::unique_ptr<Source>> sources; // in the order of their rows
-    // Where each source's rows start, and after the last the row count: the proxy and the view
-    // ask for rows far more often than they change. Made again when next asked after a change.
-    void rowsMoved() { startsStale = true; }
-    const std::vector<std::size_t>& starts() const;
-    mutable std::vector<std::size_t> rowStarts;
-    mutable bool startsStale = true;
-    quint64 nextSerial = 1;
+    CallTreeRows sources;
     int nLongSeconds = 600;
     int nLong = 0;
     // Folded once per change of a row's text, not once per keystroke.

@@ -5,20 +5,11 @@
 #include "LiveCalls.h"
 #include "SessionOps.h"
 
-#include <QEventLoop>
-
-#include <algorithm>
-
 namespace corvale {
 
 namespace {
 
 using Cause = ConnectionProblem::Cause;
-
-// After Event: Shutdown the next listing comes this soon: a forged one costs no more.
-constexpr std::chrono::milliseconds ShutdownListingWait{1000};
-// A close this soon after Event: Shutdown is the shutdown's.
-constexpr std::chrono::milliseconds ShutdownCloseWithin{10000};
 
 } // namespace
 
@@ -29,6 +20,7 @@ Session::Session(QObject* parent)
     , pacer(tcpConn)
     , keepalive(tcpConn)
     , hangups(*this)
+    , hangupWait(hangups)
 {
     newClient();
 
@@ -61,6 +53,10 @@ Session::Session(QObject* parent)
     connect(&reconnector, &Reconnector::progress, this, &Session::reconnectProgress);
     connect(&hangups, &HangupQueue::tell, this, &Session::tell);
     connect(&hangups, &HangupQueue::finished, this, &Session::hangupOver);
+    connect(&listing, &SessionListing::cleared, this, &Session::entriesCleared);
+    connect(&listing, &SessionListing::entryListed, this, &Session::entryListed);
+    connect(&listing, &SessionListing::refused, this, &Session::tell);
+    connect(&lossHold, &LossHold::due, this, [this](const ConnectionLoss& loss) { lose(loss); });
     queueFeed.loggedInClient = [this] { return loggedIn() ? manager.get() : nullptr; };
     connect(&queueFeed, &QueueFeed::changed, this, &Session::queuesChanged);
     connect(&queueFeed, &QueueFeed::currentChanged, this, &Session::queuesCurrentChanged);
@@ -88,6 +84,7 @@ Session::~Session()
 void Session::setSettings(const SessionSettings& settings)
 {
     config = settings;
+    listing.setCoreShowChannels(config.coreShowChannels);
     if (config.tls && !tcpConn.tls())
         tcpConn.useTls(config.trusted);
     if (config.live && !live)
@@ -132,7 +129,7 @@ void Session::configureClient()
     manager->setAuth(config.auth);
     manager->followCalls(live.get());
     queueFeed.attach(*manager);
-    manager->useCoreShowChannels(config.coreShowChannels && !bStatusListing);
+    manager->useCoreShowChannels(listing.mayUseCoreShowChannels());
     // A PBX that shuts down says so first: live mode reads events anyway.
     if (live && config.reconnect)
         manager->askForSystemEvents();
@@ -161,7 +158,7 @@ void Session::connectNow()
 {
     if (ended())
         return;
-    sinceShutdown.invalidate();
+    shutdown.newConnection();
     tcpConn.connectToRemote();
 }
 
@@ -185,22 +182,15 @@ void Session::stopTimers()
 
 void Session::setHoldReading(bool held)
 {
-    nHeld = std::max(0, nHeld + (held ? 1 : -1));
+    lossHold.setHeld(held);
     updateReadLimit();
-    if (nHeld == 0 && pendingLoss && !ended()) {
-        // Later, so that whoever showed the box finishes its step first.
-        QTimer::singleShot(0, this, [this] {
-            if (pendingLoss && nHeld == 0)
-                lose(*pendingLoss);
-        });
-    }
 }
 
 void Session::updateReadLimit()
 {
     // Qt would buffer all that arrives while nobody reads; past the limit TCP holds the PBX back
     // instead, and nothing is lost.
-    tcpConn.setReadLimit(live || nHeld > 0 ? ReadLimit : 0);
+    tcpConn.setReadLimit(live || lossHold.held() ? ReadLimit : 0);
 }
 
 void Session::dataArrival(qint64 waiting)
@@ -242,9 +232,8 @@ void Session::readNow(bool whole)
 
 void Session::tlsFailed(SocketAdapter::TlsProblem problem)
 {
-    Loss loss;
-    loss.problem = ConnectionProblem::ofTls(problem);
-    loss.report = SessionReport::connectionFailed(loss.problem, tcpConn.host(), tcpConn.port());
+    ConnectionLoss loss =
+        ConnectionLoss::of(ConnectionProblem::ofTls(problem), tcpConn.host(), tcpConn.port());
     loss.report.ownAuthorities = config.ownAuthorities;
     // A certificate that fails is the PBX's answer, not an accident of the network: it is not
     // tried again.
@@ -254,35 +243,30 @@ void Session::tlsFailed(SocketAdapter::TlsProblem problem)
 
 void Session::lose(const ConnectionProblem& problem)
 {
-    Loss loss;
-    loss.problem = problem;
-    loss.report = SessionReport::connectionFailed(loss.problem, config.host, config.port);
-    lose(std::move(loss));
+    lose(ConnectionLoss::of(problem, config.host, config.port));
 }
 
-void Session::lose(Loss loss)
+void Session::lose(ConnectionLoss loss)
 {
     if (ended())
         return;
     const bool retry = loss.retryable && config.reconnect && bEverLoggedIn;
-    if (nHeld > 0 && !retry) {
+    if (lossHold.held() && !retry) {
         // Told once the box on screen is dismissed, unless the session ends first (a rejected
         // login's box is followed by the end at once).
-        if (!pendingLoss)
-            pendingLoss = std::move(loss);
+        lossHold.keep(std::move(loss));
         if (live)
             goDown();
         return;
     }
-    pendingLoss.reset();
+    lossHold.clear();
     // A PBX that rejects a login closes at once; its answer may still wait unread, and so may
     // the announcement of a shutdown.
     if (tcpConn.bytesAvailable() > 0)
         readNow(true);
     if (ended())
         return;
-    if (loss.problem.cause == Cause::ClosedByPeer && sinceShutdown.isValid() &&
-        sinceShutdown.elapsed() < ShutdownCloseWithin.count())
+    if (loss.problem.cause == Cause::ClosedByPeer && shutdown.explainsClose())
         loss.report.problem.cause = loss.problem.cause = Cause::ShutDown;
     emit problemOccurred(loss.problem);
     emit connectionProblem(ConnectionTexts::cause(loss.problem));
@@ -345,15 +329,10 @@ bool Session::keepaliveOn() const
 
 void Session::shutdownAnnounced()
 {
-    // A caller's name can forge this event: only the close that follows ends the connection.
-    // Until then the list is checked sooner, which is all a forged one costs: once a period,
-    // though the name brings it again with every listing.
-    const bool again =
-        sinceShutdown.isValid() && sinceShutdown.elapsed() < timing.listingInterval.count() + 1000;
-    sinceShutdown.start();
-    if (!again && current == State::Listed && poller.isActive() &&
-        poller.remainingTime() > ShutdownListingWait.count())
-        poller.start(ShutdownListingWait);
+    // Only the close that follows ends the connection: until then the list is checked sooner.
+    if (shutdown.announced(timing.listingInterval) && current == State::Listed &&
+        poller.isActive() && poller.remainingTime() > ShutdownWatch::ListingWait.count())
+        poller.start(ShutdownWatch::ListingWait);
 }
 
 bool Session::commandsHeldBack()
@@ -381,30 +360,11 @@ void Session::requestListing()
     // In live mode the list stays: the listing that comes is reconciled with it, so the
     // selection and the scroll position survive a refresh.
     if (!live)
-        clearEntries();
-    bRefusalShown = false;
+        listing.clear();
+    listing.asked();
     if (current != State::Listed)
         return;
     manager->sendStatus();
-}
-
-void Session::clearEntries()
-{
-    entries.clear();
-    emit entriesCleared();
-}
-
-void Session::hangUp(const std::string& channel)
-{
-    hangups.request(channel);
-    if (bWaitingForHangups)
-        return;
-    bWaitingForHangups = true;
-    QEventLoop loop;
-    connect(&hangups, &HangupQueue::becameIdle, &loop, &QEventLoop::quit);
-    if (!hangups.idle())
-        loop.exec();
-    bWaitingForHangups = false;
 }
 
 HangupQueue::Link::State Session::linkState() const
@@ -417,15 +377,9 @@ HangupQueue::Link::State Session::linkState() const
     return current == State::Listed ? LinkState::Up : LinkState::NotLoggedIn;
 }
 
-void Session::addCall(std::string_view entry, const EntryParts& parts)
-{
-    entries.add(entry, parts);
-    emit entryListed(entry, parts);
-}
-
 void Session::listingComplete()
 {
-    entries.complete();
+    listing.complete();
     hangups.listingArrived();
 }
 
@@ -498,7 +452,7 @@ void Session::loginAccepted()
     // The client has asked for the listing already; after a reconnection, in snapshot mode,
     // it replaces the list that stayed on screen. Its records follow this answer.
     if (again && !live)
-        clearEntries();
+        listing.clear();
     setState(State::Listed);
     waits.loggedIn();
     if (keepaliveOn())
@@ -525,41 +479,16 @@ void Session::loginNotTaken(const Answer& answer)
     });
 }
 
-bool Session::listsWithCoreShowChannels() const
-{
-    return config.coreShowChannels && !bStatusListing && live && manager->currentPbx();
-}
-
 std::string_view Session::listingAction() const
 {
-    return listsWithCoreShowChannels() ? "CoreShowChannels" : "Status";
+    return listing.coreShowChannels(*manager, live != nullptr) ? "CoreShowChannels" : "Status";
 }
 
 void Session::listingAnswered(const Answer& answer)
 {
     waits.listingAnswered();
-    if (answer.succeeded()) {
-        bRefusalShown = false;
-        return;
-    }
-    if (listsWithCoreShowChannels()) {
-        // CoreShowChannels needs the system or reporting class; a manager user with only the
-        // call class may list with Status, and is asked at once, without a word.
-        bStatusListing = true;
-        manager->useCoreShowChannels(false);
-        manager->sendStatus();
+    if (listing.answered(answer, *manager, live != nullptr))
         waits.loggedIn(); // still the first listing
-        return;
-    }
-    // A manager user without the call class gets an error instead of a listing, and the list
-    // would stay empty without a word. Live mode asks every few seconds: it says so once, until
-    // a listing succeeds or the operator asks again.
-    if (bRefusalShown)
-        return;
-    bRefusalShown = true;
-    SessionReport report = SessionReport::of(SessionReport::Kind::ListingRefused);
-    report.reason = displayText(answer.message.empty() ? answer.response : answer.message);
-    tell(report);
 }
 
 } // namespace corvale

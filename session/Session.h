@@ -1,19 +1,22 @@
 #pragma once
 
 #include "HangupQueue.h"
+#include "HangupWait.h"
 #include "Keepalive.h"
 #include "ListedEntries.h"
+#include "LossHold.h"
 #include "ManagerClient.h"
 #include "QueueFeed.h"
 #include "ReadPacer.h"
 #include "Reconnector.h"
+#include "SessionListing.h"
 #include "SessionReport.h"
 #include "SessionSettings.h"
 #include "SessionTimes.h"
+#include "ShutdownWatch.h"
 #include "SocketAdapter.h"
 #include "StartWaits.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -88,7 +91,7 @@ public:
     // The call list window's Disconnect Call: requestHangup(), then waits in a nested event loop
     // until it and every hangup asked for meanwhile have ended. Asked again while it waits, it
     // only queues and returns.
-    void hangUp(const std::string& channel);
+    void hangUp(const std::string& channel) { hangupWait.hangUp(channel); }
     // Ends the session, no reconnection, no report; waiting hangups end untold.
     void close()
     {
@@ -183,7 +186,6 @@ signals:
 private:
     class Ops; // the manager client's window: forwards to the members below
     friend class Ops;
-    void addCall(std::string_view entry, const EntryParts& parts);
     void showMessage(std::string_view text);
     void endProgram();
     void send(std::string_view bytes);
@@ -196,20 +198,13 @@ private:
     const LiveCalls* calls() const override { return live.get(); }
     std::optional<bool> listed(const std::string& channel) const override
     {
-        return entries.names(channel);
+        return listing.entries().names(channel);
     }
     std::optional<std::uint64_t> sendHangup(const std::string& channel) override
     {
         return manager->sendHangup(channel);
     }
     void hangupSent() override { requestListing(); }
-
-    struct Loss
-    {
-        ConnectionProblem problem;
-        SessionReport report;
-        bool retryable = true;
-    };
 
     void setState(State next);
     void newClient();
@@ -223,7 +218,7 @@ private:
     void greeted();
     // The connection failed or went: retried when it may be, else the end with `loss.report`.
     void lose(const ConnectionProblem& problem);
-    void lose(Loss loss);
+    void lose(ConnectionLoss loss);
     void goDown();
     void tell(const SessionReport& report);
     void hangupOver(const SessionReport& outcome);
@@ -233,10 +228,8 @@ private:
     bool keepaliveOn() const;
     void loginAccepted();
     void loginNotTaken(const Answer& answer);
-    bool listsWithCoreShowChannels() const;
     bool commandsHeldBack();
     void requestListing();
-    void clearEntries();
     void listingAnswered(const Answer& answer);
 
     SessionSettings config;
@@ -254,24 +247,21 @@ private:
     StartWaits waits;
     QTimer poller;
     ReadPacer pacer;
-    QElapsedTimer sinceShutdown; // this connection's PBX announced its shutdown
+    ShutdownWatch shutdown;
     Keepalive keepalive;
     Reconnector reconnector;
     HangupQueue hangups;
+    HangupWait hangupWait;
     QueueFeed queueFeed;
-    bool bWaitingForHangups = false;
 
     bool bEverLoggedIn = false;
-    bool bStatusListing = false; // CoreShowChannels was refused: Status from then on
-    bool bDown = false;          // live mode: lost while a box was open, the end to follow
+    bool bDown = false; // live mode: lost while a box was open, the end to follow
     QString sEndReason;
     std::optional<SessionReport> lastEnd;
     std::optional<SessionReport> lastClientReport; // what the client said last
-    int nHeld = 0;
-    std::optional<Loss> pendingLoss;
+    LossHold lossHold;
 
-    ListedEntries entries; // snapshot mode
-    bool bRefusalShown = false;
+    SessionListing listing;
 };
 
 } // namespace corvale

@@ -28,11 +28,11 @@ public:
         return current() && session.password ? session.password() : std::string();
     }
     std::string challengeKey(std::string_view challenge) const override;
-    std::size_t callCount() const override { return session.entries.count(); }
+    std::size_t callCount() const override { return session.listing.entries().count(); }
     void addCall(std::string_view entry, const EntryParts& parts) override
     {
         if (current())
-            session.addCall(entry, parts);
+            session.listing.add(entry, parts);
     }
     void showMessage(std::string_view text) override
     {
