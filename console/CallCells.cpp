@@ -3,6 +3,7 @@
 #include "CallPresentation.h"
 #include "CallTreeModel.h"
 #include "Conversations.h"
+#include "CsvExport.h"
 #include "session/DisplayText.h"
 
 #include <QApplication>
@@ -163,6 +164,9 @@ QVariant legCell(const Leg& leg, int column, int role, const QString& pbx)
 
 QVariant headerCell(int section, int role)
 {
+    // Exported as h:mm:ss and as seconds.
+    if (role == CsvExport::DurationColumnRole)
+        return section == CallTreeModel::Duration;
     if (role == Qt::DisplayRole) {
         switch (section) {
         case CallTreeModel::From:

@@ -3,7 +3,9 @@
 #include "CallTreeModel.h"
 #include "CallTreeView.h"
 #include "ConsoleStatusBar.h"
+#include "HistoryView.h"
 #include "PreferencesDialog.h"
+#include "ViewExport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -56,7 +58,10 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     viewTabs->setObjectName(QStringLiteral("views"));
     viewTabs->setDocumentMode(true);
     viewTabs->addTab(callPage, tr("Calls"));
+    historyPage = new HistoryView(ended.history(), this);
+    viewTabs->addTab(historyPage, tr("History"));
     setCentralWidget(viewTabs);
+    exports = new ViewExport(*viewTabs, *this);
     setTabOrder(filterEdit, callTree);
 
     setStatusBar(statusLine);
@@ -72,6 +77,12 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
             showFailure(text);
     });
     connect(&hangups, &CallEnder::hangUpRequested, this, &ConsoleWindow::hangUpRequested);
+    connect(this, &ConsoleWindow::hangUpRequested, &ended, &HistoryRecorder::hangupsRequested);
+    connect(exports, &ViewExport::exported, this, &ConsoleWindow::showMessage);
+    exports->showFailure = [this](const QString& text) {
+        if (showFailure)
+            showFailure(text);
+    };
 
     confirm = [this](const QString& question, bool& dontAsk) {
         QMessageBox box(QMessageBox::Question, tr("Corvale Console"), question,
@@ -102,6 +113,7 @@ ConsoleWindow::~ConsoleWindow()
     // window's children would.
     delete statusLine;
     delete callTree;
+    delete historyPage;
     filtered.setSourceModel(nullptr);
 }
 
@@ -131,6 +143,8 @@ void ConsoleWindow::buildActions()
     connect(actRefresh, &QAction::triggered, this, &ConsoleWindow::refreshRequested);
     connect(actHangUp, &QAction::triggered, this, &ConsoleWindow::hangUpSelection);
     connect(actFind, &QAction::triggered, this, [this] {
+        if (viewTabs->currentWidget() == historyPage)
+            return historyPage->focusFilter();
         filterEdit->setFocus(Qt::ShortcutFocusReason);
         filterEdit->selectAll();
     });
@@ -157,6 +171,8 @@ void ConsoleWindow::buildActions()
 
     files = menuBar()->addMenu(tr("&File"));
     files->setObjectName(QStringLiteral("fileMenu"));
+    files->addAction(exports->exportAction());
+    files->addSeparator();
     files->addAction(actQuit);
 
     QMenu* callMenu = menuBar()->addMenu(tr("&Calls"));
@@ -183,6 +199,7 @@ void ConsoleWindow::buildActions()
 void ConsoleWindow::addCalls(int pbx, corvale::LiveCalls& liveCalls, const QString& name)
 {
     calls.add(pbx, liveCalls, name);
+    ended.watch(pbx, liveCalls);
     updatePbxColumn();
     updateActions();
 }
@@ -190,6 +207,7 @@ void ConsoleWindow::addCalls(int pbx, corvale::LiveCalls& liveCalls, const QStri
 void ConsoleWindow::removeCalls(int pbx)
 {
     hangups.abandon(pbx);
+    ended.forget(pbx);
     calls.remove(pbx);
     updatePbxColumn();
     updateActions();
@@ -202,6 +220,7 @@ void ConsoleWindow::callsChanged(int pbx)
 
 void ConsoleWindow::hangupFinished(const Target& target, bool ok, const QString& reason)
 {
+    ended.hangupFinished(target, ok);
     hangups.finished(target, ok, reason);
 }
 
@@ -212,7 +231,7 @@ void ConsoleWindow::showMessage(const QString& text)
 
 int ConsoleWindow::addView(QWidget* page, const QString& title)
 {
-    return viewTabs->addTab(page, title);
+    return viewTabs->insertTab(viewTabs->indexOf(historyPage), page, title);
 }
 
 QTabWidget* ConsoleWindow::views() const
