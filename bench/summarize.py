@@ -195,4 +195,16 @@ if name in medians:
     print(f"{name:38} {per_s / 1e6:7.2f} M queue events applied per second of one core; "
           f"100 joins + 100 leaves a second: {200 / per_s * 100:.3f} % of a core")
 
+# The history full: 10,000 ended calls.
+name = "history/filter_keystroke"
+if name in medians:
+    ms = seconds(name) * 1e3
+    print(f"{name:38} {ms:7.2f} ms the history's filter takes a keystroke over 10,000 calls  "
+          f"{verdict(ms < 30, name + ' 30 ms or more')} (< 30 ms)")
+name = "history/export_csv"
+if name in medians:
+    ms = seconds(name) * 1e3
+    print(f"{name:38} {ms:7.2f} ms all 10,000 calls exported to CSV  "
+          f"{verdict(ms < 200, name + ' 200 ms or more')} (< 200 ms)")
+
 print("targets missed: " + ("; ".join(misses) if misses else "none"))
