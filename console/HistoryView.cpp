@@ -48,7 +48,7 @@ HistoryView::HistoryView(corvale::History& history, QWidget* parent)
     QHeaderView* header = table->header();
     header->setSectionsMovable(true);
     header->setStretchLastSection(true);
-    header->resizeSection(HistoryModel::Ended, 130);
+    header->resizeSection(HistoryModel::Ended, 170);
     header->resizeSection(HistoryModel::From, 200);
     header->resizeSection(HistoryModel::To, 180);
     header->resizeSection(HistoryModel::Pbx, 90);

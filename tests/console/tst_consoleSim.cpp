@@ -4,6 +4,8 @@
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
 #include "Conversations.h"
+#include "HistoryModel.h"
+#include "HistoryView.h"
 #include "PbxSim.h"
 
 #include <QAction>
@@ -28,6 +30,7 @@ private slots:
     void theCallerIsTheSameOnEveryListing();
     void twoPbxsEndExactlyTheChosenCallsAndFilterByPbx();
     void theCountIsTheRowsThroughout();
+    void theHistoryHasTheCallsSeenToEnd();
 
 private:
     static void connect(ConsoleConnection& connection, const PbxSim& sim);
@@ -357,6 +360,36 @@ void tst_consoleSim::theCountIsTheRowsThroughout()
     QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("2 calls"), 10000);
     QCOMPARE(window.model()->rowCount(), 2);
     QCOMPARE(window.proxy()->rowCount(), 2);
+}
+
+void tst_consoleSim::theHistoryHasTheCallsSeenToEnd()
+{
+    PbxSim sim(
+        {"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    for (const char* call : {"SIP/2041-00000001 2041 Alice", "SIP/2042-00000002 2042 Bob",
+                             "SIP/2043-00000003 2043 Carol"})
+        QVERIFY(started(sim, QString::fromLatin1(call)));
+    ConsoleWindow window;
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
+    connect(connection, sim);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
+    HistoryModel& history = window.history()->model();
+
+    // Busy on the PBX, then ended from here; then the PBX taken off the view with Carol's up.
+    QVERIFY(sim.command(QStringLiteral("hangup SIP/2041-00000001 busy")).startsWith("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(history.rowCount(), 1, 10000);
+    window.ender().end({{0, "SIP/2042-00000002"}});
+    QTRY_COMPARE_WITH_TIMEOUT(history.rowCount(), 2, 10000);
+    connection.close();
+    QCOMPARE(window.model()->rowCount(), 0);
+
+    QCOMPARE(history.rowCount(), 2);
+    const QStringList texts = {history.index(0, HistoryModel::From).data().toString() + " / " +
+                                   history.index(0, HistoryModel::HowEnded).data().toString(),
+                               history.index(1, HistoryModel::From).data().toString() + " / " +
+                                   history.index(1, HistoryModel::HowEnded).data().toString()};
+    QCOMPARE(texts, (QStringList{"2042 <Bob> / ended from this console", "2041 <Alice> / busy"}));
 }
 
 QTEST_MAIN(tst_consoleSim)
