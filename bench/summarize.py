@@ -219,5 +219,16 @@ if name in medians:
         growth = b["rss_end_mib"] - b["rss_20s_mib"]
         print(f"{name + ' memory':28} {b['rss_10s_mib']:7.1f} MiB after 10 s, {b['rss_20s_mib']:.1f} after 20 s, "
               f"{b['rss_end_mib']:.1f} at the end  {verdict(growth < 1, name + ' memory grew')} (no growth from 20 s)")
+# The history full: 10,000 ended calls.
+name = "history/filter_keystroke"
+if name in medians:
+    ms = seconds(name) * 1e3
+    print(f"{name:38} {ms:7.2f} ms the history's filter takes a keystroke over 10,000 calls  "
+          f"{verdict(ms < 30, name + ' 30 ms or more')} (< 30 ms)")
+name = "history/export_csv"
+if name in medians:
+    ms = seconds(name) * 1e3
+    print(f"{name:38} {ms:7.2f} ms all 10,000 calls exported to CSV  "
+          f"{verdict(ms < 200, name + ' 200 ms or more')} (< 200 ms)")
 
 print("targets missed: " + ("; ".join(misses) if misses else "none"))

@@ -83,6 +83,7 @@ public:
     LiveCalls& operator=(const LiveCalls&) = delete;
 
     void setListener(Listener* listener) { observer = listener; }
+    Listener* listener() const { return observer; }
 
     std::size_t size() const { return rows.size(); }
     const LiveCall& at(std::size_t row) const { return *rows[row]; }

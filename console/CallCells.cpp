@@ -3,6 +3,7 @@
 #include "CallPresentation.h"
 #include "CallTreeModel.h"
 #include "Conversations.h"
+#include "CsvExport.h"
 #include "session/DisplayText.h"
 
 #include <QApplication>
@@ -178,6 +179,9 @@ QVariant legCell(const Leg& leg, int column, int role, const Source& source)
 
 QVariant headerCell(int section, int role)
 {
+    // Exported as h:mm:ss and as seconds.
+    if (role == CsvExport::DurationColumnRole)
+        return section == CallTreeModel::Duration;
     if (role == Qt::DisplayRole) {
         switch (section) {
         case CallTreeModel::From:

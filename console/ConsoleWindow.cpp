@@ -3,8 +3,10 @@
 #include "CallTreeModel.h"
 #include "CallTreeView.h"
 #include "ConsoleStatusBar.h"
+#include "HistoryView.h"
 #include "PreferencesDialog.h"
 #include "QueuesView.h"
+#include "ViewExport.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -58,10 +60,13 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     viewTabs->setObjectName(QStringLiteral("views"));
     viewTabs->setDocumentMode(true);
     viewTabs->addTab(callPage, tr("Calls"));
-    setCentralWidget(viewTabs);
-    setTabOrder(filterEdit, callTree);
     queueView = new QueuesView(viewTabs);
     viewTabs->addTab(queueView, tr("Queues"));
+    historyPage = new HistoryView(ended.history(), this);
+    viewTabs->addTab(historyPage, tr("History"));
+    setCentralWidget(viewTabs);
+    exports = new ViewExport(*viewTabs, *this);
+    setTabOrder(filterEdit, callTree);
 
     setStatusBar(statusLine);
     buildActions();
@@ -86,6 +91,15 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
             &ConsoleWindow::callerAbandoned);
     connect(&queueView->model(), &QueueTreeModel::callerAnswered, this,
             &ConsoleWindow::callerAnswered);
+    // What the queues learn of a call before it ends goes into its history entry.
+    connect(this, &ConsoleWindow::callerAbandoned, &ended, &HistoryRecorder::noteAbandoned);
+    connect(this, &ConsoleWindow::callerAnswered, &ended, &HistoryRecorder::noteAnswered);
+    connect(this, &ConsoleWindow::hangUpRequested, &ended, &HistoryRecorder::hangupsRequested);
+    connect(exports, &ViewExport::exported, this, &ConsoleWindow::showMessage);
+    exports->showFailure = [this](const QString& text) {
+        if (showFailure)
+            showFailure(text);
+    };
 
     confirm = [this](const QString& question, bool& dontAsk) {
         QMessageBox box(QMessageBox::Question, tr("Corvale Console"), question,
@@ -118,6 +132,7 @@ ConsoleWindow::~ConsoleWindow()
     delete statusLine;
     delete callTree;
     delete queueView;
+    delete historyPage;
     filtered.setSourceModel(nullptr);
 }
 
@@ -147,6 +162,8 @@ void ConsoleWindow::buildActions()
     connect(actRefresh, &QAction::triggered, this, &ConsoleWindow::refreshRequested);
     connect(actHangUp, &QAction::triggered, this, &ConsoleWindow::hangUpSelection);
     connect(actFind, &QAction::triggered, this, [this] {
+        if (viewTabs->currentWidget() == historyPage)
+            return historyPage->focusFilter();
         filterEdit->setFocus(Qt::ShortcutFocusReason);
         filterEdit->selectAll();
     });
@@ -180,6 +197,8 @@ void ConsoleWindow::buildActions()
 
     files = menuBar()->addMenu(tr("&File"));
     files->setObjectName(QStringLiteral("fileMenu"));
+    files->addAction(exports->exportAction());
+    files->addSeparator();
     files->addAction(actQuit);
 
     QMenu* callMenu = menuBar()->addMenu(tr("&Calls"));
@@ -257,6 +276,7 @@ void ConsoleWindow::addCalls(int pbx, corvale::LiveCalls& liveCalls, const QStri
 {
     calls.add(pbx, liveCalls, name);
     callTree->fitPbxName(name);
+    ended.watch(pbx, liveCalls);
     updatePbxColumn();
     updateActions();
 }
@@ -264,6 +284,7 @@ void ConsoleWindow::addCalls(int pbx, corvale::LiveCalls& liveCalls, const QStri
 void ConsoleWindow::removeCalls(int pbx)
 {
     hangups.abandon(pbx);
+    ended.forget(pbx);
     calls.remove(pbx);
     updatePbxColumn();
     updateActions();
@@ -306,6 +327,7 @@ void ConsoleWindow::queuePauseFinished(int pbx, const QString& interface, bool o
 
 void ConsoleWindow::hangupFinished(const Target& target, bool ok, const QString& reason)
 {
+    ended.hangupFinished(target, ok);
     hangups.finished(target, ok, reason);
 }
 
@@ -316,7 +338,7 @@ void ConsoleWindow::showMessage(const QString& text)
 
 int ConsoleWindow::addView(QWidget* page, const QString& title)
 {
-    return viewTabs->addTab(page, title);
+    return viewTabs->insertTab(viewTabs->indexOf(historyPage), page, title);
 }
 
 QTabWidget* ConsoleWindow::views() const

@@ -3,6 +3,7 @@
 #include "CallEnder.h"
 #include "CallFilterModel.h"
 #include "CallSources.h"
+#include "HistoryRecorder.h"
 #include "Target.h"
 
 #include <QList>
@@ -14,6 +15,7 @@
 class CallTreeModel;
 class CallTreeView;
 class ConsoleStatusBar;
+class HistoryView;
 class QAction;
 class QActionGroup;
 class QLineEdit;
@@ -21,6 +23,7 @@ class QMenu;
 class QTabWidget;
 class QTreeView;
 class QueuesView;
+class ViewExport;
 
 namespace corvale {
 struct AbandonedCaller;
@@ -77,7 +80,8 @@ public:
     QMenu* pbxMenu() const { return pbxes; }
     // The File menu (Quit is its last entry), for whoever adds commands that write files.
     QMenu* fileMenu() const { return files; }
-    // A view beside the calls, as a tab; returns its index. restoreSettings() comes after.
+    // A view beside the calls, as a tab before the history's; returns its index.
+    // restoreSettings() comes after.
     int addView(QWidget* page, const QString& title);
     QTabWidget* views() const;
     bool showsPbxColumn() const;
@@ -110,6 +114,11 @@ public:
     const CallTreeModel* model() const { return &calls.model(); }
     CallFilterModel* proxy() { return &filtered; }
     CallEnder& ender() { return hangups; }
+    // The calls that ended, fed by the calls shown, the queues and the hangups.
+    HistoryRecorder& recorder() { return ended; }
+    HistoryView* history() const { return historyPage; }
+    // File > Export... and Ctrl+C, of the view in front.
+    ViewExport& exporter() const { return *exports; }
 
     void saveSettings() const;
     void restoreSettings();
@@ -146,6 +155,7 @@ private:
     CallSources calls;
     CallFilterModel filtered;
     CallEnder hangups{calls};
+    HistoryRecorder ended{calls};
     QTimer ticker;
     int nLongMinutes = DefaultLongCallMinutes;
     int nRememberedLongMinutes = DefaultLongCallMinutes;
@@ -155,6 +165,8 @@ private:
     QActionGroup* sortActions = nullptr;
     QTabWidget* viewTabs = nullptr;
     QueuesView* queueView = nullptr;
+    HistoryView* historyPage = nullptr;
+    ViewExport* exports = nullptr;
 
     QLineEdit* filterEdit;
     CallTreeView* callTree;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -140,7 +141,8 @@ QList<int> CsvExport::visibleColumns(const QHeaderView& header)
     return columns;
 }
 
-QByteArray CsvExport::csv(const QAbstractItemModel& model, const QList<int>& columns)
+QByteArray CsvExport::csv(const QAbstractItemModel& model, const QList<int>& columns,
+                          const Expanded& expanded)
 {
     QList<bool> durations;
     for (const int column : columns)
@@ -166,10 +168,17 @@ QByteArray CsvExport::csv(const QAbstractItemModel& model, const QList<int>& col
     }
     endRecord();
 
-    const int rows = model.rowCount();
-    for (int row = 0; row < rows; ++row) {
+    // Depth first: a row, then its children, where they are shown.
+    std::vector<std::pair<QModelIndex, int>> stack{{QModelIndex(), 0}};
+    while (!stack.empty()) {
+        auto& [parent, row] = stack.back();
+        if (row >= model.rowCount(parent)) {
+            stack.pop_back();
+            continue;
+        }
+        const QModelIndex at = model.index(row++, 0, parent);
         for (qsizetype i = 0; i < columns.size(); ++i) {
-            const QModelIndex cell = model.index(row, columns[i]);
+            const QModelIndex cell = at.siblingAtColumn(columns[i]);
             const QVariant raw = cell.data(RawRole);
             if (durations[i]) {
                 const auto [hms, seconds] = durationTexts(raw);
@@ -180,14 +189,16 @@ QByteArray CsvExport::csv(const QAbstractItemModel& model, const QList<int>& col
             }
         }
         endRecord();
+        if (expanded && model.hasChildren(at) && expanded(at))
+            stack.emplace_back(at, 0);
     }
     return QByteArray("\xEF\xBB\xBF") + out.toUtf8();
 }
 
 QString CsvExport::write(const QAbstractItemModel& model, const QList<int>& columns,
-                         const QString& path)
+                         const QString& path, const Expanded& expanded)
 {
-    const QByteArray bytes = csv(model, columns);
+    const QByteArray bytes = csv(model, columns, expanded);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return openFailure(path, file.errorString());

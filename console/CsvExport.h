@@ -6,6 +6,8 @@
 #include <QModelIndex>
 #include <QString>
 
+#include <functional>
+
 class QAbstractItemModel;
 class QHeaderView;
 
@@ -33,15 +35,20 @@ public:
     // The columns a view shows, in the order it shows them.
     static QList<int> visibleColumns(const QHeaderView& header);
 
-    // The model's top-level rows in its order, these columns (logical numbers) in this order,
-    // after a header row: RFC 4180 (commas, CR LF, quotes where needed), UTF-8 after a byte
-    // order mark, without which a spreadsheet on Windows reads the file in its code page.
-    static QByteArray csv(const QAbstractItemModel& model, const QList<int>& columns);
+    // Whether a row's children are exported, after it (a tree view's expanded rows).
+    using Expanded = std::function<bool(const QModelIndex& row)>;
+
+    // The model's top-level rows in its order, each followed by its children where `expanded`
+    // says so, these columns (logical numbers) in this order, after a header row: RFC 4180
+    // (commas, CR LF, quotes where needed), UTF-8 after a byte order mark, without which a
+    // spreadsheet on Windows reads the file in its code page.
+    static QByteArray csv(const QAbstractItemModel& model, const QList<int>& columns,
+                          const Expanded& expanded = {});
     // The same into the file at `path`, whole or not at all: nothing is left where it cannot be
     // written, and a file already there stays as it was. Returns the message for the operator,
     // empty when written.
     static QString write(const QAbstractItemModel& model, const QList<int>& columns,
-                         const QString& path);
+                         const QString& path, const Expanded& expanded = {});
 
     // These rows (any cells of them, from a selection) in the model's order, a line each, their
     // shown texts separated by tabs. Tabs and line breaks in a text become spaces, and the

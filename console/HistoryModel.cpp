@@ -149,8 +149,9 @@ QString HistoryModel::endingText(const HistoryEntry& entry)
 
 QString HistoryModel::boundsNote()
 {
-    return tr("The history holds the calls that ended in the last %1 hours, at most %2 of them, "
-              "and only in memory: it is gone when Corvale quits.")
+    return tr("The history holds the calls that ended while connected in the last %1 hours, at "
+              "most %2 of them, in memory for this run only: nothing is written to disk unless "
+              "you export it.")
         .arg(corvale::History::MaxAge.count())
         .arg(QLocale().toString(static_cast<qulonglong>(corvale::History::MaxEntries)));
 }

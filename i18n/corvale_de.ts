@@ -499,6 +499,10 @@
 <context>
     <name>ConsoleWindow</name>
     <message>
+        <source>History</source>
+        <translation>Verlauf</translation>
+    </message>
+    <message>
         <source>Corvale Console</source>
         <translation>Corvale-Konsole</translation>
     </message>
@@ -684,6 +688,190 @@
     <message>
         <source>A reason cannot hold a NUL character.</source>
         <translation>Ein Grund darf kein NUL-Zeichen enthalten.</translation>
+    </message>
+</context>
+<context>
+    <name>CsvExport</name>
+    <message>
+        <source>%1 is a folder. Choose a file name for the export.</source>
+        <translation>%1 ist ein Ordner. Wählen Sie einen Dateinamen für den Export.</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist. Choose another folder for the export.</source>
+        <translation>Der Ordner %1 existiert nicht. Wählen Sie einen anderen Ordner für den Export.</translation>
+    </message>
+    <message>
+        <source>Corvale may not write in the folder %1. Choose another folder for the export.</source>
+        <translation>Corvale darf nicht in den Ordner %1 schreiben. Wählen Sie einen anderen Ordner für den Export.</translation>
+    </message>
+    <message>
+        <source>The export could not be written to %1: %2</source>
+        <translation>Der Export konnte nicht nach %1 geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>%1 in seconds</source>
+        <translation>%1 in Sekunden</translation>
+    </message>
+</context>
+<context>
+    <name>HangupCauses</name>
+    <message>
+        <source>unallocated number</source>
+        <translation>Nummer nicht vergeben</translation>
+    </message>
+    <message>
+        <source>no route to the number</source>
+        <translation>kein Weg zur Nummer</translation>
+    </message>
+    <message>
+        <source>ended normally</source>
+        <translation>normal beendet</translation>
+    </message>
+    <message>
+        <source>busy</source>
+        <translation>besetzt</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>keine Antwort</translation>
+    </message>
+    <message>
+        <source>phone not reachable</source>
+        <translation>Telefon nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>rejected</source>
+        <translation>abgewiesen</translation>
+    </message>
+    <message>
+        <source>number changed</source>
+        <translation>Nummer geändert</translation>
+    </message>
+    <message>
+        <source>answered elsewhere</source>
+        <translation>anderswo angenommen</translation>
+    </message>
+    <message>
+        <source>phone out of order</source>
+        <translation>Telefon außer Betrieb</translation>
+    </message>
+    <message>
+        <source>incomplete number</source>
+        <translation>unvollständige Nummer</translation>
+    </message>
+    <message>
+        <source>no circuit available</source>
+        <translation>keine Leitung frei</translation>
+    </message>
+    <message>
+        <source>network congested</source>
+        <translation>Netz überlastet</translation>
+    </message>
+    <message>
+        <source>network out of order</source>
+        <translation>Netz außer Betrieb</translation>
+    </message>
+    <message>
+        <source>temporary failure</source>
+        <translation>vorübergehende Störung</translation>
+    </message>
+    <message>
+        <source>cause %1</source>
+        <translation>Ursache %1</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryModel</name>
+    <message>
+        <source>abandoned in %1 after %2 at position %3</source>
+        <translation>in %1 nach %2 an Position %3 aufgegeben</translation>
+    </message>
+    <message>
+        <source>abandoned in %1 after %2</source>
+        <translation>in %1 nach %2 aufgegeben</translation>
+    </message>
+    <message>
+        <source>ended from this console</source>
+        <translation>von dieser Konsole beendet</translation>
+    </message>
+    <message>
+        <source>answered after %1</source>
+        <translation>nach %1 angenommen</translation>
+    </message>
+    <message>
+        <source>answered by %1 after %2</source>
+        <translation>nach %2 von %1 angenommen</translation>
+    </message>
+    <message>
+        <source>The history holds the calls that ended while connected in the last %1 hours, at most %2 of them, in memory for this run only: nothing is written to disk unless you export it.</source>
+        <translation>Der Verlauf enthält die Gespräche, die während der Verbindung in den letzten %1 Stunden endeten, höchstens %2, nur im Arbeitsspeicher und nur für diese Sitzung: Nichts wird auf die Festplatte geschrieben, außer Sie exportieren es.</translation>
+    </message>
+    <message>
+        <source>%1, abandoned</source>
+        <translation>%1, aufgegeben</translation>
+    </message>
+    <message>
+        <source>%1 (the PBX said: %2, cause %3)</source>
+        <translation>%1 (die TK-Anlage meldete: %2, Ursache %3)</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>Beendet</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>An</translation>
+    </message>
+    <message>
+        <source>PBX</source>
+        <translation>TK-Anlage</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Dauer</translation>
+    </message>
+    <message>
+        <source>How it ended</source>
+        <translation>Wie es endete</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryView</name>
+    <message>
+        <source>C&amp;all-back list</source>
+        <translation>&amp;Rückrufliste</translation>
+    </message>
+    <message>
+        <source>Filter the history by number, name, PBX or how it ended</source>
+        <translation>Verlauf nach Nummer, Name, TK-Anlage oder Ende filtern</translation>
+    </message>
+    <message>
+        <source>Filter the history</source>
+        <translation>Verlauf filtern</translation>
+    </message>
+    <message>
+        <source>Shows only the calls holding this text, regardless of case and accents</source>
+        <translation>Zeigt nur die Gespräche mit diesem Text, ohne Rücksicht auf Groß- und Kleinschreibung und Akzente</translation>
+    </message>
+    <message>
+        <source>Only the callers who gave up waiting in a queue, to call them back</source>
+        <translation>Nur die Anrufer, die das Warten in einer Warteschlange aufgegeben haben, zum Zurückrufen</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Verlauf</translation>
+    </message>
+    <message>
+        <source>Clear the filter</source>
+        <translation>Filter leeren</translation>
+    </message>
+    <message>
+        <source>Show all calls</source>
+        <translation>Alle Gespräche zeigen</translation>
     </message>
 </context>
 <context>
@@ -1214,6 +1402,44 @@
     <message>
         <source>%1 could not be paused or unpaused: %2</source>
         <translation>%1 konnte nicht pausiert oder fortgesetzt werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ViewExport</name>
+    <message>
+        <source>&amp;Export...</source>
+        <translation>&amp;Exportieren...</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Kopieren</translation>
+    </message>
+    <message>
+        <source>Write the rows in view to a CSV file (Ctrl+E)</source>
+        <translation>Die angezeigten Zeilen in eine CSV-Datei schreiben (Strg+E)</translation>
+    </message>
+    <message>
+        <source>Copy the selected rows as tab-separated text (Ctrl+C)</source>
+        <translation>Die ausgewählten Zeilen als tabulatorgetrennten Text kopieren (Strg+C)</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <source>Corvale Console</source>
+        <translation>Corvale-Konsole</translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n rows to %1</source>
+        <translation>
+            <numerusform>%n Zeile nach %1 exportiert</numerusform>
+            <numerusform>%n Zeilen nach %1 exportiert</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

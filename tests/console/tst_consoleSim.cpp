@@ -4,6 +4,8 @@
 #include "ConsoleConnection.h"
 #include "ConsoleWindow.h"
 #include "Conversations.h"
+#include "HistoryModel.h"
+#include "HistoryView.h"
 #include "PbxSim.h"
 #include "QueueTreeModel.h"
 #include "QueuesView.h"
@@ -41,6 +43,7 @@ private slots:
     void theToolTipNamesTheListing_data();
     void theToolTipNamesTheListing();
     void theQueuesFollowThePbxAndAMemberIsPaused();
+    void theHistoryHasTheCallsSeenToEnd();
 
 private:
     static void connect(ConsoleConnection& connection, const PbxSim& sim);
@@ -534,8 +537,35 @@ void tst_consoleSim::theToolTipNamesTheListing()
     QCOMPARE(window.statusBar()->currentMessage(), QString());
 }
 
-QTEST_MAIN(tst_consoleSim)
-#include "tst_consoleSim.moc"
+void tst_consoleSim::theHistoryHasTheCallsSeenToEnd()
+{
+    PbxSim sim(
+        {"--control", "--dialect", "modern", "--greeting-version", "13.0.0", "--calls", "0"});
+    QVERIFY2(sim.port() != 0, qPrintable(sim.error()));
+    for (const char* call : {"SIP/2041-00000001 2041 Alice", "SIP/2042-00000002 2042 Bob",
+                             "SIP/2043-00000003 2043 Carol"})
+        QVERIFY(started(sim, QString::fromLatin1(call)));
+    ConsoleWindow window;
+    ConsoleConnection connection(window, ConsoleConnection::DialogKey);
+    connect(connection, sim);
+    QTRY_COMPARE_WITH_TIMEOUT(window.model()->rowCount(), 3, 10000);
+    HistoryModel& history = window.history()->model();
+
+    // Busy on the PBX, then ended from here; then the PBX taken off the view with Carol's up.
+    QVERIFY(sim.command(QStringLiteral("hangup SIP/2041-00000001 busy")).startsWith("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(history.rowCount(), 1, 10000);
+    window.ender().end({{0, "SIP/2042-00000002"}});
+    QTRY_COMPARE_WITH_TIMEOUT(history.rowCount(), 2, 10000);
+    connection.close();
+    QCOMPARE(window.model()->rowCount(), 0);
+
+    QCOMPARE(history.rowCount(), 2);
+    const QStringList texts = {history.index(0, HistoryModel::From).data().toString() + " / " +
+                                   history.index(0, HistoryModel::HowEnded).data().toString(),
+                               history.index(1, HistoryModel::From).data().toString() + " / " +
+                                   history.index(1, HistoryModel::HowEnded).data().toString()};
+    QCOMPARE(texts, (QStringList{"2042 <Bob> / ended from this console", "2041 <Alice> / busy"}));
+}
 
 // The connection hands the session's queues to the Queues tab and its pauses to the PBX.
 void tst_consoleSim::theQueuesFollowThePbxAndAMemberIsPaused()
@@ -597,3 +627,6 @@ void tst_consoleSim::theQueuesFollowThePbxAndAMemberIsPaused()
     connection.close();
     QCOMPARE(queues.rowCount(), 0);
 }
+
+QTEST_MAIN(tst_consoleSim)
+#include "tst_consoleSim.moc"
