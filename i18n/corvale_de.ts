@@ -460,6 +460,26 @@
         <source>Corvale Console - %1 (reconnecting)</source>
         <translation>Corvale-Konsole - %1 (verbindet neu)</translation>
     </message>
+    <message>
+        <source>The reason, interface or queue holds a line break or NUL, so nothing was sent.</source>
+        <translation>Der Grund, die Schnittstelle oder die Warteschlange enthält einen Zeilenumbruch oder ein NUL-Zeichen, daher wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Not connected to the PBX.</source>
+        <translation>Nicht mit der TK-Anlage verbunden.</translation>
+    </message>
+    <message>
+        <source>This session does not follow the queues.</source>
+        <translation>Diese Verbindung verfolgt die Warteschlangen nicht.</translation>
+    </message>
+    <message>
+        <source>Nothing was sent.</source>
+        <translation>Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>The PBX did not answer.</source>
+        <translation>Die TK-Anlage hat nicht geantwortet.</translation>
+    </message>
 </context>
 <context>
     <name>ConsoleStatusBar</name>
@@ -648,49 +668,6 @@
     </message>
 </context>
 <context>
-    <name>PauseDialog</name>
-    <message>
-        <source>In &amp;every queue of this member</source>
-        <translation>In &amp;jeder Warteschlange dieses Mitglieds</translation>
-    </message>
-    <message>
-        <source>Pause a Queue Member</source>
-        <translation>Mitglied einer Warteschlange pausieren</translation>
-    </message>
-    <message>
-        <source>No reason</source>
-        <translation>Kein Grund</translation>
-    </message>
-    <message>
-        <source>Reason for the pause</source>
-        <translation>Grund der Pause</translation>
-    </message>
-    <message>
-        <source>Member:</source>
-        <translation>Mitglied:</translation>
-    </message>
-    <message>
-        <source>Queue:</source>
-        <translation>Warteschlange:</translation>
-    </message>
-    <message>
-        <source>&amp;Reason:</source>
-        <translation>&amp;Grund:</translation>
-    </message>
-    <message>
-        <source>&amp;Pause</source>
-        <translation>&amp;Pausieren</translation>
-    </message>
-    <message>
-        <source>A reason cannot hold a line break.</source>
-        <translation>Ein Grund darf keinen Zeilenumbruch enthalten.</translation>
-    </message>
-    <message>
-        <source>A reason cannot hold a NUL character.</source>
-        <translation>Ein Grund darf kein NUL-Zeichen enthalten.</translation>
-    </message>
-</context>
-<context>
     <name>CsvExport</name>
     <message>
         <source>%1 is a folder. Choose a file name for the export.</source>
@@ -875,6 +852,60 @@
     </message>
 </context>
 <context>
+    <name>KeychainSecretStore</name>
+    <message>
+        <source>No keyring is available on this computer, so the secret cannot be remembered: you will be asked for it at each connect.</source>
+        <translation>Auf diesem Computer ist kein Schlüsselbund verfügbar, daher kann das Kennwort nicht gespeichert werden: Sie werden bei jeder Verbindung danach gefragt.</translation>
+    </message>
+    <message>
+        <source>Corvale Console</source>
+        <translation>Corvale-Konsole</translation>
+    </message>
+</context>
+<context>
+    <name>PauseDialog</name>
+    <message>
+        <source>In &amp;every queue of this member</source>
+        <translation>In &amp;jeder Warteschlange dieses Mitglieds</translation>
+    </message>
+    <message>
+        <source>Pause a Queue Member</source>
+        <translation>Mitglied einer Warteschlange pausieren</translation>
+    </message>
+    <message>
+        <source>No reason</source>
+        <translation>Kein Grund</translation>
+    </message>
+    <message>
+        <source>Reason for the pause</source>
+        <translation>Grund der Pause</translation>
+    </message>
+    <message>
+        <source>Member:</source>
+        <translation>Mitglied:</translation>
+    </message>
+    <message>
+        <source>Queue:</source>
+        <translation>Warteschlange:</translation>
+    </message>
+    <message>
+        <source>&amp;Reason:</source>
+        <translation>&amp;Grund:</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>&amp;Pausieren</translation>
+    </message>
+    <message>
+        <source>A reason cannot hold a line break.</source>
+        <translation>Ein Grund darf keinen Zeilenumbruch enthalten.</translation>
+    </message>
+    <message>
+        <source>A reason cannot hold a NUL character.</source>
+        <translation>Ein Grund darf kein NUL-Zeichen enthalten.</translation>
+    </message>
+</context>
+<context>
     <name>PbxProfile</name>
     <message>
         <source>The PBX needs a name.</source>
@@ -985,209 +1016,6 @@
     <message>
         <source>New PBX</source>
         <translation>Neue TK-Anlage</translation>
-    </message>
-</context>
-<context>
-    <name>SessionTexts</name>
-    <message>
-        <source>The PBX refused the user name or the password.</source>
-        <translation>Die TK-Anlage hat den Benutzernamen oder das Kennwort abgelehnt.</translation>
-    </message>
-    <message>
-        <source>The PBX gave no challenge, so the login could not be sent.</source>
-        <translation>Die TK-Anlage hat keine Challenge geliefert, daher konnte die Anmeldung nicht gesendet werden.</translation>
-    </message>
-    <message>
-        <source>The PBX refused the challenge login: %1</source>
-        <translation>Die TK-Anlage hat die Challenge-Anmeldung abgelehnt: %1</translation>
-    </message>
-    <message>
-        <source>The user name or the password holds a line break or NUL, so the login was not sent.</source>
-        <translation>Der Benutzername oder das Kennwort enthält einen Zeilenumbruch oder NUL, daher wurde die Anmeldung nicht gesendet.</translation>
-    </message>
-    <message>
-        <source>Not connected to the PBX: reconnecting.</source>
-        <translation>Nicht mit der TK-Anlage verbunden: neue Verbindung wird aufgebaut.</translation>
-    </message>
-    <message>
-        <source>The PBX refused the list of calls: %1</source>
-        <translation>Die TK-Anlage hat die Liste der Gespräche verweigert: %1</translation>
-    </message>
-    <message>
-        <source>Lost the connection to %1: %2</source>
-        <translation>Verbindung zu %1 verloren: %2</translation>
-    </message>
-    <message>
-        <source>Could not connect to %1: %2</source>
-        <translation>Keine Verbindung zu %1: %2</translation>
-    </message>
-    <message>
-        <source>The PBX&apos;s certificate is not trusted: it is not one of the certificates in the chosen file, nor issued by one of them.</source>
-        <translation>Dem Zertifikat der TK-Anlage wird nicht vertraut: Es ist keines der Zertifikate in der gewählten Datei und wurde von keinem davon ausgestellt.</translation>
-    </message>
-    <message>
-        <source>The PBX&apos;s certificate is not trusted: no certificate authority this computer trusts issued it. Choose the PBX&apos;s own certificate as the file of trusted certificates.</source>
-        <translation>Dem Zertifikat der TK-Anlage wird nicht vertraut: Keine Zertifizierungsstelle, der dieser Computer vertraut, hat es ausgestellt. Wählen Sie das eigene Zertifikat der TK-Anlage als Datei mit vertrauenswürdigen Zertifikaten.</translation>
-    </message>
-    <message>
-        <source>The PBX&apos;s certificate has expired, or is not valid yet.</source>
-        <translation>Das Zertifikat der TK-Anlage ist abgelaufen oder noch nicht gültig.</translation>
-    </message>
-    <message>
-        <source>The PBX&apos;s certificate is for another host name, not for %1.</source>
-        <translation>Das Zertifikat der TK-Anlage gilt für einen anderen Hostnamen, nicht für %1.</translation>
-    </message>
-    <message>
-        <source>No secure connection to %1:%2 could be set up. Does the PBX offer TLS on this port?</source>
-        <translation>Zu %1:%2 konnte keine sichere Verbindung aufgebaut werden. Bietet die TK-Anlage TLS auf diesem Port an?</translation>
-    </message>
-    <message>
-        <source>Nothing was sent.</source>
-        <translation>Es wurde nichts gesendet.</translation>
-    </message>
-    <message>
-        <source>Ended the call on %1.</source>
-        <translation>Das Gespräch auf %1 wurde beendet.</translation>
-    </message>
-    <message>
-        <source>The call on %1 could not be ended: %2</source>
-        <translation>Das Gespräch auf %1 konnte nicht beendet werden: %2</translation>
-    </message>
-    <message>
-        <source>The PBX did not answer the request to end the call on %1.</source>
-        <translation>Die TK-Anlage hat die Bitte, das Gespräch auf %1 zu beenden, nicht beantwortet.</translation>
-    </message>
-    <message>
-        <source>The connection was lost before the PBX answered the request to end the call on %1.</source>
-        <translation>Die Verbindung ging verloren, bevor die TK-Anlage die Bitte beantwortete, das Gespräch auf %1 zu beenden.</translation>
-    </message>
-    <message>
-        <source>The call on %1 had already ended.</source>
-        <translation>Das Gespräch auf %1 war bereits beendet.</translation>
-    </message>
-    <message>
-        <source>The list of calls did not arrive, so the call on %1 was not ended.</source>
-        <translation>Die Liste der Gespräche kam nicht an, daher wurde das Gespräch auf %1 nicht beendet.</translation>
-    </message>
-    <message>
-        <source>The call names no channel, so nothing was sent.</source>
-        <translation>Das Gespräch nennt keinen Kanal, daher wurde nichts gesendet.</translation>
-    </message>
-    <message>
-        <source>The channel %1 holds a line break or NUL, so nothing was sent.</source>
-        <translation>Der Kanal %1 enthält einen Zeilenumbruch oder NUL, daher wurde nichts gesendet.</translation>
-    </message>
-    <message>
-        <source>The channel %1 begins with &quot;/&quot;, which the PBX would read as a pattern for many calls, so nothing was sent.</source>
-        <translation>Der Kanal %1 beginnt mit „/“, was die TK-Anlage als Muster für viele Gespräche lesen würde, daher wurde nichts gesendet.</translation>
-    </message>
-    <message>
-        <source>Not connected to the PBX, so the call on %1 was not ended.</source>
-        <translation>Nicht mit der TK-Anlage verbunden, daher wurde das Gespräch auf %1 nicht beendet.</translation>
-    </message>
-    <message>
-        <source>Not logged in yet, so the call on %1 was not ended.</source>
-        <translation>Noch nicht angemeldet, daher wurde das Gespräch auf %1 nicht beendet.</translation>
-    </message>
-    <message>
-        <source>The connection ended before the call on %1 was ended.</source>
-        <translation>Die Verbindung endete, bevor das Gespräch auf %1 beendet war.</translation>
-    </message>
-    <message>
-        <source>the PBX did not answer</source>
-        <translation>die TK-Anlage hat nicht geantwortet</translation>
-    </message>
-    <message>
-        <source>the connection was lost before the PBX answered</source>
-        <translation>die Verbindung ging vor der Antwort der TK-Anlage verloren</translation>
-    </message>
-    <message>
-        <source>the list of calls did not arrive</source>
-        <translation>die Liste der Gespräche kam nicht an</translation>
-    </message>
-    <message>
-        <source>no channel is named</source>
-        <translation>kein Kanal genannt</translation>
-    </message>
-    <message>
-        <source>the name holds a line break or NUL</source>
-        <translation>der Name enthält einen Zeilenumbruch oder NUL</translation>
-    </message>
-    <message>
-        <source>the name begins with &quot;/&quot;, which the PBX would read as a pattern</source>
-        <translation>der Name beginnt mit „/“, was die TK-Anlage als Muster lesen würde</translation>
-    </message>
-    <message>
-        <source>not connected, reconnecting</source>
-        <translation>nicht verbunden, neue Verbindung wird aufgebaut</translation>
-    </message>
-    <message>
-        <source>not logged in yet</source>
-        <translation>noch nicht angemeldet</translation>
-    </message>
-    <message>
-        <source>the connection ended</source>
-        <translation>die Verbindung wurde beendet</translation>
-    </message>
-    <message>
-        <source>the host name could not be looked up</source>
-        <translation>der Hostname konnte nicht aufgelöst werden</translation>
-    </message>
-    <message>
-        <source>the connection was refused</source>
-        <translation>die Verbindung wurde abgelehnt</translation>
-    </message>
-    <message>
-        <source>the PBX closed the connection</source>
-        <translation>die TK-Anlage hat die Verbindung geschlossen</translation>
-    </message>
-    <message>
-        <source>the PBX shut down</source>
-        <translation>die TK-Anlage wurde heruntergefahren</translation>
-    </message>
-    <message>
-        <source>no answer in time</source>
-        <translation>keine Antwort in der Zeit</translation>
-    </message>
-    <message>
-        <source>no greeting within %1 s</source>
-        <translation>keine Begrüßung innerhalb von %1 s</translation>
-    </message>
-    <message>
-        <source>no secure connection within %1 s</source>
-        <translation>keine sichere Verbindung innerhalb von %1 s</translation>
-    </message>
-    <message>
-        <source>no answer to the login within %1 s</source>
-        <translation>keine Antwort auf die Anmeldung innerhalb von %1 s</translation>
-    </message>
-    <message>
-        <source>the PBX did not take the login: %1</source>
-        <translation>die TK-Anlage hat die Anmeldung nicht angenommen: %1</translation>
-    </message>
-    <message>
-        <source>no answer to the request for the calls within %1 s</source>
-        <translation>keine Antwort auf die Abfrage der Gespräche innerhalb von %1 s</translation>
-    </message>
-    <message>
-        <source>no sign of life within %1 s</source>
-        <translation>kein Lebenszeichen innerhalb von %1 s</translation>
-    </message>
-    <message>
-        <source>the certificate is not trusted</source>
-        <translation>dem Zertifikat wird nicht vertraut</translation>
-    </message>
-    <message>
-        <source>the certificate has expired or is not valid yet</source>
-        <translation>das Zertifikat ist abgelaufen oder noch nicht gültig</translation>
-    </message>
-    <message>
-        <source>the certificate is for another host name</source>
-        <translation>das Zertifikat gilt für einen anderen Hostnamen</translation>
-    </message>
-    <message>
-        <source>no secure connection could be set up</source>
-        <translation>es konnte keine sichere Verbindung aufgebaut werden</translation>
     </message>
 </context>
 <context>
@@ -1402,6 +1230,209 @@
     <message>
         <source>%1 could not be paused or unpaused: %2</source>
         <translation>%1 konnte nicht pausiert oder fortgesetzt werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SessionTexts</name>
+    <message>
+        <source>The PBX refused the user name or the password.</source>
+        <translation>Die TK-Anlage hat den Benutzernamen oder das Kennwort abgelehnt.</translation>
+    </message>
+    <message>
+        <source>The PBX gave no challenge, so the login could not be sent.</source>
+        <translation>Die TK-Anlage hat keine Challenge geliefert, daher konnte die Anmeldung nicht gesendet werden.</translation>
+    </message>
+    <message>
+        <source>The PBX refused the challenge login: %1</source>
+        <translation>Die TK-Anlage hat die Challenge-Anmeldung abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>The user name or the password holds a line break or NUL, so the login was not sent.</source>
+        <translation>Der Benutzername oder das Kennwort enthält einen Zeilenumbruch oder NUL, daher wurde die Anmeldung nicht gesendet.</translation>
+    </message>
+    <message>
+        <source>Not connected to the PBX: reconnecting.</source>
+        <translation>Nicht mit der TK-Anlage verbunden: neue Verbindung wird aufgebaut.</translation>
+    </message>
+    <message>
+        <source>The PBX refused the list of calls: %1</source>
+        <translation>Die TK-Anlage hat die Liste der Gespräche verweigert: %1</translation>
+    </message>
+    <message>
+        <source>Lost the connection to %1: %2</source>
+        <translation>Verbindung zu %1 verloren: %2</translation>
+    </message>
+    <message>
+        <source>Could not connect to %1: %2</source>
+        <translation>Keine Verbindung zu %1: %2</translation>
+    </message>
+    <message>
+        <source>The PBX&apos;s certificate is not trusted: it is not one of the certificates in the chosen file, nor issued by one of them.</source>
+        <translation>Dem Zertifikat der TK-Anlage wird nicht vertraut: Es ist keines der Zertifikate in der gewählten Datei und wurde von keinem davon ausgestellt.</translation>
+    </message>
+    <message>
+        <source>The PBX&apos;s certificate is not trusted: no certificate authority this computer trusts issued it. Choose the PBX&apos;s own certificate as the file of trusted certificates.</source>
+        <translation>Dem Zertifikat der TK-Anlage wird nicht vertraut: Keine Zertifizierungsstelle, der dieser Computer vertraut, hat es ausgestellt. Wählen Sie das eigene Zertifikat der TK-Anlage als Datei mit vertrauenswürdigen Zertifikaten.</translation>
+    </message>
+    <message>
+        <source>The PBX&apos;s certificate has expired, or is not valid yet.</source>
+        <translation>Das Zertifikat der TK-Anlage ist abgelaufen oder noch nicht gültig.</translation>
+    </message>
+    <message>
+        <source>The PBX&apos;s certificate is for another host name, not for %1.</source>
+        <translation>Das Zertifikat der TK-Anlage gilt für einen anderen Hostnamen, nicht für %1.</translation>
+    </message>
+    <message>
+        <source>No secure connection to %1:%2 could be set up. Does the PBX offer TLS on this port?</source>
+        <translation>Zu %1:%2 konnte keine sichere Verbindung aufgebaut werden. Bietet die TK-Anlage TLS auf diesem Port an?</translation>
+    </message>
+    <message>
+        <source>Nothing was sent.</source>
+        <translation>Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Ended the call on %1.</source>
+        <translation>Das Gespräch auf %1 wurde beendet.</translation>
+    </message>
+    <message>
+        <source>The call on %1 could not be ended: %2</source>
+        <translation>Das Gespräch auf %1 konnte nicht beendet werden: %2</translation>
+    </message>
+    <message>
+        <source>The PBX did not answer the request to end the call on %1.</source>
+        <translation>Die TK-Anlage hat die Bitte, das Gespräch auf %1 zu beenden, nicht beantwortet.</translation>
+    </message>
+    <message>
+        <source>The connection was lost before the PBX answered the request to end the call on %1.</source>
+        <translation>Die Verbindung ging verloren, bevor die TK-Anlage die Bitte beantwortete, das Gespräch auf %1 zu beenden.</translation>
+    </message>
+    <message>
+        <source>The call on %1 had already ended.</source>
+        <translation>Das Gespräch auf %1 war bereits beendet.</translation>
+    </message>
+    <message>
+        <source>The list of calls did not arrive, so the call on %1 was not ended.</source>
+        <translation>Die Liste der Gespräche kam nicht an, daher wurde das Gespräch auf %1 nicht beendet.</translation>
+    </message>
+    <message>
+        <source>The call names no channel, so nothing was sent.</source>
+        <translation>Das Gespräch nennt keinen Kanal, daher wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>The channel %1 holds a line break or NUL, so nothing was sent.</source>
+        <translation>Der Kanal %1 enthält einen Zeilenumbruch oder NUL, daher wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>The channel %1 begins with &quot;/&quot;, which the PBX would read as a pattern for many calls, so nothing was sent.</source>
+        <translation>Der Kanal %1 beginnt mit „/“, was die TK-Anlage als Muster für viele Gespräche lesen würde, daher wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Not connected to the PBX, so the call on %1 was not ended.</source>
+        <translation>Nicht mit der TK-Anlage verbunden, daher wurde das Gespräch auf %1 nicht beendet.</translation>
+    </message>
+    <message>
+        <source>Not logged in yet, so the call on %1 was not ended.</source>
+        <translation>Noch nicht angemeldet, daher wurde das Gespräch auf %1 nicht beendet.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the call on %1 was ended.</source>
+        <translation>Die Verbindung endete, bevor das Gespräch auf %1 beendet war.</translation>
+    </message>
+    <message>
+        <source>the PBX did not answer</source>
+        <translation>die TK-Anlage hat nicht geantwortet</translation>
+    </message>
+    <message>
+        <source>the connection was lost before the PBX answered</source>
+        <translation>die Verbindung ging vor der Antwort der TK-Anlage verloren</translation>
+    </message>
+    <message>
+        <source>the list of calls did not arrive</source>
+        <translation>die Liste der Gespräche kam nicht an</translation>
+    </message>
+    <message>
+        <source>no channel is named</source>
+        <translation>kein Kanal genannt</translation>
+    </message>
+    <message>
+        <source>the name holds a line break or NUL</source>
+        <translation>der Name enthält einen Zeilenumbruch oder NUL</translation>
+    </message>
+    <message>
+        <source>the name begins with &quot;/&quot;, which the PBX would read as a pattern</source>
+        <translation>der Name beginnt mit „/“, was die TK-Anlage als Muster lesen würde</translation>
+    </message>
+    <message>
+        <source>not connected, reconnecting</source>
+        <translation>nicht verbunden, neue Verbindung wird aufgebaut</translation>
+    </message>
+    <message>
+        <source>not logged in yet</source>
+        <translation>noch nicht angemeldet</translation>
+    </message>
+    <message>
+        <source>the connection ended</source>
+        <translation>die Verbindung wurde beendet</translation>
+    </message>
+    <message>
+        <source>the host name could not be looked up</source>
+        <translation>der Hostname konnte nicht aufgelöst werden</translation>
+    </message>
+    <message>
+        <source>the connection was refused</source>
+        <translation>die Verbindung wurde abgelehnt</translation>
+    </message>
+    <message>
+        <source>the PBX closed the connection</source>
+        <translation>die TK-Anlage hat die Verbindung geschlossen</translation>
+    </message>
+    <message>
+        <source>the PBX shut down</source>
+        <translation>die TK-Anlage wurde heruntergefahren</translation>
+    </message>
+    <message>
+        <source>no answer in time</source>
+        <translation>keine Antwort in der Zeit</translation>
+    </message>
+    <message>
+        <source>no greeting within %1 s</source>
+        <translation>keine Begrüßung innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>no secure connection within %1 s</source>
+        <translation>keine sichere Verbindung innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>no answer to the login within %1 s</source>
+        <translation>keine Antwort auf die Anmeldung innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>the PBX did not take the login: %1</source>
+        <translation>die TK-Anlage hat die Anmeldung nicht angenommen: %1</translation>
+    </message>
+    <message>
+        <source>no answer to the request for the calls within %1 s</source>
+        <translation>keine Antwort auf die Abfrage der Gespräche innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>no sign of life within %1 s</source>
+        <translation>kein Lebenszeichen innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>the certificate is not trusted</source>
+        <translation>dem Zertifikat wird nicht vertraut</translation>
+    </message>
+    <message>
+        <source>the certificate has expired or is not valid yet</source>
+        <translation>das Zertifikat ist abgelaufen oder noch nicht gültig</translation>
+    </message>
+    <message>
+        <source>the certificate is for another host name</source>
+        <translation>das Zertifikat gilt für einen anderen Hostnamen</translation>
+    </message>
+    <message>
+        <source>no secure connection could be set up</source>
+        <translation>es konnte keine sichere Verbindung aufgebaut werden</translation>
     </message>
 </context>
 <context>
