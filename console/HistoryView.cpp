@@ -49,8 +49,8 @@ HistoryView::HistoryView(corvale::History& history, QWidget* parent)
     header->setSectionsMovable(true);
     header->setStretchLastSection(true);
     header->resizeSection(HistoryModel::Ended, 170);
-    header->resizeSection(HistoryModel::From, 200);
-    header->resizeSection(HistoryModel::To, 180);
+    header->resizeSection(HistoryModel::From, 190);
+    header->resizeSection(HistoryModel::To, 110);
     header->resizeSection(HistoryModel::Pbx, 90);
     header->resizeSection(HistoryModel::Duration, 70);
 

@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -55,6 +57,9 @@ ViewExport::ViewExport(QTabWidget& views, QWidget& window)
     // A text field that has the focus copies its own text first.
     window.addAction(actCopy);
     connect(actExport, &QAction::triggered, this, &ViewExport::exportCurrent);
+    // A filter field takes Ctrl+E for itself (the end of the line, on X11): there it exports too.
+    for (QLineEdit* edit : views.findChildren<QLineEdit*>())
+        edit->installEventFilter(this);
     connect(actCopy, &QAction::triggered, this, &ViewExport::copySelection);
 
     askFileName = [&window](const QString& suggested) {
@@ -64,6 +69,16 @@ ViewExport::ViewExport(QTabWidget& views, QWidget& window)
     showFailure = [&window](const QString& text) {
         QMessageBox::warning(&window, tr("Corvale Console"), text);
     };
+}
+
+bool ViewExport::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_E))
+            return true; // not accepted: the window's shortcut fires
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void ViewExport::setView(QWidget* page, QAbstractItemView* view)

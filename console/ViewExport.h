@@ -49,6 +49,9 @@ signals:
     // For the status bar: what was written where.
     void exported(const QString& text);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QString suggestedName() const;
 
