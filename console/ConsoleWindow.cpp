@@ -3,6 +3,7 @@
 #include "CallTreeModel.h"
 #include "CallTreeView.h"
 #include "ConsoleActions.h"
+#include "ConsoleSettings.h"
 #include "ConsoleStatusBar.h"
 #include "HistoryView.h"
 #include "PreferencesDialog.h"
@@ -12,11 +13,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSettings>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -353,34 +352,16 @@ void ConsoleWindow::tick()
 
 void ConsoleWindow::saveSettings() const
 {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("console"));
-    settings.setValue(QStringLiteral("geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("columns"), callTree->header()->saveState());
-    settings.setValue(QStringLiteral("longCallMinutes"), nRememberedLongMinutes);
-    settings.setValue(QStringLiteral("confirmHangups"), bConfirm);
-    settings.setValue(QStringLiteral("view"), viewTabs->currentIndex());
-    queueView->saveSettings(settings);
+    ConsoleSettings::save(*this, {nRememberedLongMinutes, bConfirm});
 }
 
 void ConsoleWindow::restoreSettings()
 {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("console"));
-    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
-    QHeaderView* header = callTree->header();
-    if (header->restoreState(settings.value(QStringLiteral("columns")).toByteArray()))
-        callTree->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    const ConsoleSettings::Choices choices = ConsoleSettings::restore(*this);
     // The PBX column stays hidden while one PBX is shown, whatever was saved.
     updatePbxColumn();
-    bConfirm = settings.value(QStringLiteral("confirmHangups"), true).toBool();
-    queueView->restoreSettings(settings);
-    // The view chosen last, once every view has been added.
-    const int view = settings.value(QStringLiteral("view"), 0).toInt();
-    if (view >= 0 && view < viewTabs->count())
-        viewTabs->setCurrentIndex(view);
-    setLongCallMinutes(
-        settings.value(QStringLiteral("longCallMinutes"), DefaultLongCallMinutes).toInt(), true);
+    bConfirm = choices.confirmHangups;
+    setLongCallMinutes(choices.longCallMinutes, true);
 }
 
 void ConsoleWindow::closeEvent(QCloseEvent* event)
