@@ -2,6 +2,8 @@
 
 #include "CallTreeModel.h"
 #include "CallTreeView.h"
+#include "ConsoleActions.h"
+#include "ConsoleSettings.h"
 #include "ConsoleStatusBar.h"
 #include "HistoryView.h"
 #include "PreferencesDialog.h"
@@ -9,17 +11,12 @@
 #include "ViewExport.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
-#include <QSettings>
 #include <QTabWidget>
-#include <QToolBar>
 #include <QVBoxLayout>
 
 #include <unordered_set>
@@ -69,7 +66,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     setTabOrder(filterEdit, callTree);
 
     setStatusBar(statusLine);
-    buildActions();
+    commands = new ConsoleActions(*this, *callTree, *filterEdit);
+    connect(commands->preferencesAction(), &QAction::triggered, this, &ConsoleWindow::preferences);
 
     connect(filterEdit, &QLineEdit::textChanged, &filtered, &CallFilterModel::setFilterText);
     connect(callTree, &QWidget::customContextMenuRequested, this, &ConsoleWindow::contextMenu);
@@ -134,137 +132,6 @@ ConsoleWindow::~ConsoleWindow()
     delete queueView;
     delete historyPage;
     filtered.setSourceModel(nullptr);
-}
-
-void ConsoleWindow::buildActions()
-{
-    actConnect =
-        new QAction(style()->standardIcon(QStyle::SP_DriveNetIcon), tr("&Connect..."), this);
-    actConnect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    actConnect->setToolTip(tr("Connect to a PBX (Ctrl+N)"));
-    actRefresh = new QAction(style()->standardIcon(QStyle::SP_BrowserReload), tr("&Refresh"), this);
-    actRefresh->setShortcut(QKeySequence(Qt::Key_F5));
-    actRefresh->setToolTip(tr("List the calls again (F5)"));
-    actHangUp =
-        new QAction(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("&Hang Up"), this);
-    actHangUp->setShortcut(QKeySequence(Qt::Key_Delete));
-    actFind = new QAction(tr("&Find"), this);
-    actFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    actPreferences = new QAction(tr("&Preferences..."), this);
-    actPreferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    actQuit = new QAction(tr("&Quit"), this);
-    actQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    actHangUp->setObjectName(QStringLiteral("actHangUp"));
-    actRefresh->setObjectName(QStringLiteral("actRefresh"));
-    actConnect->setObjectName(QStringLiteral("actConnect"));
-
-    connect(actConnect, &QAction::triggered, this, &ConsoleWindow::connectRequested);
-    connect(actRefresh, &QAction::triggered, this, &ConsoleWindow::refreshRequested);
-    connect(actHangUp, &QAction::triggered, this, &ConsoleWindow::hangUpSelection);
-    connect(actFind, &QAction::triggered, this, [this] {
-        if (viewTabs->currentWidget() == historyPage)
-            return historyPage->focusFilter();
-        filterEdit->setFocus(Qt::ShortcutFocusReason);
-        filterEdit->selectAll();
-    });
-    connect(actPreferences, &QAction::triggered, this, &ConsoleWindow::preferences);
-    connect(actQuit, &QAction::triggered, this, &QWidget::close);
-
-    // Esc in the filter empties it; a second Esc goes back to the calls.
-    auto* clearFilter = new QAction(tr("Clear the filter"), filterEdit);
-    clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));
-    clearFilter->setShortcutContext(Qt::WidgetShortcut);
-    filterEdit->addAction(clearFilter);
-    connect(clearFilter, &QAction::triggered, this, [this] {
-        if (filterEdit->text().isEmpty())
-            callTree->setFocus(Qt::ShortcutFocusReason);
-        else
-            filterEdit->clear();
-    });
-    // Esc in the calls empties the filter too, so every call is in view again.
-    auto* clearFromTree = new QAction(tr("Show all calls"), callTree);
-    clearFromTree->setShortcut(QKeySequence(Qt::Key_Escape));
-    clearFromTree->setShortcutContext(Qt::WidgetShortcut);
-    callTree->addAction(clearFromTree);
-    connect(clearFromTree, &QAction::triggered, filterEdit, &QLineEdit::clear);
-    // Down and Enter in the filter go on to the calls it keeps.
-    auto* toCalls = new QAction(tr("Go to the calls"), filterEdit);
-    toCalls->setShortcut(QKeySequence(Qt::Key_Down));
-    toCalls->setShortcutContext(Qt::WidgetShortcut);
-    filterEdit->addAction(toCalls);
-    connect(toCalls, &QAction::triggered, this, &ConsoleWindow::enterCalls);
-    connect(filterEdit, &QLineEdit::returnPressed, this, &ConsoleWindow::enterCalls);
-
-    files = menuBar()->addMenu(tr("&File"));
-    files->setObjectName(QStringLiteral("fileMenu"));
-    files->addAction(exports->exportAction());
-    files->addSeparator();
-    files->addAction(actQuit);
-
-    QMenu* callMenu = menuBar()->addMenu(tr("&Calls"));
-    callMenu->addAction(actConnect);
-    callMenu->addAction(actRefresh);
-    callMenu->addSeparator();
-    callMenu->addAction(actHangUp);
-    callMenu->addSeparator();
-    callMenu->addAction(actFind);
-    callMenu->addAction(actPreferences);
-
-    buildViewMenu();
-
-    pbxes = menuBar()->addMenu(tr("P&BXs"));
-    pbxes->setObjectName(QStringLiteral("pbxMenu"));
-
-    QToolBar* tools = addToolBar(tr("Calls"));
-    tools->setObjectName(QStringLiteral("callTools"));
-    tools->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    tools->setMovable(false);
-    tools->addAction(actConnect);
-    tools->addAction(actRefresh);
-    tools->addAction(actHangUp);
-}
-
-void ConsoleWindow::buildViewMenu()
-{
-    // Sorting without the mouse: one entry per column, the current one checked; choosing it
-    // again turns the order round, as a click on its header does.
-    QMenu* view = menuBar()->addMenu(tr("&View"));
-    view->setObjectName(QStringLiteral("viewMenu"));
-    sortActions = new QActionGroup(this);
-    const QString names[CallTreeModel::ColumnCount] = {
-        tr("Sort by &From"),  tr("Sort by &To"),       tr("Sort by C&hannels"),
-        tr("Sort by &State"), tr("Sort by &Duration"), tr("Sort by &PBX")};
-    for (int column = 0; column < CallTreeModel::ColumnCount; ++column) {
-        QAction* action = view->addAction(names[column]);
-        action->setObjectName(QStringLiteral("actSortBy%1").arg(column));
-        action->setCheckable(true);
-        sortActions->addAction(action);
-        connect(action, &QAction::triggered, this, [this, column] { sortBy(column); });
-    }
-    const auto check = [this](int section) {
-        if (section >= 0 && section < CallTreeModel::ColumnCount)
-            sortActions->actions().at(section)->setChecked(true);
-    };
-    connect(callTree->header(), &QHeaderView::sortIndicatorChanged, this, check);
-    check(callTree->header()->sortIndicatorSection());
-}
-
-void ConsoleWindow::sortBy(int column)
-{
-    const QHeaderView* header = callTree->header();
-    Qt::SortOrder order = Qt::AscendingOrder;
-    if (header->sortIndicatorSection() == column && header->sortIndicatorOrder() == order)
-        order = Qt::DescendingOrder;
-    callTree->sortByColumn(column, order);
-}
-
-void ConsoleWindow::enterCalls()
-{
-    callTree->setFocus(Qt::ShortcutFocusReason);
-    const QModelIndex first = filtered.index(0, 0);
-    if (first.isValid())
-        callTree->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect |
-                                                               QItemSelectionModel::Rows);
 }
 
 void ConsoleWindow::freezeCalls(int pbx, bool frozen)
@@ -355,8 +222,8 @@ void ConsoleWindow::updatePbxColumn()
 {
     const bool hidden = calls.count() <= 1;
     callTree->setColumnHidden(CallTreeModel::Pbx, hidden);
-    if (sortActions != nullptr)
-        sortActions->actions().at(CallTreeModel::Pbx)->setEnabled(!hidden);
+    if (commands != nullptr)
+        commands->setPbxSortEnabled(!hidden);
 }
 
 void ConsoleWindow::setLongCallMinutes(int minutes, bool remember)
@@ -395,19 +262,8 @@ CallEnder::Choice ConsoleWindow::selectedChoice() const
 
 void ConsoleWindow::updateActions()
 {
-    if (actHangUp == nullptr)
-        return; // not built yet
-    const CallEnder::Choice choice = selectedChoice();
-    actHangUp->setEnabled(!choice.empty());
-    if (choice.conversations.empty() && choice.legs.size() == 1)
-        actHangUp->setText(tr("Hang up this channel"));
-    else if (choice.conversations.size() == 1 && choice.legs.empty())
-        actHangUp->setText(tr("End the whole call"));
-    else if (!choice.empty())
-        actHangUp->setText(tr("End the selected calls"));
-    else
-        actHangUp->setText(tr("&Hang Up"));
-    actHangUp->setToolTip(actHangUp->text() + tr(" (Delete)"));
+    if (commands != nullptr) // else not built yet
+        commands->showChoice(selectedChoice());
 }
 
 void ConsoleWindow::hangUpSelection()
@@ -452,25 +308,19 @@ void ConsoleWindow::contextMenu(const QPoint& at)
     const QModelIndex index = callTree->indexAt(at);
     if (!index.isValid())
         return;
-    QMenu menu(this);
     const bool leg = calls.model().legAt(toSource(index)) != nullptr;
-    QAction* channel = menu.addAction(tr("Hang up this &channel"));
-    channel->setEnabled(leg);
-    QAction* whole = menu.addAction(tr("End the &whole call"));
     // What the selection beyond this row would end, as Delete ends it.
     const CallEnder::Choice choice = selectedChoice();
-    QAction* selection = nullptr;
-    if (choice.conversations.size() + choice.legs.size() > 1) {
-        menu.addSeparator();
-        selection = menu.addAction(tr("End the &selected calls"));
+    switch (commands->pick(at, leg, choice.conversations.size() + choice.legs.size() > 1)) {
+    case ConsoleActions::Pick::Channel:
+        return hangUpChannelAt(index);
+    case ConsoleActions::Pick::WholeCall:
+        return endCallAt(index);
+    case ConsoleActions::Pick::Selection:
+        return endChoice(choice);
+    case ConsoleActions::Pick::Nothing:
+        return;
     }
-    const QAction* chosen = popUp(menu, callTree->viewport()->mapToGlobal(at));
-    if (chosen == channel)
-        hangUpChannelAt(index);
-    else if (chosen == whole)
-        endCallAt(index);
-    else if (chosen != nullptr && chosen == selection)
-        endChoice(choice);
 }
 
 void ConsoleWindow::preferences()
@@ -502,34 +352,16 @@ void ConsoleWindow::tick()
 
 void ConsoleWindow::saveSettings() const
 {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("console"));
-    settings.setValue(QStringLiteral("geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("columns"), callTree->header()->saveState());
-    settings.setValue(QStringLiteral("longCallMinutes"), nRememberedLongMinutes);
-    settings.setValue(QStringLiteral("confirmHangups"), bConfirm);
-    settings.setValue(QStringLiteral("view"), viewTabs->currentIndex());
-    queueView->saveSettings(settings);
+    ConsoleSettings::save(*this, {nRememberedLongMinutes, bConfirm});
 }
 
 void ConsoleWindow::restoreSettings()
 {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("console"));
-    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
-    QHeaderView* header = callTree->header();
-    if (header->restoreState(settings.value(QStringLiteral("columns")).toByteArray()))
-        callTree->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    const ConsoleSettings::Choices choices = ConsoleSettings::restore(*this);
     // The PBX column stays hidden while one PBX is shown, whatever was saved.
     updatePbxColumn();
-    bConfirm = settings.value(QStringLiteral("confirmHangups"), true).toBool();
-    queueView->restoreSettings(settings);
-    // The view chosen last, once every view has been added.
-    const int view = settings.value(QStringLiteral("view"), 0).toInt();
-    if (view >= 0 && view < viewTabs->count())
-        viewTabs->setCurrentIndex(view);
-    setLongCallMinutes(
-        settings.value(QStringLiteral("longCallMinutes"), DefaultLongCallMinutes).toInt(), true);
+    bConfirm = choices.confirmHangups;
+    setLongCallMinutes(choices.longCallMinutes, true);
 }
 
 void ConsoleWindow::closeEvent(QCloseEvent* event)
@@ -541,4 +373,14 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
 QTreeView* ConsoleWindow::tree() const
 {
     return callTree;
+}
+
+QMenu* ConsoleWindow::pbxMenu() const
+{
+    return commands->pbxMenu();
+}
+
+QMenu* ConsoleWindow::fileMenu() const
+{
+    return commands->fileMenu();
 }

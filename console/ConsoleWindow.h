@@ -14,10 +14,10 @@
 
 class CallTreeModel;
 class CallTreeView;
+class ConsoleActions;
 class ConsoleStatusBar;
 class HistoryView;
 class QAction;
-class QActionGroup;
 class QLineEdit;
 class QMenu;
 class QTabWidget;
@@ -77,9 +77,9 @@ public:
     // Each PBX's state, the counts.
     ConsoleStatusBar& status() const { return *statusLine; }
     // Filled by whoever keeps the saved PBXs, as it opens.
-    QMenu* pbxMenu() const { return pbxes; }
+    QMenu* pbxMenu() const;
     // The File menu (Quit is its last entry), for whoever adds commands that write files.
-    QMenu* fileMenu() const { return files; }
+    QMenu* fileMenu() const;
     // A view beside the calls, as a tab before the history's; returns its index.
     // restoreSettings() comes after.
     int addView(QWidget* page, const QString& title);
@@ -140,12 +140,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildActions();
     void updateActions();
     void contextMenu(const QPoint& at);
-    void buildViewMenu();
-    void sortBy(int column);
-    void enterCalls();
     void preferences();
     void endChoice(const CallEnder::Choice& choice);
     CallEnder::Choice selectedChoice() const;
@@ -160,9 +156,7 @@ private:
     int nLongMinutes = DefaultLongCallMinutes;
     int nRememberedLongMinutes = DefaultLongCallMinutes;
     bool bConfirm = true;
-    QMenu* pbxes = nullptr;
-    QMenu* files = nullptr;
-    QActionGroup* sortActions = nullptr;
+    ConsoleActions* commands = nullptr;
     QTabWidget* viewTabs = nullptr;
     QueuesView* queueView = nullptr;
     HistoryView* historyPage = nullptr;
@@ -171,10 +165,4 @@ private:
     QLineEdit* filterEdit;
     CallTreeView* callTree;
     ConsoleStatusBar* statusLine;
-    QAction* actConnect = nullptr;
-    QAction* actRefresh = nullptr;
-    QAction* actHangUp = nullptr;
-    QAction* actFind = nullptr;
-    QAction* actPreferences = nullptr;
-    QAction* actQuit = nullptr;
 };
