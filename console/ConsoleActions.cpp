@@ -3,7 +3,9 @@
 #include "CallTreeModel.h"
 #include "CallTreeView.h"
 #include "ConsoleWindow.h"
+#include "FilterKeys.h"
 #include "HistoryView.h"
+#include "QueuesView.h"
 #include "ViewExport.h"
 
 #include <QAction>
@@ -48,37 +50,16 @@ ConsoleActions::ConsoleActions(ConsoleWindow& owner, CallTreeView& tree, QLineEd
     connect(actRefresh, &QAction::triggered, &window, &ConsoleWindow::refreshRequested);
     connect(actHangUp, &QAction::triggered, &window, &ConsoleWindow::hangUpSelection);
     connect(actFind, &QAction::triggered, this, [this] {
+        // The filter of the tab in front.
         if (window.views()->currentWidget() == window.history())
             return window.history()->focusFilter();
-        filterEdit.setFocus(Qt::ShortcutFocusReason);
-        filterEdit.selectAll();
+        if (window.views()->currentWidget() == window.queues())
+            return FilterKeys::focus(*window.queues()->filter());
+        FilterKeys::focus(filterEdit);
     });
     connect(actQuit, &QAction::triggered, &window, &QWidget::close);
 
-    // Esc in the filter empties it; a second Esc goes back to the calls.
-    auto* clearFilter = new QAction(ConsoleWindow::tr("Clear the filter"), &filterEdit);
-    clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));
-    clearFilter->setShortcutContext(Qt::WidgetShortcut);
-    filterEdit.addAction(clearFilter);
-    connect(clearFilter, &QAction::triggered, this, [this] {
-        if (filterEdit.text().isEmpty())
-            callTree.setFocus(Qt::ShortcutFocusReason);
-        else
-            filterEdit.clear();
-    });
-    // Esc in the calls empties the filter too, so every call is in view again.
-    auto* clearFromTree = new QAction(ConsoleWindow::tr("Show all calls"), &callTree);
-    clearFromTree->setShortcut(QKeySequence(Qt::Key_Escape));
-    clearFromTree->setShortcutContext(Qt::WidgetShortcut);
-    callTree.addAction(clearFromTree);
-    connect(clearFromTree, &QAction::triggered, &filterEdit, &QLineEdit::clear);
-    // Down and Enter in the filter go on to the calls it keeps.
-    auto* toCalls = new QAction(ConsoleWindow::tr("Go to the calls"), &filterEdit);
-    toCalls->setShortcut(QKeySequence(Qt::Key_Down));
-    toCalls->setShortcutContext(Qt::WidgetShortcut);
-    filterEdit.addAction(toCalls);
-    connect(toCalls, &QAction::triggered, this, &ConsoleActions::enterCalls);
-    connect(&filterEdit, &QLineEdit::returnPressed, this, &ConsoleActions::enterCalls);
+    FilterKeys::attach(filterEdit, callTree);
 
     QMenuBar* bar = window.menuBar();
     files = bar->addMenu(ConsoleWindow::tr("&File"));
@@ -143,15 +124,6 @@ void ConsoleActions::sortBy(int column)
     if (header->sortIndicatorSection() == column && header->sortIndicatorOrder() == order)
         order = Qt::DescendingOrder;
     callTree.sortByColumn(column, order);
-}
-
-void ConsoleActions::enterCalls()
-{
-    callTree.setFocus(Qt::ShortcutFocusReason);
-    const QModelIndex first = window.proxy()->index(0, 0);
-    if (first.isValid())
-        callTree.selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect |
-                                                              QItemSelectionModel::Rows);
 }
 
 void ConsoleActions::setPbxSortEnabled(bool enabled)

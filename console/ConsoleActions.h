@@ -46,7 +46,6 @@ public:
 private:
     void buildViewMenu();
     void sortBy(int column);
-    void enterCalls();
 
     ConsoleWindow& window;
     CallTreeView& callTree;

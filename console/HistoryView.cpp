@@ -1,6 +1,7 @@
 #include "HistoryView.h"
 
 #include "FilterFolding.h"
+#include "FilterKeys.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -68,23 +69,7 @@ HistoryView::HistoryView(corvale::History& history, QWidget* parent)
     connect(filterEdit, &QLineEdit::textChanged, &filtered, &HistoryFilterModel::setFilterText);
     connect(callBacks, &QCheckBox::toggled, &filtered, &HistoryFilterModel::setAbandonedOnly);
 
-    // The keyboard of the calls: Esc in the filter empties it, a second goes to the rows; Esc
-    // in the rows empties the filter.
-    auto* clearFilter = new QAction(tr("Clear the filter"), filterEdit);
-    clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));
-    clearFilter->setShortcutContext(Qt::WidgetShortcut);
-    filterEdit->addAction(clearFilter);
-    connect(clearFilter, &QAction::triggered, this, [this] {
-        if (filterEdit->text().isEmpty())
-            table->setFocus(Qt::ShortcutFocusReason);
-        else
-            filterEdit->clear();
-    });
-    auto* clearFromTable = new QAction(tr("Show all calls"), table);
-    clearFromTable->setShortcut(QKeySequence(Qt::Key_Escape));
-    clearFromTable->setShortcutContext(Qt::WidgetShortcut);
-    table->addAction(clearFromTable);
-    connect(clearFromTable, &QAction::triggered, filterEdit, &QLineEdit::clear);
+    FilterKeys::attach(*filterEdit, *table);
 }
 
 HistoryView::~HistoryView()
@@ -96,6 +81,5 @@ HistoryView::~HistoryView()
 
 void HistoryView::focusFilter()
 {
-    filterEdit->setFocus(Qt::ShortcutFocusReason);
-    filterEdit->selectAll();
+    FilterKeys::focus(*filterEdit);
 }

@@ -2,6 +2,7 @@
 
 #include "CallPresentation.h"
 #include "DesktopNotifier.h"
+#include "FilterKeys.h"
 #include "PauseDialog.h"
 #include "Queue.h"
 #include "QueueCells.h"
@@ -34,6 +35,7 @@ QueuesView::QueuesView(QWidget* parent)
 
     queueTree->setObjectName(QStringLiteral("queueTree"));
     queueTree->setAccessibleName(tr("Queues"));
+    FilterKeys::attach(*filterEdit, *queueTree);
     queueTree->setModel(&filtered);
     queueTree->setSelectionBehavior(QAbstractItemView::SelectRows);
     queueTree->setAllColumnsShowFocus(true);
