@@ -57,6 +57,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     viewTabs->setObjectName(QStringLiteral("views"));
     viewTabs->setDocumentMode(true);
     viewTabs->addTab(callPage, tr("Calls"));
+    connect(viewTabs, &QTabWidget::currentChanged, this, &ConsoleWindow::updateActions);
     queueView = new QueuesView(viewTabs);
     viewTabs->addTab(queueView, tr("Queues"));
     historyPage = new HistoryView(ended.history(), this);
@@ -243,6 +244,10 @@ QModelIndex ConsoleWindow::toSource(const QModelIndex& viewIndex) const
 CallEnder::Choice ConsoleWindow::selectedChoice() const
 {
     CallEnder::Choice choice;
+    // Delete on another tab must not end calls the operator does not see (the calls are the
+    // first tab).
+    if (viewTabs->currentIndex() != 0)
+        return choice;
     std::unordered_set<const corvale::Conversation*> whole;
     std::vector<const corvale::Leg*> legs;
     for (const QModelIndex& row : callTree->selectionModel()->selectedRows()) {

@@ -164,6 +164,16 @@ void tst_consoleWindow::endingAWholeCallHangsUpEveryLegAfterOneQuestion()
     QTest::keyClick(window->tree(), Qt::Key_Delete);
     QCOMPARE(questions.size(), 3);
     QVERIFY(hungUp.empty());
+
+    // On another tab the calls' selection is out of sight: Delete asks nothing and ends nothing.
+    answer = true;
+    window->views()->setCurrentIndex(1);
+    QVERIFY(!window->findChild<QAction*>(QStringLiteral("actHangUp"))->isEnabled());
+    QTest::keyClick(window->views()->currentWidget(), Qt::Key_Delete);
+    QCOMPARE(questions.size(), 3);
+    QVERIFY(hungUp.empty());
+    window->views()->setCurrentIndex(0);
+    QVERIFY(window->findChild<QAction*>(QStringLiteral("actHangUp"))->isEnabled());
 }
 
 void tst_consoleWindow::aLegAloneAndSeveralCallsAtOnce()
