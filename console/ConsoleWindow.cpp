@@ -127,7 +127,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
 ConsoleWindow::~ConsoleWindow()
 {
     // The widgets that watch the models go first: the models are members, which go before the
-    // window's children would.
+    // window's children would; the tabs' changes as they go are no longer the operator's.
+    disconnect(viewTabs, nullptr, this, nullptr);
     delete statusLine;
     delete callTree;
     delete queueView;

@@ -90,9 +90,10 @@ void tst_historyRecorder::callsThatEnd_data()
     QTest::newRow("abandoned in a queue") << Script([](Recorded& r) {
         r.wait();
         r.later(42);
+        const std::string channel = r.caller(); // the note's fields are views of the PBX's text
         corvale::AbandonedCaller gave;
         gave.queue = "sales";
-        gave.channel = r.caller();
+        gave.channel = channel;
         gave.position = 2;
         gave.holdTime = 42;
         r.recorder.noteAbandoned(0, gave);
