@@ -2,6 +2,7 @@
 
 #include "CallRowDelegate.h"
 #include "CallTreeModel.h"
+#include "SortArrowStyle.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -25,6 +26,7 @@ CallTreeView::CallTreeView(QAbstractItemModel& calls, QWidget* parent)
     sortByColumn(CallTreeModel::Duration, Qt::DescendingOrder);
     setContextMenuPolicy(Qt::CustomContextMenu);
     header()->setSectionsMovable(true);
+    SortArrowStyle::apply(*header());
     // The last column takes the room left, so the columns fit the window as it opens and no
     // scroll bar appears while they do.
     header()->setStretchLastSection(true);

@@ -2,6 +2,7 @@
 
 #include "FilterFolding.h"
 #include "FilterKeys.h"
+#include "SortArrowStyle.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -48,6 +49,7 @@ HistoryView::HistoryView(corvale::History& history, QWidget* parent)
     table->sortByColumn(HistoryModel::Ended, Qt::DescendingOrder);
     QHeaderView* header = table->header();
     header->setSectionsMovable(true);
+    SortArrowStyle::apply(*header);
     header->setStretchLastSection(true);
     header->resizeSection(HistoryModel::Ended, 170);
     header->resizeSection(HistoryModel::From, 190);

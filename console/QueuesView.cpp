@@ -6,6 +6,7 @@
 #include "PauseDialog.h"
 #include "Queue.h"
 #include "QueueCells.h"
+#include "SortArrowStyle.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -47,6 +48,7 @@ QueuesView::QueuesView(QWidget* parent)
     queueTree->setContextMenuPolicy(Qt::CustomContextMenu);
     QHeaderView* header = queueTree->header();
     header->setSectionsMovable(true);
+    SortArrowStyle::apply(*header);
     header->setStretchLastSection(false);
     header->resizeSection(QueueTreeModel::Name, 260);
     header->resizeSection(QueueTreeModel::State, 180);

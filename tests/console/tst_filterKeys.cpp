@@ -1,12 +1,15 @@
 #include "FilterKeys.h"
+#include "SortArrowStyle.h"
 
+#include <QCommonStyle>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QtTest>
 
-// The keys every tab's filter field shares with its rows.
+// The keys every tab's filter field shares with its rows, and the sort arrow of their headers.
 class tst_filterKeys : public QObject
 {
     Q_OBJECT
@@ -14,7 +17,28 @@ class tst_filterKeys : public QObject
 private slots:
     void theKeys_data();
     void theKeys();
+    void theSortArrowPointsUpForAscending_data();
+    void theSortArrowPointsUpForAscending();
 };
+
+namespace {
+
+// Notes the arrow a header asks for, beneath the style under test.
+class ArrowNotes : public QCommonStyle
+{
+public:
+    mutable QList<QStyleOptionHeader::SortIndicator> drawn;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element == PE_IndicatorHeaderArrow)
+            if (const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option))
+                drawn << header->sortIndicator;
+        QCommonStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
+
+} // namespace
 
 void tst_filterKeys::theKeys_data()
 {
@@ -66,6 +90,31 @@ void tst_filterKeys::theKeys()
     QTEST(filter->text(), "textAfter");
     QTEST(rows->hasFocus(), "rowsFocused");
     QTEST(rows->selectionModel()->isRowSelected(0, {}), "firstSelected");
+}
+
+void tst_filterKeys::theSortArrowPointsUpForAscending_data()
+{
+    QTest::addColumn<int>("order");
+    QTest::addColumn<int>("arrow");
+    QTest::newRow("ascending") << int(Qt::AscendingOrder) << int(QStyleOptionHeader::SortUp);
+    QTest::newRow("descending") << int(Qt::DescendingOrder) << int(QStyleOptionHeader::SortDown);
+}
+
+void tst_filterKeys::theSortArrowPointsUpForAscending()
+{
+    QFETCH(int, order);
+    QStandardItemModel model(2, 2);
+    QTreeView rows;
+    rows.setModel(&model);
+    rows.setSortingEnabled(true);
+    rows.sortByColumn(0, static_cast<Qt::SortOrder>(order));
+    auto* notes = new ArrowNotes;
+    SortArrowStyle style(notes); // takes the notes as its base
+    rows.header()->setStyle(&style);
+    rows.header()->resize(200, 30);
+    rows.header()->grab();
+    QVERIFY(!notes->drawn.isEmpty());
+    QTEST(int(notes->drawn.last()), "arrow");
 }
 
 QTEST_MAIN(tst_filterKeys)
