@@ -46,6 +46,12 @@ const corvale::Conversations* CallSources::conversations(int pbx) const
     return it != grouped.end() ? it->second.get() : nullptr;
 }
 
+corvale::Conversations* CallSources::conversations(int pbx)
+{
+    const auto it = grouped.find(pbx);
+    return it != grouped.end() ? it->second.get() : nullptr;
+}
+
 int CallSources::pbxOf(const corvale::Conversation& conversation) const
 {
     return tree->sourceOf(conversation);

@@ -33,6 +33,8 @@ public:
     bool has(int pbx) const { return grouped.count(pbx) > 0; }
     std::size_t count() const { return grouped.size(); }
     const corvale::Conversations* conversations(int pbx) const;
+    // The same, for those that follow a PBX's calls as they are grouped (the history).
+    corvale::Conversations* conversations(int pbx);
     // The PBX a conversation is on; -1 for none shown.
     int pbxOf(const corvale::Conversation& conversation) const;
     // The PBX's queues (null: none), in whichever order they and its calls come and go.

@@ -138,7 +138,7 @@ HistoryRecorder::~HistoryRecorder() = default;
 void HistoryRecorder::watch(int pbx, LiveCalls& calls)
 {
     forget(pbx);
-    auto* conversations = const_cast<Conversations*>(sources.conversations(pbx));
+    Conversations* conversations = sources.conversations(pbx);
     if (conversations == nullptr)
         return;
     taps.emplace(pbx, std::make_unique<Tap>(*this, pbx, calls, *conversations));
