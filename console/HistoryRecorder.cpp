@@ -90,6 +90,7 @@ void HistoryRecorder::Tap::going(std::size_t first, std::size_t last)
 
     std::unordered_set<const LiveCall*> leaving;
     std::vector<std::pair<const Conversation*, bool>> touched; // and whether an end was seen
+    std::unordered_map<const Conversation*, std::size_t> touchedAt; // a long range stays linear
     for (std::size_t row = first; row <= last; ++row) {
         const LiveCall& call = calls.at(row);
         leaving.insert(&call);
@@ -107,12 +108,11 @@ void HistoryRecorder::Tap::going(std::size_t first, std::size_t last)
             snapshot.entry.causeText = call.hangupCauseText;
         }
         const bool seen = call.hangupCause.has_value() || !listing;
-        const auto at = std::find_if(touched.begin(), touched.end(),
-                                     [&](const auto& item) { return item.first == conversation; });
-        if (at == touched.end())
+        const auto [at, isNew] = touchedAt.try_emplace(conversation, touched.size());
+        if (isNew)
             touched.emplace_back(conversation, seen);
         else
-            at->second = at->second || seen;
+            touched[at->second].second = touched[at->second].second || seen;
     }
     for (const auto& [conversation, seen] : touched) {
         if (!std::all_of(conversation->legs.begin(), conversation->legs.end(),
