@@ -333,9 +333,8 @@ void ConsoleConnection::followQueues(Session& session)
     if (queues == nullptr)
         return;
     window.addQueues(nKey, *queues, name());
-    const int pollSeconds =
-        static_cast<int>(std::chrono::ceil<std::chrono::seconds>(session.settings().queuePollInterval)
-                             .count());
+    const int pollSeconds = static_cast<int>(
+        std::chrono::ceil<std::chrono::seconds>(session.settings().queuePollInterval).count());
     const auto showState = [this, pollSeconds] {
         if (current && current->queues())
             window.setQueuesState(nKey, current->queuesCurrent(), current->queuesPolled(),
@@ -352,26 +351,9 @@ void ConsoleConnection::followQueues(Session& session)
     });
     bQueuesPolled = session.queuesPolled();
     showState();
-    connect(&session, &Session::queuePauseFinished, this,
-            [this](const QString& interface, bool ok, const QString& message,
-                   bool permissionDenied) {
-                window.queuePauseFinished(nKey, interface, ok, queueWords(message),
-                                          permissionDenied);
-            });
-}
-
-QString ConsoleConnection::queueWords(const QString& message)
-{
-    // The session's own refusals, in the console's language; the PBX's words as they came.
-    static const char* const own[] = {
-        QT_TR_NOOP("The reason, interface or queue holds a line break or NUL, so nothing was sent."),
-        QT_TR_NOOP("Not connected to the PBX."),
-        QT_TR_NOOP("This session does not follow the queues."),
-        QT_TR_NOOP("Nothing was sent."),
-        QT_TR_NOOP("The PBX did not answer."),
-    };
-    for (const char* text : own)
-        if (message == QLatin1String(text))
-            return tr(text);
-    return message;
+    connect(
+        &session, &Session::queuePauseFinished, this,
+        [this](const QString& interface, bool ok, const QString& message, bool permissionDenied) {
+            window.queuePauseFinished(nKey, interface, ok, message, permissionDenied);
+        });
 }

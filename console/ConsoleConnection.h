@@ -78,7 +78,6 @@ private:
     void logProblem(const corvale::ConnectionProblem& problem);
     // The session's queues on the window's Queues tab, and pauses asked for there.
     void followQueues(corvale::Session& session);
-    static QString queueWords(const QString& message);
     QString name() const;
     QString endText() const;
     QString reconnectingText(const QString& format) const;

@@ -460,26 +460,6 @@
         <source>Corvale Console - %1 (reconnecting)</source>
         <translation>Corvale-Konsole - %1 (verbindet neu)</translation>
     </message>
-    <message>
-        <source>The reason, interface or queue holds a line break or NUL, so nothing was sent.</source>
-        <translation>Der Grund, die Schnittstelle oder die Warteschlange enthält einen Zeilenumbruch oder ein NUL-Zeichen, daher wurde nichts gesendet.</translation>
-    </message>
-    <message>
-        <source>Not connected to the PBX.</source>
-        <translation>Nicht mit der TK-Anlage verbunden.</translation>
-    </message>
-    <message>
-        <source>This session does not follow the queues.</source>
-        <translation>Diese Verbindung verfolgt die Warteschlangen nicht.</translation>
-    </message>
-    <message>
-        <source>Nothing was sent.</source>
-        <translation>Es wurde nichts gesendet.</translation>
-    </message>
-    <message>
-        <source>The PBX did not answer.</source>
-        <translation>Die TK-Anlage hat nicht geantwortet.</translation>
-    </message>
 </context>
 <context>
     <name>ConsoleStatusBar</name>
@@ -841,14 +821,6 @@
     <message>
         <source>History</source>
         <translation>Verlauf</translation>
-    </message>
-    <message>
-        <source>Clear the filter</source>
-        <translation>Filter leeren</translation>
-    </message>
-    <message>
-        <source>Show all calls</source>
-        <translation>Alle Gespräche zeigen</translation>
     </message>
 </context>
 <context>
@@ -1471,6 +1443,37 @@
             <numerusform>%n Zeile nach %1 exportiert</numerusform>
             <numerusform>%n Zeilen nach %1 exportiert</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>corvale::QueueFeed</name>
+    <message>
+        <source>The connection has ended.</source>
+        <translation>Die Verbindung ist beendet.</translation>
+    </message>
+    <message>
+        <source>The connection to the PBX was lost.</source>
+        <translation>Die Verbindung zur TK-Anlage ist verloren gegangen.</translation>
+    </message>
+    <message>
+        <source>The reason, interface or queue holds a line break or NUL, so nothing was sent.</source>
+        <translation>Der Grund, die Schnittstelle oder die Warteschlange enthält einen Zeilenumbruch oder ein NUL-Zeichen, daher wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Not connected to the PBX.</source>
+        <translation>Nicht mit der TK-Anlage verbunden.</translation>
+    </message>
+    <message>
+        <source>This session does not follow the queues.</source>
+        <translation>Diese Verbindung verfolgt die Warteschlangen nicht.</translation>
+    </message>
+    <message>
+        <source>Nothing was sent.</source>
+        <translation>Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>The PBX did not answer.</source>
+        <translation>Die TK-Anlage hat nicht geantwortet.</translation>
     </message>
 </context>
 </TS>

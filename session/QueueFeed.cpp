@@ -76,13 +76,15 @@ void QueueFeed::poll()
         client->pollQueues();
 }
 
-void QueueFeed::connectionLost(const QString& why)
+void QueueFeed::connectionLost(bool ended)
 {
     poller.stop();
     nListingsSeen = 0; // the next connection's client counts afresh
     if (set)
         set->listingAbandoned();
     setCurrent(false);
+    const QString why =
+        ended ? tr("The connection has ended.") : tr("The connection to the PBX was lost.");
     const std::vector<Pause> failed = std::exchange(pauses, {});
     for (const Pause& pause : failed)
         emit pauseFinished(pause.interface, false, why, false);
@@ -104,19 +106,20 @@ void QueueFeed::requestPause(const QString& interface, bool paused, const QStrin
     const std::string wireReason = bytes(reason);
     if (!isSafeHeaderValue(wireInterface) || !isSafeHeaderValue(wireQueue) ||
         !isSafeHeaderValue(wireReason)) {
-        finishLater(interface, QStringLiteral("The reason, interface or queue holds a line break "
-                                              "or NUL, so nothing was sent."));
+        finishLater(interface,
+                    tr("The reason, interface or queue holds a line break or NUL, so nothing was "
+                       "sent."));
         return;
     }
     ManagerClient* client = set && loggedInClient ? loggedInClient() : nullptr;
     if (client == nullptr) {
-        finishLater(interface, set ? QStringLiteral("Not connected to the PBX.")
-                                   : QStringLiteral("This session does not follow the queues."));
+        finishLater(interface, set ? tr("Not connected to the PBX.")
+                                   : tr("This session does not follow the queues."));
         return;
     }
     const auto ticket = client->sendQueuePause(wireInterface, paused, wireQueue, wireReason);
     if (!ticket) {
-        finishLater(interface, QStringLiteral("Nothing was sent."));
+        finishLater(interface, tr("Nothing was sent."));
         return;
     }
     const std::uint64_t id = nextPause++;
@@ -128,7 +131,7 @@ void QueueFeed::requestPause(const QString& interface, bool paused, const QStrin
             return;
         const QString failed = it->interface;
         pauses.erase(it);
-        emit pauseFinished(failed, false, QStringLiteral("The PBX did not answer."), false);
+        emit pauseFinished(failed, false, tr("The PBX did not answer."), false);
     });
 }
 

@@ -47,8 +47,8 @@ public:
     // The calls' periodic listing is due: the queues are listed with it, unless polled anyway.
     void periodic(ManagerClient& client);
     // The connection is gone (or the session ended): the queues are no longer current, and the
-    // pauses awaiting their answer fail with `why`.
-    void connectionLost(const QString& why);
+    // pauses awaiting their answer fail, saying whether the connection ended or was lost.
+    void connectionLost(bool ended);
 
     void requestPause(const QString& interface, bool paused, const QString& queue,
                       const QString& reason);

@@ -114,7 +114,7 @@ void Session::newClient()
     // nothing reads.
     if (manager) {
         retired.emplace_back(std::move(ops), std::move(manager));
-        queueFeed.connectionLost(QStringLiteral("The connection to the PBX was lost."));
+        queueFeed.connectionLost(false);
     }
     if (nReading == 0)
         retired.clear();
@@ -168,7 +168,7 @@ void Session::endNow()
     reconnector.stop();
     setState(State::Ended);
     hangups.abandon();
-    queueFeed.connectionLost(QStringLiteral("The connection has ended."));
+    queueFeed.connectionLost(true);
     tcpConn.close();
 }
 
@@ -294,7 +294,7 @@ void Session::goDown()
     poller.stop();
     keepalive.stop();
     hangups.abandon();
-    queueFeed.connectionLost(QStringLiteral("The connection to the PBX was lost."));
+    queueFeed.connectionLost(false);
     emit linkLost();
 }
 
